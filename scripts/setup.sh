@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what Sendrix needs (Debian 12 packages, only those missing) and
+# configures and builds one tree. Safe to run again: it only does what is
+# still to do.
+#
+#   scripts/setup.sh [--build-dir DIR] [--sanitize LIST] [--release]
+#                    [--threaded-tests-only] [--werror] [--no-tests]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD_DIR=build/dev
+SANITIZE=""
+BUILD_TYPE=RelWithDebInfo
+THREADED_ONLY=OFF
+WERROR=${SENDRIX_WERROR:-OFF}
+TESTS=ON
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --build-dir) BUILD_DIR=$2; shift 2 ;;
+    --sanitize) SANITIZE=$2; shift 2 ;;
+    --release) BUILD_TYPE=Release; shift ;;
+    --threaded-tests-only) THREADED_ONLY=ON; shift ;;
+    --werror) WERROR=ON; shift ;;
+    --no-tests) TESTS=OFF; shift ;;
+    *) echo "setup.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+
+PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
+          libusb-1.0-0-dev socat)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "setup.sh: installing ${missing[*]}"
+  SUDO=""
+  [[ $(id -u) -ne 0 ]] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B "$BUILD_DIR" -G Ninja \
+  -DCMAKE_BUILD_TYPE="$BUILD_TYPE" \
+  -DSENDRIX_SANITIZE="$SANITIZE" \
+  -DSENDRIX_THREADED_TESTS_ONLY="$THREADED_ONLY" \
+  -DSENDRIX_WERROR="$WERROR" \
+  -DSENDRIX_BUILD_TESTS="$TESTS" >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)"

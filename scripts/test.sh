@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer.
+#   scripts/test.sh [--werror]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+EXTRA=("$@")
+JOBS=$(nproc)
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+
+echo "== ASan+UBSan build: every test"
+scripts/setup.sh --build-dir build/asan --sanitize address,undefined "${EXTRA[@]}"
+(cd build/asan && ctest --output-on-failure -j "$JOBS")
+
+echo "== TSan build: threaded tests"
+scripts/setup.sh --build-dir build/tsan --sanitize thread --threaded-tests-only "${EXTRA[@]}"
+(cd build/tsan && ctest --output-on-failure -j "$JOBS" -L threaded)

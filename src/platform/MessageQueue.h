@@ -1,0 +1,55 @@
+// A message target that records every message in arrival order, for tests,
+// benchmarks and the headless batch run.
+//
+// A hook, when installed, runs on the caller's thread inside PostMessage and
+// SendMessage (before the message is recorded), so that a sent message's
+// lParam buffer can be copied while it is still valid. SendMessage returns
+// the hook's result, or 1 without a hook.
+//
+// Thread safety: every member may be called from any thread. Waits are
+// bounded by their time-out.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "platform/MessageTarget.h"
+
+struct QueuedMessage {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool sent;  // true for SendMessage, false for PostMessage
+};
+
+class CMessageQueue : public IMessageTarget {
+ public:
+  using Hook = std::function<LRESULT(const QueuedMessage&)>;
+
+  BOOL PostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // Install before the workers start; not to be changed while they run.
+  void SetHook(Hook hook);
+  // Every message so far, in order.
+  std::vector<QueuedMessage> Snapshot() const;
+  // Messages with this number so far, in order.
+  std::vector<QueuedMessage> Filter(UINT message) const;
+  size_t Count(UINT message) const;
+  // Waits until at least `count` messages with this number were recorded.
+  bool WaitForCount(UINT message, size_t count, DWORD timeoutMs) const;
+  // Removes and returns the oldest message, waiting up to timeoutMs for one.
+  bool Take(QueuedMessage* out, DWORD timeoutMs);
+  void Clear();
+
+ private:
+  void Record(const QueuedMessage& m);
+
+  mutable std::mutex m_lock;
+  mutable std::condition_variable m_changed;
+  std::vector<QueuedMessage> m_messages;
+  size_t m_nTaken = 0;
+  Hook m_hook;
+};

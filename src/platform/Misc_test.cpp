@@ -1,0 +1,130 @@
+// Last error, clocks, error texts, debugger output, dynamic loading,
+// message queue, notifiers and the program folder.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "platform/Clock.h"
+#include "platform/DebugOutput.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/LastError.h"
+#include "platform/MessageQueue.h"
+#include "platform/Notifier.h"
+#include "platform/ProgramFolder.h"
+#include "platform/RecordingNotifier.h"
+
+namespace {
+
+TEST(LastErrorTest, IsPerThread) {
+  SetLastError(ERROR_IO_PENDING);
+  DWORD other = 1;
+  std::thread t([&] { other = GetLastError(); });
+  t.join();
+  EXPECT_EQ(other, ERROR_SUCCESS);
+  EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+}
+
+TEST(LastErrorTest, ErrnoMappingAndTexts) {
+  EXPECT_EQ(ErrnoToWin32(ENOENT), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ErrnoToWin32(ECANCELED), ERROR_OPERATION_ABORTED);
+  DWORD odd = ErrnoToWin32(EXDEV);
+  EXPECT_EQ(odd, ERRNO_CODE_BASE | EXDEV);
+  EXPECT_NE(SystemErrorText(odd).find("link"), std::string::npos);  // "Invalid cross-device link"
+  EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified.");
+  EXPECT_FALSE(SystemErrorText(123456).empty());
+  errno = EACCES;
+  EXPECT_EQ(SetLastErrorFromErrno(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST(ClockTest, CounterAdvancesWithSleep) {
+  LONGLONG freq = 0, a = 0, b = 0;
+  ASSERT_TRUE(QueryPerformanceFrequency(&freq));
+  ASSERT_TRUE(QueryPerformanceCounter(&a));
+  Sleep(15);
+  ASSERT_TRUE(QueryPerformanceCounter(&b));
+  EXPECT_GE((b - a) * 1000 / freq, 15);
+  SYSTEMTIME st{};
+  GetLocalTime(&st);
+  EXPECT_GE(st.wYear, 2024);
+  EXPECT_LE(st.wMilliseconds, 999);
+  EXPECT_NE(GetCurrentProcessId(), 0u);
+}
+
+TEST(DebugOutputTest, QuietWithoutVariableAndLoudWithIt) {
+  unsetenv("SENDRIX_DEBUG");
+  testing::internal::CaptureStderr();
+  OutputDebugStringA("** Thread Read started\r\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  setenv("SENDRIX_DEBUG", "1", 1);
+  testing::internal::CaptureStderr();
+  OutputDebugStringA("** Thread Read started\r\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "** Thread Read started\r\n");
+  unsetenv("SENDRIX_DEBUG");
+}
+
+TEST(DynamicLibraryTest, LoadsSystemLibraryAndReportsMissingOnes) {
+  HMODULE libm = LoadLibraryA("libm.so.6");
+  ASSERT_NE(libm, nullptr);
+  EXPECT_NE(GetProcAddress(libm, "cos"), nullptr);
+  EXPECT_EQ(GetProcAddress(libm, "no_such_symbol_here"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_NOT_FOUND);
+  EXPECT_TRUE(FreeLibrary(libm));
+  EXPECT_EQ(LoadLibraryA("/nonexistent/libnothing.so"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(LastLoadError().empty());
+  EXPECT_EQ(LoadLibraryA(""), nullptr);
+}
+
+TEST(MessageQueueTest, RecordsPostsAndSendsInOrderAcrossThreads) {
+  CMessageQueue queue;
+  int copied = 0;
+  queue.SetHook([&](const QueuedMessage& m) -> LRESULT {
+    if (m.sent) copied = *reinterpret_cast<const int*>(m.lParam);
+    return 7;
+  });
+  std::thread worker([&] {
+    queue.PostMessage(0x8006, 50, -1);
+    int value = 99;
+    EXPECT_EQ(queue.SendMessage(0x800C, 4, reinterpret_cast<LPARAM>(&value)), 7);
+    queue.PostMessage(0x8008, 0, 0);
+  });
+  EXPECT_TRUE(queue.WaitForCount(0x8008, 1, 5000));
+  worker.join();
+  EXPECT_EQ(copied, 99);
+  auto all = queue.Snapshot();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].message, 0x8006u);
+  EXPECT_EQ(all[0].lParam, -1);
+  EXPECT_TRUE(all[1].sent);
+  QueuedMessage m{};
+  ASSERT_TRUE(queue.Take(&m, 0));
+  EXPECT_EQ(m.message, 0x8006u);
+  EXPECT_EQ(queue.Count(0x8008), 1u);
+  EXPECT_FALSE(queue.WaitForCount(0x8008, 2, 10));
+}
+
+TEST(NotifierTest, RecorderCapturesBoxesAndAnswers) {
+  CRecordingNotifier recorder;
+  SetNotifier(&recorder);
+  recorder.SetAnswer(IDCANCEL);
+  EXPECT_EQ(AfxMessageBox("Thesaurus DLL not found", MB_OKCANCEL), IDCANCEL);
+  SetNotifier(nullptr);
+  ASSERT_EQ(recorder.Texts().size(), 1u);
+  EXPECT_EQ(recorder.Texts()[0], "Thesaurus DLL not found");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(AfxMessageBox("to stderr"), IDOK);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Sendrix: to stderr\n");
+}
+
+TEST(ProgramFolderTest, HomeVariableWinsElseXdgStyleDefault) {
+  setenv("SENDRIX_HOME", "/tmp/sx-home//", 1);
+  EXPECT_EQ(GetProgramFolder(), "/tmp/sx-home");
+  unsetenv("SENDRIX_HOME");
+  setenv("HOME", "/home/tester", 1);
+  EXPECT_EQ(GetProgramFolder(), "/home/tester/.local/share/sendrix");
+}
+
+}  // namespace
