@@ -1,0 +1,296 @@
+#include "codec/Codec.h"
+
+#include <arpa/inet.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "codec/ErrorBoxes.h"
+
+namespace {
+
+// Clears the caller's buffer and reports a conversion error.
+int RefuseConversion(void* out) {
+  static_cast<char*>(out)[0] = '\0';
+  ShowErrorText(kConversionErrorText);
+  return 0;
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+bool IsSeparator(char c) {
+  return c == ' ' || c == ',' || c == '-' || c == '.' || c == ';';
+}
+
+char ToUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Writes one byte in escaped notation; returns the characters written (<= 4).
+int EscapeByte(BYTE b, char* out) {
+  switch (b) {
+    case 0x5C:
+      return std::snprintf(out, 5, "\\\\");
+    case 0x09:
+      return std::snprintf(out, 5, "\\t");
+    case 0x0A:
+      return std::snprintf(out, 5, "\\n");
+    case 0x0D:
+      return std::snprintf(out, 5, "\\r");
+    default:
+      break;
+  }
+  if (b >= 0x20 && b <= 0x7F) {
+    out[0] = static_cast<char>(b);
+    out[1] = '\0';
+    return 1;
+  }
+  return std::snprintf(out, 5, "\\x%02X", b);
+}
+
+void AppendFormatV(char* buffer, std::size_t size, const char* format, va_list args) {
+  if (buffer == nullptr || format == nullptr || size == 0)
+    return;
+  const std::size_t used = strnlen(buffer, size);
+  if (used >= size)
+    return;  // no NUL inside the buffer: do not touch it
+  char work[kAppendFormatBufferSize];
+  const int written = std::vsnprintf(work, sizeof(work), format, args);
+  if (written <= 0)
+    return;
+  const std::size_t length = std::min(static_cast<std::size_t>(written), sizeof(work) - 1);
+  const std::size_t add = std::min(length, size - 1 - used);
+  std::memcpy(buffer + used, work, add);
+  buffer[used + add] = '\0';
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+int EscapedTextToBytes(const char* text, BYTE* out) {
+  if (out == nullptr)
+    return 0;
+  out[0] = 0;
+  if (text == nullptr || *text == '\0')
+    return 0;
+  const std::size_t length = strnlen(text, kMaxEscapedTextLength + 1);
+  if (length > static_cast<std::size_t>(kMaxEscapedTextLength))
+    return RefuseConversion(out);
+
+  enum class State { Normal, Escape, Hex };
+  State state = State::Normal;
+  int count = 0;  // never above length, so always inside the 256 bytes
+  std::size_t i = 0;
+  while (i < length) {
+    const char c = text[i];
+    if (state == State::Normal) {
+      if (c == '\\') {
+        state = State::Escape;
+      } else {
+        out[count++] = static_cast<BYTE>(c);
+      }
+      ++i;
+    } else if (state == State::Escape) {
+      state = State::Normal;
+      switch (c) {
+        case '\\':
+          out[count++] = 0x5C;
+          break;
+        case 't':
+          out[count++] = 0x09;
+          break;
+        case 'r':
+          out[count++] = 0x0D;
+          break;
+        case 'n':
+          out[count++] = 0x0A;
+          break;
+        case 'b':
+          if (count > 0)
+            --count;
+          break;
+        case 'x':
+        case 'X':
+          state = State::Hex;
+          break;
+        default:
+          break;  // unknown escape: the backslash and the character are dropped
+      }
+      ++i;
+    } else {
+      // The scanf conversion decides what a value is (it may skip blanks or
+      // read a sign); the two characters after the x are consumed regardless.
+      unsigned int value = 0;
+      if (std::sscanf(text + i, "%2x", &value) == 1) {
+        out[count++] = static_cast<BYTE>(value & 0xFF);
+      } else {
+        ShowErrorText(kConversionErrorText);
+      }
+      i += 2;
+      state = State::Normal;
+    }
+  }
+  out[count] = 0;
+  return count;
+}
+
+int EscapedTextToHexText(const char* text, char* out) {
+  if (out == nullptr)
+    return 0;
+  out[0] = '\0';
+  BYTE bytes[kCodecBufferSize];
+  const int count = EscapedTextToBytes(text, bytes);
+  if (count > kMaxHexTextBytes)
+    return RefuseConversion(out);
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(out + 3 * i, 4, "%02X ", bytes[i]);
+  }
+  out[3 * count] = '\0';
+  return 3 * count;
+}
+
+int HexTextToBytes(const char* hex, BYTE* out) {
+  if (out == nullptr)
+    return 0;
+  out[0] = 0;
+  if (hex == nullptr || *hex == '\0')
+    return 0;
+  char digits[2 * kMaxDecodedBytes];
+  int digitCount = 0;
+  for (const char* p = hex; *p != '\0'; ++p) {
+    const char c = ToUpper(*p);
+    if (IsHexDigit(c)) {
+      if (digitCount == static_cast<int>(sizeof(digits)))
+        return RefuseConversion(out);
+      digits[digitCount++] = c;
+    } else if (!IsSeparator(c) || digitCount % 2 != 0) {
+      return RefuseConversion(out);
+    }
+  }
+  if (digitCount % 2 != 0)
+    return RefuseConversion(out);
+  const int count = digitCount / 2;
+  for (int i = 0; i < count; ++i) {
+    const char pair[3] = {digits[2 * i], digits[2 * i + 1], '\0'};
+    out[i] = ParseHexByte(pair);
+  }
+  out[count] = 0;
+  return count;
+}
+
+int HexTextToEscapedText(const char* hex, char* out) {
+  if (out == nullptr)
+    return 0;
+  out[0] = '\0';
+  BYTE bytes[kCodecBufferSize];
+  const int count = HexTextToBytes(hex, bytes);
+  char work[4 * kMaxDecodedBytes + 1];
+  int length = 0;
+  for (int i = 0; i < count; ++i) {
+    length += EscapeByte(bytes[i], work + length);
+  }
+  if (length > kMaxEscapedTextLength)
+    return RefuseConversion(out);
+  std::memcpy(out, work, static_cast<std::size_t>(length));
+  out[length] = '\0';
+  return length;
+}
+
+BYTE ParseHexByte(const char* text) {
+  if (text == nullptr)
+    return 0;
+  unsigned int value = 0;
+  if (std::sscanf(text, "%x", &value) != 1)
+    return 0;
+  return static_cast<BYTE>(value & 0xFF);
+}
+
+int FramePacket(const BYTE* data, BYTE* out, int length) {
+  if (data == nullptr || out == nullptr || length <= 0)
+    return 0;
+  int n = 0;
+  BYTE sum = 0;
+  out[n++] = 0x02;
+  for (int i = 0; i < length; ++i) {
+    const BYTE b = data[i];
+    sum = static_cast<BYTE>(sum + b);
+    if (b == 0x02 || b == 0x03 || b == 0x1A) {
+      out[n++] = 0x1A;
+      out[n++] = static_cast<BYTE>(~b);
+    } else {
+      out[n++] = b;
+    }
+  }
+  out[n++] = 0x03;
+  out[n++] = static_cast<BYTE>(0xFD - sum);
+  return n;
+}
+
+void AppendFormat(char* buffer, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AppendFormatV(buffer, kAppendFormatBufferSize, format, args);
+  va_end(args);
+}
+
+void AppendFormatTo(char* buffer, std::size_t size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AppendFormatV(buffer, size, format, args);
+  va_end(args);
+}
+
+bool ParseIpAddress(const char* text, BYTE* out4, int reversed) {
+  if (text == nullptr || *text == '\0' || out4 == nullptr)
+    return false;
+  const in_addr_t address = ::inet_addr(text);  // network order: written order in memory
+  BYTE octets[4];
+  std::memcpy(octets, &address, sizeof(octets));
+  for (int i = 0; i < 4; ++i) {
+    out4[i] = reversed != 0 ? octets[3 - i] : octets[i];
+  }
+  return true;
+}
+
+bool ParseMacAddress(const char* text, int* out6) {
+  if (text == nullptr || *text == '\0' || out6 == nullptr)
+    return false;
+  unsigned int fields[6];
+  for (int i = 0; i < 6; ++i)
+    fields[i] = static_cast<unsigned int>(out6[i]);
+  std::sscanf(text, "%02X-%02X-%02X-%02X-%02X-%02X", &fields[0], &fields[1], &fields[2], &fields[3],
+              &fields[4], &fields[5]);
+  for (int i = 0; i < 6; ++i)
+    out6[i] = static_cast<int>(fields[i]);
+  return true;
+}
+
+bool CreateFolderPath(const char* base, const char* relative) {
+  if (base == nullptr || relative == nullptr)
+    return false;
+  const std::string rel(relative);
+  std::size_t position = 0;
+  for (;;) {
+    const std::size_t next = rel.empty() ? std::string::npos : rel.find('/', position + 1);
+    const bool last = next == std::string::npos;
+    const std::string path = std::string(base) + (last ? rel : rel.substr(0, next));
+    // A level another process made meanwhile is as good as one made here.
+    if (!IsDirectory(path) && ::mkdir(path.c_str(), 0777) != 0 && !IsDirectory(path)) {
+      return false;
+    }
+    if (last)
+      return true;
+    position = next;
+  }
+}

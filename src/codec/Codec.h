@@ -1,0 +1,98 @@
+// Data-string codecs, packet framing and small shared utilities. Free
+// functions without state of their own; safe to call from any thread (the
+// decoders' error box goes through ShowErrorText, see ErrorBoxes.h).
+//
+// Two notations for a data string:
+//  - escaped text: characters as themselves; a backslash introduces \\ \t \r
+//    \n, \b (remove the last byte so far), \xHH (a byte by value; the two
+//    characters after the x are always consumed); any other escape is dropped.
+//  - hex text: pairs of hexadecimal digits, optionally separated by blanks,
+//    ',', '-', '.' or ';' placed after an even number of digits. Written by
+//    this module as "%02X " per byte (three characters, trailing blank).
+//
+// Buffers: every converter writes into a caller buffer of kCodecBufferSize
+// (256) bytes and puts a NUL after its output (not counted in the result).
+// Anything that would not fit those 256 bytes with the NUL is refused as a
+// conversion error: error text 37 is shown, out receives an empty text and the
+// result is 0. Nothing is ever cut or written past the 256 bytes. The limits:
+//  - EscapedTextToBytes:    text longer than 255 characters (its output can
+//                           never exceed its length, so the output fits).
+//  - EscapedTextToHexText:  more than 85 decoded bytes (85 * 3 = 255 chars).
+//  - HexTextToBytes:        more than 255 bytes (more than 510 digits); the
+//                           hex text itself may be of any length.
+//  - HexTextToEscapedText:  more than 255 characters of escaped output.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/Win32Types.h"
+
+inline constexpr int kCodecBufferSize = 256;
+inline constexpr int kMaxEscapedTextLength = kCodecBufferSize - 1;
+inline constexpr int kMaxDecodedBytes = kCodecBufferSize - 1;
+inline constexpr int kMaxHexTextBytes = (kCodecBufferSize - 1) / 3;
+// Error text shown by the decoders for malformed or oversized input.
+inline constexpr int kConversionErrorText = 37;
+
+// Decodes escaped text into bytes. out: kCodecBufferSize bytes. A null or
+// empty text gives 0. A bad "\x" (no hex digit) shows error 37 and decoding
+// goes on. Returns the byte count.
+int EscapedTextToBytes(const char* text, BYTE* out);
+
+// Decodes escaped text and writes each byte as "%02X ". out: kCodecBufferSize
+// bytes. Returns the character count (3 per byte).
+int EscapedTextToHexText(const char* text, char* out);
+
+// Decodes hex text into bytes. out: kCodecBufferSize bytes. A null or empty
+// text gives 0 without error; a bad character, a separator after an odd
+// number of digits or an odd digit count shows error 37 once and gives 0 (out
+// empty). Returns the byte count.
+int HexTextToBytes(const char* hex, BYTE* out);
+
+// Decodes hex text and writes it as escaped text: 0x5C as "\\", 0x20..0x7F as
+// themselves, 0x09/0x0A/0x0D as \t \n \r, anything else as "\xHH". out:
+// kCodecBufferSize bytes. Returns the character count.
+int HexTextToEscapedText(const char* hex, char* out);
+
+// Reads one hexadecimal number the way sscanf "%x" does and returns its low
+// byte; 0 when no number can be read (also for a null text).
+BYTE ParseHexByte(const char* text);
+
+// Frames `length` bytes for the packet protocol: 0x02, the data with 0x02,
+// 0x03 and 0x1A each replaced by 0x1A and the byte's complement, 0x03, then
+// the check byte (0xFD - sum of the data bytes) mod 256. out must hold
+// 2 * length + 3 bytes (the worst case: every byte replaced). Length 0 (or
+// less) writes nothing and returns 0. Returns the frame length.
+int FramePacket(const BYTE* data, BYTE* out, int length);
+
+// Size of the buffer AppendFormat works in, and that its caller must give.
+inline constexpr std::size_t kAppendFormatBufferSize = 2048;
+
+// Formats the arguments (printf rules) and appends them to the NUL-terminated
+// text already in buffer. buffer must hold kAppendFormatBufferSize bytes: the
+// whole text, NUL included, never goes past them; what would go further is
+// left out. A buffer already holding no NUL within that size is left alone.
+void AppendFormat(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// As AppendFormat, for a buffer of `size` bytes.
+void AppendFormatTo(char* buffer, std::size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Dotted IP text to four bytes, by the inet_addr rules (so "10.1" and hex or
+// octal parts are accepted). Null or empty text: false, out4 unchanged.
+// Otherwise true: reversed = 0 puts the octets in written order; reversed = 1
+// in the opposite order, so that out4 read as a little-endian 32-bit number
+// has the first octet in its most significant byte. A text inet_addr rejects
+// gives 255.255.255.255 (and still true).
+bool ParseIpAddress(const char* text, BYTE* out4, int reversed);
+
+// Reads up to six hexadecimal fields "%02X-%02X-%02X-%02X-%02X-%02X" into
+// out6[0..5]; fields not read keep their values. Null or empty text: false;
+// otherwise true, however many fields were read.
+bool ParseMacAddress(const char* text, int* out6);
+
+// Creates base + relative level by level. relative starts with '/' (for
+// example "/Output" or "/a/b"); each level that is not yet a directory is
+// created. Returns false when a level cannot be created (for example a file
+// of that name exists), true when every level is a directory afterwards.
+bool CreateFolderPath(const char* base, const char* relative);

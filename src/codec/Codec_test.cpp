@@ -1,0 +1,277 @@
+// Converters, framing and the small parsers.
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codec/Codec.h"
+#include "codec/CodecTestSupport.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+const std::vector<std::string> kError37 = {"error 37"};
+
+// Runs a byte decoder and checks that it stays inside its 256-byte buffer.
+template <typename Decoder>
+Bytes Decode(Decoder decoder, const char* text) {
+  BYTE out[kCodecBufferSize + 1];
+  std::memset(out, 0xEE, sizeof(out));
+  const int n = decoder(text, out);
+  EXPECT_GE(n, 0);
+  EXPECT_LE(n, kMaxDecodedBytes);
+  EXPECT_EQ(out[n], 0) << "NUL after the bytes";
+  EXPECT_EQ(out[kCodecBufferSize], 0xEE) << "wrote past the buffer";
+  return Bytes(out, out + n);
+}
+
+template <typename Encoder>
+std::string Encode(Encoder encoder, const char* text) {
+  char out[kCodecBufferSize + 1];
+  std::memset(out, '#', sizeof(out));
+  const int n = encoder(text, out);
+  EXPECT_EQ(static_cast<size_t>(n), strnlen(out, kCodecBufferSize));
+  EXPECT_EQ(out[kCodecBufferSize], '#') << "wrote past the buffer";
+  return std::string(out, static_cast<size_t>(n));
+}
+
+Bytes Escaped(const char* t) {
+  return Decode(EscapedTextToBytes, t);
+}
+Bytes Hex(const char* t) {
+  return Decode(HexTextToBytes, t);
+}
+
+TEST_F(CodecTest, EscapedTextGrammar) {
+  EXPECT_EQ(Escaped("A\\x41\\n"), (Bytes{0x41, 0x41, 0x0A}));
+  EXPECT_EQ(Escaped("ab\\bc"), (Bytes{0x61, 0x63}));
+  EXPECT_EQ(Escaped("\\q"), Bytes{});
+  EXPECT_EQ(Escaped("\\\\"), Bytes{0x5C});
+  EXPECT_EQ(Escaped("\\t\\r\\X7f"), (Bytes{0x09, 0x0D, 0x7F}));
+  EXPECT_EQ(Escaped("\\b\\bA"), Bytes{0x41}) << "\\b with nothing output removes nothing";
+  EXPECT_EQ(Escaped(""), Bytes{});
+  EXPECT_EQ(Escaped(nullptr), Bytes{});
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(CodecTest, EscapedHexConsumesTwoCharacters) {
+  EXPECT_EQ(Escaped("\\x4G"), Bytes{0x04}) << "G is consumed with the 4";
+  EXPECT_EQ(Escaped("\\x4GH"), (Bytes{0x04, 'H'}));
+  EXPECT_EQ(Escaped("\\x414"), (Bytes{0x41, '4'}));
+  EXPECT_EQ(Escaped("A\\"), Bytes{0x41}) << "lone backslash at the end";
+  EXPECT_EQ(Escaped("A\\x"), Bytes{0x41}) << "\\x at the end";
+  EXPECT_EQ(Escaped("\\x4"), Bytes{0x04}) << "one digit at the end";
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(CodecTest, EscapedBadHexShowsErrorAndGoesOn) {
+  EXPECT_EQ(Escaped("\\xG1A\\xZZB"), (Bytes{'A', 'B'}));
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"error 37", "error 37"}));
+}
+
+TEST_F(CodecTest, EscapedToHexText) {
+  EXPECT_EQ(Encode(EscapedTextToHexText, "abc"), "61 62 63 ");
+  EXPECT_EQ(Encode(EscapedTextToHexText, "\\x00\\xff"), "00 FF ");
+  EXPECT_EQ(Encode(EscapedTextToHexText, ""), "");
+}
+
+TEST_F(CodecTest, HexTextGrammar) {
+  EXPECT_EQ(Hex("41 4243"), (Bytes{0x41, 0x42, 0x43}));
+  EXPECT_EQ(Hex("0a-0b"), (Bytes{0x0A, 0x0B}));
+  EXPECT_EQ(Hex("0a,0B;0c"), (Bytes{0x0A, 0x0B, 0x0C}));
+  EXPECT_EQ(Hex(" ff.00 "), (Bytes{0xFF, 0x00}));
+  EXPECT_EQ(Hex(""), Bytes{});
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(CodecTest, HexTextErrorsGiveNothingAndOneBox) {
+  for (const char* bad : {"4 1", "41 G2", "414", "41\t42", "4-1"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(Hex(bad), Bytes{});
+    EXPECT_EQ(Boxes(), kError37);
+    m_notifier.Clear();
+  }
+}
+
+TEST_F(CodecTest, HexToEscapedText) {
+  EXPECT_EQ(Encode(HexTextToEscapedText, "41 0D 0A 1B"), "A\\r\\n\\x1B");
+  EXPECT_EQ(Encode(HexTextToEscapedText, "5C 09 7F 80 20"), "\\\\\\t\x7F\\x80 ");
+  EXPECT_EQ(Encode(HexTextToEscapedText, "4"), "");
+  EXPECT_EQ(Boxes(), kError37);
+}
+
+TEST_F(CodecTest, NotationsRoundTrip) {
+  // Every byte value, in strings of at most 63 bytes (four characters each).
+  for (int start = 0; start < 256; start += 63) {
+    std::string hex;
+    Bytes expected;
+    for (int b = start; b < start + 63 && b < 256; ++b) {
+      char pair[4];
+      std::snprintf(pair, sizeof(pair), "%02X ", b);
+      hex += pair;
+      expected.push_back(static_cast<BYTE>(b));
+    }
+    const std::string escaped = Encode(HexTextToEscapedText, hex.c_str());
+    EXPECT_EQ(Escaped(escaped.c_str()), expected);
+    const std::string back = Encode(EscapedTextToHexText, escaped.c_str());
+    EXPECT_EQ(back, hex);
+  }
+  EXPECT_EQ(Escaped(Encode(HexTextToEscapedText, "5C 00 FF").c_str()), (Bytes{0x5C, 0x00, 0xFF}));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(CodecTest, OversizedInputIsRefusedNotCut) {
+  const std::string fits(kMaxEscapedTextLength, 'a');
+  EXPECT_EQ(Escaped(fits.c_str()).size(), 255u);
+  EXPECT_EQ(Escaped((fits + "a").c_str()), Bytes{});
+  EXPECT_EQ(Boxes(), kError37);
+  m_notifier.Clear();
+
+  // 85 bytes make 255 hex characters; 86 do not fit.
+  EXPECT_EQ(Encode(EscapedTextToHexText, std::string(85, 'a').c_str()).size(), 255u);
+  EXPECT_EQ(Encode(EscapedTextToHexText, std::string(86, 'a').c_str()), "");
+  EXPECT_EQ(Boxes(), kError37);
+  m_notifier.Clear();
+
+  std::string hex;
+  for (int i = 0; i < 255; ++i)
+    hex += "AB";
+  EXPECT_EQ(Hex(hex.c_str()).size(), 255u);
+  EXPECT_EQ(Hex((hex + "CD").c_str()), Bytes{});
+  EXPECT_EQ(Boxes(), kError37);
+  m_notifier.Clear();
+
+  // 63 bytes of four characters fit; 64 do not.
+  std::string control;
+  for (int i = 0; i < 63; ++i)
+    control += "01 ";
+  EXPECT_EQ(Encode(HexTextToEscapedText, control.c_str()).size(), 252u);
+  EXPECT_EQ(Encode(HexTextToEscapedText, (control + "01").c_str()), "");
+  EXPECT_EQ(Boxes(), kError37);
+}
+
+TEST(CodecPlain, ParseHexByteFollowsScanf) {
+  EXPECT_EQ(ParseHexByte("4a"), 0x4A);
+  EXPECT_EQ(ParseHexByte("1ff"), 0xFF) << "low byte";
+  EXPECT_EQ(ParseHexByte("  7"), 0x07);
+  EXPECT_EQ(ParseHexByte("zz"), 0);
+  EXPECT_EQ(ParseHexByte(""), 0);
+  EXPECT_EQ(ParseHexByte(nullptr), 0);
+}
+
+Bytes Frame(const Bytes& data) {
+  Bytes out(2 * data.size() + 3 + 1, 0xEE);
+  const int n = FramePacket(data.data(), out.data(), static_cast<int>(data.size()));
+  EXPECT_EQ(out.back(), 0xEE);
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+TEST(CodecPlain, FramePacket) {
+  EXPECT_EQ(Frame({0x41}), (Bytes{0x02, 0x41, 0x03, 0xBC}));
+  EXPECT_EQ(Frame({0x02}), (Bytes{0x02, 0x1A, 0xFD, 0x03, 0xFB}));
+  EXPECT_EQ(Frame({0x1A}), (Bytes{0x02, 0x1A, 0xE5, 0x03, 0xE3}));
+  EXPECT_EQ(Frame({0x03, 0x80, 0x80}), (Bytes{0x02, 0x1A, 0xFC, 0x80, 0x80, 0x03, 0xFA}));
+  EXPECT_EQ(Frame({}), Bytes{});
+  // Worst case: every byte escaped fills the documented 2n+3 bytes exactly.
+  EXPECT_EQ(Frame(Bytes(100, 0x02)).size(), 203u);
+}
+
+TEST(CodecPlain, AppendFormatStaysInsideItsBuffer) {
+  char buffer[kAppendFormatBufferSize];
+  std::strcpy(buffer, "x=");
+  AppendFormat(buffer, "%d,%s", 5, "y");
+  EXPECT_STREQ(buffer, "x=5,y");
+
+  const std::string big(3000, 'b');
+  AppendFormat(buffer, "%s", big.c_str());
+  EXPECT_EQ(std::strlen(buffer), kAppendFormatBufferSize - 1);
+
+  char small[8] = "ab";
+  small[7] = 'Z';
+  AppendFormatTo(small, 7, "%s", "cdefghij");
+  EXPECT_STREQ(small, "abcdef");
+  EXPECT_EQ(small[7], 'Z');
+  char noNul[4] = {'a', 'b', 'c', 'd'};
+  AppendFormatTo(noNul, sizeof(noNul), "%s", "e");
+  EXPECT_EQ(std::string(noNul, 4), "abcd");
+}
+
+TEST(CodecPlain, ParseIpAddress) {
+  BYTE out[4] = {9, 9, 9, 9};
+  EXPECT_FALSE(ParseIpAddress("", out, 0));
+  EXPECT_FALSE(ParseIpAddress(nullptr, out, 0));
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{9, 9, 9, 9}));
+  EXPECT_TRUE(ParseIpAddress("10.0.0.5", out, 0));
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{10, 0, 0, 5}));
+  EXPECT_TRUE(ParseIpAddress("192.168.1.2", out, 1));
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{2, 1, 168, 192}));
+  DWORD value;
+  std::memcpy(&value, out, 4);
+  EXPECT_EQ(value, 0xC0A80102u) << "first octet in the most significant byte";
+  EXPECT_TRUE(ParseIpAddress("10.1", out, 0));  // inet_addr's short form
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{10, 0, 0, 1}));
+  EXPECT_TRUE(ParseIpAddress("not an address", out, 1));
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{255, 255, 255, 255}));
+}
+
+TEST(CodecPlain, ParseMacAddress) {
+  int out[6] = {-1, -1, -1, -1, -1, -1};
+  EXPECT_FALSE(ParseMacAddress("", out));
+  EXPECT_TRUE(ParseMacAddress("02-11-22-33-44-5f", out));
+  EXPECT_EQ(std::vector<int>(out, out + 6), (std::vector<int>{2, 0x11, 0x22, 0x33, 0x44, 0x5F}));
+  int partial[6] = {7, 7, 7, 7, 7, 7};
+  EXPECT_TRUE(ParseMacAddress("AA-BB", partial));
+  EXPECT_EQ(std::vector<int>(partial, partial + 6), (std::vector<int>{0xAA, 0xBB, 7, 7, 7, 7}));
+  EXPECT_TRUE(ParseMacAddress("junk", partial));
+  EXPECT_EQ(partial[0], 0xAA);
+}
+
+class FolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tmp = std::getenv("SENDRIX_TEST_TMP");
+    std::string root = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
+    ::mkdir(root.c_str(), 0777);
+    std::string pattern = root + "/codec-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    m_base = pattern;
+  }
+  void TearDown() override {
+    std::string command = "rm -rf '" + m_base + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+  bool IsDir(const std::string& relative) const {
+    struct stat st;
+    return ::stat((m_base + relative).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  std::string m_base;
+};
+
+TEST_F(FolderTest, CreatesEachLevel) {
+  EXPECT_TRUE(CreateFolderPath(m_base.c_str(), "/Output"));
+  EXPECT_TRUE(IsDir("/Output"));
+  EXPECT_TRUE(CreateFolderPath(m_base.c_str(), "/a/b/c"));
+  EXPECT_TRUE(IsDir("/a") && IsDir("/a/b") && IsDir("/a/b/c"));
+}
+
+TEST_F(FolderTest, ExistingFolderIsKept) {
+  ASSERT_EQ(::mkdir((m_base + "/Output").c_str(), 0700), 0);
+  const std::string marker = m_base + "/Output/keep";
+  ASSERT_EQ(::mkdir(marker.c_str(), 0700), 0);
+  EXPECT_TRUE(CreateFolderPath(m_base.c_str(), "/Output"));
+  EXPECT_TRUE(IsDir("/Output/keep"));
+}
+
+TEST_F(FolderTest, FileInTheWayFails) {
+  FILE* f = std::fopen((m_base + "/Output").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_FALSE(CreateFolderPath(m_base.c_str(), "/Output"));
+  EXPECT_FALSE(CreateFolderPath(m_base.c_str(), "/Output/x"));
+}
+
+}  // namespace

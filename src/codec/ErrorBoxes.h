@@ -1,0 +1,29 @@
+// The program's three ways of reporting a failure to the user and the log.
+//
+// Texts come from the text library's process-wide look-ups
+// (texts/TextFunctions.h); message boxes go through AfxMessageBox (the
+// process notifier); log lines through g_pDataLog when logging is on.
+// All three may be called from any thread. They never block longer than the
+// notifier's MessageBox does (only the window's notifier waits for the user).
+#pragma once
+
+#include "comm/Cablox.h"  // COMM_ERROR_RECORD only
+#include "platform/Win32Types.h"
+
+// Error text n of the text library in an OK message box, and as a log line.
+// Without the library's error function nothing is shown or logged. A null
+// text from the library counts as an empty one.
+void ShowErrorText(int n);
+
+// Communication-error text `code` in an OK message box and as a log line.
+// For codes 1 and 10 the text is a format with two "%s", filled with the
+// record's first and second text (each read up to its 128 bytes, so a text
+// without its NUL is still safe); a format holding any conversion but "%s"
+// and "%%", or more than two "%s", is shown as it stands. The result is at
+// most 511 characters. A null record counts as two empty texts. Without the
+// library's comm-error function nothing is shown or logged.
+void ShowCommError(int code, const COMM_ERROR_RECORD* record);
+
+// Writes "System Error 0x%X - Description : %s" with the code and the
+// system's text for it to the data log when logging is on. Shows nothing.
+void LogSystemError(DWORD code);
