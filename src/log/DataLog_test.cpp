@@ -1,0 +1,339 @@
+// The log file as written: exact bytes, the log clock, nothing lost under
+// load, several threads, turning logging off while others log, snapshots.
+#include "log/DataLog.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/RecordingNotifier.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CFakeClock : public CDataLog::IClock {
+ public:
+  BOOL QueryCounter(LONGLONG* count) override {
+    *count = m_ms;
+    return m_bCounterOk;
+  }
+  BOOL QueryFrequency(LONGLONG* frequency) override {
+    *frequency = m_bFrequencyOk ? 1000 : 0;
+    return m_bFrequencyOk;
+  }
+  void LocalTime(SYSTEMTIME* time) override { *time = m_start; }
+
+  std::atomic<LONGLONG> m_ms{0};
+  SYSTEMTIME m_start{2026, 12, 0, 6, 10, 0, 59, 500};
+  bool m_bCounterOk = true;
+  bool m_bFrequencyOk = true;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Header() {
+  char h[128];
+  std::snprintf(h, sizeof h,
+                "<html>\r\n<body>\r\n<pre>\r\n<h1>Sendrix V5.0.894 svn Log File, pid = %X</h1>\r\n",
+                static_cast<unsigned>(getpid()));
+  return h;
+}
+
+const std::string kFooter = "</pre>\r\n</body>\r\n</html>\r\n";
+
+// The bytes of every hex dump in a log file, parsed back from the rows.
+std::vector<std::string> ParseDumps(const std::string& file) {
+  std::vector<std::string> dumps;
+  for (size_t pos = 0; (pos = file.find("<h4>", pos)) != std::string::npos;) {
+    size_t end = file.find("</h4>", pos);
+    if (end == std::string::npos)
+      break;
+    std::string bytes;
+    for (size_t row = pos + 4; row < end;) {
+      size_t eol = file.find("\r\n", row);
+      for (int i = 0; i < 16; ++i) {
+        size_t col = row + 6 + i * 3 + i / 4;
+        if (col + 1 >= eol || file[col] == ' ')
+          break;
+        bytes.push_back(static_cast<char>(std::stoi(file.substr(col, 2), nullptr, 16)));
+      }
+      row = eol + 2;
+    }
+    dumps.push_back(bytes);
+    pos = end;
+  }
+  return dumps;
+}
+
+class DataLogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* base = std::getenv("SENDRIX_TEST_TMP");
+    fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path();
+    fs::create_directories(root);
+    std::string templ = (root / "logXXXXXX").string();
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    m_home = templ;
+    fs::create_directory(m_home / "Output");
+    setenv("SENDRIX_HOME", m_home.c_str(), 1);
+    SetNotifier(&m_notifier);
+    m_clock = std::make_shared<CFakeClock>();
+  }
+  void TearDown() override {
+    g_pDataLog.Reset(nullptr);
+    SetNotifier(nullptr);
+    unsetenv("SENDRIX_HOME");
+    std::error_code ec;
+    fs::remove_all(m_home, ec);
+  }
+
+  // Destroys the log and returns its file's content.
+  std::string Finish(std::unique_ptr<CDataLog> log) {
+    std::string name = log->FileName();
+    log.reset();
+    return ReadFile(name);
+  }
+
+  fs::path m_home;
+  CRecordingNotifier m_notifier;
+  std::shared_ptr<CFakeClock> m_clock;
+};
+
+TEST_F(DataLogTest, WholeFileWithTheLogClock) {
+  auto log = std::make_unique<CDataLog>("OS Version = Linux <test>", m_clock);
+  char expectedName[96];
+  std::snprintf(expectedName, sizeof expectedName, "SendrixLog_2026-12-06_10-00-59_pid-%X.html",
+                static_cast<unsigned>(getpid()));
+  EXPECT_EQ(log->FileName(), (m_home / "Output" / expectedName).string());
+  m_clock->m_ms = 1000;
+  log->Log("one");
+  m_clock->m_ms = 2500;
+  log->Log("two\n", "\x41\x42\x00\x7F\x80", 5);
+  m_clock->m_ms = 2500 + 59900;
+  log->Log(nullptr, "Z", 1);
+  log->Log("three");
+
+  std::string row = "0000: 41 42 00 7F  80 ";
+  row.append(59 - row.size(), ' ');
+  row += "AB.\x7F.\r\n";
+  std::string expected =
+      Header() +
+      "<h3>Time = 06/12/2026 10:00:59:500 (+00:00:00:000) : Start Log Recording.\n</h3>"
+      "<h3>Time = 06/12/2026 10:00:59:500 (+00:00:00:000) : OS Version = Linux &lt;test&gt;</h3>"
+      "<h3>Time = 06/12/2026 10:01:00:500 (+00:00:01:000) : one</h3>"
+      "<h3>Time = 06/12/2026 10:01:02:000 (+00:00:01:500) : two\n</h3><h4>" +
+      row +
+      "</h4>"
+      "<h4>0000: 5A" +
+      std::string(59 - 8, ' ') +
+      "Z\r\n</h4>"
+      "<h3>Time = 06/12/2026 10:02:01:900 (+00:00:00:000) : three</h3>"
+      "<h3>Time = 06/12/2026 10:02:01:900 (+00:00:00:000) : Stop Log Recording.\n</h3>" +
+      kFooter;
+  EXPECT_EQ(Finish(std::move(log)), expected);
+  EXPECT_TRUE(m_notifier.Texts().empty());
+}
+
+TEST_F(DataLogTest, ElapsedPartAcrossAMinuteAndAcrossMidnight) {
+  m_clock->m_start = SYSTEMTIME{2026, 12, 0, 6, 10, 0, 59, 500};
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  m_clock->m_ms = 59900;
+  log->Log("later");
+  std::string file = Finish(std::move(log));
+  EXPECT_NE(file.find("Time = 06/12/2026 10:01:59:400 (+00:00:59:900) : later</h3>"),
+            std::string::npos);
+
+  m_clock->m_start = SYSTEMTIME{2026, 12, 0, 31, 23, 59, 59, 900};
+  m_clock->m_ms = 0;
+  log = std::make_unique<CDataLog>("os", m_clock);
+  m_clock->m_ms = 200;
+  log->Log("after midnight");
+  file = Finish(std::move(log));
+  EXPECT_NE(file.find("Time = 32/12/2026 00:00:00:100 (+00:00:00:200) : after midnight</h3>"),
+            std::string::npos);
+}
+
+TEST_F(DataLogTest, MarkupFromThePrinterIsEscaped) {
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  const char evil[] = "<script>x&y</script>";
+  log->Log(evil, evil, sizeof evil - 1);
+  std::string file = Finish(std::move(log));
+  EXPECT_EQ(file.find("<script>"), std::string::npos);
+  EXPECT_NE(file.find(": &lt;script&gt;x&amp;y&lt;/script&gt;</h3>"), std::string::npos);
+  EXPECT_NE(file.find("   &lt;script&gt;x&amp;y&lt;/scr\r\n"), std::string::npos);
+  auto dumps = ParseDumps(file);
+  ASSERT_EQ(dumps.size(), 1u);
+  EXPECT_EQ(dumps[0], std::string(evil));
+}
+
+TEST_F(DataLogTest, NothingIsLostBetweenFlushes) {
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  std::vector<std::string> sent;
+  size_t total = 0;
+  for (int i = 0; total < 200000; ++i) {
+    std::string block(257 + i % 300, '\0');
+    for (size_t j = 0; j < block.size(); ++j)
+      block[j] = static_cast<char>(i * 7 + j);
+    log->Log("Data Received.\n", block.data(), static_cast<DWORD>(block.size()));
+    total += block.size();
+    sent.push_back(block);
+  }
+  // One entry bigger than the whole buffer is written whole.
+  std::string huge(CDataLog::kBufferSize, 'h');
+  log->Log(nullptr, huge.data(), static_cast<DWORD>(huge.size()));
+  sent.push_back(huge);
+  std::string file = Finish(std::move(log));
+  EXPECT_EQ(file.substr(0, Header().size()), Header());
+  EXPECT_EQ(file.substr(file.size() - kFooter.size()), kFooter);
+  EXPECT_EQ(ParseDumps(file), sent);
+}
+
+TEST_F(DataLogTest, WithoutOutputFolderNothingIsWrittenOrShown) {
+  fs::remove(m_home / "Output");
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  EXPECT_FALSE(log->IsOpen());
+  EXPECT_EQ(log->Log("text", "ab", 2), 1);
+  std::uint64_t size = 0;
+  EXPECT_EQ(log->GetLogFileSize(&size), 0);
+  char buffer[8];
+  DWORD read = 5;
+  EXPECT_EQ(log->ReadLogFile(buffer, sizeof buffer, &read), 0);
+  EXPECT_EQ(read, 0u);
+  std::string path;
+  EXPECT_EQ(log->WriteSnapshot(&path), 0);
+  log.reset();
+  EXPECT_FALSE(fs::exists(m_home / "Output"));
+  EXPECT_TRUE(m_notifier.Texts().empty());
+}
+
+TEST_F(DataLogTest, UnreadableClockIsReported) {
+  m_clock->m_bCounterOk = false;
+  m_clock->m_bFrequencyOk = false;
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  log->Log("still logged");
+  EXPECT_EQ(m_notifier.Texts(),
+            (std::vector<std::string>{"error get timer", "error get performance counter freq"}));
+  EXPECT_NE(Finish(std::move(log)).find(": still logged</h3>"), std::string::npos);
+}
+
+TEST_F(DataLogTest, WriterFlushesOnceASecondAndReportsItsThread) {
+  setenv("SENDRIX_DEBUG", "1", 1);
+  testing::internal::CaptureStderr();
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  std::uint64_t size = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    ASSERT_EQ(log->GetLogFileSize(&size), 1);
+    if (size > 0)
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  log.reset();
+  std::string err = testing::internal::GetCapturedStderr();
+  unsetenv("SENDRIX_DEBUG");
+  EXPECT_GT(size, Header().size());
+  EXPECT_NE(err.find("**  Thread Log started\r\n"), std::string::npos);
+  EXPECT_NE(err.find("** Thread Log stopped\r\n"), std::string::npos);
+}
+
+TEST_F(DataLogTest, ReadAndSnapshotWhileAnotherThreadLogs) {
+  auto log = std::make_unique<CDataLog>("os", m_clock);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 20000 && !stop; ++i)
+      log->Log("line\n", &i, sizeof i);
+  });
+  std::vector<std::string> reads;
+  for (int i = 0; i < 20; ++i) {
+    std::uint64_t size = 0;
+    ASSERT_EQ(log->GetLogFileSize(&size), 1);
+    std::string buffer(size, '\0');
+    DWORD read = 0;
+    ASSERT_EQ(log->ReadLogFile(buffer.data(), static_cast<DWORD>(size), &read), 1);
+    buffer.resize(read);
+    reads.push_back(buffer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::string snapshotPath;
+  ASSERT_EQ(log->WriteSnapshot(&snapshotPath), 1);
+  EXPECT_NE(snapshotPath.find("/Output/SendrixLog_2026-12-06_10-00-59_pid-"), std::string::npos);
+  EXPECT_EQ(snapshotPath.substr(snapshotPath.size() - 10), ".temp.html");
+  std::string snapshot = ReadFile(snapshotPath);
+  stop = true;
+  writer.join();
+  std::string file = Finish(std::move(log));
+  for (const auto& r : reads)
+    EXPECT_EQ(file.compare(0, r.size(), r), 0);
+  EXPECT_GT(snapshot.size(), Header().size());
+  EXPECT_EQ(file.compare(0, snapshot.size(), snapshot), 0);
+
+  fs::create_directory(m_home / "Output" / "SendrixLog_folder.temp.html");
+  std::ofstream(m_home / "Output" / "Other.temp.html") << "x";
+  EXPECT_EQ(CDataLog::DeleteSnapshots(), 1);
+  EXPECT_FALSE(fs::exists(snapshotPath));
+  EXPECT_TRUE(fs::exists(m_home / "Output" / "SendrixLog_folder.temp.html"));
+  EXPECT_TRUE(fs::exists(m_home / "Output" / "Other.temp.html"));
+}
+
+// Several threads log through g_pDataLog while the main thread turns logging
+// off: no call touches a destroyed log, each thread's lines are in order,
+// and the file is complete with its last line and footer.
+TEST_F(DataLogTest, TurningLoggingOffWhileThreadsLog) {
+  g_pDataLog.Reset(std::make_shared<CDataLog>("os", m_clock));
+  std::string name = g_pDataLog.Get()->FileName();
+  constexpr int kThreads = 4;
+  constexpr int kLines = 3000;
+  std::atomic<int> started{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &started] {
+      ++started;
+      for (int i = 0; i < kLines; ++i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "T%d %d\n", t, i);
+        if (g_pDataLog)
+          g_pDataLog->Log(text, text, 4);
+      }
+    });
+  }
+  while (started < kThreads)
+    std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  g_pDataLog.Reset(nullptr);
+  EXPECT_FALSE(g_pDataLog);
+  EXPECT_EQ(g_pDataLog->Log("ignored"), 1);
+  for (auto& th : threads)
+    th.join();
+
+  std::string file = ReadFile(name);
+  ASSERT_GE(file.size(), kFooter.size());
+  EXPECT_EQ(file.substr(file.size() - kFooter.size()), kFooter);
+  std::string stop = ": Stop Log Recording.\n</h3>" + kFooter;
+  EXPECT_EQ(file.substr(file.size() - stop.size()), stop);
+  for (int t = 0; t < kThreads; ++t) {
+    int next = 0;
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, ": T%d ", t);
+    for (size_t pos = 0; (pos = file.find(prefix, pos)) != std::string::npos; ++pos) {
+      EXPECT_EQ(std::atoi(file.c_str() + pos + 5), next) << "thread " << t;
+      ++next;
+    }
+  }
+}
+
+}  // namespace
