@@ -1,0 +1,14 @@
+# The communications library: state and dispatch, the I/O engine, the serial
+# and TCP/IP backends and the Ethernet discovery.
+target_sources(sendrix_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/Cablox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommBackendRegistry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommErrorReporter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommIoEngine.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommLibrary.cpp
+)
+
+sendrix_test(comm_tests THREADED SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/CommLibrary_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommIoEngine_test.cpp
+)
