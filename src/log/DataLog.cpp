@@ -71,10 +71,14 @@ ssize_t ReadAt(int fd, char* buffer, size_t length, std::uint64_t offset) {
   return static_cast<ssize_t>(done);
 }
 
-// Per-thread scratch space, so that Log() formats without allocating.
+// Per-thread scratch space, so that Log() formats without allocating. A
+// thread that once logged a huge block does not keep its memory for good.
+constexpr size_t kScratchKeep = 1 << 20;
 std::string& Scratch() {
   thread_local std::string s;
   s.clear();
+  if (s.capacity() > kScratchKeep)
+    s.shrink_to_fit();
   return s;
 }
 
@@ -116,13 +120,18 @@ void CDataLog::StartWriter() {
 }
 
 void CDataLog::StartClock() {
-  std::lock_guard<std::mutex> guard(m_lock);
-  m_pClock->LocalTime(&m_stStart);
-  if (!m_pClock->QueryCounter(&m_llStartCounter))
-    AfxMessageBox("error get timer");
-  if (!m_pClock->QueryFrequency(&m_llFrequency)) {
-    AfxMessageBox("error get performance counter freq");
+  bool counterOk, frequencyOk;
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_pClock->LocalTime(&m_stStart);
+    counterOk = m_pClock->QueryCounter(&m_llStartCounter);
+    frequencyOk = m_pClock->QueryFrequency(&m_llFrequency);
   }
+  // Shown outside the lock: a notifier may log.
+  if (!counterOk)
+    AfxMessageBox("error get timer");
+  if (!frequencyOk)
+    AfxMessageBox("error get performance counter freq");
 }
 
 CDataLog::~CDataLog() {

@@ -6,7 +6,9 @@
 // while the user turns logging off finishes its call on a live object; when
 // logging is off the call goes to a disabled log that does nothing.
 // g_pDataLog.Reset(log) installs a log, Reset(nullptr) removes it; the log is
-// destroyed when the last pinned call lets go.
+// destroyed when the last pinned call lets go. The program resets the
+// holder before it ends (the log's destructor stops a thread and must not
+// run among the static destructors).
 //
 // CDataLog: Log() may be called from any thread; appends, the writer
 // thread's flush and ReadLogFile are serialised by one lock. A buffer that
@@ -25,6 +27,11 @@
 // the buffer to the file once a second. The destructor logs "Stop Log
 // Recording.\n", stops and joins that thread, writes what is left and the
 // footer, and closes the file.
+//
+// The log clock: the local time at creation plus the performance counter's
+// elapsed milliseconds (see LogFormat.h). The elapsed part of a time line is
+// counted from the previous entry of the same log; a log's first entry shows
+// all zeros.
 //
 // A log whose file cannot be created (for instance when the Output folder
 // does not exist yet) has no buffer and no thread; Log() then does nothing.
