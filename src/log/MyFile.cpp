@@ -121,6 +121,19 @@ CMyFile::~CMyFile() {
 }
 
 int CMyFile::Open(const std::string& name, int mode, int pack) {
+  int errorText = 0;
+  int result = OpenGuarded(name, mode, pack, &errorText);
+  if (errorText != 0) {
+    // Shown outside the lock: the window's box waits for the user, and the
+    // data reader must not wait with it.
+    DWORD error = GetLastError();
+    ShowErrorText(errorText);
+    SetLastError(error);
+  }
+  return result;
+}
+
+int CMyFile::OpenGuarded(const std::string& name, int mode, int pack, int* errorText) {
   std::lock_guard<std::mutex> guard(m_lock);
   if (m_hFile >= 0)
     CloseLocked();
@@ -130,13 +143,13 @@ int CMyFile::Open(const std::string& name, int mode, int pack) {
   if (m_hFile < 0)
     return 0;
   // A source too big to send is refused before a copy of it is written.
-  if (pack == 1 && (!TakeSizeLocked() || !PackLocked()))
+  if (pack == 1 && (!TakeSizeLocked(errorText) || !PackLocked(errorText)))
     return 0;
-  return TakeSizeLocked();
+  return TakeSizeLocked(errorText);
 }
 
 // Stores the open file's size; refuses (and closes) a file of 4 GiB or more.
-int CMyFile::TakeSizeLocked() {
+int CMyFile::TakeSizeLocked(int* errorText) {
   struct stat st {};
   if (::fstat(m_hFile, &st) != 0) {
     SetLastErrorFromErrno();
@@ -149,7 +162,7 @@ int CMyFile::TakeSizeLocked() {
     CloseLocked();
     m_hFile = kInvalidHandle;
     SetLastError(ERROR_FILE_TOO_LARGE);
-    ShowErrorText(kErrorFileTooBig);
+    *errorText = kErrorFileTooBig;
     return 0;
   }
   m_nSize = size;
@@ -157,8 +170,8 @@ int CMyFile::TakeSizeLocked() {
 }
 
 // Replaces the open source by its packed copy; on failure the handle is
-// invalid and error text 1 has been shown.
-int CMyFile::PackLocked() {
+// invalid and *errorText is 1.
+int CMyFile::PackLocked(int* errorText) {
   std::string copyName = m_strName + ".pack";
   int copy = OpenDescriptor(copyName, kModeWrite);
   bool ok = copy >= 0 && WritePackedCopy(m_hFile, copy);
@@ -171,7 +184,7 @@ int CMyFile::PackLocked() {
     m_hFile = kInvalidHandle;
     if (!ok && error != ERROR_SUCCESS)
       SetLastError(error);
-    ShowErrorText(kErrorPackFailed);
+    *errorText = kErrorPackFailed;
     return 0;
   }
   return 1;

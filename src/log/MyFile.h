@@ -88,9 +88,9 @@ class CMyFile {
   int GetCurrentSize(std::uint64_t* size);
 
  private:
-  int OpenLocked(const std::string& name, int mode);
-  int TakeSizeLocked();
-  int PackLocked();
+  int OpenGuarded(const std::string& name, int mode, int pack, int* errorText);
+  int TakeSizeLocked(int* errorText);
+  int PackLocked(int* errorText);
   int CloseLocked();
 
   mutable std::mutex m_lock;
