@@ -1,0 +1,119 @@
+// Loading the text library, its messages, and the buffers texts are copied to.
+#include "texts/TextLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codec/ErrorBoxes.h"
+#include "platform/Notifier.h"
+#include "platform/RecordingNotifier.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class TextLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetNotifier(&m_notifier); }
+  void TearDown() override {
+    m_library.FreeTextLibrary();
+    SetNotifier(nullptr);
+  }
+  CRecordingNotifier m_notifier;
+  CTextLibrary m_library;
+};
+
+TEST_F(TextLibraryTest, MissingLibrary) {
+  for (const char* name : {"/nonexistent/libnothing.so", "libsendrix-no-such-texts.so", "",
+                           static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(name != nullptr ? name : "(null)");
+    EXPECT_EQ(m_library.LoadTextLibrary(name), 0);
+    EXPECT_EQ(m_notifier.Texts(), Texts{"Thesaurus DLL not found"});
+    EXPECT_FALSE(m_library.IsLoaded());
+    EXPECT_EQ(m_library.GetCaptionText(0), nullptr);
+    EXPECT_EQ(m_library.GetTipText(0), nullptr);
+    EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
+    m_notifier.Clear();
+  }
+  ShowErrorText(37);  // no library: no box
+  EXPECT_TRUE(m_notifier.Texts().empty());
+}
+
+TEST_F(TextLibraryTest, EnglishLibraryLoadsSilently) {
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
+  EXPECT_TRUE(m_notifier.Texts().empty());
+  EXPECT_STREQ(m_library.GetCaptionText(5), "Abort");
+  ASSERT_NE(m_library.GetTipText(7), nullptr);
+  EXPECT_GT(std::strlen(m_library.GetTipText(7)), 0u);
+  EXPECT_NE(g_pfnErrorGetText.load(), nullptr);
+  EXPECT_NE(g_pfnCommErrorGetText.load(), nullptr);
+
+  ShowErrorText(6);
+  EXPECT_EQ(m_notifier.Texts(), Texts{"No file is selected."});
+
+  m_library.FreeTextLibrary();
+  EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
+  EXPECT_EQ(g_pfnCommErrorGetText.load(), nullptr);
+  EXPECT_EQ(m_library.GetCaptionText(5), nullptr);
+}
+
+TEST_F(TextLibraryTest, MissingTipExportStillLoads) {
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
+  EXPECT_EQ(m_notifier.Texts(), Texts{"Thes_TipGetText function not found"});
+  EXPECT_FALSE(m_library.HasTipFunction());
+  for (int n = 0; n <= 66; ++n)
+    EXPECT_EQ(m_library.GetTipText(n), nullptr);
+  EXPECT_STREQ(m_library.GetCaptionText(0), "test caption");
+}
+
+TEST_F(TextLibraryTest, LongCaptionIsCutAndNullIsEmpty) {
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
+  const char* caption = m_library.GetCaptionText(1);
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(std::string(caption), std::string(CTextLibrary::kCaptionBufferSize - 1, 'c'));
+  EXPECT_STREQ(m_library.GetCaptionText(2), "");
+}
+
+TEST_F(TextLibraryTest, ReloadReplacesThePreviousLibrary) {
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
+  m_notifier.Clear();
+  ShowErrorText(6);
+  EXPECT_EQ(m_notifier.Texts(), Texts{"test error"});
+  EXPECT_EQ(m_library.GetTipText(0), nullptr);
+}
+
+TEST_F(TextLibraryTest, LibraryWithoutExports) {
+  // Any shared object without the four functions will do.
+  ASSERT_EQ(m_library.LoadTextLibrary("libm.so.6"), 1);
+  const Texts texts = m_notifier.Texts();
+  ASSERT_EQ(texts.size(), 5u);
+  EXPECT_FALSE(texts[0].empty()) << "the system's text for the failed look-up";
+  EXPECT_EQ(texts[1], "Thes_ErrorGetText function not found");
+  EXPECT_EQ(texts[2], "Thes_CommErrorGetText function not found");
+  EXPECT_EQ(texts[3], "Thes_CaptionGetText function not found");
+  EXPECT_EQ(texts[4], "Thes_TipGetText function not found");
+  EXPECT_EQ(m_library.GetCaptionText(0), nullptr);
+  EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
+}
+
+TEST_F(TextLibraryTest, CaptionAndTipLoadLeavesSharedLookUpsAlone) {
+  CTextLibrary dialog;
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
+  const PFN_THES_GETTEXT shared = g_pfnErrorGetText.load();
+  ASSERT_EQ(dialog.LoadCaptionAndTipTexts(SENDRIX_TEXTS_NOTIPS_PATH), 1);
+  EXPECT_EQ(m_notifier.Texts(), Texts{"Thes_TipGetText function not found"});
+  EXPECT_STREQ(dialog.GetCaptionText(0), "test caption");
+  EXPECT_STREQ(m_library.GetCaptionText(0), "Select File") << "each dialog its own buffer";
+  dialog.FreeTextLibrary();
+  EXPECT_EQ(g_pfnErrorGetText.load(), shared);
+
+  m_notifier.Clear();
+  EXPECT_EQ(dialog.LoadCaptionAndTipTexts("/nonexistent/lib.so"), 0);
+  EXPECT_EQ(m_notifier.Texts(), Texts{"Thesaurus DLL not found"});
+}
+
+}  // namespace
