@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codec/Codec.h"
+#include "log/DataLog.h"
 #include "platform/LastError.h"
 #include "platform/Notifier.h"
 #include "texts/TextFunctions.h"
@@ -14,8 +15,10 @@ namespace {
 constexpr std::size_t kCommErrorTextSize = 512;
 constexpr std::size_t kRecordTextSize = sizeof(COMM_ERROR_RECORD::szText1);
 
-// The data log joins here once it is part of the build.
-void LogText(const char* /*text*/) {}
+void LogText(const char* text) {
+  if (g_pDataLog)
+    g_pDataLog->Log(text, nullptr, 0);
+}
 
 void ShowAndLog(const char* text) {
   AfxMessageBox(text, MB_OK);
@@ -76,6 +79,8 @@ void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
 }
 
 void LogSystemError(DWORD code) {
+  if (!g_pDataLog)
+    return;
   const std::string description = SystemErrorText(code);
   char line[kAppendFormatBufferSize] = {};
   AppendFormat(line, "System Error 0x%X - Description : %s", code, description.c_str());
