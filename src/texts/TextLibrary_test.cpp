@@ -69,6 +69,12 @@ TEST_F(TextLibraryTest, MissingTipExportStillLoads) {
   EXPECT_STREQ(m_library.GetCaptionText(0), "test caption");
 }
 
+TEST_F(TextLibraryTest, BareNameIsFoundBesideTheProgram) {
+  // Not on the loader's search path: only the program's folder has it.
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_NAME), 1);
+  EXPECT_STREQ(m_library.GetCaptionText(0), "test caption");
+}
+
 TEST_F(TextLibraryTest, LongCaptionIsCutAndNullIsEmpty) {
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
   const char* caption = m_library.GetCaptionText(1);
