@@ -45,8 +45,8 @@ void Comm_CloseCleanuo();
 int Comm_BreakDownCommPort();
 // 0 = the open connection matches, 1 = it differs (close, reconnect), 2 = none.
 unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6);
-int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& p1, int& p2,
-                          int& p3, int& p4, int& p5);
+int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,
+                          int& p4, int& p5);
 int Comm_IsPortAvailable();
 void Comm_SetConnect(int available);
 
@@ -57,8 +57,7 @@ OVERLAPPED* Comm_GetOverlappedTX();
 OVERLAPPED* Comm_GetOverlappedRX();
 OVERLAPPED* Comm_GetOverlappedRXUsm();
 
-int Comm_WritePort(void* handle, const void* buffer, DWORD length, DWORD* written,
-                   OVERLAPPED* ov);
+int Comm_WritePort(void* handle, const void* buffer, DWORD length, DWORD* written, OVERLAPPED* ov);
 int Comm_ReadPort(void* handle, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov);
 
 unsigned Comm_GetCommPacketSize();

@@ -1,9 +1,22 @@
 # The transfer engine: packet writer, transmit threads, receive ring buffers
 # and reader threads.
 target_sources(sendrix_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderThreads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RingBuffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TransferEngine.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TransferGlobals.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TransmitThreads.cpp
 )
+
+# Test support shared with the firmware tests.
+set(SENDRIX_ENGINE_TEST_SUPPORT
+  ${CMAKE_CURRENT_LIST_DIR}/EngineTestSupport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FakeCommLink.cpp
+  CACHE INTERNAL "")
 
 sendrix_test(engine_tests THREADED SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/RingBuffer_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderThreads_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TransferEngine_test.cpp
+  ${SENDRIX_ENGINE_TEST_SUPPORT}
 )

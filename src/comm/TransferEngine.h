@@ -1,0 +1,173 @@
+// CTransferEngine: the one process-wide object (g_TransferEngine) that moves
+// bytes between the program and the printer: the packet writer every sender
+// uses (file, string, firmware frames), the two transmit threads, and the
+// reader-thread slots with their events and the parameters of the open
+// connection. Results leave the engine only as messages posted to the
+// message target (the main window): WM_TRANSFER_PROGRESS, WM_TRANSFER_RATE,
+// WM_TRANSFER_DONE from the transmit threads, WM_LINE_STATUS from the data
+// reader.
+//
+// Threads (all created here, see TransmitThreads.cpp and ReaderThreads.cpp):
+//  - ThreadFileTransfer and ThreadStringTransfer (highest priority) wait for
+//    g_evFileTransfer / g_evStringTransfer and run one job per event; each
+//    job ends with exactly one WM_TRANSFER_DONE. The window starts one job at
+//    a time, so the TX channel is never written by two threads at once.
+//  - ThreadRead and ThreadReadUsm (above normal) run between StartReaders()
+//    and StopReaders() and fill g_RxDataBuffer / g_RxUsmBuffer; the data
+//    reader also appends to g_RxDataFile.
+//
+// Ending threads: the transmit threads live until StopTransmitThreads(),
+// which the program calls at exit and tests call between cases; it sets
+// g_hAbortEvent so that a running job ends at its next check. Shutdown()
+// does that and StopReaders(). Call both from one controlling thread.
+//
+// Reader buffers: a read or status request may still be pending inside the
+// communications library when a reader ends (the stop event wins the wait;
+// the connection is broken down only afterwards). The read buffers and the
+// status record therefore live in the engine, not on the reader's stack, so
+// a late completion never writes into freed memory.
+//
+// Write buffers: when g_hAbortEvent wins over a pending write, the write is
+// left to the library, which may still read its bytes until the next write
+// on the TX record cancels it. WriterGeneric therefore hands the library a
+// copy in one of two engine-owned staging buffers, used in turn, so the
+// caller may free or reuse its buffer as soon as the call returns.
+//
+// A read still pending when its reader ended is taken over by the next
+// reader of that channel (which waits for it instead of starting another),
+// so bytes that complete it are delivered rather than lost; one that ended
+// in the meantime is collected first (a failure, such as the 995 of a
+// connection broken down in between, is dropped silently).
+//
+// Members are public in the program's style: the port-open code tests the
+// reader slots and events directly (the USB re-validation).
+#pragma once
+
+#include <memory>
+
+#include "platform/Event.h"
+#include "platform/MessageTarget.h"
+#include "platform/Overlapped.h"
+#include "platform/Thread.h"
+#include "platform/Win32Types.h"
+
+class CTransferEngine {
+ public:
+  // Holds a packet-framed string of up to 255 bytes (2 x 255 + 3) and any
+  // frame the window's 1024-byte framing buffer can hold.
+  static constexpr DWORD kStringBufferSize = 1024;
+  static constexpr DWORD kReadSize = 512;
+  static constexpr DWORD kStopReadersTimeoutMs = 3000;
+  // The largest piece WriterGeneric stages (the largest download packet);
+  // WritePacket never offers a larger one.
+  static constexpr DWORD kTxStagingSize = 32768;
+
+  CTransferEngine();
+  ~CTransferEngine();
+  CTransferEngine(const CTransferEngine&) = delete;
+  CTransferEngine& operator=(const CTransferEngine&) = delete;
+
+  // Stores the three; a disabled repeat makes the count 1. Set by the window
+  // before it sets the file-transfer event.
+  void SetRepeatParams(int enabled, int count, int delayMs);
+  // Type, port, output port, real-time channel, USM channel, check status.
+  int SetConnectionParams(int type, DWORD port, int outputPort, int realTimeChannel, int usmChannel,
+                          int checkStatus);
+
+  // Sends length bytes in pieces of chunk bytes through WriterGeneric; a
+  // failed piece does not stop the others. Logs "String Transfer..." when
+  // logFlag is 1 and the data log exists. Returns length.
+  int WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, int logFlag);
+  // One overlapped write on the TX channel, waiting without time-out for its
+  // completion or g_hAbortEvent. Returns the bytes written (a short count on
+  // a short overlapped completion) or -1. Every failure is logged only.
+  // Lengths above kTxStagingSize are written from the caller's buffer, which
+  // must then outlive a write left pending by an abort.
+  int WriterGeneric(const BYTE* buffer, DWORD length);
+
+  int StartTransferTimer();
+  DWORD GetElapsedMs();
+  // One log line when the data log exists.
+  static void LogText(const char* text);
+  // The same with printf formatting (lines up to 1024 characters).
+  static void LogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+  // Starts the readers whose slots are empty (the USM reader only when the
+  // USM channel is 1). 1 ok, 0 failed (error box 5).
+  int StartReaders();
+  // Stops the running readers, waiting up to 3000 ms (error boxes 27/28 and
+  // 26 on time-out), and empties both slots. At once when none runs.
+  void StopReaders();
+
+  // The window the threads report to. Set before any thread starts.
+  void SetMessageTarget(IMessageTarget* target) { m_pTarget = target; }
+  IMessageTarget* GetMessageTarget() const { return m_pTarget; }
+  BOOL Post(UINT message, WPARAM wParam, LPARAM lParam);
+
+  // Creates ThreadFileTransfer then ThreadStringTransfer. 1 ok, 0 failed.
+  int StartTransmitThreads();
+  // Ends the transmit threads (sets g_hAbortEvent so a running job ends) and
+  // waits up to timeoutMs for them. 1 when both ended.
+  int StopTransmitThreads(DWORD timeoutMs);
+  // Program exit and test tear-down: transmit threads, then readers.
+  void Shutdown();
+
+  // Reader slots and their events (auto-reset, initially clear).
+  std::unique_ptr<CThread> m_pReadThread;
+  std::unique_ptr<CThread> m_pReadUsmThread;
+  HANDLE m_hReaderStopped;
+  HANDLE m_hUsmReaderStopped;
+  HANDLE m_hStopReader;
+  HANDLE m_hStopUsmReader;
+
+  // Connection parameters (SetConnectionParams).
+  int m_nInterfaceType = 0;
+  DWORD m_nPort = 0;
+  int m_nUsmChannel = 0;
+  int m_nRealTimeChannel = 0;
+  int m_nOutputPort = 0;
+  int m_nCheckStatus = 1;
+
+  // Transmit state, written by the window before it starts a job.
+  int m_bRepeat = 0;
+  int m_nRepeatCount = 1;
+  int m_nDelay = 0;
+  BYTE m_StringBuffer[kStringBufferSize] = {};
+  DWORD m_nStringLength = 0;
+
+  // Timer and the rate of the running file pass; the rate's address travels
+  // in WM_TRANSFER_RATE and the window reads it without a lock.
+  LONGLONG m_llFrequency = 0;
+  LONGLONG m_llStartCount = 0;
+  double m_dTransferRate = 0.0;
+
+  // Reader storage that outlives a reader (see the note at the top).
+  BYTE m_ReadBuffer[kReadSize] = {};
+  BYTE m_UsmReadBuffer[kReadSize] = {};
+  BYTE m_StatusBuffer[kReadSize] = {};
+  OVERLAPPED m_StatusOverlapped;
+  bool m_bReadLeftPending = false;     // by the last data reader
+  bool m_bUsmReadLeftPending = false;  // by the last USM reader
+
+ private:
+  IMessageTarget* m_pTarget = nullptr;
+  BYTE m_TxStaging[2][kTxStagingSize] = {};
+  int m_nTxStaging = 0;  // the staging buffer the next write uses
+  CEvent m_evShutdown{true, false};
+  std::unique_ptr<CThread> m_pFileThread;
+  std::unique_ptr<CThread> m_pStringThread;
+
+  friend DWORD ThreadFileTransfer(CTransferEngine* engine);
+  friend DWORD ThreadStringTransfer(CTransferEngine* engine);
+};
+
+// Thread procedures (TransmitThreads.cpp, ReaderThreads.cpp).
+DWORD ThreadFileTransfer(CTransferEngine* engine);
+DWORD ThreadStringTransfer(CTransferEngine* engine);
+DWORD ThreadRead(CTransferEngine* engine);
+DWORD ThreadReadUsm(CTransferEngine* engine);
+
+// Creates g_hAbortEvent (manual reset, clear). 1 ok; 0 failed, logged as
+// "Error Transfer - Create Transfer Abort event". A second call keeps the
+// event already made.
+int CreateAbortEvent();

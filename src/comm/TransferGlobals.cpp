@@ -1,0 +1,12 @@
+// The engine's process-wide objects, in one translation unit so that they
+// are built in this order and destroyed in the reverse one.
+#include "comm/TransferGlobals.h"
+
+HANDLE g_hAbortEvent = nullptr;
+CRingBuffer g_RxDataBuffer;
+CRingBuffer g_RxUsmBuffer;
+CTransferEngine g_TransferEngine;
+CMyFile g_TransferFile;
+CMyFile g_RxDataFile;
+CEvent g_evFileTransfer{false, false};
+CEvent g_evStringTransfer{false, false};
