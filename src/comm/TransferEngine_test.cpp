@@ -63,12 +63,15 @@ TEST_F(TransferEngineTest, WriterReturnsCountsAndLogsEachFailure) {
   ASSERT_EQ(completer->Wait(5000), WAIT_OBJECT_0);
 
   std::string log = StopLog();
-  for (const char* line : {"Error Transfer - Write failed but is not delayed",
-                           "Error Transfer - Write timed out (overlapped)",
-                           "Error Transfer - GetOverlappedResult in Writer",
-                           "Error Transfer - writing data to port (overlapped)"}) {
+  for (const char* line :
+       {"System Error 0x5 - Description : ", "Error Transfer - Write failed but is not delayed",
+        "Error Transfer - Write timed out (overlapped)",
+        "Error Transfer - GetOverlappedResult in Writer",
+        "Error Transfer - writing data to port (overlapped)"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line;
   }
+  // The system error comes before the line it explains.
+  EXPECT_LT(log.find("System Error 0x5"), log.find("Write failed but is not delayed"));
 }
 
 TEST_F(TransferEngineTest, AbortLeavesThePendingWriteWithItsOwnCopyOfTheBytes) {
