@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "comm/Cablox.h"
+#include "comm/SerialBackend.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ CommBackendFactory g_factories[3];
 
 std::unique_ptr<ICommBackend> CreateBuiltIn(int type) {
   switch (type) {
+    case COMM_TYPE_SERIAL:
+      return std::make_unique<CSerialBackend>();
     case COMM_TYPE_USB:
 #ifdef SENDRIX_HAVE_USB_BACKEND
       return CreateUsbCommBackend();

@@ -1,0 +1,256 @@
+#include "comm/SerialBackend.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "comm/SerialPortList.h"
+#include "platform/LastError.h"
+
+namespace {
+
+struct RecordingSink : ICommErrorSink {
+  std::vector<int> codes;
+  std::vector<std::string> texts1;
+  void ShowCommError(int code, const char* t1, const char*) override {
+    codes.push_back(code);
+    texts1.push_back(t1 ? t1 : "");
+  }
+  void LogSystemError(DWORD) override {}
+};
+
+std::string TempDir() {
+  const char* base = getenv("SENDRIX_TEST_TMP");
+  std::string root = base ? base : "/tmp";
+  mkdir(root.c_str(), 0755);
+  std::string tmpl = root + "/serialXXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  return mkdtemp(buf.data()) ? std::string(buf.data()) : root;
+}
+
+TEST(SerialPortListTest, ListsRealPortsAndExtrasOrderedByTrailingNumber) {
+  std::string sys = TempDir();
+  auto entry = [&](const std::string& name, const char* type) {
+    mkdir((sys + "/" + name).c_str(), 0755);
+    if (type != nullptr)
+      std::ofstream(sys + "/" + name + "/type") << type << "\n";
+  };
+  entry("ttyS0", "4");
+  entry("ttyS1", "0");  // no UART behind it
+  entry("ttyS12", "4");
+  entry("ttyUSB2", nullptr);
+  entry("ttyACM0", nullptr);
+  entry("rfcomm1", nullptr);
+  entry("tty3", nullptr);
+  entry("console", nullptr);
+  std::string extra = sys + "/ttyS0:/nonexistent/pty9::" + sys + "/console";
+  std::vector<std::string> ports = CSerialPortList::Enumerate(sys, extra.c_str());
+  std::vector<std::string> want = {"/dev/ttyS0",   "/dev/ttyACM0", sys + "/ttyS0",  "/dev/rfcomm1",
+                                   "/dev/ttyUSB2", "/dev/ttyS12",  sys + "/console"};
+  EXPECT_EQ(ports, want);
+  EXPECT_EQ(CSerialPortList::TrailingNumber("/dev/ttyUSB12"), 12);
+  EXPECT_EQ(CSerialPortList::TrailingNumber("/dev/console"), -1);
+}
+
+class SerialBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[128] = {};
+    ASSERT_EQ(openpty(&m_master, &m_slave, name, nullptr, nullptr), 0);
+    m_path = name;
+    // The backend opens the slave by its path; the test's own slave fd would
+    // otherwise keep the pty alive after the backend closed it.
+    close(m_slave);
+    m_slave = -1;
+    fcntl(m_master, F_SETFL, O_NONBLOCK);
+    termios t{};
+    tcgetattr(m_master, &t);
+    cfmakeraw(&t);
+    tcsetattr(m_master, TCSANOW, &t);
+    m_tx.hEvent = &m_txEvent;
+    m_rx.hEvent = &m_rxEvent;
+    ASSERT_EQ(m_backend.Setup(&m_sink), 1);
+  }
+  void TearDown() override {
+    m_backend.Cleanup();
+    if (m_master >= 0)
+      close(m_master);
+  }
+  int Connect(int baud = 4, int parity = 0, int flow = 0, int dataBits = 3, int stopBits = 0) {
+    DWORD port = 0;
+    return m_backend.UpdateConnection(0, port, m_path.data(), baud, parity, flow, dataBits,
+                                      stopBits);
+  }
+  std::vector<BYTE> ReadMaster(size_t n) {
+    std::vector<BYTE> out;
+    BYTE buf[4096];
+    for (int i = 0; i < 3000 && out.size() < n; ++i) {
+      ssize_t r = read(m_master, buf, sizeof buf);
+      if (r > 0)
+        out.insert(out.end(), buf, buf + r);
+      else
+        usleep(1000);
+    }
+    return out;
+  }
+
+  int m_master = -1, m_slave = -1;
+  std::string m_path;
+  RecordingSink m_sink;
+  CSerialBackend m_backend;
+  CEvent m_txEvent{true, false}, m_rxEvent{true, false};
+  OVERLAPPED m_tx, m_rx;
+};
+
+TEST_F(SerialBackendTest, AppliesEverySettingTheListsOffer) {
+  struct Case {
+    int baud, parity, dataBits, stopBits, flow;
+    speed_t speed;
+    tcflag_t cflag, cmask;
+    tcflag_t iflag;
+  };
+  const tcflag_t mask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  const Case cases[] = {
+      {0, 0, 3, 0, 0, B115200, CS8, mask, 0},
+      {10, 1, 0, 1, 3, B110, CS5 | PARENB | PARODD | CSTOPB | CRTSCTS, mask, 0},
+      {4, 2, 1, 2, 4, B9600, CS6 | PARENB | CSTOPB, mask, IXON | IXOFF},
+      {9, 3, 2, 0, 1, B300, CS7 | PARENB | PARODD | CMSPAR | CRTSCTS, mask, 0},
+      {5, 4, 3, 0, 2, B4800, CS8 | PARENB | CMSPAR, mask, 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Connect(c.baud, c.parity, c.flow, c.dataBits, c.stopBits), 1) << c.baud;
+    termios t{};
+    int fd = open(m_path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);  // root passes TIOCEXCL
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    close(fd);
+    EXPECT_EQ(cfgetospeed(&t), c.speed);
+    // A pseudo-terminal keeps everything but the character framing, which it
+    // forces to 8 bits without parity.
+    const tcflag_t kept = c.cmask & ~(CSIZE | PARENB);
+    EXPECT_EQ(t.c_cflag & kept, c.cflag & kept) << "baud index " << c.baud;
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), c.iflag);
+  }
+  DWORD port = 0;
+  int bad = 11, z = 0, three = 3;
+  EXPECT_EQ(m_backend.UpdateConnection(0, port, m_path.data(), bad, z, z, three, z), 0);
+  ASSERT_FALSE(m_sink.codes.empty());
+  EXPECT_EQ(m_sink.codes.back(), COMM_ERR_SETTINGS_REFUSED);
+}
+
+TEST_F(SerialBackendTest, TransfersByteExactBothWaysAndPendingReadCompletes) {
+  ASSERT_EQ(Connect(), 1);
+  EXPECT_EQ(m_backend.IsConnected(), 1);
+  EXPECT_EQ(m_backend.IsConnectionValid(0, 3, 4, 0, 0, 3, 0), 0u);
+  EXPECT_EQ(m_backend.IsConnectionValid(0, 3, 5, 0, 0, 3, 0), 1u);  // other baud
+  std::vector<BYTE> data(100000);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<BYTE>(i ^ (i >> 8));
+  DWORD n = 0;
+  int r = m_backend.Write(data.data(), data.size(), &n, &m_tx);
+  if (r == 0) {
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+  }
+  std::vector<BYTE> got = ReadMaster(data.size());
+  ASSERT_EQ(WaitForSingleObject(&m_txEvent, 5000), WAIT_OBJECT_0);
+  ASSERT_TRUE(GetOverlappedResult(nullptr, &m_tx, &n, FALSE));
+  EXPECT_EQ(n, data.size());
+  EXPECT_EQ(got, data);
+
+  BYTE buf[512];
+  ASSERT_EQ(m_backend.Read(COMM_CHANNEL_RX, buf, sizeof buf, &n, &m_rx), 0);
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  std::vector<BYTE> back(300);
+  for (size_t i = 0; i < back.size(); ++i)
+    back[i] = static_cast<BYTE>(255 - i);
+  ASSERT_EQ(write(m_master, back.data(), back.size()), 300);
+  ASSERT_EQ(WaitForSingleObject(&m_rxEvent, 5000), WAIT_OBJECT_0);
+  ASSERT_TRUE(GetOverlappedResult(nullptr, &m_rx, &n, FALSE));
+  std::vector<BYTE> received(buf, buf + n);
+  while (received.size() < back.size()) {
+    if (m_backend.Read(COMM_CHANNEL_RX, buf, sizeof buf, &n, &m_rx) == 0) {
+      ASSERT_EQ(WaitForSingleObject(&m_rxEvent, 5000), WAIT_OBJECT_0);
+      ASSERT_TRUE(GetOverlappedResult(nullptr, &m_rx, &n, FALSE));
+    }
+    received.insert(received.end(), buf, buf + n);
+  }
+  EXPECT_EQ(received, back);
+}
+
+TEST_F(SerialBackendTest, BreakDownCompletesPendingOperationsWith995) {
+  ASSERT_EQ(Connect(), 1);
+  BYTE buf[512];
+  DWORD n = 0;
+  ASSERT_EQ(m_backend.Read(COMM_CHANNEL_RX, buf, sizeof buf, &n, &m_rx), 0);
+  std::vector<BYTE> big(1 << 20, 0x41);  // far more than the pty holds
+  ASSERT_EQ(m_backend.Write(big.data(), big.size(), &n, &m_tx), 0);
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_EQ(m_backend.BreakDown(), 1);
+  EXPECT_EQ(m_backend.IsConnected(), 0);
+  EXPECT_FALSE(GetOverlappedResult(nullptr, &m_rx, &n, FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_FALSE(GetOverlappedResult(nullptr, &m_tx, &n, FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(m_backend.IsConnectionValid(0, 3, 4, 0, 0, 3, 0), 2u);
+}
+
+TEST_F(SerialBackendTest, SecondOpenerIsRefusedAndPtyHasNoStatusQuietly) {
+  ASSERT_EQ(Connect(), 1);
+  RecordingSink otherSink;
+  CSerialBackend other;
+  other.Setup(&otherSink);
+  DWORD port = 0;
+  int baud = 4, z = 0, data = 3;
+  EXPECT_EQ(other.UpdateConnection(0, port, m_path.data(), baud, z, z, data, z), 0);
+  ASSERT_EQ(otherSink.codes.size(), 1u);
+  EXPECT_EQ(otherSink.codes[0], COMM_ERR_PORT_BUSY);
+  EXPECT_EQ(otherSink.texts1[0], m_path);
+  other.Cleanup();
+
+  BYTE status[512];
+  DWORD len = 0, bits = 0;
+  OVERLAPPED ov;
+  EXPECT_EQ(m_backend.InitGetDeviceStatus(status, sizeof status, &len, ov), 0);
+  EXPECT_EQ(m_backend.GetDeviceStatus(status, len, bits), 0);
+  EXPECT_TRUE(m_sink.codes.empty());
+
+  // After the break-down a second program may open it.
+  m_backend.BreakDown();
+  EXPECT_EQ(other.UpdateConnection(0, port, m_path.data(), baud, z, z, data, z), 1);
+  other.Cleanup();
+}
+
+TEST_F(SerialBackendTest, BadIndexAndVanishedPortAreReported) {
+  DWORD port = 999;
+  int baud = 4, z = 0, data = 3;
+  EXPECT_EQ(m_backend.UpdateConnection(0, port, nullptr, baud, z, z, data, z), 0);
+  ASSERT_EQ(m_sink.codes.size(), 1u);
+  EXPECT_EQ(m_sink.codes[0], COMM_ERR_INVALID_INDEX);
+  char gone[] = "/dev/ttyUSB977";
+  EXPECT_EQ(m_backend.UpdateConnection(0, port, gone, baud, z, z, data, z), 0);
+  EXPECT_EQ(m_sink.codes.back(), COMM_ERR_NOT_PRESENT);
+
+  ASSERT_EQ(Connect(), 1);
+  close(m_master);  // the other end goes away: the port hangs up
+  m_master = -1;
+  EXPECT_EQ(m_backend.IsConnectionValid(0, 3, 4, 0, 0, 3, 0), 1u);
+  BYTE buf[64];
+  DWORD n = 0;
+  if (m_backend.Read(COMM_CHANNEL_RX, buf, sizeof buf, &n, &m_rx) == 0 &&
+      GetLastError() == ERROR_IO_PENDING) {
+    ASSERT_EQ(WaitForSingleObject(&m_rxEvent, 5000), WAIT_OBJECT_0);
+  }
+  EXPECT_FALSE(GetOverlappedResult(nullptr, &m_rx, &n, FALSE));
+}
+
+}  // namespace
