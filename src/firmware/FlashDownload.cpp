@@ -1,0 +1,395 @@
+#include "firmware/FlashDownload.h"
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+#include <vector>
+
+#include "app/AppMessages.h"
+#include "codec/ErrorBoxes.h"
+#include "comm/Cablox.h"
+#include "comm/TransferGlobals.h"
+#include "platform/Clock.h"
+#include "platform/DebugOutput.h"
+
+CEvent g_evFlashStart{false, false};
+CEvent g_evFlashStop{false, false};
+CFlashDownload* g_pFlashDownload = nullptr;
+
+namespace {
+
+constexpr BYTE kAck = 0x06;
+constexpr BYTE kNak = 0x15;
+constexpr BYTE kXon = 0x11;
+constexpr BYTE kXoff = 0x13;
+constexpr int kFirstLabel = 1007;  // labels 1007..1012, one per step
+
+std::mutex g_timingsLock;
+FlashTimings g_timings;
+
+bool IsAborted() {
+  return g_hAbortEvent != nullptr && g_hAbortEvent->IsSet();
+}
+
+}  // namespace
+
+bool CFlashDownload::HasBinExtension(const std::string& name) {
+  static const char kBin[] = ".BIN";
+  for (size_t i = 0; i + 4 <= name.size(); ++i) {
+    bool match = true;
+    for (size_t k = 0; k < 4 && match; ++k) {
+      match = std::toupper(static_cast<unsigned char>(name[i + k])) == kBin[k];
+    }
+    if (match)
+      return true;
+  }
+  return false;
+}
+
+void CFlashDownload::SetTimings(const FlashTimings& timings) {
+  std::lock_guard<std::mutex> guard(g_timingsLock);
+  g_timings = timings;
+}
+
+FlashTimings CFlashDownload::GetTimings() {
+  std::lock_guard<std::mutex> guard(g_timingsLock);
+  return g_timings;
+}
+
+CFlashDownload::CFlashDownload(IMessageTarget* target, PortOpener openPort)
+    : m_pTarget(target), m_fnOpenPort(std::move(openPort)) {
+  g_evFlashStart.Reset();
+  g_evFlashStop.Reset();
+  m_pThread =
+      CThread::Create([this] { return ThreadProc(this); }, THREAD_PRIORITY_HIGHEST, "Flash");
+}
+
+CFlashDownload::~CFlashDownload() {
+  if (!m_pThread)
+    return;
+  Stop();
+  if (m_pThread->Wait(0) != WAIT_OBJECT_0) {
+    // A run is still going: end it rather than free what it uses.
+    if (g_hAbortEvent != nullptr)
+      SetEvent(g_hAbortEvent);
+    m_pThread->Wait(30000);
+  }
+}
+
+void CFlashDownload::Start() {
+  g_evFlashStart.Set();
+}
+
+void CFlashDownload::Stop() {
+  g_evFlashStop.Set();
+  Sleep(200);
+}
+
+DWORD CFlashDownload::ThreadProc(CFlashDownload* self) {
+  OutputDebugStringA("** Thread Flash started\r\n");
+  CEvent* handles[2] = {&g_evFlashStart, &g_evFlashStop};
+  while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
+    self->RunSequence();
+  }
+  OutputDebugStringA("** Thread Flash stopped\r\n");
+  return 0;
+}
+
+int CFlashDownload::RunSequence() {
+  CTransferEngine::LogFormat("Flash Download. Name = %s, Size = %d bytes\n",
+                             g_TransferFile.GetName().c_str(),
+                             static_cast<int>(g_TransferFile.GetSize()));
+  int state = FLASH_START;
+  bool stop = false;
+  while (state != FLASH_FINISHED && !stop) {
+    if (IsAborted())
+      break;
+    switch (state) {
+      case FLASH_START:
+        state = SwitchToDownloadMode();
+        break;
+      case FLASH_IN_DOWNLOAD_MODE:
+        state = CheckFlashSize();
+        break;
+      case FLASH_IMAGE_FITS:
+        state = EraseFlash();
+        break;
+      case FLASH_IMAGE_TOO_LARGE:
+        ShowErrorText(17);
+        stop = true;
+        break;
+      case FLASH_ERASED:
+        state = DownloadCode();
+        break;
+      case FLASH_ERASE_REFUSED:
+        ShowErrorText(18);
+        stop = true;
+        break;
+      case FLASH_IMAGE_SENT:
+        state = CheckCRC();
+        break;
+      case FLASH_DATA_REFUSED:
+        ShowErrorText(19);
+        stop = true;
+        break;
+      case FLASH_CRC_PASSED:
+        ReadCRC();
+        stop = true;
+        break;
+      case FLASH_CRC_FAILED:
+        ShowErrorText(20);
+        stop = true;
+        break;
+      case FLASH_SWITCH_FAILED:
+        Fail(0);
+        stop = true;
+        break;
+      case FLASH_HEADER_REFUSED:
+        ShowErrorText(21);
+        stop = true;
+        break;
+      default:
+        stop = true;
+        break;  // aborted, or a code no step makes
+    }
+  }
+  g_TransferFile.Close();
+  Sleep(GetTimings().dwLeaveMs);
+  const BYTE leave[2] = {0x1D, 0xFF};
+  Send(leave, sizeof leave);
+  g_evFlashStart.Reset();
+  if (m_pTarget != nullptr)
+    m_pTarget->PostMessage(WM_TRANSFER_DONE, 0, 0);
+  return state;
+}
+
+void CFlashDownload::Send(const BYTE* frame, DWORD length) {
+  g_TransferEngine.WritePacket(frame, length, Comm_GetDownloadPacketSize(), 1);
+}
+
+int CFlashDownload::WaitReply(DWORD polls, BYTE* reply) {
+  for (;;) {
+    int r = g_RxDataBuffer.WaitForCount(1, polls, g_hAbortEvent);
+    if (r != 1)
+      return r;
+    BYTE b = g_RxDataBuffer.Get();
+    if (b == kXon || b == kXoff)
+      continue;  // flow control: wait again in full
+    *reply = b;
+    return 1;
+  }
+}
+
+void CFlashDownload::EnableLabel(int step) {
+  if (m_pTarget != nullptr)
+    m_pTarget->PostMessage(WM_ENABLE_CONTROL, kFirstLabel + step, 1);
+}
+
+void CFlashDownload::Fail(int step) {
+  if (m_pTarget != nullptr)
+    m_pTarget->PostMessage(WM_FLASH_STEP, step, 1);
+}
+
+void CFlashDownload::Pass(int step) {
+  if (m_pTarget != nullptr)
+    m_pTarget->PostMessage(WM_FLASH_STEP, step, 2);
+}
+
+int CFlashDownload::SwitchToDownloadMode() {
+  EnableLabel(0);
+  if (IsAborted()) {
+    Fail(0);
+    return FLASH_FINISHED;
+  }
+  const BYTE frame[3] = {0x1B, 0x5B, 0x7D};
+  Send(frame, sizeof frame);
+  const FlashTimings t = GetTimings();
+  BYTE r = 0;
+  switch (WaitReply(t.dwSwitchPolls, &r)) {
+    case 0:
+      Pass(0);  // silence counts as switched
+      return FLASH_IN_DOWNLOAD_MODE;
+    case 2:
+      Fail(0);
+      return FLASH_SWITCH_FAILED;
+    default:
+      break;
+  }
+  if (g_TransferEngine.m_nInterfaceType != COMM_TYPE_USB) {
+    Sleep(t.dwSettleMs);
+    return FLASH_IN_DOWNLOAD_MODE;
+  }
+  if (r == 'S') {
+    // The printer re-attaches in download mode: give it time, then re-open.
+    Pass(0);
+    Sleep(t.dwReattachMs);
+    if (m_fnOpenPort)
+      m_fnOpenPort(0);
+    return FLASH_IN_DOWNLOAD_MODE;
+  }
+  Fail(0);
+  return FLASH_SWITCH_FAILED;
+}
+
+int CFlashDownload::CheckFlashSize() {
+  if (IsAborted()) {
+    Fail(1);
+    return FLASH_ABORTED;
+  }
+  EnableLabel(1);
+  const BYTE frame[2] = {0x1D, 0x01};
+  Send(frame, sizeof frame);
+  BYTE b = 0;
+  int r = WaitReply(GetTimings().dwSizePolls, &b);
+  if (r != 1) {
+    Fail(1);  // silence: a red LED and no box
+    return r == 2 ? FLASH_ABORTED : FLASH_FINISHED;
+  }
+  const unsigned long long capacity = (static_cast<unsigned long long>(b) + 1) * kBlockSize;
+  if (capacity >= g_TransferFile.GetSize()) {
+    Pass(1);
+    return FLASH_IMAGE_FITS;
+  }
+  Fail(1);
+  return FLASH_IMAGE_TOO_LARGE;
+}
+
+int CFlashDownload::EraseFlash() {
+  EnableLabel(2);
+  if (IsAborted()) {
+    Fail(2);
+    return FLASH_ABORTED;
+  }
+  const BYTE frame[2] = {0x1D, 0x0E};
+  Send(frame, sizeof frame);
+  BYTE b = 0;
+  int r = WaitReply(GetTimings().dwErasePolls, &b);
+  if (r == 1 && b == kAck) {
+    Pass(2);
+    return FLASH_ERASED;
+  }
+  Fail(2);
+  if (r == 0) {
+    ShowErrorText(8);
+    return FLASH_FINISHED;
+  }
+  if (r == 2)
+    return FLASH_ABORTED;
+  if (b == kNak)
+    return FLASH_ERASE_REFUSED;
+  ShowErrorText(9);
+  return FLASH_FINISHED;
+}
+
+int CFlashDownload::CheckCRC() {
+  EnableLabel(4);
+  if (IsAborted())
+    return FLASH_FINISHED;
+  const BYTE frame[2] = {0x1D, 0x06};
+  Send(frame, sizeof frame);
+  BYTE b = 0;
+  int r = WaitReply(GetTimings().dwReplyPolls, &b);
+  if (r == 1 && b == kAck) {
+    Pass(4);
+    return FLASH_CRC_PASSED;
+  }
+  Fail(4);
+  if (r == 0) {
+    ShowErrorText(14);
+    return FLASH_FINISHED;
+  }
+  if (r == 2)
+    return FLASH_ABORTED;
+  if (b == kNak)
+    return FLASH_CRC_FAILED;
+  ShowErrorText(15);
+  return FLASH_FINISHED;
+}
+
+int CFlashDownload::ReadCRC() {
+  EnableLabel(5);
+  if (IsAborted())
+    return FLASH_FINISHED;
+  const BYTE frame[2] = {0x1D, 0x0F};
+  Send(frame, sizeof frame);
+  int r = g_RxDataBuffer.WaitForCount(3, GetTimings().dwReplyPolls, g_hAbortEvent);
+  if (r == 2)
+    return FLASH_ABORTED;
+  if (r != 1) {
+    ShowErrorText(16);
+    return FLASH_FINISHED;
+  }
+  g_RxDataBuffer.Get();  // not examined
+  const DWORD low = g_RxDataBuffer.Get();
+  const DWORD high = g_RxDataBuffer.Get();
+  if (m_pTarget != nullptr)
+    m_pTarget->PostMessage(WM_FLASH_CRC, low + 256 * high, 0);
+  return FLASH_FINISHED;
+}
+
+int CFlashDownload::DownloadCode() {
+  EnableLabel(3);
+  const DWORD size = g_TransferFile.GetSize();
+  const DWORD blocks = size / kBlockSize + (size % kBlockSize != 0 ? 1 : 0);
+  // The data buffer holds 32768 bytes; a packet size of 0 would never move.
+  const DWORD packet = std::clamp<DWORD>(Comm_GetDownloadPacketSize(), 1, kDataBufferSize);
+  const DWORD polls = GetTimings().dwReplyPolls;
+  std::vector<BYTE> data(kDataBufferSize);
+  // A block header's or data frame's reply: 0 when acknowledged, else the
+  // state to return, with the step's LED red and the box when one is due.
+  auto check = [this](int r, BYTE b, int silenceBox, int nakState, int otherBox) {
+    if (r == 1 && b == kAck)
+      return 0;
+    Fail(3);
+    if (r == 2)
+      return static_cast<int>(FLASH_ABORTED);
+    if (r == 1 && b == kNak)
+      return nakState;
+    ShowErrorText(r == 0 ? silenceBox : otherBox);
+    return static_cast<int>(FLASH_FINISHED);
+  };
+  DWORD remaining = size;
+  for (DWORD block = 0; block < blocks; ++block) {
+    if (IsAborted()) {
+      Fail(3);
+      return FLASH_ABORTED;
+    }
+    const BYTE header[3] = {0x1D, 0x02, static_cast<BYTE>(block)};
+    Send(header, sizeof header);
+    BYTE b = 0;
+    int r = WaitReply(polls, &b);
+    if (int next = check(r, b, 10, FLASH_HEADER_REFUSED, 11); next != 0)
+      return next;
+    const DWORD blockLength = std::min(remaining, kBlockSize);
+    for (DWORD offset = 0; offset < blockLength;) {
+      if (IsAborted()) {
+        Fail(3);
+        return FLASH_ABORTED;
+      }
+      // Clipped at the block's end, so a packet size that does not divide
+      // 64 KiB never makes a frame reach into the next block.
+      const DWORD l = std::min({remaining, packet, blockLength - offset});
+      DWORD got = 0;
+      g_TransferFile.Read(data.data(), l, &got);  // read errors show as a bad CRC
+      const BYTE frame[6] = {0x1D,
+                             0x11,
+                             static_cast<BYTE>(offset & 0xFF),
+                             static_cast<BYTE>(offset >> 8),
+                             static_cast<BYTE>(l & 0xFF),
+                             static_cast<BYTE>(l >> 8)};
+      Send(frame, sizeof frame);
+      Send(data.data(), l);
+      r = WaitReply(polls, &b);
+      if (int next = check(r, b, 12, FLASH_DATA_REFUSED, 13); next != 0)
+        return next;
+      offset += l;
+      remaining -= l;
+      const double done = 1.0 - static_cast<double>(remaining) / static_cast<double>(size);
+      if (m_pTarget != nullptr) {
+        m_pTarget->PostMessage(WM_TRANSFER_PROGRESS, static_cast<WPARAM>(done * 100.0), -1);
+      }
+    }
+  }
+  Pass(3);
+  return FLASH_IMAGE_SENT;
+}

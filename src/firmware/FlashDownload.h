@@ -1,0 +1,118 @@
+// CFlashDownload: the "Flash" thread and the firmware download protocol.
+//
+// The window makes one instance at its initialisation; the constructor
+// starts the thread (highest priority), which then waits for g_evFlashStart
+// (one run of RunSequence per event) or g_evFlashStop (the thread ends).
+// Before Start() the window has opened g_TransferFile on the image (its size
+// a non-zero multiple of 1024), reset g_RxDataBuffer and cleared
+// g_hAbortEvent; setting g_hAbortEvent aborts a run within one 1 ms poll.
+//
+// A run drives six steps (switch to download mode, flash size, erase,
+// download in 64 KiB blocks, check CRC, read CRC) with frames written by
+// g_TransferEngine.WritePacket and one-byte replies taken from
+// g_RxDataBuffer; XON (11) and XOFF (13) replies are dropped and the wait
+// restarts with its full budget (except the three-byte CRC reply). Whatever
+// the outcome the run closes g_TransferFile, sleeps 1000 ms, sends 1D FF and
+// posts WM_TRANSFER_DONE exactly once. Failures show their numbered error
+// box (ShowErrorText) and turn the step's LED red through WM_FLASH_STEP.
+//
+// The USB re-open after the printer answered 'S' to the switch frame calls
+// the injected port opener with 0 (the window's OpenPort(0)).
+//
+// Destruction: Stop() (sets g_evFlashStop, sleeps 200 ms); if a run is still
+// going, g_hAbortEvent is set so it ends, and the thread is waited for
+// (bounded) before the object goes.
+// Thread safety: Start/Stop from the window's thread; the rest runs on the
+// Flash thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Event.h"
+#include "platform/MessageTarget.h"
+#include "platform/Thread.h"
+#include "platform/Win32Types.h"
+
+// The fixed pauses and reply budgets (in 1 ms polls) of the protocol. They
+// are behaviour and stay at these values in the program; tests may shorten
+// them with CFlashDownload::SetTimings() to keep failure cases quick.
+struct FlashTimings {
+  DWORD dwSettleMs = 800;     // after a reply to the switch frame (serial, TCP/IP)
+  DWORD dwReattachMs = 3000;  // USB: before the port is opened again
+  DWORD dwLeaveMs = 1000;     // before the closing 1D FF
+  DWORD dwSwitchPolls = 50;
+  DWORD dwSizePolls = 1000;
+  DWORD dwErasePolls = 20000;
+  DWORD dwReplyPolls = 2000;  // block header, data frame, check CRC, read CRC
+};
+
+// Result codes of the steps: the next state of RunSequence.
+enum FlashState : int {
+  FLASH_START = 0,
+  FLASH_IN_DOWNLOAD_MODE = 1,
+  FLASH_IMAGE_FITS = 2,
+  FLASH_IMAGE_TOO_LARGE = 3,
+  FLASH_ERASED = 4,
+  FLASH_ERASE_REFUSED = 5,
+  FLASH_IMAGE_SENT = 6,
+  FLASH_DATA_REFUSED = 7,
+  FLASH_CRC_PASSED = 8,
+  FLASH_CRC_FAILED = 9,
+  FLASH_SWITCH_FAILED = 10,
+  FLASH_ABORTED = 11,
+  FLASH_HEADER_REFUSED = 13,
+  FLASH_FINISHED = 14,
+};
+
+class CFlashDownload {
+ public:
+  using PortOpener = std::function<int(int updateControls)>;
+  static constexpr DWORD kBlockSize = 65536;
+  static constexpr DWORD kDataBufferSize = 32768;
+
+  CFlashDownload(IMessageTarget* target, PortOpener openPort);
+  ~CFlashDownload();
+  CFlashDownload(const CFlashDownload&) = delete;
+  CFlashDownload& operator=(const CFlashDownload&) = delete;
+
+  void Start();
+  void Stop();
+
+  int RunSequence();
+  int SwitchToDownloadMode();
+  int CheckFlashSize();
+  int EraseFlash();
+  int DownloadCode();
+  int CheckCRC();
+  int ReadCRC();
+
+  static void SetTimings(const FlashTimings& timings);
+  static FlashTimings GetTimings();
+
+  // The window's name test: ".BIN" anywhere in the name, compared without
+  // regard to case. The name itself is left as the user typed it, so the
+  // file that is opened, logged and kept in the history is that one.
+  static bool HasBinExtension(const std::string& name);
+
+ private:
+  static DWORD ThreadProc(CFlashDownload* self);
+  // 1 with a byte other than XON/XOFF in *reply, 0 when the budget ran out,
+  // 2 when aborted.
+  int WaitReply(DWORD polls, BYTE* reply);
+  void Send(const BYTE* frame, DWORD length);
+  void EnableLabel(int step);
+  void Fail(int step);
+  void Pass(int step);
+
+  IMessageTarget* m_pTarget;
+  PortOpener m_fnOpenPort;
+  std::unique_ptr<CThread> m_pThread;
+};
+
+// Auto-reset, initially clear.
+extern CEvent g_evFlashStart;
+extern CEvent g_evFlashStop;
+// The window's instance, null when none was made.
+extern CFlashDownload* g_pFlashDownload;
