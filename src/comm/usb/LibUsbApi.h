@@ -1,0 +1,28 @@
+// IUsbApi over the real libusb-1.0 (synchronous API only).
+//
+// One libusb context per object, made by Init() and ended by the destructor;
+// every handle it gave out must be destroyed before the object. Device
+// identity for Open(): bus number and address, looked up again in a fresh
+// device list, so no libusb_device reference outlives a call.
+#pragma once
+
+#include "comm/usb/UsbApi.h"
+
+struct libusb_context;
+
+class CLibUsbApi : public IUsbApi {
+ public:
+  CLibUsbApi() = default;
+  ~CLibUsbApi() override;
+  CLibUsbApi(const CLibUsbApi&) = delete;
+  CLibUsbApi& operator=(const CLibUsbApi&) = delete;
+
+  int Init() override;
+  int ListDevices(std::vector<UsbDeviceInfo>& out) override;
+  int ReadStrings(UsbDeviceInfo& device) override;
+  int Open(const UsbDeviceInfo& device, std::unique_ptr<IUsbDeviceHandle>& out) override;
+  std::string ErrorText(int error) override;
+
+ private:
+  libusb_context* m_pContext = nullptr;
+};

@@ -1,0 +1,294 @@
+#include "comm/usb/UsbBackend.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "comm/usb/UsbPropertiesText.h"
+#include "platform/LastError.h"
+
+namespace {
+uint64_t NowMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+}  // namespace
+
+CUsbBackend::CUsbBackend(std::unique_ptr<IUsbApi> api, Hooks hooks)
+    : m_api(std::move(api)), m_hooks(std::move(hooks)) {
+  m_ovTx.hEvent = &m_evTx;
+  m_ovRx.hEvent = &m_evRx;
+  m_ovUsm.hEvent = &m_evUsm;
+}
+
+CUsbBackend::~CUsbBackend() {
+  Cleanup();
+}
+
+void CUsbBackend::Report(int code, const std::string& text1, const std::string& text2) {
+  if (m_hooks.show)
+    m_hooks.show(code, text1, text2);
+}
+
+int CUsbBackend::Setup() {
+  std::lock_guard<std::mutex> api(m_apiLock);
+  int result = m_api->Init();
+  if (result != USB_SUCCESS) {
+    Report(COMM_ERROR_USB_UNAVAILABLE, "libusb", m_api->ErrorText(result));
+    return 0;
+  }
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_bSetUp = true;
+  return 1;
+}
+
+void CUsbBackend::Cleanup() {
+  BreakDown();
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_bSetUp = false;
+}
+
+int CUsbBackend::IsOpened() const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_bSetUp ? 1 : 0;
+}
+
+int CUsbBackend::IsConnected() const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_connection != nullptr ? 1 : 0;
+}
+
+std::shared_ptr<CUsbConnection> CUsbBackend::Current() const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_connection;
+}
+
+int CUsbBackend::GetPortParams(int& usmChannel, int& rtChannel, int& count, char (*table)[128]) {
+  std::vector<USB_PRINTER> printers;
+  {
+    std::lock_guard<std::mutex> api(m_apiLock);
+    if (!IsOpened() || ListUsbPrinters(*m_api, printers) != USB_SUCCESS)
+      return 0;
+  }
+  count = 0;
+  for (const USB_PRINTER& printer : printers) {
+    std::snprintf(table[count], 128, "%s", printer.name.c_str());
+    ++count;
+  }
+  std::shared_ptr<CUsbConnection> connection = Current();
+  usmChannel = connection != nullptr && connection->Printer().HasUsm() ? 1 : 0;
+  rtChannel = connection != nullptr && connection->Printer().HasRealTime() ? 1 : 0;
+  return 1;
+}
+
+CUsbLink::ErrorHook CUsbBackend::LinkHook(const std::string& name) {
+  // A transfer failure is shown once per connection; the rest go to the log.
+  auto shown = std::make_shared<std::atomic<bool>>(false);
+  return [this, name, shown](int usbError) {
+    if (usbError == USB_ERROR_NO_DEVICE) {
+      if (m_hooks.log)
+        m_hooks.log(ERROR_DEVICE_NOT_CONNECTED);
+      return;
+    }
+    if (!shown->exchange(true)) {
+      Report(COMM_ERROR_USB_TRANSFER, name, m_api->ErrorText(usbError));
+    } else if (m_hooks.log) {
+      m_hooks.log(ERROR_IO_DEVICE);
+    }
+  };
+}
+
+unsigned CUsbBackend::IsConnectionValid(DWORD index, int outputPort) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (m_connection == nullptr || m_connection->Link().IsGone())
+    return 1;
+  if (m_connection->Index() != index || m_nOutputPort != outputPort)
+    return 1;
+  return 0;
+}
+
+int CUsbBackend::UpdateConnection(int /*readersStopped*/, DWORD index, int outputPort,
+                                  int& usmChannel, int& rtChannel) {
+  std::unique_lock<std::mutex> api(m_apiLock);
+  std::vector<USB_PRINTER> printers;
+  int result = IsOpened() ? ListUsbPrinters(*m_api, printers) : USB_ERROR_OTHER;
+  if (result != USB_SUCCESS) {
+    Report(COMM_ERROR_USB_OPEN, "USB", m_api->ErrorText(result));
+    return 0;
+  }
+  if (printers.empty()) {
+    BreakDown();
+    Report(COMM_ERROR_USB_NOT_PRESENT, "USB", "no USB printer is connected");
+    return 0;
+  }
+  if (index >= printers.size()) {
+    BreakDown();
+    Report(COMM_ERROR_USB_BAD_INDEX, std::to_string(index), std::to_string(printers.size()));
+    return 0;
+  }
+  const USB_PRINTER& wanted = printers[index];
+  std::shared_ptr<CUsbConnection> current = Current();
+  bool same = current != nullptr && !current->Link().IsGone() &&
+              current->Printer().device.bus == wanted.device.bus &&
+              current->Printer().device.address == wanted.device.address;
+  if (!same) {
+    BreakDown();
+    current.reset();
+    USB_OPEN_ERROR error;
+    current = CUsbConnection::Open(*m_api, wanted, index, LinkHook(wanted.name), error);
+    if (current == nullptr) {
+      Report(error.code, error.text1, error.text2);
+      return 0;
+    }
+  }
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (!same) {
+    m_connection = current;
+    m_nStatusAtMs = 0;
+  }
+  m_nOutputPort = outputPort;
+  usmChannel = current->Printer().HasUsm() ? 1 : 0;
+  rtChannel = current->Printer().HasRealTime() ? 1 : 0;
+  return 1;
+}
+
+int CUsbBackend::BreakDown() {
+  std::shared_ptr<CUsbConnection> connection;
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    connection.swap(m_connection);
+  }
+  if (connection == nullptr)
+    return 1;
+  // Pending requests complete with 995 now; the device is closed when the
+  // last user lets go of the connection (normally right here).
+  connection->StopChannels();
+  return 1;
+}
+
+CUsbChannel* CUsbBackend::Channel(CUsbConnection& connection, void* handle, bool write) {
+  if (write && handle == TxHandle()) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return &connection.Tx(m_nOutputPort);
+  }
+  if (!write && handle == RxHandle())
+    return &connection.Rx();
+  if (!write && handle == RxUsmHandle())
+    return &connection.Usm();
+  return nullptr;
+}
+
+BOOL CUsbBackend::Write(void* handle, const void* buffer, DWORD length, DWORD* written,
+                        OVERLAPPED* ov) {
+  std::shared_ptr<CUsbConnection> connection = Current();
+  CUsbChannel* channel = connection != nullptr ? Channel(*connection, handle, true) : nullptr;
+  if (channel == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return channel->Submit(const_cast<void*>(buffer), length, written, ov);
+}
+
+BOOL CUsbBackend::Read(void* handle, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov) {
+  std::shared_ptr<CUsbConnection> connection = Current();
+  CUsbChannel* channel = connection != nullptr ? Channel(*connection, handle, false) : nullptr;
+  if (channel == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return channel->Submit(buffer, length, read, ov);
+}
+
+int CUsbBackend::PollStatus(CUsbConnection& connection, uint8_t& status) {
+  uint64_t now = NowMs();
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_nStatusAtMs != 0 && now - m_nStatusAtMs < kStatusCacheMs) {
+      status = m_byStatus;
+      return USB_SUCCESS;
+    }
+  }
+  int result = connection.ReadPortStatus(status);
+  if (result != USB_SUCCESS)
+    return result;
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (m_connection.get() == &connection) {
+    m_byStatus = status;
+    m_nStatusAtMs = now;
+  }
+  return USB_SUCCESS;
+}
+
+int CUsbBackend::InitGetDeviceStatus(void* buffer, DWORD length, DWORD* outLength,
+                                     OVERLAPPED& /*ov*/) {
+  std::shared_ptr<CUsbConnection> connection = Current();
+  if (connection == nullptr || buffer == nullptr || length < 1)
+    return 0;
+  uint8_t status = 0;
+  if (PollStatus(*connection, status) != USB_SUCCESS)
+    return 0;
+  static_cast<uint8_t*>(buffer)[0] = status;
+  if (outLength != nullptr)
+    *outLength = 1;
+  return 1;
+}
+
+int CUsbBackend::GetDeviceStatus(const void* buffer, DWORD length, DWORD& status) {
+  uint8_t byte = 0;
+  if (buffer != nullptr && length >= 1) {
+    byte = static_cast<const uint8_t*>(buffer)[0];
+  } else {
+    std::shared_ptr<CUsbConnection> connection = Current();
+    if (connection == nullptr || PollStatus(*connection, byte) != USB_SUCCESS)
+      return 0;
+  }
+  status = UsbPortStatusToLineStatus(byte);
+  return 1;
+}
+
+int CUsbBackend::IsDevicePresent() {
+  std::shared_ptr<CUsbConnection> connection = Current();
+  if (connection == nullptr)
+    return 0;
+  CUsbLink& link = connection->Link();
+  if (!link.IsGone() && link.MsSinceContact() >= kPresenceProbeMs) {
+    uint8_t status = 0;
+    connection->ReadPortStatus(status);  // marks the link gone when unplugged
+  }
+  return link.IsGone() ? 0 : 1;
+}
+
+void CUsbBackend::ShowPortProperties(char* buffer, size_t capacity) {
+  if (buffer == nullptr || capacity == 0)
+    return;
+  USB_PROPERTIES props;
+  std::shared_ptr<CUsbConnection> connection = Current();
+  std::vector<USB_PRINTER> printers;
+  if (connection != nullptr) {
+    props.printer = &connection->Printer();
+    props.driverDetached = connection->DriverDetached();
+    props.present = IsDevicePresent() == 1;
+    uint8_t status = 0;
+    if (props.present && connection->ReadPortStatus(status) == USB_SUCCESS) {
+      props.portStatus = status;
+    }
+    if (props.present)
+      props.deviceId = connection->ReadDeviceId();
+    std::lock_guard<std::mutex> guard(m_lock);
+    props.outputPort = m_nOutputPort;
+  } else {
+    std::lock_guard<std::mutex> api(m_apiLock);
+    if (IsOpened() && ListUsbPrinters(*m_api, printers) == USB_SUCCESS) {
+      for (const USB_PRINTER& printer : printers)
+        props.available.push_back(printer.name);
+    }
+  }
+  std::string text = FormatUsbProperties(props);
+  size_t n = std::min(text.size(), capacity - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
