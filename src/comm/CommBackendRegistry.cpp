@@ -4,6 +4,7 @@
 
 #include "comm/Cablox.h"
 #include "comm/SerialBackend.h"
+#include "comm/TcpBackend.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ std::unique_ptr<ICommBackend> CreateBuiltIn(int type) {
   switch (type) {
     case COMM_TYPE_SERIAL:
       return std::make_unique<CSerialBackend>();
+    case COMM_TYPE_TCPIP:
+      return std::make_unique<CTcpBackend>();
     case COMM_TYPE_USB:
 #ifdef SENDRIX_HAVE_USB_BACKEND
       return CreateUsbCommBackend();

@@ -1,0 +1,361 @@
+#include "comm/TcpBackend.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "comm/EthernetDiscovery.h"
+#include "platform/LastError.h"
+
+namespace {
+
+constexpr int kNotTried = -1;
+const char* const kNames[3] = {"main", "real-time", "USM"};
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SetOptions(int fd) {
+  int on = 1, idle = 5, interval = 2, probes = 3;
+  unsigned userTimeout = 10000;
+  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+  setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+std::string DottedAddress(DWORD address) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
+                (address >> 8) & 0xFF, address & 0xFF);
+  return text;
+}
+
+bool ValidPort(int port) {
+  return port > 0 && port <= 65535;
+}
+
+}  // namespace
+
+CTcpBackend::~CTcpBackend() {
+  Close();
+}
+
+int CTcpBackend::Setup(ICommErrorSink* errors) {
+  m_pErrors = errors;
+  return 1;
+}
+
+void CTcpBackend::Cleanup() {
+  BreakDown();
+}
+
+std::string CTcpBackend::Endpoint(int port) const {
+  return DottedAddress(m_dwAddress) + ":" + std::to_string(port);
+}
+
+unsigned CTcpBackend::IsConnectionValid(DWORD address, int /*setupCode*/, int mainPort,
+                                        int outputSel, int rtPort, int usmPort, int /*p6*/) {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  if (!m_bConnected)
+    return 2;
+  if (address != m_dwAddress || mainPort != m_conn[kMain].port || outputSel != m_nOutputSel ||
+      rtPort != m_conn[kRealTime].port || usmPort != m_conn[kUsm].port) {
+    return 1;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (m_conn[i].fd >= 0 && !Alive(i))
+      return 1;
+  }
+  return 0;
+}
+
+bool CTcpBackend::Alive(int index) {
+  Connection& c = m_conn[index];
+  if (c.closedByPeer)
+    return false;
+  struct pollfd p = {c.fd, POLLRDHUP, 0};
+  return poll(&p, 1, 0) == 0 || (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
+void CTcpBackend::ConnectAll(const int ports[3], int errors[3]) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(m_dwAddress);
+  for (int i = 0; i < 3; ++i) {
+    errors[i] = kNotTried;
+    m_conn[i].port = ports[i];
+    m_conn[i].closedByPeer = false;
+    if (!ValidPort(ports[i]))
+      continue;
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+      errors[i] = errno;
+      continue;
+    }
+    SetOptions(fd);
+    addr.sin_port = htons(static_cast<uint16_t>(ports[i]));
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+      errors[i] = 0;
+    } else if (errno == EINPROGRESS) {
+      errors[i] = EINPROGRESS;
+    } else {
+      errors[i] = errno;
+      close(fd);
+      continue;
+    }
+    m_conn[i].fd = fd;
+  }
+  const int64_t deadline = NowMs() + kConnectTimeoutMs;
+  for (;;) {
+    struct pollfd fds[3];
+    int index[3], n = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (errors[i] != EINPROGRESS)
+        continue;
+      fds[n] = {m_conn[i].fd, POLLOUT, 0};
+      index[n++] = i;
+    }
+    int64_t left = deadline - NowMs();
+    if (n == 0)
+      break;
+    if (left <= 0) {
+      for (int k = 0; k < n; ++k)
+        errors[index[k]] = ETIMEDOUT;
+      break;
+    }
+    if (poll(fds, n, static_cast<int>(left)) <= 0)
+      continue;
+    for (int k = 0; k < n; ++k) {
+      if (fds[k].revents == 0)
+        continue;
+      int err = 0;
+      socklen_t len = sizeof err;
+      getsockopt(fds[k].fd, SOL_SOCKET, SO_ERROR, &err, &len);
+      errors[index[k]] = err;
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (errors[i] != 0 && m_conn[i].fd >= 0) {
+      close(m_conn[i].fd);
+      m_conn[i].fd = -1;
+    }
+  }
+}
+
+int CTcpBackend::UpdateConnection(int /*readersStopped*/, DWORD& address, char* macText,
+                                  int& mainPort, int& usm, int& rt, int& outputSel,
+                                  int& completion) {
+  BreakDown();
+  std::unique_lock<std::shared_mutex> lock(m_rw);
+  m_dwAddress = address;
+  m_nOutputSel = outputSel == 1 ? 1 : 0;
+  const int ports[3] = {mainPort, rt, usm};
+  int errors[3];
+  ConnectAll(ports, errors);
+  completion = m_conn[kMain].fd >= 0 ? 1 : 0;
+  rt = m_conn[kRealTime].fd >= 0 ? 1 : 0;
+  usm = m_conn[kUsm].fd >= 0 ? 1 : 0;
+  // Report the main connection's failure, and the real-time one's when it
+  // carries the output.
+  for (int i : {kMain, kRealTime}) {
+    if (errors[i] == 0 || (i == kRealTime && m_nOutputSel == 0))
+      continue;
+    std::string endpoint = Endpoint(ports[i]);
+    if (errors[i] == ETIMEDOUT) {
+      m_pErrors->ShowCommError(COMM_ERR_CONNECT_TIMEOUT, endpoint.c_str(), "no answer");
+    } else {
+      const char* reason = errors[i] == kNotTried ? "no port number" : std::strerror(errors[i]);
+      m_pErrors->ShowCommError(COMM_ERR_TCP_CONNECT_FAILED, endpoint.c_str(), reason);
+    }
+  }
+  m_bConnected = m_conn[TxIndex()].fd >= 0;
+  if (!m_bConnected) {
+    int err = errors[TxIndex()];
+    Close();
+    SetLastError(err == ETIMEDOUT ? WSAETIMEDOUT : ErrnoToWin32(err > 0 ? err : EINVAL));
+    completion = rt = usm = 0;
+    if (macText != nullptr)
+      macText[0] = '\0';
+    return 0;
+  }
+  std::ifstream arp("/proc/net/arp");
+  std::stringstream table;
+  table << arp.rdbuf();
+  m_strMac = MacFromNeighbourTable(table.str(), m_dwAddress);
+  if (macText != nullptr)
+    std::snprintf(macText, 50, "%s", m_strMac.c_str());
+  return 1;
+}
+
+std::string CTcpBackend::MacFromNeighbourTable(const std::string& table, DWORD address) {
+  // IP address  HW type  Flags  HW address  Mask  Device
+  std::istringstream lines(table);
+  std::string line, ip = DottedAddress(address);
+  std::getline(lines, line);  // heading
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string addr, type, flags, hw;
+    if (!(fields >> addr >> type >> flags >> hw) || addr != ip)
+      continue;
+    unsigned b[6];
+    if ((std::strtoul(flags.c_str(), nullptr, 16) & 0x2) == 0 ||
+        std::sscanf(hw.c_str(), "%x:%x:%x:%x:%x:%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) !=
+            6) {
+      return "";
+    }
+    char mac[32];
+    std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", b[0] & 0xFF, b[1] & 0xFF,
+                  b[2] & 0xFF, b[3] & 0xFF, b[4] & 0xFF, b[5] & 0xFF);
+    return mac;
+  }
+  return "";
+}
+
+void CTcpBackend::Close() {
+  for (Connection& c : m_conn) {
+    if (c.fd < 0)
+      continue;
+    m_engine.CancelFd(c.fd, ERROR_OPERATION_ABORTED);
+    close(c.fd);
+    c.fd = -1;
+  }
+  m_engine.CancelOwner(this, ERROR_OPERATION_ABORTED);
+  m_bConnected = false;
+  ++m_nGeneration;
+}
+
+int CTcpBackend::BreakDown() {
+  std::unique_lock<std::shared_mutex> lock(m_rw);
+  Close();
+  return 1;
+}
+
+int CTcpBackend::IsConnected() {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  return m_bConnected ? 1 : 0;
+}
+
+int CTcpBackend::IsPortAvailable() {
+  return IsConnected();
+}
+
+bool CTcpBackend::HasChannel(int channel) {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  if (!m_bConnected)
+    return false;
+  int index = channel == COMM_CHANNEL_TX ? TxIndex() : channel == COMM_CHANNEL_RX ? kMain : kUsm;
+  return m_conn[index].fd >= 0;
+}
+
+void CTcpBackend::OnFailure(int index, unsigned generation, const std::string& endpoint,
+                            DWORD error) {
+  // Runs on the I/O thread (or in a reader's call), without the backend's
+  // lock: it touches only atomics and what the request captured.
+  if (generation != m_nGeneration.load())
+    return;
+  if (m_conn[index].closedByPeer.exchange(true))
+    return;
+  if (error == ERROR_BROKEN_PIPE || error == WSAECONNRESET) {
+    m_pErrors->ShowCommError(COMM_ERR_CLOSED_BY_PEER, endpoint.c_str(), kNames[index]);
+  } else {
+    m_pErrors->LogSystemError(error);
+  }
+}
+
+CommIoRequest CTcpBackend::Request(int index, OVERLAPPED* ov) {
+  CommIoRequest r;
+  r.fd = m_conn[index].fd;
+  r.socket = true;
+  r.owner = this;
+  r.ov = ov;
+  unsigned generation = m_nGeneration.load();
+  std::string endpoint = Endpoint(m_conn[index].port);
+  r.onFailure = [this, index, generation, endpoint](int, DWORD error) {
+    OnFailure(index, generation, endpoint, error);
+  };
+  return r;
+}
+
+int CTcpBackend::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED* ov) {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  int index = TxIndex();
+  if (!m_bConnected || m_conn[index].fd < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  CommIoRequest r = Request(index, ov);
+  r.callerWaitMs = kCallerWaitMs;
+  r.idleTimeoutMs = kWriteIdleTimeoutMs;
+  return m_engine.Write(r, buffer, length, written);
+}
+
+int CTcpBackend::Read(int channel, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov) {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  int index = channel == COMM_CHANNEL_RX ? kMain : kUsm;
+  if (!m_bConnected || m_conn[index].fd < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  return m_engine.Read(Request(index, ov), buffer, length, read);
+}
+
+int CTcpBackend::GetPortParams(int& /*usmChannel*/, int& /*rtChannel*/, const char* prefix,
+                               int& count, char (*table)[128], int capacity) {
+  if (prefix != nullptr) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return 0;
+  }
+  return CEthernetDiscovery::Discover(m_pErrors, count, table, capacity);
+}
+
+int CTcpBackend::SetDeviceParams(const char* frame) {
+  return CEthernetDiscovery::SendFrame(m_pErrors, frame);
+}
+
+void CTcpBackend::ShowPortProperties(char* buffer, size_t size) {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  std::string text = "Interface: TCP/IP (Ethernet print server)\r\n";
+  if (!m_bConnected) {
+    text += "Connection: none\r\n";
+  } else {
+    text += "Printer: " + DottedAddress(m_dwAddress) + "\r\n";
+    text += "MAC address: " + (m_strMac.empty() ? std::string("unknown") : m_strMac) + "\r\n";
+    text += std::string("Output: ") + (m_nOutputSel == 1 ? "Real Time" : "Main") + " port\r\n";
+    for (int i = 0; i < 3; ++i) {
+      const Connection& c = m_conn[i];
+      std::string state =
+          c.fd < 0 ? "not connected" : (c.closedByPeer ? "closed by the printer" : "connected");
+      if (c.fd >= 0) {
+        sockaddr_in local{};
+        socklen_t len = sizeof local;
+        getsockname(c.fd, reinterpret_cast<sockaddr*>(&local), &len);
+        state += " (local port " + std::to_string(ntohs(local.sin_port)) + ")";
+      }
+      text += std::string(kNames[i]) + " port " + std::to_string(c.port) + ": " + state + "\r\n";
+    }
+  }
+  text += "Keep-alive: after 5 s idle, 3 probes 2 s apart; unacknowledged data: 10 s\r\n";
+  text += "Connect time-out: " + std::to_string(kConnectTimeoutMs) + " ms, read time-out " +
+          std::to_string(kReadTimeoutMs) + " ms\r\n";
+  text += "Packet sizes: file 16384, string 256, download 32768 bytes\r\n";
+  sockaddr_in addr;
+  std::string target, reason;
+  CEthernetDiscovery::Target(&addr, &target, &reason);
+  text += "Discovery and device set-up: UDP " + target + "\r\n";
+  std::snprintf(buffer, size, "%s", text.c_str());
+}
