@@ -67,7 +67,13 @@ std::shared_ptr<CUsbConnection> CUsbBackend::Current() const {
   return m_connection;
 }
 
-int CUsbBackend::GetPortParams(int& usmChannel, int& rtChannel, int& count, char (*table)[128]) {
+bool CUsbBackend::HasUsm() const {
+  std::shared_ptr<CUsbConnection> connection = Current();
+  return connection != nullptr && connection->Printer().HasUsm();
+}
+
+int CUsbBackend::GetPortParams(int& usmChannel, int& rtChannel, int& count, char (*table)[128],
+                               int capacity) {
   std::vector<USB_PRINTER> printers;
   {
     std::lock_guard<std::mutex> api(m_apiLock);
@@ -76,6 +82,8 @@ int CUsbBackend::GetPortParams(int& usmChannel, int& rtChannel, int& count, char
   }
   count = 0;
   for (const USB_PRINTER& printer : printers) {
+    if (count >= capacity)
+      break;
     std::snprintf(table[count], 128, "%s", printer.name.c_str());
     ++count;
   }

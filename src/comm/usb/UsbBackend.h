@@ -66,9 +66,13 @@ class CUsbBackend {
   // Breaks the connection and ends the set-up.
   void Cleanup();
 
-  // Fills the table with the printers' names (at most 50) and count; the
-  // channel flags of the open printer (0 when none is open).
-  int GetPortParams(int& usmChannel, int& rtChannel, int& count, char (*table)[128]);
+  // Fills the table with the printers' names (at most 50, and at most
+  // `capacity`) and count; the channel flags of the open printer (0 when none
+  // is open). 0 when the bus cannot be listed (the table is then untouched).
+  int GetPortParams(int& usmChannel, int& rtChannel, int& count, char (*table)[128],
+                    int capacity = static_cast<int>(USB_MAX_PRINTERS));
+  // Whether the open printer has a USM endpoint.
+  bool HasUsm() const;
   // Connects to the printer at `index`. An open connection to the same,
   // still present printer is kept (only the output port is switched), so
   // running readers are not disturbed; otherwise the old one is broken down
