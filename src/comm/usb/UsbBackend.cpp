@@ -114,7 +114,7 @@ unsigned CUsbBackend::IsConnectionValid(DWORD index, int outputPort) {
   std::lock_guard<std::mutex> guard(m_lock);
   if (m_connection == nullptr || m_connection->Link().IsGone())
     return 1;
-  if (m_connection->Index() != index || m_nOutputPort != outputPort)
+  if (m_nIndex != index || m_nOutputPort != outputPort)
     return 1;
   return 0;
 }
@@ -135,7 +135,8 @@ int CUsbBackend::UpdateConnection(int /*readersStopped*/, DWORD index, int outpu
   }
   if (index >= printers.size()) {
     BreakDown();
-    Report(COMM_ERROR_USB_BAD_INDEX, std::to_string(index), std::to_string(printers.size()));
+    Report(COMM_ERROR_USB_BAD_INDEX, std::to_string(index),
+           std::to_string(printers.size()) + " USB printer(s) found");
     return 0;
   }
   const USB_PRINTER& wanted = printers[index];
@@ -147,7 +148,7 @@ int CUsbBackend::UpdateConnection(int /*readersStopped*/, DWORD index, int outpu
     BreakDown();
     current.reset();
     USB_OPEN_ERROR error;
-    current = CUsbConnection::Open(*m_api, wanted, index, LinkHook(wanted.name), error);
+    current = CUsbConnection::Open(*m_api, wanted, LinkHook(wanted.name), error);
     if (current == nullptr) {
       Report(error.code, error.text1, error.text2);
       return 0;
@@ -158,6 +159,8 @@ int CUsbBackend::UpdateConnection(int /*readersStopped*/, DWORD index, int outpu
     m_connection = current;
     m_nStatusAtMs = 0;
   }
+  // The same printer may have moved in the list (another one was plugged in).
+  m_nIndex = index;
   m_nOutputPort = outputPort;
   usmChannel = current->Printer().HasUsm() ? 1 : 0;
   rtChannel = current->Printer().HasRealTime() ? 1 : 0;

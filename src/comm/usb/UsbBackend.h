@@ -128,6 +128,7 @@ class CUsbBackend {
   mutable std::mutex m_lock;  // guards the members below
   bool m_bSetUp = false;
   std::shared_ptr<CUsbConnection> m_connection;
+  DWORD m_nIndex = 0;
   int m_nOutputPort = 0;
   uint8_t m_byStatus = 0;
   uint64_t m_nStatusAtMs = 0;  // 0: no status read yet

@@ -161,6 +161,19 @@ TEST_F(UsbBackendTest, OutputPortChoosesTheEndpointWithoutReopening) {
   EXPECT_EQ((std::vector<uint8_t>{6}), plain->Received(0x01));
 }
 
+TEST_F(UsbBackendTest, APrinterThatMovedInTheListIsKept) {
+  auto first = AddPrinter(2, "A", {kOut});
+  auto second = AddPrinter(3, "B", {kOut});
+  ASSERT_EQ(1, m_backend->Setup());
+  ASSERT_EQ(1, Connect(1, 0));
+  first->Unplug();  // B is now the first printer
+  EXPECT_EQ(1u, m_backend->IsConnectionValid(0, 0));
+  ASSERT_EQ(1, Connect(0, 0));
+  EXPECT_EQ(1, second->OpenCount());
+  EXPECT_EQ(0u, m_backend->IsConnectionValid(0, 0));
+  EXPECT_EQ(1u, m_backend->IsConnectionValid(1, 0));
+}
+
 TEST_F(UsbBackendTest, ReadsDataAndUsmFromTheirEndpoints) {
   auto device = AddPrinter(2, "P", {kOut, kIn, kUsmIn});
   ASSERT_EQ(1, m_backend->Setup());

@@ -10,8 +10,7 @@ std::string Describe(IUsbApi& api, int error) {
 }
 }  // namespace
 
-CUsbConnection::CUsbConnection(const USB_PRINTER& printer, unsigned index)
-    : m_printer(printer), m_nIndex(index) {}
+CUsbConnection::CUsbConnection(const USB_PRINTER& printer) : m_printer(printer) {}
 
 CUsbConnection::~CUsbConnection() {
   StopChannels();
@@ -24,7 +23,7 @@ CUsbConnection::~CUsbConnection() {
 }
 
 std::shared_ptr<CUsbConnection> CUsbConnection::Open(IUsbApi& api, const USB_PRINTER& printer,
-                                                     unsigned index, CUsbLink::ErrorHook hook,
+                                                     CUsbLink::ErrorHook hook,
                                                      USB_OPEN_ERROR& error) {
   error = USB_OPEN_ERROR{};
   if (!printer.HasOutput()) {
@@ -47,7 +46,7 @@ std::shared_ptr<CUsbConnection> CUsbConnection::Open(IUsbApi& api, const USB_PRI
     error = {COMM_ERROR_USB_OPEN, printer.name, Describe(api, result)};
     return nullptr;
   }
-  std::shared_ptr<CUsbConnection> connection(new CUsbConnection(printer, index));
+  std::shared_ptr<CUsbConnection> connection(new CUsbConnection(printer));
   connection->m_device = std::move(handle);
   connection->m_link = std::make_shared<CUsbLink>(std::move(hook));
   if (!connection->Claim(api, error) || !connection->StartChannels(error))

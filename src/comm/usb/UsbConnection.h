@@ -45,16 +45,14 @@ class CUsbConnection {
   CUsbConnection(const CUsbConnection&) = delete;
   CUsbConnection& operator=(const CUsbConnection&) = delete;
 
-  // Opens `printer` (device index `index` in the list it came from). On
-  // failure, `error` says why and everything taken is given back.
+  // Opens `printer`. On failure, `error` says why and everything taken is
+  // given back.
   static std::shared_ptr<CUsbConnection> Open(IUsbApi& api, const USB_PRINTER& printer,
-                                              unsigned index, CUsbLink::ErrorHook hook,
-                                              USB_OPEN_ERROR& error);
+                                              CUsbLink::ErrorHook hook, USB_OPEN_ERROR& error);
 
   void StopChannels();
 
   const USB_PRINTER& Printer() const { return m_printer; }
-  unsigned Index() const { return m_nIndex; }
   bool DriverDetached() const { return m_bDriverDetached; }
   CUsbLink& Link() { return *m_link; }
 
@@ -71,13 +69,12 @@ class CUsbConnection {
   std::string ReadDeviceId();
 
  private:
-  CUsbConnection(const USB_PRINTER& printer, unsigned index);
+  explicit CUsbConnection(const USB_PRINTER& printer);
   bool Claim(IUsbApi& api, USB_OPEN_ERROR& error);
   bool StartChannels(USB_OPEN_ERROR& error);
   int Control(uint8_t request, uint16_t value, uint16_t index, uint8_t* data, uint16_t length);
 
   USB_PRINTER m_printer;
-  unsigned m_nIndex;
   std::shared_ptr<IUsbDeviceHandle> m_device;
   std::shared_ptr<CUsbLink> m_link;
   bool m_bDriverDetached = false;
