@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets up Sendrix and runs its main job as far as it exists today: builds
-# the release tree and runs the core self-checks. (This grows into the
-# demo against the virtual printer.)
+# Sets up Sendrix (Debian packages, release build) and runs its main job:
+# a file and a data string sent to the virtual printer over loopback TCP by
+# the command-line runner, with the printer's replies shown and the bytes
+# checked at the printer's end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --build-dir build/release --release --no-tests
-echo "Sendrix core built in build/release."
+scripts/demo.sh build/release/bin/sendrix-cli build/release/tools/printer-sim/sendrix-printer-sim
