@@ -1,5 +1,6 @@
 #include "app/BatchRunner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -114,6 +115,7 @@ int CBatchRunner::RunFirmware(const BatchOptions& o) {
   }
   // The headless runner re-opens nothing after the switch: USB is not offered.
   CFlashDownload flash(&m_queue, [](int) { return 1; });
+  m_bShowReceived = false;
   g_RxDataBuffer.Reset();
   ResetEvent(g_hAbortEvent);
   flash.Start();
@@ -157,6 +159,35 @@ void CBatchRunner::Handle(const QueuedMessage& m) {
     default:
       break;
   }
+  std::fflush(m_out);
+}
+
+void CBatchRunner::ShowBuffer(const char* label, CRingBuffer& buffer, DWORD* position) {
+  const DWORD write = buffer.GetWritePosition();
+  if (buffer.TakeResetFlag()) {
+    *position = write;
+    return;
+  }
+  DWORD n = (write - *position) & (CRingBuffer::kSize - 1);
+  for (DWORD row = 0; row < n; row += 16) {
+    char hex[16 * 3 + 1] = {};
+    char text[17] = {};
+    DWORD count = std::min<DWORD>(16, n - row);
+    for (DWORD i = 0; i < count; ++i) {
+      BYTE b = buffer.Peek(*position + row + i);
+      std::snprintf(hex + i * 3, 4, "%02X ", b);
+      text[i] = b >= 0x20 && b <= 0x7F ? static_cast<char>(b) : '.';
+    }
+    std::fprintf(m_out, "%s: %-48s %s\n", label, hex, text);
+  }
+  *position = write;
+}
+
+void CBatchRunner::ShowReceived() {
+  if (!m_bShowReceived)
+    return;
+  ShowBuffer("rx data", g_RxDataBuffer, &m_nDataPosition);
+  ShowBuffer("rx usm ", g_RxUsmBuffer, &m_nUsmPosition);
   std::fflush(m_out);
 }
 

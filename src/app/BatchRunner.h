@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "app/BatchOptions.h"
+#include "comm/RingBuffer.h"
 #include "platform/MessageQueue.h"
 
 class CBatchRunner {
@@ -35,12 +36,19 @@ class CBatchRunner {
   // not waiting for a job). 1 when the job ended without a failure.
   int Pump(bool waitForDone, DWORD listenMs);
   void Handle(const QueuedMessage& m);
+  // Prints the bytes that arrived in the data and USM buffers since the last
+  // call, as the window's receive lists would show them (hex and ASCII). The
+  // firmware download is left alone: its replies are protocol bytes.
+  void ShowReceived();
+  void ShowBuffer(const char* label, CRingBuffer& buffer, DWORD* position);
   void Shutdown();
 
   std::FILE* m_out;
   CMessageQueue m_queue;
   bool m_bFailed = false;
   bool m_bAborted = false;
-  int m_nLastStep = -1;
+  bool m_bShowReceived = true;
+  DWORD m_nDataPosition = 0;
+  DWORD m_nUsmPosition = 0;
   static std::atomic<bool> s_bAbort;
 };
