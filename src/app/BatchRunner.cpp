@@ -233,6 +233,12 @@ int CBatchRunner::Run(const BatchOptions& o) {
     std::fprintf(stderr, "sendrix-cli: cannot create the received-data file under %s/Output\n",
                  GetProgramFolder().c_str());
   }
+  // Show only what arrives from now on (the buffers start with their reset
+  // flag set).
+  g_RxDataBuffer.TakeResetFlag();
+  g_RxUsmBuffer.TakeResetFlag();
+  m_nDataPosition = g_RxDataBuffer.GetWritePosition();
+  m_nUsmPosition = g_RxUsmBuffer.GetWritePosition();
   int ok = Connect(o);
   if (!ok) {
     Shutdown();
@@ -247,7 +253,9 @@ int CBatchRunner::Run(const BatchOptions& o) {
     ok = RunFirmware(o);
   }
   if (o.job == BatchJob::kFile && ok) {
-    std::fprintf(m_out, "average rate %.1f kbytes/sec\n", g_TransferEngine.m_dTransferRate);
+    if (g_TransferEngine.m_dTransferRate > 0) {
+      std::fprintf(m_out, "average rate %.1f kbytes/sec\n", g_TransferEngine.m_dTransferRate);
+    }
   }
   if (ok && o.nListenMs > 0)
     Pump(false, static_cast<DWORD>(o.nListenMs));
