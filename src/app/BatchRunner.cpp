@@ -203,7 +203,9 @@ int CBatchRunner::Pump(bool waitForDone, DWORD listenMs) {
     if (!waitForDone && std::chrono::steady_clock::now() >= end)
       return 1;
     QueuedMessage m{};
-    if (!m_queue.Take(&m, kPollMs))
+    const bool taken = m_queue.Take(&m, kPollMs);
+    ShowReceived();
+    if (!taken)
       continue;
     if (m.message == WM_TRANSFER_DONE)
       return m_bFailed || m_bAborted ? 0 : 1;
