@@ -27,6 +27,7 @@ RECEIPT=$WORK/receipt.prn
   printf '\n\n\n\x1dV\x00'
 } > "$RECEIPT"
 
+: > "$WORK/sim.out"
 "$SIM" --main-port 0 --rt-port 0 --usm-port 0 --usm-every-ms 300 --exit-after-s 120 \
   > "$WORK/sim.out" 2> "$WORK/sim.err" &
 SIM_PID=$!

@@ -259,8 +259,10 @@ int CBatchRunner::Run(const BatchOptions& o) {
       std::fprintf(m_out, "average rate %.1f kbytes/sec\n", g_TransferEngine.m_dTransferRate);
     }
   }
+  m_bShowReceived = true;
   if (ok && o.nListenMs > 0)
     Pump(false, static_cast<DWORD>(o.nListenMs));
+  ShowReceived();
   std::uint64_t received = 0;
   g_RxDataFile.GetCurrentSize(&received);
   Shutdown();
