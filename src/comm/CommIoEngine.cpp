@@ -60,30 +60,28 @@ CCommIoEngine::~CCommIoEngine() {
 
 int CCommIoEngine::Write(const CommIoRequest& request, const void* buffer, DWORD length,
                          DWORD* written) {
-  CancelRecord(request.ov, ERROR_OPERATION_ABORTED);
-  Op op;
-  op.kind = Kind::Write;
-  op.req = request;
-  op.buffer = static_cast<BYTE*>(const_cast<void*>(buffer));
-  op.length = length;
+  if (IsOverlappedPending(request.ov))
+    CancelRecord(request.ov, ERROR_OPERATION_ABORTED);
+  BYTE* bytes = static_cast<BYTE*>(const_cast<void*>(buffer));
+  DWORD done = 0;
   if (written != nullptr)
     *written = 0;
   const uint64_t deadline = NowMs() + request.callerWaitMs;
   while (request.fd >= 0 && (!request.gate || request.gate())) {
-    ssize_t n = length == op.done ? 0
-                                  : Transfer(true, request.socket, request.fd, op.buffer + op.done,
-                                             length - op.done);
+    ssize_t n = length == done
+                    ? 0
+                    : Transfer(true, request.socket, request.fd, bytes + done, length - done);
     if (n < 0 && !WouldBlock(errno)) {
       DWORD err = SetLastErrorFromErrno();
-      CompleteOverlapped(request.ov, err, op.done);
+      CompleteOverlapped(request.ov, err, done);
       if (request.onFailure)
-        request.onFailure(request.fd, err);
+        request.onFailure(request.context, request.tag, err);
       SetLastError(err);
       return 0;
     }
     if (n > 0)
-      op.done += static_cast<DWORD>(n);
-    if (op.done == length) {
+      done += static_cast<DWORD>(n);
+    if (done == length) {
       if (written != nullptr)
         *written = length;
       CompleteOverlapped(request.ov, ERROR_SUCCESS, length);
@@ -95,20 +93,23 @@ int CCommIoEngine::Write(const CommIoRequest& request, const void* buffer, DWORD
     struct pollfd p = {request.fd, POLLOUT, 0};
     poll(&p, 1, static_cast<int>(deadline - now));
   }
+  Op op;
+  op.kind = Kind::Write;
+  op.req = request;
+  op.buffer = bytes;
+  op.length = length;
+  op.done = done;
   return Queue(std::move(op));
 }
 
 int CCommIoEngine::Read(const CommIoRequest& request, void* buffer, DWORD length, DWORD* read) {
-  CancelRecord(request.ov, ERROR_OPERATION_ABORTED);
+  if (IsOverlappedPending(request.ov))
+    CancelRecord(request.ov, ERROR_OPERATION_ABORTED);
   if (read != nullptr)
     *read = 0;
-  Op op;
-  op.kind = Kind::Read;
-  op.req = request;
-  op.buffer = static_cast<BYTE*>(buffer);
-  op.length = length;
+  BYTE* bytes = static_cast<BYTE*>(buffer);
   if (request.fd >= 0 && length > 0) {
-    ssize_t n = Transfer(false, request.socket, request.fd, op.buffer, length);
+    ssize_t n = Transfer(false, request.socket, request.fd, bytes, length);
     if (n > 0) {
       if (read != nullptr)
         *read = static_cast<DWORD>(n);
@@ -119,11 +120,16 @@ int CCommIoEngine::Read(const CommIoRequest& request, void* buffer, DWORD length
       DWORD err = n == 0 ? ERROR_BROKEN_PIPE : ErrnoToWin32(errno);
       CompleteOverlapped(request.ov, err, 0);
       if (request.onFailure)
-        request.onFailure(request.fd, err);
+        request.onFailure(request.context, request.tag, err);
       SetLastError(err);
       return 0;
     }
   }
+  Op op;
+  op.kind = Kind::Read;
+  op.req = request;
+  op.buffer = bytes;
+  op.length = length;
   return Queue(std::move(op));
 }
 
@@ -259,7 +265,7 @@ DWORD CCommIoEngine::Run() {
     if (!failures.empty()) {
       lock.unlock();
       for (const Failure& f : failures)
-        f.callback(f.fd, f.error);
+        f.callback(f.context, f.tag, f.error);
       lock.lock();
     }
   }
@@ -303,7 +309,7 @@ bool CCommIoEngine::Attempt(Op& op, std::list<Failure>& failures) {
     DWORD err = n == 0 ? (write ? ERROR_WRITE_FAULT : ERROR_BROKEN_PIPE) : ErrnoToWin32(errno);
     CompleteOverlapped(op.req.ov, err, op.done);
     if (op.req.onFailure)
-      failures.push_back({op.req.onFailure, op.req.fd, err});
+      failures.push_back({op.req.onFailure, op.req.context, op.req.tag, err});
     return true;
   }
 }

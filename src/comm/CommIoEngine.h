@@ -47,7 +47,12 @@ struct CommIoRequest {
   DWORD callerWaitMs = 0;      // writes: bounded wait for room in the caller's thread
   DWORD idleTimeoutMs = 0;     // writes: 0 = no time-out
   std::function<bool()> gate;  // writes: may the bytes go out now?
-  std::function<void(int fd, DWORD error)> onFailure;
+  // Failure report, called as onFailure(context, tag, error). A plain
+  // function pointer keeps building a request free of allocations: one is
+  // made for every read and write.
+  void (*onFailure)(void* context, uint64_t tag, DWORD error) = nullptr;
+  void* context = nullptr;
+  uint64_t tag = 0;
 };
 
 class CCommIoEngine {
@@ -84,8 +89,9 @@ class CCommIoEngine {
     std::function<bool(DWORD*)> check;
   };
   struct Failure {
-    std::function<void(int, DWORD)> callback;
-    int fd;
+    void (*callback)(void*, uint64_t, DWORD);
+    void* context;
+    uint64_t tag;
     DWORD error;
   };
 

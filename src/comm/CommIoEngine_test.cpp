@@ -100,9 +100,12 @@ TEST_F(CommIoEngineTest, CancelCompletesPendingWith995AndEndOfStreamFails) {
 
   std::atomic<int> failures{0};
   CommIoRequest r = Request();
-  r.onFailure = [&](int, DWORD error) {
+  r.context = &failures;
+  r.tag = 7;
+  r.onFailure = [](void* context, uint64_t tag, DWORD error) {
     EXPECT_EQ(error, ERROR_BROKEN_PIPE);
-    ++failures;
+    EXPECT_EQ(tag, 7u);
+    ++*static_cast<std::atomic<int>*>(context);
   };
   ASSERT_EQ(m_engine.Read(r, buf, sizeof buf, &n), 0);
   close(m_fds[1]);

@@ -167,6 +167,11 @@ int CTcpBackend::UpdateConnection(int /*readersStopped*/, DWORD& address, char* 
   const int ports[3] = {mainPort, rt, usm};
   int errors[3];
   ConnectAll(ports, errors);
+  {
+    std::lock_guard<std::mutex> endpoints(m_endpointLock);
+    for (int i = 0; i < 3; ++i)
+      m_strEndpoint[i] = Endpoint(ports[i]);
+  }
   completion = m_conn[kMain].fd >= 0 ? 1 : 0;
   rt = m_conn[kRealTime].fd >= 0 ? 1 : 0;
   usm = m_conn[kUsm].fd >= 0 ? 1 : 0;
@@ -236,6 +241,7 @@ void CTcpBackend::Close() {
   }
   m_engine.CancelOwner(this, ERROR_OPERATION_ABORTED);
   m_bConnected = false;
+  std::lock_guard<std::mutex> lock(m_endpointLock);
   ++m_nGeneration;
 }
 
@@ -262,18 +268,25 @@ bool CTcpBackend::HasChannel(int channel) {
   return m_conn[index].fd >= 0;
 }
 
-void CTcpBackend::OnFailure(int index, unsigned generation, const std::string& endpoint,
-                            DWORD error) {
-  // Runs on the I/O thread (or in a reader's call), without the backend's
-  // lock: it touches only atomics and what the request captured.
-  if (generation != m_nGeneration.load())
-    return;
-  if (m_conn[index].closedByPeer.exchange(true))
+void CTcpBackend::OnFailure(void* context, uint64_t tag, DWORD error) {
+  // Runs on the I/O thread (or in a reader's call) without m_rw: it checks
+  // that the report is about the current connection and reads only atomics
+  // and what m_endpointLock guards.
+  auto* self = static_cast<CTcpBackend*>(context);
+  const int index = static_cast<int>(tag & 0xFF);
+  std::string endpoint;
+  {
+    std::lock_guard<std::mutex> lock(self->m_endpointLock);
+    if ((tag >> 8) != self->m_nGeneration.load())
+      return;
+    endpoint = self->m_strEndpoint[index];
+  }
+  if (self->m_conn[index].closedByPeer.exchange(true))
     return;
   if (error == ERROR_BROKEN_PIPE || error == WSAECONNRESET) {
-    m_pErrors->ShowCommError(COMM_ERR_CLOSED_BY_PEER, endpoint.c_str(), kNames[index]);
+    self->m_pErrors->ShowCommError(COMM_ERR_CLOSED_BY_PEER, endpoint.c_str(), kNames[index]);
   } else {
-    m_pErrors->LogSystemError(error);
+    self->m_pErrors->LogSystemError(error);
   }
 }
 
@@ -283,11 +296,9 @@ CommIoRequest CTcpBackend::Request(int index, OVERLAPPED* ov) {
   r.socket = true;
   r.owner = this;
   r.ov = ov;
-  unsigned generation = m_nGeneration.load();
-  std::string endpoint = Endpoint(m_conn[index].port);
-  r.onFailure = [this, index, generation, endpoint](int, DWORD error) {
-    OnFailure(index, generation, endpoint, error);
-  };
+  r.onFailure = &CTcpBackend::OnFailure;
+  r.context = this;
+  r.tag = (static_cast<uint64_t>(m_nGeneration.load()) << 8) | static_cast<uint64_t>(index);
   return r;
 }
 

@@ -33,6 +33,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 
@@ -85,7 +86,7 @@ class CTcpBackend : public ICommBackend {
   std::string Endpoint(int port) const;
   void ConnectAll(const int ports[3], int errors[3]);
   CommIoRequest Request(int index, OVERLAPPED* ov);
-  void OnFailure(int index, unsigned generation, const std::string& endpoint, DWORD error);
+  static void OnFailure(void* context, uint64_t tag, DWORD error);
   bool Alive(int index);
   void Close();
 
@@ -99,5 +100,7 @@ class CTcpBackend : public ICommBackend {
   std::atomic<unsigned> m_nGeneration{0};
   Connection m_conn[3];
   std::string m_strMac;
+  std::mutex m_endpointLock;  // the failure report reads these without m_rw
+  std::string m_strEndpoint[3];
   CCommIoEngine m_engine;
 };
