@@ -13,8 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "app/AppMessages.h"
+#include "comm/Cablox.h"
 #include "comm/SerialPortList.h"
 #include "platform/LastError.h"
+#include "platform/MessageQueue.h"
 
 namespace {
 
@@ -251,6 +254,64 @@ TEST_F(SerialBackendTest, BadIndexAndVanishedPortAreReported) {
     ASSERT_EQ(WaitForSingleObject(&m_rxEvent, 5000), WAIT_OBJECT_0);
   }
   EXPECT_FALSE(GetOverlappedResult(nullptr, &m_rx, &n, FALSE));
+}
+
+}  // namespace
+
+namespace {
+
+// The whole path through the library: the port list from the environment, a
+// name the caller cut short, the properties text.
+TEST(SerialLibraryTest, ListedPtyOpensByCutNameThroughTheLibrary) {
+  int master = -1, slave = -1;
+  char name[128] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  close(slave);
+  std::string dir = TempDir();
+  std::string link = dir + "/printer-port7";
+  ASSERT_EQ(symlink(name, link.c_str()), 0);
+  setenv("SENDRIX_EXTRA_SERIAL_PORTS", link.c_str(), 1);
+
+  CMessageQueue owner;
+  Comm_CloseCleanuo();
+  ASSERT_NE(Comm_OpenSetup(&owner, COMM_TYPE_SERIAL), 0);
+  static char table[50][128];
+  int usm = 0, rt = 0, count = 0;
+  ASSERT_NE(Comm_GetPortParams(usm, rt, "COM", count, table), 0);
+  int index = -1;
+  for (int i = 0; i < count; ++i) {
+    if (link == table[i])
+      index = i;
+  }
+  ASSERT_GE(index, 0);
+  std::string cut = link.substr(0, link.size() - 3);  // "…printer-po"
+  DWORD port = static_cast<DWORD>(index);
+  int baud = 4, parity = 0, flow = 3, data = 3, stop = 0;
+  ASSERT_NE(Comm_UpdateConnection(0, port, cut.data(), baud, parity, flow, data, stop), 0);
+  EXPECT_EQ(Comm_IsConnectionValid(port, 3, baud, parity, flow, data, stop), 0u);
+  EXPECT_NE(Comm_IsPortAvailable(), 0);
+  EXPECT_EQ(Comm_GethCommPortRXUsm(), nullptr);
+  EXPECT_EQ(Comm_GetCommPacketSize(), 16384u);  // pty: no line speed to respect
+  EXPECT_LE(Comm_GetCommPacketSize(), Comm_GetDownloadPacketSize());
+
+  DWORD n = 0;
+  ASSERT_NE(Comm_WritePort(Comm_GethCommPortTX(), "ping", 4, &n, Comm_GetOverlappedTX()), 0);
+  char buf[16] = {};
+  for (int i = 0; i < 1000 && read(master, buf, sizeof buf) <= 0; ++i)
+    usleep(1000);
+  EXPECT_STREQ(buf, "ping");
+
+  static char props[8192];
+  std::memset(props, 0, sizeof props);
+  Comm_ShowPortProperties(props);
+  std::string text = props;
+  EXPECT_NE(text.find(link), std::string::npos);
+  EXPECT_NE(text.find("9600 baud"), std::string::npos);
+  EXPECT_NE(text.find("flow control CTS"), std::string::npos);
+  EXPECT_EQ(owner.Count(WM_SHOW_ERROR), 0u);
+  Comm_CloseCleanuo();
+  unsetenv("SENDRIX_EXTRA_SERIAL_PORTS");
+  close(master);
 }
 
 }  // namespace
