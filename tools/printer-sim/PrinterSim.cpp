@@ -1,0 +1,714 @@
+#include "PrinterSim.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+
+#include "SimSocket.h"
+
+namespace {
+
+constexpr size_t kReadSize = 65536;
+constexpr size_t kHighWater = 1 << 20;  // stop reading a peer whose replies pile up
+constexpr size_t kStreamChunk = 65536;
+constexpr size_t kStreamQueue = 256 * 1024;
+constexpr int kMaxPollMs = 100;  // bounds how late Stop is seen
+constexpr int kMaxConnsPerPort = 8;
+
+}  // namespace
+
+CPrinterSim::CPrinterSim(const SIM_OPTIONS& options) : m_options(options) {
+  m_faults = options.faults;
+}
+
+CPrinterSim::~CPrinterSim() {
+  Stop();
+}
+
+bool CPrinterSim::OpenFaces(std::string& error) {
+  if (m_options.bTcp) {
+    const struct {
+      int nPort;
+      Kind nKind;
+      int* pOut;
+    } ports[] = {{m_options.nMainPort, Kind::Main, &m_nMainPort},
+                 {m_options.nRtPort, Kind::Rt, &m_nRtPort},
+                 {m_options.nUsmPort, Kind::Usm, &m_nUsmPort}};
+    for (const auto& port : ports) {
+      const bool listening = !m_faults.m_bRefuse;
+      const int fd = simsock::BindTcp(port.nPort, listening, error);
+      if (fd < 0) {
+        return false;
+      }
+      *port.pOut = simsock::LocalPort(fd);
+      m_listeners.push_back(LISTENER{fd, *port.pOut, port.nKind, listening});
+    }
+  }
+  if (m_options.nUdpPort >= 0) {
+    m_nUdp = simsock::BindUdp(m_options.nUdpPort, error);
+    if (m_nUdp < 0) {
+      return false;
+    }
+    m_nUdpPort = simsock::LocalPort(m_nUdp);
+  }
+  if (!m_options.strPtyLink.empty()) {
+    if (!m_pty.Open(m_options.strPtyLink, error)) {
+      return false;
+    }
+    CONN conn;
+    conn.fd = m_pty.GetMasterFd();
+    conn.nKind = Kind::Pty;
+    m_conns.push_back(std::move(conn));
+  }
+  return true;
+}
+
+bool CPrinterSim::Start(std::string& error) {
+  if (m_bStarted) {
+    error = "already started";
+    return false;
+  }
+  if (!m_setup.SetMac(m_options.strMac) || !m_setup.SetIp(m_options.strIp)) {
+    error = "bad MAC or IP address text";
+    return false;
+  }
+  m_setup.SetName(m_options.strName);
+  if (!m_options.strCapture.empty()) {
+    m_pCapture = std::fopen(m_options.strCapture.c_str(), "wb");
+    if (m_pCapture == nullptr) {
+      error = "cannot create " + m_options.strCapture + ": " + std::strerror(errno);
+      return false;
+    }
+    std::setvbuf(m_pCapture, nullptr, _IOFBF, 1 << 20);
+  }
+  if (!m_options.strStreamFile.empty()) {
+    m_pStream = std::fopen(m_options.strStreamFile.c_str(), "rb");
+    if (m_pStream == nullptr) {
+      error = "cannot open " + m_options.strStreamFile + ": " + std::strerror(errno);
+      CloseFaces();
+      return false;
+    }
+  }
+  PRINTER_CORE_CONFIG config;
+  config.bPacket = m_options.bPacket;
+  config.bEcho = m_options.bEcho;
+  config.bFirmware = m_options.bFirmware;
+  config.pCapture = m_pCapture;
+  config.flash = m_options.flash;
+  m_core.SetConfig(config);
+  if (pipe2(m_nWake, O_NONBLOCK | O_CLOEXEC) != 0) {
+    error = std::string("pipe: ") + std::strerror(errno);
+    CloseFaces();
+    return false;
+  }
+  if (!OpenFaces(error)) {
+    CloseFaces();
+    return false;
+  }
+  m_nextUsm = Clock::now() + std::chrono::milliseconds(m_options.dwUsmEveryMs);
+  m_lastRefill = Clock::now();
+  m_bStop = false;
+  m_bStarted = true;
+  m_thread = std::thread([this] { Run(); });
+  return true;
+}
+
+void CPrinterSim::Stop() {
+  if (!m_bStarted) {
+    return;
+  }
+  m_bStop = true;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    WakeLocked();
+  }
+  m_thread.join();
+  m_bStarted = false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  std::vector<SIM_REPLY> ignored;
+  m_core.Flush(m_faults, ignored);
+  CloseFaces();
+  m_changed.notify_all();
+}
+
+void CPrinterSim::CloseFaces() {
+  for (LISTENER& listener : m_listeners) {
+    if (listener.fd >= 0) {
+      close(listener.fd);
+    }
+  }
+  m_listeners.clear();
+  for (CONN& conn : m_conns) {
+    if (conn.nKind != Kind::Pty) {
+      close(conn.fd);
+    }
+  }
+  m_conns.clear();
+  m_pStreamConn = nullptr;
+  m_pty.Close();
+  for (int& fd : m_nWake) {
+    if (fd >= 0) {
+      close(fd);
+    }
+    fd = -1;
+  }
+  if (m_nUdp >= 0) {
+    close(m_nUdp);
+    m_nUdp = -1;
+  }
+  if (m_pCapture != nullptr) {
+    std::fclose(m_pCapture);
+    m_pCapture = nullptr;
+    PRINTER_CORE_CONFIG config;
+    config.bPacket = m_options.bPacket;
+    config.bEcho = m_options.bEcho;
+    config.bFirmware = m_options.bFirmware;
+    config.flash = m_options.flash;
+    m_core.SetConfig(config);
+  }
+  if (m_pStream != nullptr) {
+    std::fclose(m_pStream);
+    m_pStream = nullptr;
+  }
+}
+
+// ---------------------------------------------------------------- I/O thread
+
+size_t CPrinterSim::ReadBudget(Clock::time_point now) {
+  const uint32_t rate = m_faults.m_dwThrottle;
+  if (rate == 0) {
+    return kReadSize;
+  }
+  const double capacity = std::max(1.0, rate / 20.0);  // at most 50 ms of data at once
+  const double seconds = std::chrono::duration<double>(now - m_lastRefill).count();
+  m_dTokens = std::min(capacity, m_dTokens + seconds * rate);
+  m_lastRefill = now;
+  return static_cast<size_t>(m_dTokens);
+}
+
+int CPrinterSim::PollTimeoutMs(Clock::time_point now) const {
+  auto until = [now](Clock::time_point when) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when - now).count();
+    return static_cast<int>(std::clamp<int64_t>(ms + 1, 0, kMaxPollMs));
+  };
+  int timeout = kMaxPollMs;
+  if (m_options.dwUsmEveryMs != 0) {
+    timeout = std::min(timeout, until(m_nextUsm));
+  }
+  for (const CONN& conn : m_conns) {
+    if (!conn.out.empty() && conn.out.front().due > now) {
+      timeout = std::min(timeout, until(conn.out.front().due));
+    }
+  }
+  if (m_faults.m_dwThrottle != 0) {
+    timeout = std::min(timeout, std::max(1, static_cast<int>(1000 / m_faults.m_dwThrottle)));
+  }
+  return timeout;
+}
+
+void CPrinterSim::BuildPoll(std::vector<pollfd>& fds, std::vector<POLL_ENTRY>& who,
+                            Clock::time_point now) {
+  fds.clear();
+  who.clear();
+  fds.push_back(pollfd{m_nWake[0], POLLIN, 0});
+  who.push_back(POLL_ENTRY{0, nullptr, nullptr});
+  for (LISTENER& listener : m_listeners) {
+    if (listener.bListening) {
+      fds.push_back(pollfd{listener.fd, POLLIN, 0});
+      who.push_back(POLL_ENTRY{1, &listener, nullptr});
+    }
+  }
+  if (m_nUdp >= 0) {
+    fds.push_back(pollfd{m_nUdp, POLLIN, 0});
+    who.push_back(POLL_ENTRY{2, nullptr, nullptr});
+  }
+  const bool mayRead = ReadBudget(now) > 0;
+  for (CONN& conn : m_conns) {
+    short events = 0;
+    CONN* target = ReplyTarget(conn);
+    const bool backlog = target != nullptr && target->nQueued > kHighWater;
+    if (conn.nKind == Kind::Usm || (mayRead && !backlog)) {
+      events |= POLLIN;
+    }
+    if (!conn.out.empty() && conn.out.front().due <= now) {
+      events |= POLLOUT;
+    }
+    fds.push_back(pollfd{conn.fd, events, 0});
+    who.push_back(POLL_ENTRY{3, nullptr, &conn});
+  }
+}
+
+void CPrinterSim::Run() {
+  std::vector<pollfd> fds;
+  std::vector<POLL_ENTRY> who;
+  while (!m_bStop) {
+    int timeout = 0;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      const Clock::time_point now = Clock::now();
+      BuildPoll(fds, who, now);
+      timeout = PollTimeoutMs(now);
+    }
+    const int ready = poll(fds.data(), fds.size(), timeout);
+    if (ready < 0 && errno != EINTR) {
+      break;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (ready > 0) {
+      HandlePolled(fds, who);
+    }
+    const Clock::time_point now = Clock::now();
+    UpdateListeners();
+    TakeOutsideSends();
+    TickUsm(now);
+    TickStream();
+    for (CONN& conn : m_conns) {
+      WriteConn(conn, now);
+    }
+    RemoveClosed();
+    m_changed.notify_all();
+  }
+  std::lock_guard<std::mutex> lock(m_mutex);
+  DrainOnStop();
+}
+
+void CPrinterSim::DrainOnStop() {
+  // What peers sent before the stop belongs in the summary: read what is
+  // already waiting, unthrottled, but only so much.
+  m_faults.m_dwThrottle = 0;
+  m_faults.m_qwDropAfter = 0;
+  for (CONN& conn : m_conns) {
+    for (int round = 0; round < 4096 && !conn.bClose && IsDataConn(conn); ++round) {
+      const uint64_t before = conn.qwReceived;
+      ReadConn(conn);
+      if (conn.qwReceived == before) {
+        break;
+      }
+    }
+  }
+}
+
+void CPrinterSim::HandlePolled(const std::vector<pollfd>& fds, const std::vector<POLL_ENTRY>& who) {
+  for (size_t i = 0; i < fds.size(); ++i) {
+    const short revents = fds[i].revents;
+    if (revents == 0) {
+      continue;
+    }
+    switch (who[i].nType) {
+      case 0: {
+        char drain[64];
+        while (read(m_nWake[0], drain, sizeof drain) > 0) {
+        }
+        break;
+      }
+      case 1:
+        HandleListener(*who[i].pListener);
+        break;
+      case 2:
+        HandleUdp();
+        break;
+      default:
+        if (revents & (POLLIN | POLLHUP | POLLERR)) {
+          ReadConn(*who[i].pConn);
+        }
+        break;
+    }
+  }
+}
+
+void CPrinterSim::HandleListener(LISTENER& listener) {
+  const int fd = simsock::Accept(listener.fd);
+  if (fd < 0) {
+    return;
+  }
+  const int open = static_cast<int>(std::count_if(
+      m_conns.begin(), m_conns.end(), [&](const CONN& c) { return c.nKind == listener.nKind; }));
+  if (open >= kMaxConnsPerPort) {
+    simsock::CloseWithReset(fd);
+    return;
+  }
+  CONN conn;
+  conn.fd = fd;
+  conn.nKind = listener.nKind;
+  m_conns.push_back(std::move(conn));
+  ++m_counters.qwConnections;
+}
+
+void CPrinterSim::UpdateListeners() {
+  const bool wanted = !m_faults.m_bRefuse;
+  for (LISTENER& listener : m_listeners) {
+    if (listener.fd < 0) {  // lost the port while switching: try again
+      std::string error;
+      listener.fd = simsock::BindTcp(listener.nPort, wanted, error);
+      listener.bListening = listener.fd >= 0 && wanted;
+      continue;
+    }
+    if (listener.bListening == wanted) {
+      continue;
+    }
+    if (wanted) {
+      listener.bListening = listen(listener.fd, 16) == 0;
+      continue;
+    }
+    // A bound socket that does not listen answers connection attempts with a
+    // reset, so the port stays ours while it refuses. The listening socket
+    // must go first: the port cannot be bound twice.
+    close(listener.fd);
+    std::string error;
+    listener.fd = simsock::BindTcp(listener.nPort, false, error);
+    listener.bListening = false;
+  }
+}
+
+void CPrinterSim::HandleUdp() {
+  uint8_t datagram[2048];
+  for (int i = 0; i < 16; ++i) {
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const ssize_t n = recvfrom(m_nUdp, datagram, sizeof datagram, 0,
+                               reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n < 0) {
+      return;
+    }
+    std::vector<uint8_t> reply;
+    const CDeviceSetup::Action action =
+        m_setup.Handle(datagram, static_cast<size_t>(n), !m_faults.m_bNoSetupAck, reply);
+    if (action == CDeviceSetup::Action::Discovered) {
+      ++m_counters.qwDiscoveries;
+    } else if (action != CDeviceSetup::Action::None) {
+      ++m_counters.qwSetupFrames;
+    }
+    if (!reply.empty() && simsock::IsLoopback(from)) {
+      sendto(m_nUdp, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+    }
+    if (action == CDeviceSetup::Action::Restart) {
+      DropTcpConnections();
+    }
+  }
+}
+
+void CPrinterSim::DropTcpConnections() {
+  for (CONN& conn : m_conns) {
+    if (conn.nKind != Kind::Pty && !conn.bClose) {
+      conn.bClose = true;
+      ++m_counters.qwDrops;
+    }
+  }
+}
+
+CPrinterSim::CONN* CPrinterSim::ReplyTarget(CONN& source) {
+  if (source.nKind != Kind::Rt) {
+    return &source;
+  }
+  for (CONN& conn : m_conns) {
+    if (conn.nKind == Kind::Main && !conn.bClose) {
+      return &conn;
+    }
+  }
+  return &source;
+}
+
+void CPrinterSim::Queue(CONN& conn, std::vector<uint8_t> bytes, uint32_t delayMs) {
+  if (bytes.empty() || conn.bClose) {
+    return;
+  }
+  SEGMENT segment;
+  segment.nSent = 0;
+  segment.due = Clock::now() + std::chrono::milliseconds(delayMs);
+  conn.nQueued += bytes.size();
+  segment.bytes = std::move(bytes);
+  conn.out.push_back(std::move(segment));
+}
+
+void CPrinterSim::Deliver(CONN& source, std::vector<SIM_REPLY>& replies) {
+  CONN* target = ReplyTarget(source);
+  for (SIM_REPLY& reply : replies) {
+    Queue(*target, std::move(reply.bytes), reply.dwDelayMs);
+  }
+  replies.clear();
+}
+
+void CPrinterSim::ReadConn(CONN& conn) {
+  if (conn.bClose) {
+    return;
+  }
+  size_t budget = IsDataConn(conn) ? ReadBudget(Clock::now()) : kReadSize;
+  const uint64_t dropAfter = m_faults.m_qwDropAfter;
+  const bool mayDrop = dropAfter != 0 && conn.nKind != Kind::Pty && IsDataConn(conn);
+  if (mayDrop) {
+    budget = static_cast<size_t>(std::min<uint64_t>(budget, dropAfter - conn.qwReceived));
+  }
+  if (budget == 0) {
+    return;
+  }
+  static thread_local std::vector<uint8_t> buffer(kReadSize);
+  const ssize_t n = read(conn.fd, buffer.data(), std::min(budget, buffer.size()));
+  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+    if (conn.nKind != Kind::Pty) {
+      conn.bClose = true;  // the peer closed or reset the connection
+    }
+    return;
+  }
+  if (n < 0) {
+    return;
+  }
+  conn.qwReceived += static_cast<uint64_t>(n);
+  if (m_faults.m_dwThrottle != 0 && IsDataConn(conn)) {
+    m_dTokens = std::max(0.0, m_dTokens - static_cast<double>(n));
+  }
+  if (IsDataConn(conn)) {
+    std::vector<SIM_REPLY> replies;
+    m_core.Process(buffer.data(), static_cast<size_t>(n), m_faults, replies);
+    Deliver(conn, replies);
+  }
+  if (mayDrop && conn.qwReceived >= dropAfter) {
+    m_faults.m_qwDropAfter = 0;  // once: the next connection is served normally
+    conn.bClose = true;
+    ++m_counters.qwDrops;
+  }
+}
+
+void CPrinterSim::WriteConn(CONN& conn, Clock::time_point now) {
+  for (int round = 0; round < 64 && !conn.out.empty() && !conn.bClose; ++round) {
+    SEGMENT& head = conn.out.front();
+    if (head.due > now) {
+      return;
+    }
+    const uint8_t* data = head.bytes.data() + head.nSent;
+    const size_t left = head.bytes.size() - head.nSent;
+    const ssize_t n = conn.nKind == Kind::Pty ? write(conn.fd, data, left)
+                                              : send(conn.fd, data, left, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno != EAGAIN && errno != EINTR && conn.nKind != Kind::Pty) {
+        conn.bClose = true;
+      }
+      return;
+    }
+    head.nSent += static_cast<size_t>(n);
+    conn.nQueued -= static_cast<size_t>(n);
+    m_counters.qwSentBytes += static_cast<uint64_t>(n);
+    if (head.nSent < head.bytes.size()) {
+      return;
+    }
+    conn.out.pop_front();
+  }
+}
+
+void CPrinterSim::TickUsm(Clock::time_point now) {
+  if (m_options.dwUsmEveryMs == 0 || now < m_nextUsm) {
+    return;
+  }
+  m_nextUsm = now + std::chrono::milliseconds(m_options.dwUsmEveryMs);
+  for (CONN& conn : m_conns) {
+    if (conn.nKind == Kind::Usm) {
+      Queue(conn, m_options.usmMessage, 0);
+      ++m_counters.qwUsmMessages;
+    }
+  }
+}
+
+void CPrinterSim::TickStream() {
+  if (m_pStream == nullptr || m_bStreamDone) {
+    return;
+  }
+  if (m_pStreamConn == nullptr) {
+    for (CONN& conn : m_conns) {
+      if (conn.nKind == Kind::Main && !conn.bClose) {
+        m_pStreamConn = &conn;
+        break;
+      }
+    }
+    if (m_pStreamConn == nullptr && m_listeners.empty()) {
+      for (CONN& conn : m_conns) {
+        if (conn.nKind == Kind::Pty) {
+          m_pStreamConn = &conn;
+        }
+      }
+    }
+    if (m_pStreamConn == nullptr) {
+      return;
+    }
+  }
+  for (int round = 0; round < 8 && m_pStreamConn->nQueued < kStreamQueue; ++round) {
+    std::vector<uint8_t> chunk(kStreamChunk);
+    const size_t n = std::fread(chunk.data(), 1, chunk.size(), m_pStream);
+    if (n == 0) {
+      m_bStreamDone = true;
+      return;
+    }
+    chunk.resize(n);
+    m_counters.qwStreamBytes += n;
+    Queue(*m_pStreamConn, std::move(chunk), 0);
+  }
+}
+
+void CPrinterSim::TakeOutsideSends() {
+  for (CONN& conn : m_conns) {
+    if (!m_outsideData.empty() && (conn.nKind == Kind::Main || conn.nKind == Kind::Pty)) {
+      Queue(conn, m_outsideData, 0);
+    }
+    if (!m_outsideUsm.empty() && conn.nKind == Kind::Usm) {
+      Queue(conn, m_outsideUsm, 0);
+    }
+  }
+  m_outsideData.clear();
+  m_outsideUsm.clear();
+}
+
+void CPrinterSim::RemoveClosed() {
+  for (auto it = m_conns.begin(); it != m_conns.end();) {
+    if (!it->bClose) {
+      ++it;
+      continue;
+    }
+    if (&*it == m_pStreamConn) {
+      m_pStreamConn = nullptr;
+      m_bStreamDone = true;
+    }
+    close(it->fd);
+    it = m_conns.erase(it);
+  }
+}
+
+// ------------------------------------------------------------ any thread
+
+SIM_COUNTERS CPrinterSim::CountersLocked() const {
+  SIM_COUNTERS counters = m_counters;
+  counters.qwPrintBytes = m_core.GetPrintBytes();
+  counters.qwRawBytes = m_core.GetRawBytes();
+  counters.qwFramesOk = m_core.GetPacketDecoder().GetGoodFrames();
+  counters.qwFramesBad = m_core.GetPacketDecoder().GetBadFrames();
+  counters.qwStatusReplies = m_core.GetStatusReplies();
+  const CFlashDevice& flash = m_core.GetFlash();
+  counters.dwFlashBlocks = flash.GetBlocks();
+  counters.dwDataFrames = flash.GetDataFrames();
+  counters.dwFlashNaks = flash.GetNaks();
+  counters.dwDownloadSessions = flash.GetSessions();
+  counters.wFlashCrc = flash.GetCrc();
+  counters.bDownloadMode = m_core.IsInDownloadMode();
+  for (const CONN& conn : m_conns) {
+    if (conn.bClose) {
+      continue;
+    }
+    counters.nMainConnections += conn.nKind == Kind::Main;
+    counters.nRtConnections += conn.nKind == Kind::Rt;
+    counters.nUsmConnections += conn.nKind == Kind::Usm;
+  }
+  return counters;
+}
+
+SIM_COUNTERS CPrinterSim::GetCounters() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return CountersLocked();
+}
+
+bool CPrinterSim::WaitFor(const std::function<bool(const SIM_COUNTERS&)>& done,
+                          int timeoutMs) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                            [&] { return done(CountersLocked()); });
+}
+
+std::string CPrinterSim::GetSha256() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_core.GetSha256();
+}
+
+std::vector<uint8_t> CPrinterSim::GetFlashImage() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_core.GetFlash().GetImage();
+}
+
+std::string CPrinterSim::GetDiscoveryRecord() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_setup.GetRecord();
+}
+
+std::string CPrinterSim::GetReadyLine() const {
+  std::string line = "ready";
+  if (m_nMainPort >= 0) {
+    line += " main=" + std::to_string(m_nMainPort) + " rt=" + std::to_string(m_nRtPort) +
+            " usm=" + std::to_string(m_nUsmPort);
+  }
+  if (m_nUdpPort >= 0) {
+    line += " udp=" + std::to_string(m_nUdpPort);
+  }
+  if (!m_options.strPtyLink.empty()) {
+    line += " pty=" + m_options.strPtyLink;
+  }
+  return line;
+}
+
+std::string CPrinterSim::GetSummaryLine() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const SIM_COUNTERS counters = CountersLocked();
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "summary bytes=%" PRIu64 " sha256=%s frames_ok=%" PRIu64 " frames_bad=%" PRIu64
+                " flash_blocks=%u crc=%04X",
+                counters.qwPrintBytes, m_core.GetSha256().c_str(), counters.qwFramesOk,
+                counters.qwFramesBad, counters.dwFlashBlocks, counters.wFlashCrc);
+  return text;
+}
+
+void CPrinterSim::SetFaults(const CSimFaults& faults) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_faults = faults;
+  WakeLocked();  // a refusal or throttle takes effect at once
+}
+
+CSimFaults CPrinterSim::GetFaults() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_faults;
+}
+
+void CPrinterSim::WakeLocked() {
+  const char wake = 1;
+  if (m_nWake[1] >= 0 && write(m_nWake[1], &wake, 1) < 0) {
+    // A full pipe: the thread wakes anyway.
+  }
+}
+
+void CPrinterSim::Send(const std::vector<uint8_t>& bytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_outsideData.insert(m_outsideData.end(), bytes.begin(), bytes.end());
+  WakeLocked();
+}
+
+void CPrinterSim::SendUsm(const std::vector<uint8_t>& bytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_outsideUsm.insert(m_outsideUsm.end(), bytes.begin(), bytes.end());
+  WakeLocked();
+}
+
+void CPrinterSim::SetLineStatus(uint32_t bits) {
+  m_dwLineStatus = bits;
+  std::function<void(uint32_t)> hook;
+  {
+    std::lock_guard<std::mutex> lock(m_hookMutex);
+    hook = m_lineHook;
+  }
+  if (hook) {
+    hook(bits);
+  }
+}
+
+uint32_t CPrinterSim::GetLineStatus() const {
+  return m_dwLineStatus;
+}
+
+void CPrinterSim::SetLineStatusHook(std::function<void(uint32_t)> hook) {
+  {
+    std::lock_guard<std::mutex> lock(m_hookMutex);
+    m_lineHook = hook;
+  }
+  if (hook) {
+    hook(m_dwLineStatus);
+  }
+}

@@ -1,0 +1,28 @@
+// Incremental SHA-256 of a byte stream (OpenSSL's libcrypto underneath, which
+// uses the CPU's SHA instructions where present: the simulator hashes every
+// byte it receives and must keep up with a loopback sender).
+// Not thread-safe: one owner feeds it; callers lock around it if shared.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct evp_md_ctx_st;
+
+class CSha256 {
+ public:
+  CSha256();
+  ~CSha256();
+  CSha256(const CSha256&) = delete;
+  CSha256& operator=(const CSha256&) = delete;
+
+  void Reset();
+  void Update(const void* data, size_t length);
+  // Lower-case hex digest of everything fed since the last Reset. The running
+  // hash is left as it was, so more bytes may follow.
+  std::string HexDigest() const;
+
+ private:
+  evp_md_ctx_st* m_pCtx;
+};

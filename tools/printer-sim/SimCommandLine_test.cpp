@@ -1,0 +1,102 @@
+#include "SimCommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+TEST(SimCommandLineTest, ParsesEveryOptionInBothForms) {
+  SIM_COMMAND_LINE command;
+  std::string error;
+  const std::vector<std::string> args = {"--main-port",
+                                         "0",
+                                         "--rt-port=9200",
+                                         "--usm-port",
+                                         "9300",
+                                         "--pty",
+                                         "/tmp/x",
+                                         "--udp-port",
+                                         "0",
+                                         "--name",
+                                         "Foo",
+                                         "--mac",
+                                         "02-11-22-33-44-55",
+                                         "--ip",
+                                         "10.0.0.5",
+                                         "--packet",
+                                         "--echo",
+                                         "--capture",
+                                         "cap.bin",
+                                         "--usm-every-ms",
+                                         "250",
+                                         "--usm-bytes",
+                                         "14 01",
+                                         "--stream=s.bin",
+                                         "--usb-style",
+                                         "--switch-reply",
+                                         "41",
+                                         "--flash-size-code",
+                                         "0x0F",
+                                         "--erase-ms",
+                                         "0",
+                                         "--fault",
+                                         "nak-data=3",
+                                         "--fault=refuse",
+                                         "--exit-after-s",
+                                         "1.5",
+                                         "--no-firmware"};
+  ASSERT_TRUE(ParseSimCommandLine(args, command, error)) << error;
+  const SIM_OPTIONS& o = command.options;
+  EXPECT_EQ(o.nMainPort, 0);
+  EXPECT_EQ(o.nRtPort, 9200);
+  EXPECT_EQ(o.nUsmPort, 9300);
+  EXPECT_EQ(o.strPtyLink, "/tmp/x");
+  EXPECT_EQ(o.nUdpPort, 0);
+  EXPECT_EQ(o.strName, "Foo");
+  EXPECT_EQ(o.strMac, "02-11-22-33-44-55");
+  EXPECT_EQ(o.strIp, "10.0.0.5");
+  EXPECT_TRUE(o.bPacket && o.bEcho && o.flash.bUsbStyle && !o.bFirmware && o.bTcp);
+  EXPECT_EQ(o.strCapture, "cap.bin");
+  EXPECT_EQ(o.strStreamFile, "s.bin");
+  EXPECT_EQ(o.dwUsmEveryMs, 250u);
+  EXPECT_EQ(o.usmMessage, (std::vector<uint8_t>{0x14, 0x01}));
+  EXPECT_EQ(o.flash.nSwitchReply, 0x41);
+  EXPECT_EQ(o.flash.bySizeCode, 0x0F);
+  EXPECT_EQ(o.flash.dwEraseMs, 0u);
+  EXPECT_TRUE(o.faults.IsNak(FlashStep::Data, 3));
+  EXPECT_TRUE(o.faults.m_bRefuse);
+  EXPECT_DOUBLE_EQ(command.dExitAfterS, 1.5);
+  EXPECT_FALSE(command.bHelp);
+}
+
+TEST(SimCommandLineTest, DefaultsHelpAndErrors) {
+  SIM_COMMAND_LINE command;
+  std::string error;
+  ASSERT_TRUE(ParseSimCommandLine({"--no-tcp", "--help"}, command, error));
+  EXPECT_TRUE(command.bHelp);
+  EXPECT_FALSE(command.options.bTcp);
+  const SIM_OPTIONS defaults;
+  EXPECT_EQ(defaults.nMainPort, 9100);
+  EXPECT_EQ(defaults.nRtPort, 9105);
+  EXPECT_EQ(defaults.nUsmPort, 9110);
+  EXPECT_EQ(defaults.nUdpPort, -1);
+  EXPECT_NE(std::string(SimUsageText()).find("--fault"), std::string::npos);
+
+  const std::vector<std::vector<std::string>> bad = {{"--bogus"},
+                                                     {"--main-port"},
+                                                     {"--main-port", "65536"},
+                                                     {"--mac", "02-11"},
+                                                     {"--ip", "300.1.1.1"},
+                                                     {"--flash-size-code", "256"},
+                                                     {"--fault", "boom"},
+                                                     {"--switch-reply", "4142"},
+                                                     {"--exit-after-s", "-1"},
+                                                     {"--echo=1"},
+                                                     {"--usm-bytes", "1"},
+                                                     {"--erase-ms", "x"}};
+  for (const auto& args : bad) {
+    SIM_COMMAND_LINE parsed;
+    EXPECT_FALSE(ParseSimCommandLine(args, parsed, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
