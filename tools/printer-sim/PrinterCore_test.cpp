@@ -9,6 +9,7 @@
 #include "Crc16.h"
 #include "PacketDecoder.h"
 #include "Sha256.h"
+#include "Sha256Portable.h"
 
 namespace {
 
@@ -122,6 +123,27 @@ TEST(SimChecksums, KnownValues) {
   EXPECT_NE(running.HexDigest(), Sha(Bytes{'a', 'b', 'c'}));  // a digest does not end the hash
   running.Update("c", 1);
   EXPECT_EQ(running.HexDigest(), Sha(Bytes{'a', 'b', 'c'}));
+}
+
+TEST(SimChecksums, PortableSha256MatchesKnownDigestsAndTheLibrary) {
+  const auto portable = [](const Bytes& data, size_t piece) {
+    CSha256Portable sha;
+    for (size_t at = 0; at < data.size(); at += piece) {
+      sha.Update(data.data() + at, std::min(piece, data.size() - at));
+    }
+    const std::array<uint8_t, 32> digest = sha.Digest();
+    return HexText(digest.data(), digest.size());
+  };
+  EXPECT_EQ(portable(Bytes{'a', 'b', 'c'}, 1),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(portable(Bytes(1000000, 'a'), 4093),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  // Every length around the padding boundaries, fed in odd pieces.
+  Bytes data;
+  for (size_t length = 0; length < 200; ++length) {
+    EXPECT_EQ(portable(data, 7), Sha(data)) << length;
+    data.push_back(static_cast<uint8_t>(length * 13));
+  }
 }
 
 TEST(SimPacketDecoder, GoodBadAndSplitFrames) {

@@ -1,9 +1,28 @@
 #include "Sha256.h"
 
-#include <openssl/evp.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#ifdef SENDRIX_SIM_HAVE_OPENSSL
+#include <openssl/evp.h>
+#endif
+
+std::string HexText(const uint8_t* data, size_t length) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(length * 2);
+  for (size_t i = 0; i < length; ++i) {
+    text += kDigits[data[i] >> 4];
+    text += kDigits[data[i] & 0x0F];
+  }
+  return text;
+}
+
+#ifdef SENDRIX_SIM_HAVE_OPENSSL
+
+bool CSha256::UsesOpenSsl() {
+  return true;
+}
 
 CSha256::CSha256() : m_pCtx(EVP_MD_CTX_new()) {
   if (m_pCtx == nullptr) {
@@ -36,11 +55,30 @@ std::string CSha256::HexDigest() const {
     return std::string();
   }
   EVP_MD_CTX_free(copy);
-  std::string text;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    text += pair;
-  }
-  return text;
+  return HexText(digest, length);
 }
+
+#else
+
+bool CSha256::UsesOpenSsl() {
+  return false;
+}
+
+CSha256::CSha256() = default;
+
+CSha256::~CSha256() = default;
+
+void CSha256::Reset() {
+  m_portable.Reset();
+}
+
+void CSha256::Update(const void* data, size_t length) {
+  m_portable.Update(static_cast<const uint8_t*>(data), length);
+}
+
+std::string CSha256::HexDigest() const {
+  const std::array<uint8_t, 32> digest = m_portable.Digest();
+  return HexText(digest.data(), digest.size());
+}
+
+#endif

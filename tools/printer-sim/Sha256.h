@@ -1,12 +1,15 @@
-// Incremental SHA-256 of a byte stream (OpenSSL's libcrypto underneath, which
-// uses the CPU's SHA instructions where present: the simulator hashes every
-// byte it receives and must keep up with a loopback sender).
+// Incremental SHA-256 of a byte stream. Built against OpenSSL's libcrypto
+// when it is there (it uses the CPU's SHA instructions: the simulator hashes
+// every byte it receives and must keep up with a loopback sender), otherwise
+// on the plain C++ CSha256Portable.
 // Not thread-safe: one owner feeds it; callers lock around it if shared.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "Sha256Portable.h"
 
 struct evp_md_ctx_st;
 
@@ -22,7 +25,13 @@ class CSha256 {
   // Lower-case hex digest of everything fed since the last Reset. The running
   // hash is left as it was, so more bytes may follow.
   std::string HexDigest() const;
+  // True when libcrypto does the work.
+  static bool UsesOpenSsl();
 
  private:
-  evp_md_ctx_st* m_pCtx;
+  evp_md_ctx_st* m_pCtx = nullptr;
+  CSha256Portable m_portable;
 };
+
+// Lower-case hex of bytes.
+std::string HexText(const uint8_t* data, size_t length);

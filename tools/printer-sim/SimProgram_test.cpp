@@ -139,8 +139,8 @@ TEST(SimProgramTest, SocatFileArrivesWithMatchingSummary) {
   ASSERT_TRUE(simtest::WriteAll(probe, {0x10, 0x04, 0x01}));
   EXPECT_EQ(simtest::ReadSome(probe, 1, 5000), std::vector<uint8_t>{0x16});
   close(probe);
-  const std::string command = "timeout 20 socat -u FILE:" + file + " TCP:127.0.0.1:" +
-                              std::to_string(port) + " >/dev/null 2>&1";
+  const std::string command = "timeout 20 socat -u FILE:" + file +
+                              " TCP:127.0.0.1:" + std::to_string(port) + " >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
 
   ASSERT_EQ(kill(sim.Pid(), SIGTERM), 0);
