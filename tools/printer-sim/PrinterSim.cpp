@@ -441,6 +441,13 @@ void CPrinterSim::ReadConn(CONN& conn) {
   size_t budget = IsDataConn(conn) ? ReadBudget(Clock::now()) : kReadSize;
   const uint64_t dropAfter = m_faults.m_qwDropAfter;
   const bool mayDrop = dropAfter != 0 && conn.nKind != Kind::Pty && IsDataConn(conn);
+  if (mayDrop && conn.qwReceived >= dropAfter) {
+    // Switched on after this connection had already passed the mark.
+    m_faults.m_qwDropAfter = 0;
+    conn.bClose = true;
+    ++m_counters.qwDrops;
+    return;
+  }
   if (mayDrop) {
     budget = static_cast<size_t>(std::min<uint64_t>(budget, dropAfter - conn.qwReceived));
   }

@@ -243,6 +243,15 @@ TEST_F(PrinterSimTest, DropAfterRefuseAndThrottleFaults) {
   ASSERT_TRUE(WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes == 3100; }));
   // 3000 bytes at 10000 bytes/s, less the 500-byte burst allowance.
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+
+  // Switched on for a connection already past the mark: closed at its next byte.
+  faults.m_dwThrottle = 0;
+  faults.m_qwDropAfter = 10;
+  sim->SetFaults(faults);
+  ASSERT_TRUE(simtest::WriteAll(fd, {'c'}));
+  EXPECT_TRUE(simtest::WaitForClose(fd, 2000));
+  EXPECT_EQ(sim->GetCounters().qwPrintBytes, 3100u);
+  EXPECT_EQ(sim->GetCounters().qwDrops, 2u);
 }
 
 TEST_F(PrinterSimTest, UsmMessagesEchoAndStream) {
