@@ -161,7 +161,10 @@ int CLibUsbApi::ListDevices(std::vector<UsbDeviceInfo>& out) {
   return USB_SUCCESS;
 }
 
-int CLibUsbApi::ReadStrings(UsbDeviceInfo& device) {
+// Opens the device at the bus and address of `device`; the libusb error,
+// or USB_ERROR_NO_DEVICE when it has left the bus.
+int CLibUsbApi::OpenByAddress(const UsbDeviceInfo& device, libusb_device_handle** handle) {
+  *handle = nullptr;
   if (m_pContext == nullptr)
     return USB_ERROR_OTHER;
   libusb_device** list = nullptr;
@@ -170,45 +173,34 @@ int CLibUsbApi::ReadStrings(UsbDeviceInfo& device) {
     return static_cast<int>(count);
   int result = USB_ERROR_NO_DEVICE;
   for (ssize_t i = 0; i < count; ++i) {
-    if (libusb_get_bus_number(list[i]) != device.bus ||
-        libusb_get_device_address(list[i]) != device.address) {
-      continue;
+    if (libusb_get_bus_number(list[i]) == device.bus &&
+        libusb_get_device_address(list[i]) == device.address) {
+      result = libusb_open(list[i], handle);
+      break;
     }
-    libusb_device_handle* handle = nullptr;
-    result = libusb_open(list[i], &handle);
-    if (result == LIBUSB_SUCCESS) {
-      device.manufacturer = ReadString(handle, device.iManufacturer);
-      device.product = ReadString(handle, device.iProduct);
-      device.serial = ReadString(handle, device.iSerial);
-      libusb_close(handle);
-    }
-    break;
   }
   libusb_free_device_list(list, 1);
   return result;
 }
 
+int CLibUsbApi::ReadStrings(UsbDeviceInfo& device) {
+  libusb_device_handle* handle = nullptr;
+  int result = OpenByAddress(device, &handle);
+  if (result == LIBUSB_SUCCESS) {
+    device.manufacturer = ReadString(handle, device.iManufacturer);
+    device.product = ReadString(handle, device.iProduct);
+    device.serial = ReadString(handle, device.iSerial);
+    libusb_close(handle);
+  }
+  return result;
+}
+
 int CLibUsbApi::Open(const UsbDeviceInfo& device, std::unique_ptr<IUsbDeviceHandle>& out) {
   out.reset();
-  if (m_pContext == nullptr)
-    return USB_ERROR_OTHER;
-  libusb_device** list = nullptr;
-  ssize_t count = libusb_get_device_list(m_pContext, &list);
-  if (count < 0)
-    return static_cast<int>(count);
-  int result = USB_ERROR_NO_DEVICE;
-  for (ssize_t i = 0; i < count; ++i) {
-    if (libusb_get_bus_number(list[i]) != device.bus ||
-        libusb_get_device_address(list[i]) != device.address) {
-      continue;
-    }
-    libusb_device_handle* handle = nullptr;
-    result = libusb_open(list[i], &handle);
-    if (result == LIBUSB_SUCCESS)
-      out = std::make_unique<CLibUsbDeviceHandle>(handle);
-    break;
-  }
-  libusb_free_device_list(list, 1);
+  libusb_device_handle* handle = nullptr;
+  int result = OpenByAddress(device, &handle);
+  if (result == LIBUSB_SUCCESS)
+    out = std::make_unique<CLibUsbDeviceHandle>(handle);
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include "comm/usb/UsbApi.h"
 
 struct libusb_context;
+struct libusb_device_handle;
 
 class CLibUsbApi : public IUsbApi {
  public:
@@ -24,5 +25,7 @@ class CLibUsbApi : public IUsbApi {
   std::string ErrorText(int error) override;
 
  private:
+  int OpenByAddress(const UsbDeviceInfo& device, libusb_device_handle** handle);
+
   libusb_context* m_pContext = nullptr;
 };
