@@ -1,0 +1,39 @@
+// The Sendrix side of the benchmarks: the transfer engine, the readers and
+// the firmware download driven as the window drives them, with a recording
+// window in its place.
+#pragma once
+
+#include <string>
+
+#include "platform/MessageQueue.h"
+
+class CEngineSession {
+ public:
+  CEngineSession();
+  ~CEngineSession();
+  CEngineSession(const CEngineSession&) = delete;
+  CEngineSession& operator=(const CEngineSession&) = delete;
+
+  bool ConnectTcp(int port);
+  bool ConnectPty(const std::string& slavePath);
+  // Opens the received-data file at outPath and starts the readers.
+  bool StartReceiving(const std::string& outPath);
+  // Starts one file transfer; false if the file cannot be opened.
+  bool StartFileTransfer(const std::string& path);
+  bool WaitForDone(size_t count, double timeoutS);
+  // Start to WM_TRANSFER_DONE of one download, or -1 when it failed.
+  double DownloadFirmware(const std::string& image);
+  void Close();
+
+  // Seconds from the start of a transfer until a loopback sink holds the
+  // whole file, or -1.
+  static double SendOverTcp(const std::string& file);
+  static double SendOverPty(const std::string& file);
+  // `mib` MiB of hex dumps from four threads through the data log; true when
+  // the file holds every byte in each thread's order.
+  static bool LogLossless(const std::string& dir, int mib, double* mibPerS);
+
+ private:
+  CMessageQueue m_window;
+  bool m_bOpen = false;
+};
