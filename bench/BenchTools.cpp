@@ -28,7 +28,8 @@ double NowSeconds() {
 }
 
 double Median(std::vector<double> values) {
-  if (values.empty()) return -1;
+  if (values.empty())
+    return -1;
   std::sort(values.begin(), values.end());
   size_t n = values.size();
   return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -36,13 +37,15 @@ double Median(std::vector<double> values) {
 
 pid_t Spawn(const std::vector<std::string>& argv, int* stdoutFd) {
   std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   int pipeFds[2] = {-1, -1};
   if (stdoutFd != nullptr) {
-    if (pipe(pipeFds) != 0) return -1;
+    if (pipe(pipeFds) != 0)
+      return -1;
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
@@ -61,14 +64,16 @@ bool WaitExit(pid_t pid, double timeoutS) {
   double end = NowSeconds() + timeoutS;
   do {
     int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return true;
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return true;
     usleep(2000);
   } while (NowSeconds() < end);
   return false;
 }
 
 void Stop(pid_t pid) {
-  if (pid <= 0) return;
+  if (pid <= 0)
+    return;
   kill(pid, SIGTERM);
   if (!WaitExit(pid, 5)) {
     kill(pid, SIGKILL);
@@ -81,10 +86,13 @@ std::string ReadLine(int fd, double timeoutS) {
   double end = NowSeconds() + timeoutS;
   while (NowSeconds() < end) {
     struct pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, 50) <= 0) continue;
+    if (poll(&p, 1, 50) <= 0)
+      continue;
     char c = 0;
-    if (read(fd, &c, 1) != 1) break;
-    if (c == '\n') return line;
+    if (read(fd, &c, 1) != 1)
+      break;
+    if (c == '\n')
+      return line;
     line.push_back(c);
   }
   return line;
@@ -100,7 +108,8 @@ bool MakeFile(const std::string& path, uint64_t size, unsigned seed) {
   std::mt19937_64 random(seed);
   std::vector<uint64_t> block(1 << 17);  // 1 MiB
   for (uint64_t done = 0; done < size && out;) {
-    for (auto& w : block) w = random();
+    for (auto& w : block)
+      w = random();
     uint64_t n = std::min<uint64_t>(size - done, block.size() * sizeof(uint64_t));
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
     done += n;
@@ -114,9 +123,12 @@ bool SameContent(const std::string& a, const std::string& b) {
   for (;;) {
     fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
     fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
-    if (fa.gcount() != fb.gcount()) return false;
-    if (fa.gcount() == 0) return true;
-    if (std::memcmp(ba.data(), bb.data(), static_cast<size_t>(fa.gcount())) != 0) return false;
+    if (fa.gcount() != fb.gcount())
+      return false;
+    if (fa.gcount() == 0)
+      return true;
+    if (std::memcmp(ba.data(), bb.data(), static_cast<size_t>(fa.gcount())) != 0)
+      return false;
   }
 }
 
@@ -128,7 +140,8 @@ uint64_t FileSize(const std::string& path) {
 double WaitForFileSize(const std::string& path, uint64_t size, double timeoutS) {
   double end = NowSeconds() + timeoutS;
   while (NowSeconds() < end) {
-    if (FileSize(path) >= size) return NowSeconds();
+    if (FileSize(path) >= size)
+      return NowSeconds();
     usleep(1000);
   }
   return -1;
@@ -138,16 +151,20 @@ long PeakRssKib() {
   std::ifstream in("/proc/self/status");
   std::string line;
   while (std::getline(in, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    if (line.rfind("VmHWM:", 0) == 0)
+      return std::atol(line.c_str() + 6);
   }
   return -1;
 }
 
 CByteSink::~CByteSink() {
   m_bStop = true;
-  if (m_thread.joinable()) m_thread.join();
-  if (m_nFd >= 0) close(m_nFd);
-  if (m_nListen >= 0) close(m_nListen);
+  if (m_thread.joinable())
+    m_thread.join();
+  if (m_nFd >= 0)
+    close(m_nFd);
+  if (m_nListen >= 0)
+    close(m_nListen);
 }
 
 bool CByteSink::ListenTcp() {
@@ -167,11 +184,13 @@ bool CByteSink::ListenTcp() {
 
 bool CByteSink::OpenPty() {
   m_nFd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (m_nFd < 0 || grantpt(m_nFd) != 0 || unlockpt(m_nFd) != 0) return false;
+  if (m_nFd < 0 || grantpt(m_nFd) != 0 || unlockpt(m_nFd) != 0)
+    return false;
   m_strSlave = ptsname(m_nFd);
   // Raw on the slave side, so the line discipline passes bytes unchanged.
   int slave = open(m_strSlave.c_str(), O_RDWR | O_NOCTTY);
-  if (slave < 0) return false;
+  if (slave < 0)
+    return false;
   termios t{};
   tcgetattr(slave, &t);
   cfmakeraw(&t);
@@ -188,27 +207,32 @@ void CByteSink::Run() {
   std::vector<char> buffer(1 << 16);
   while (!m_bStop && m_nFd < 0) {
     struct pollfd p = {m_nListen, POLLIN, 0};
-    if (poll(&p, 1, 50) > 0) m_nFd = accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
+    if (poll(&p, 1, 50) > 0)
+      m_nFd = accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
   }
   while (!m_bStop) {
     struct pollfd p = {m_nFd, POLLIN, 0};
-    if (poll(&p, 1, 50) <= 0) continue;
+    if (poll(&p, 1, 50) <= 0)
+      continue;
     ssize_t n = read(m_nFd, buffer.data(), buffer.size());
     if (n <= 0) {
       if (n < 0 && errno == EIO) {  // a pty with no slave open for now
         usleep(1000);
         continue;
       }
-      if (n == 0 && m_nListen >= 0) break;
+      if (n == 0 && m_nListen >= 0)
+        break;
       continue;
     }
     uint64_t total = m_received += static_cast<uint64_t>(n);
-    if (total >= m_expected && m_doneAt.load() < 0) m_doneAt = NowSeconds();
+    if (total >= m_expected && m_doneAt.load() < 0)
+      m_doneAt = NowSeconds();
   }
 }
 
 double CByteSink::WaitDone(double timeoutS) {
   double end = NowSeconds() + timeoutS;
-  while (m_doneAt.load() < 0 && NowSeconds() < end) usleep(1000);
+  while (m_doneAt.load() < 0 && NowSeconds() < end)
+    usleep(1000);
   return m_doneAt.load();
 }

@@ -24,10 +24,13 @@ CEngineSession::CEngineSession() {
   g_TransferEngine.SetRepeatParams(0, 1, 0);
 }
 
-CEngineSession::~CEngineSession() { Close(); }
+CEngineSession::~CEngineSession() {
+  Close();
+}
 
 bool CEngineSession::ConnectTcp(int port) {
-  if (!Comm_OpenSetup(&m_window, COMM_TYPE_TCPIP)) return false;
+  if (!Comm_OpenSetup(&m_window, COMM_TYPE_TCPIP))
+    return false;
   m_bOpen = true;
   DWORD address = 0x7F000001;  // 127.0.0.1
   char mac[50] = {};
@@ -40,7 +43,8 @@ bool CEngineSession::ConnectTcp(int port) {
 }
 
 bool CEngineSession::ConnectPty(const std::string& slavePath) {
-  if (!Comm_OpenSetup(&m_window, COMM_TYPE_SERIAL)) return false;
+  if (!Comm_OpenSetup(&m_window, COMM_TYPE_SERIAL))
+    return false;
   m_bOpen = true;
   DWORD port = 0;
   std::vector<char> name(slavePath.begin(), slavePath.end());
@@ -59,8 +63,10 @@ bool CEngineSession::StartReceiving(const std::string& outPath) {
 }
 
 bool CEngineSession::StartFileTransfer(const std::string& path) {
-  if (g_TransferFile.Open(path, CMyFile::kModeRead, 0) != 1) return false;
-  if (!g_TransferEngine.StartTransmitThreads()) return false;
+  if (g_TransferFile.Open(path, CMyFile::kModeRead, 0) != 1)
+    return false;
+  if (!g_TransferEngine.StartTransmitThreads())
+    return false;
   ResetEvent(g_hAbortEvent);
   g_evFileTransfer.Set();
   return true;
@@ -71,20 +77,24 @@ bool CEngineSession::WaitForDone(size_t count, double timeoutS) {
 }
 
 double CEngineSession::DownloadFirmware(const std::string& image) {
-  if (!g_TransferEngine.StartReaders()) return -1;
+  if (!g_TransferEngine.StartReaders())
+    return -1;
   double seconds = -1;
   {
     CFlashDownload flash(&m_window, [](int) { return 1; });
-    if (g_TransferFile.Open(image, CMyFile::kModeRead, 0) != 1) return -1;
+    if (g_TransferFile.Open(image, CMyFile::kModeRead, 0) != 1)
+      return -1;
     g_RxDataBuffer.Reset();
     ResetEvent(g_hAbortEvent);
     size_t before = m_window.Count(WM_TRANSFER_DONE);
     double t0 = NowSeconds();
     flash.Start();
-    if (WaitForDone(before + 1, 120)) seconds = NowSeconds() - t0;
+    if (WaitForDone(before + 1, 120))
+      seconds = NowSeconds() - t0;
   }
   size_t green = 0;
-  for (const QueuedMessage& m : m_window.Filter(WM_FLASH_STEP)) green += m.lParam == 2 ? 1 : 0;
+  for (const QueuedMessage& m : m_window.Filter(WM_FLASH_STEP))
+    green += m.lParam == 2 ? 1 : 0;
   return green == 5 && m_window.Count(WM_FLASH_CRC) == 1 ? seconds : -1;
 }
 
@@ -92,19 +102,23 @@ void CEngineSession::Close() {
   g_TransferEngine.Shutdown();
   g_TransferFile.Close();
   g_RxDataFile.Close();
-  if (m_bOpen) Comm_CloseCleanuo();
+  if (m_bOpen)
+    Comm_CloseCleanuo();
   m_bOpen = false;
   g_TransferEngine.SetMessageTarget(nullptr);
 }
 
 double CEngineSession::SendOverTcp(const std::string& file) {
   CByteSink sink(FileSize(file));
-  if (!sink.ListenTcp()) return -1;
+  if (!sink.ListenTcp())
+    return -1;
   sink.Start();
   CEngineSession session;
-  if (!session.ConnectTcp(sink.Port())) return -1;
+  if (!session.ConnectTcp(sink.Port()))
+    return -1;
   double t0 = NowSeconds();
-  if (!session.StartFileTransfer(file)) return -1;
+  if (!session.StartFileTransfer(file))
+    return -1;
   double done = sink.WaitDone(600);
   session.WaitForDone(1, 60);
   return done < 0 ? -1 : done - t0;
@@ -112,12 +126,15 @@ double CEngineSession::SendOverTcp(const std::string& file) {
 
 double CEngineSession::SendOverPty(const std::string& file) {
   CByteSink sink(FileSize(file));
-  if (!sink.OpenPty()) return -1;
+  if (!sink.OpenPty())
+    return -1;
   sink.Start();
   CEngineSession session;
-  if (!session.ConnectPty(sink.SlavePath())) return -1;
+  if (!session.ConnectPty(sink.SlavePath()))
+    return -1;
   double t0 = NowSeconds();
-  if (!session.StartFileTransfer(file)) return -1;
+  if (!session.StartFileTransfer(file))
+    return -1;
   double done = sink.WaitDone(600);
   session.WaitForDone(1, 60);
   return done < 0 ? -1 : done - t0;
@@ -132,7 +149,9 @@ BYTE LogPattern(int thread, size_t offset) {
   return static_cast<BYTE>(thread * 61 + offset * 7 + (offset >> 9));
 }
 
-int HexValue(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
+int HexValue(char c) {
+  return c <= '9' ? c - '0' : c - 'A' + 10;
+}
 
 // Walks the log's entries: each "T<thread> <seq>" line with its dump.
 // True when every thread's bytes come back whole and in order.
@@ -141,21 +160,26 @@ bool CheckLog(const std::string& text, size_t perThread) {
   std::vector<long> lastSeq(kLogThreads, -1);
   size_t pos = 0;
   while ((pos = text.find(" : T", pos)) != std::string::npos) {
-    int thread = 0;
-    long seq = 0;
-    if (std::sscanf(text.c_str() + pos + 4, "%d %ld", &thread, &seq) != 2) return false;
-    if (thread < 0 || thread >= kLogThreads || seq != lastSeq[thread] + 1) return false;
+    // strtol, not sscanf: sscanf measures the whole rest of the text first.
+    char* next = nullptr;
+    const int thread = static_cast<int>(std::strtol(text.c_str() + pos + 4, &next, 10));
+    const long seq = std::strtol(next, nullptr, 10);
+    if (thread < 0 || thread >= kLogThreads || seq != lastSeq[thread] + 1)
+      return false;
     lastSeq[thread] = seq;
     size_t dump = text.find("<h4>", pos);
     size_t end = text.find("</h4>", dump);
-    if (dump == std::string::npos || end == std::string::npos) return false;
+    if (dump == std::string::npos || end == std::string::npos)
+      return false;
     for (size_t row = dump + 4; row < end;) {
       size_t eol = std::min(text.find("\r\n", row), end);
       for (int i = 0; i < 16; ++i) {
         size_t col = row + 6 + i * 3 + i / 4;
-        if (col + 1 >= eol || text[col] == ' ') break;
+        if (col + 1 >= eol || text[col] == ' ')
+          break;
         BYTE b = static_cast<BYTE>(HexValue(text[col]) * 16 + HexValue(text[col + 1]));
-        if (b != LogPattern(thread, got[thread])) return false;
+        if (b != LogPattern(thread, got[thread]))
+          return false;
         ++got[thread];
       }
       row = eol + 2;
@@ -163,7 +187,8 @@ bool CheckLog(const std::string& text, size_t perThread) {
     pos = end;
   }
   for (size_t n : got) {
-    if (n != perThread) return false;
+    if (n != perThread)
+      return false;
   }
   return true;
 }
@@ -186,14 +211,16 @@ bool CEngineSession::LogLossless(const std::string& dir, int mib, double* mibPer
       char text[32];
       for (size_t done = 0, seq = 0; done < perThread; ++seq) {
         size_t n = std::min(kLogBlock, perThread - done);
-        for (size_t i = 0; i < n; ++i) block[i] = LogPattern(t, done + i);
+        for (size_t i = 0; i < n; ++i)
+          block[i] = LogPattern(t, done + i);
         std::snprintf(text, sizeof text, "T%d %zu\n", t, seq);
         g_pDataLog->Log(text, block.data(), static_cast<DWORD>(n));
         done += n;
       }
     });
   }
-  for (std::thread& th : threads) th.join();
+  for (std::thread& th : threads)
+    th.join();
   g_pDataLog.Reset(nullptr);  // the last reference: the file is complete
   double seconds = NowSeconds() - t0;
   *mibPerS = seconds > 0 ? mib / seconds : 0;

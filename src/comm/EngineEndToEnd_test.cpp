@@ -16,6 +16,10 @@ namespace {
 
 enum Transport { kTcp, kPty };
 
+std::string TransportName(const ::testing::TestParamInfo<Transport>& p) {
+  return p.param == kTcp ? "Tcp" : "Pty";
+}
+
 class EngineEndToEndTest : public CEngineTest, public ::testing::WithParamInterface<Transport> {
  protected:
   void TearDown() override {
@@ -35,7 +39,9 @@ class EngineEndToEndTest : public CEngineTest, public ::testing::WithParamInterf
       o.strPtyLink = m_strHome + "/printer.pty";
     }
     std::string error;
-    if (!fault.empty()) ASSERT_TRUE(o.faults.Add(fault, error)) << error;
+    if (!fault.empty()) {
+      ASSERT_TRUE(o.faults.Add(fault, error)) << error;
+    }
     m_pSim = std::make_unique<CPrinterSim>(o);
     ASSERT_TRUE(m_pSim->Start(error)) << error;
     ConnectToPrinter();
@@ -210,6 +216,6 @@ TEST_P(EngineEndToEndTest, ReceivedBytesReachTheirBuffersAndTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, EngineEndToEndTest, ::testing::Values(kTcp, kPty),
-                         [](const auto& info) { return info.param == kTcp ? "Tcp" : "Pty"; });
+                         TransportName);
 
 }  // namespace

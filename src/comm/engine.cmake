@@ -14,7 +14,8 @@ set(SENDRIX_ENGINE_TEST_SUPPORT
   ${CMAKE_CURRENT_LIST_DIR}/FakeCommLink.cpp
   CACHE INTERNAL "")
 
-sendrix_test(engine_tests THREADED SOURCES
+sendrix_test(engine_tests THREADED LIBS printer_sim SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/EngineEndToEnd_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RingBuffer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderThreads_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TransferEngine_test.cpp

@@ -17,6 +17,10 @@
 namespace {
 
 enum Transport { kTcp, kPty };
+
+std::string TransportName(const ::testing::TestParamInfo<Transport>& p) {
+  return p.param == kTcp ? "Tcp" : "Pty";
+}
 using Strings = std::vector<std::string>;
 const Strings kAllGreen = {"0:2", "1:2", "2:2", "3:2", "4:2"};
 
@@ -49,7 +53,9 @@ class FlashEndToEndTest : public CEngineTest, public ::testing::WithParamInterfa
       o.strPtyLink = m_strHome + "/printer.pty";
     }
     std::string error;
-    for (const std::string& f : faults) ASSERT_TRUE(o.faults.Add(f, error)) << error;
+    for (const std::string& f : faults) {
+      ASSERT_TRUE(o.faults.Add(f, error)) << error;
+    }
     m_pSim = std::make_unique<CPrinterSim>(o);
     ASSERT_TRUE(m_pSim->Start(error)) << error;
     int type = GetParam() == kTcp ? COMM_TYPE_TCPIP : COMM_TYPE_SERIAL;
@@ -192,6 +198,6 @@ TEST_P(FlashEndToEndTest, AbortDuringTheEraseEndsWithinAPoll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, FlashEndToEndTest, ::testing::Values(kTcp, kPty),
-                         [](const auto& info) { return info.param == kTcp ? "Tcp" : "Pty"; });
+                         TransportName);
 
 }  // namespace
