@@ -236,3 +236,59 @@ double CByteSink::WaitDone(double timeoutS) {
     usleep(1000);
   return m_doneAt.load();
 }
+
+CStreamSource::~CStreamSource() {
+  m_bStop = true;
+  if (m_thread.joinable())
+    m_thread.join();
+  if (m_nListen >= 0)
+    close(m_nListen);
+}
+
+bool CStreamSource::Listen() {
+  m_nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (m_nListen < 0 || bind(m_nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      listen(m_nListen, 4) != 0 ||
+      getsockname(m_nListen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    return false;
+  }
+  m_nPort = ntohs(addr.sin_port);
+  return true;
+}
+
+void CStreamSource::Start() {
+  m_thread = std::thread([this] { Run(); });
+}
+
+void CStreamSource::Run() {
+  int fd = -1;
+  while (!m_bStop && fd < 0) {
+    struct pollfd p = {m_nListen, POLLIN, 0};
+    if (poll(&p, 1, 50) > 0)
+      fd = accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
+  }
+  if (fd < 0)
+    return;
+  int file = open(m_strPath.c_str(), O_RDONLY | O_CLOEXEC);
+  std::vector<char> buffer(1 << 16);
+  ssize_t n = 0;
+  while (!m_bStop && file >= 0 && (n = read(file, buffer.data(), buffer.size())) > 0) {
+    for (ssize_t sent = 0; sent < n && !m_bStop;) {
+      ssize_t w = send(fd, buffer.data() + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
+      if (w <= 0) {
+        m_bStop = true;
+        break;
+      }
+      sent += w;
+    }
+  }
+  if (file >= 0)
+    close(file);
+  while (!m_bStop)
+    usleep(10000);
+  close(fd);
+}

@@ -65,3 +65,22 @@ class CByteSink {
   std::atomic<bool> m_bStop{false};
   std::thread m_thread;
 };
+
+// Sends a file, as fast as the receiver takes it, to the first connection
+// on a loopback port, and keeps the connection open until destroyed.
+class CStreamSource {
+ public:
+  explicit CStreamSource(std::string path) : m_strPath(std::move(path)) {}
+  ~CStreamSource();
+  bool Listen();
+  int Port() const { return m_nPort; }
+  void Start();
+
+ private:
+  void Run();
+  std::string m_strPath;
+  int m_nListen = -1;
+  int m_nPort = 0;
+  std::atomic<bool> m_bStop{false};
+  std::thread m_thread;
+};

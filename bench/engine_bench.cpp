@@ -4,6 +4,7 @@
 // each figure go to stderr, so the noise can be seen.
 //
 //   engine_bench --sim PATH --dir DIR [--mib N] [--pairs N] [--only tcp|pty|rx|firmware|log]
+//                [--rx-source sim|bench]
 //   engine_bench rx-once --sim PATH --file F --out O   (one receive, in a fresh
 //                                                        process for its memory)
 #include <signal.h>
@@ -27,7 +28,8 @@ struct Options {
   std::string out;
   uint64_t mib = 256;
   int pairs = 3;
-  std::string only;  // one of tcp, pty, rx, firmware, log; empty: all
+  std::string rxSource;  // "sim" (default) or "bench"
+  std::string only;      // one of tcp, pty, rx, firmware, log; empty: all
 };
 
 bool Wanted(const Options& o, const char* figure) {
@@ -76,22 +78,39 @@ double CatToPty(const Options& o, uint64_t size) {
   return done < 0 ? -1 : done - t0;
 }
 
-// The printer simulator streaming `file` to its first main connection.
-pid_t StartStreamingSim(const Options& o, const std::string& file, int* port) {
+// Where the received stream comes from: the printer simulator streaming
+// `file` to its first main connection, or (--rx-source bench) a plain
+// loopback sender in this process, for when the simulator is the slower end.
+struct StreamSource {
+  pid_t sim = -1;
+  std::unique_ptr<CStreamSource> own;
+  int port = -1;
+  ~StreamSource() { Stop(sim); }
+};
+
+bool StartSource(const Options& o, const std::string& file, StreamSource* source) {
+  if (o.rxSource == "bench") {
+    source->own = std::make_unique<CStreamSource>(file);
+    if (!source->own->Listen())
+      return false;
+    source->own->Start();
+    source->port = source->own->Port();
+    return true;
+  }
   int out = -1;
-  pid_t pid = Spawn(
+  source->sim = Spawn(
       {o.sim, "--main-port", "0", "--rt-port", "0", "--usm-port", "0", "--stream", file}, &out);
   std::string ready = ReadLine(out, 10);
   close(out);
-  *port = FieldOf(ready, "main");
-  return *port > 0 ? pid : -1;
+  source->port = FieldOf(ready, "main");
+  return source->port > 0;
 }
 
 double SocatReceive(const Options& o, uint64_t size) {
-  int port = 0;
-  pid_t sim = StartStreamingSim(o, o.file, &port);
-  if (sim < 0)
+  StreamSource source;
+  if (!StartSource(o, o.file, &source))
     return -1;
+  const int port = source.port;
   std::string out = o.dir + "/socat-rx.bin";
   unlink(out.c_str());
   double t0 = NowSeconds();
@@ -99,7 +118,6 @@ double SocatReceive(const Options& o, uint64_t size) {
       {"socat", "-u", "TCP:127.0.0.1:" + std::to_string(port), "OPEN:" + out + ",creat,trunc"});
   double done = WaitForFileSize(out, size, 600);
   Stop(pid);
-  Stop(sim);
   bool same = SameContent(out, o.file);
   unlink(out.c_str());
   return done < 0 || !same ? -1 : done - t0;
@@ -109,8 +127,9 @@ double SocatReceive(const Options& o, uint64_t size) {
 double SendrixReceive(const Options& o, const std::string& file, long* rssKib) {
   std::string out = o.dir + "/sendrix-rx.bin";
   int fd = -1;
-  pid_t pid =
-      Spawn({"/proc/self/exe", "rx-once", "--sim", o.sim, "--file", file, "--out", out}, &fd);
+  pid_t pid = Spawn({"/proc/self/exe", "rx-once", "--sim", o.sim, "--file", file, "--out", out,
+                     "--rx-source", o.rxSource.empty() ? "sim" : o.rxSource},
+                    &fd);
   std::string line = ReadLine(fd, 900);
   close(fd);
   WaitExit(pid, 30);
@@ -124,10 +143,10 @@ double SendrixReceive(const Options& o, const std::string& file, long* rssKib) {
 }
 
 int RxOnce(const Options& o) {
-  int port = 0;
-  pid_t sim = StartStreamingSim(o, o.file, &port);
-  if (sim < 0)
+  StreamSource source;
+  if (!StartSource(o, o.file, &source))
     return 1;
+  const int port = source.port;
   uint64_t size = FileSize(o.file);
   CEngineSession session;
   double t0 = NowSeconds();
@@ -136,7 +155,6 @@ int RxOnce(const Options& o) {
     done = WaitForFileSize(o.out, size, 600);
   }
   session.Close();
-  Stop(sim);
   bool same = done > 0 && SameContent(o.out, o.file);
   std::printf("seconds=%.4f rss_kib=%ld ok=%d\n", done - t0, PeakRssKib(), same ? 1 : 0);
   std::fflush(stdout);
@@ -180,6 +198,8 @@ bool ParseOptions(int argc, char** argv, int first, Options* o) {
       o->pairs = std::atoi(value.c_str());
     else if (name == "--only")
       o->only = value;
+    else if (name == "--rx-source")
+      o->rxSource = value;
     else
       return false;
   }
@@ -195,8 +215,9 @@ int main(int argc, char** argv) {
     return ParseOptions(argc, argv, 2, &o) ? RxOnce(o) : 2;
   }
   if (!ParseOptions(argc, argv, 1, &o) || o.dir.empty()) {
-    std::fprintf(
-        stderr, "usage: engine_bench --sim PATH --dir DIR [--mib N] [--pairs N] [--only FIGURE]\n");
+    std::fprintf(stderr,
+                 "usage: engine_bench --sim PATH --dir DIR [--mib N] [--pairs N] [--only FIGURE] "
+                 "[--rx-source sim|bench]\n");
     return 2;
   }
   const uint64_t size = o.mib << 20;

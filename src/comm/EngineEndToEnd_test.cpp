@@ -163,7 +163,8 @@ TEST_P(EngineEndToEndTest, AbortDuringTheDelayEndsTheJobAtOnce) {
 TEST_P(EngineEndToEndTest, AbortAtAPacketBoundaryLeavesAPrefix) {
   StartLog();
   StartPrinter(false, "throttle=200000");  // 200 kB/s: the file takes seconds
-  std::string path = MakeFile("slow.bin", 2000000);
+  // Larger than what loopback socket buffers can hold.
+  std::string path = MakeFile("slow.bin", 24000000);
   StartFile(path, 0, 0, 1, 0);
   ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; },
                               20000));

@@ -1,5 +1,8 @@
 // The reader threads and their control: ThreadRead (data channel and line
 // status) and ThreadReadUsm (unsolicited status messages).
+#include <cstring>
+#include <functional>
+
 #include "app/AppMessages.h"
 #include "codec/ErrorBoxes.h"
 #include "comm/Cablox.h"
@@ -59,12 +62,23 @@ void CTransferEngine::StopReaders() {
 
 namespace {
 
-// Received data: only from a present device; the file first, then the ring.
-void DeliverData(const BYTE* data, DWORD count) {
-  if (count == 0 || Comm_IsDevicePresent() != 1)
+// Writes the data reader's batch to the received-data file.
+void FlushRxFile(CTransferEngine* engine) {
+  if (engine->m_nRxFileBatch == 0)
     return;
   if (g_RxDataFile.IsOpen())
-    g_RxDataFile.Append(data, count);
+    g_RxDataFile.Append(engine->m_RxFileBatch, engine->m_nRxFileBatch);
+  engine->m_nRxFileBatch = 0;
+}
+
+// Received data: only from a present device; the file (batched) and the ring.
+void DeliverData(CTransferEngine* engine, const BYTE* data, DWORD count) {
+  if (count == 0 || Comm_IsDevicePresent() != 1)
+    return;
+  if (engine->m_nRxFileBatch + count > CTransferEngine::kRxFileBatchSize)
+    FlushRxFile(engine);
+  std::memcpy(engine->m_RxFileBatch + engine->m_nRxFileBatch, data, count);
+  engine->m_nRxFileBatch += count;
   g_RxDataBuffer.Put(data, count);
 }
 
@@ -77,7 +91,7 @@ void DeliverUsm(const BYTE* data, DWORD count) {
 // Takes over the read a previous reader of the channel left pending: true
 // while it still is; a completed one is delivered (or, failed, dropped).
 bool TakeOverRead(void* handle, OVERLAPPED* ov, bool leftPending, const BYTE* buffer,
-                  void (*deliver)(const BYTE*, DWORD)) {
+                  const std::function<void(const BYTE*, DWORD)>& deliver) {
   if (!leftPending || ov == nullptr)
     return false;
   if (IsOverlappedPending(ov))
@@ -113,7 +127,7 @@ struct CReadLoop {
     if (Comm_ReadPort(Comm_GethCommPortRX(), engine->m_ReadBuffer, CTransferEngine::kReadSize, &got,
                       Comm_GetOverlappedRX())) {
       readPending = false;
-      DeliverData(engine->m_ReadBuffer, got);
+      DeliverData(engine, engine->m_ReadBuffer, got);
       return true;
     }
     if (GetLastError() == ERROR_IO_PENDING) {
@@ -145,7 +159,7 @@ struct CReadLoop {
           LogError("Error Transfer - Data read GetOverlappedResult in ThreadRead");
           error = true;
         } else {
-          DeliverData(engine->m_ReadBuffer, got);
+          DeliverData(engine, engine->m_ReadBuffer, got);
         }
         readPending = false;
         return !error;
@@ -176,8 +190,9 @@ struct CReadLoop {
                          engine->m_StatusOverlapped.hEvent};
     if (engine->m_nCheckStatus == 1)
       PostStatusIfAny(1);
-    readPending = TakeOverRead(Comm_GethCommPortRX(), rx, engine->m_bReadLeftPending,
-                               engine->m_ReadBuffer, DeliverData);
+    readPending =
+        TakeOverRead(Comm_GethCommPortRX(), rx, engine->m_bReadLeftPending, engine->m_ReadBuffer,
+                     [this](const BYTE* data, DWORD count) { DeliverData(engine, data, count); });
     for (;;) {
       bool startRead = false;
       bool startStatus = false;
@@ -198,6 +213,7 @@ struct CReadLoop {
         return;
       if (!readPending && !statusPending)
         continue;
+      FlushRxFile(engine);  // nothing more at hand: the file catches up
       if (!OnWait(WaitForMultipleObjects(3, handles, FALSE, Comm_GetReadTimeout())))
         return;
     }
@@ -211,6 +227,7 @@ DWORD ThreadRead(CTransferEngine* engine) {
   CTransferEngine::LogText("Transfer Thread Read started");
   CReadLoop loop{engine};
   loop.Run();
+  FlushRxFile(engine);
   engine->m_bReadLeftPending = loop.readPending;
   SetEvent(engine->m_hReaderStopped);
   OutputDebugStringA("** Thread Read stopped\r\n");

@@ -44,6 +44,10 @@ TEST_F(ReaderThreadsTest, DataGoesToTheFileAndTheDataRingUsmToItsOwnRing) {
   m_link.Feed(COMM_CHANNEL_RX_USM, usm);
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 1500));
   ASSERT_TRUE(WaitForRing(g_RxUsmBuffer, 3));
+  // The file is written in batches, but a pause in the stream finds it whole.
+  for (int i = 0; i < 500 && ReadWhole(m_strRxFile).size() < 1500; ++i)
+    Sleep(2);
+  EXPECT_EQ(ReadWhole(m_strRxFile), data);
   // And bytes fed while a read is pending.
   Sleep(20);
   m_link.Feed(COMM_CHANNEL_RX, data);

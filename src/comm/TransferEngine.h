@@ -39,6 +39,12 @@
 // in the meantime is collected first (a failure, such as the 995 of a
 // connection broken down in between, is dropped silently).
 //
+// Received-data file: the data reader appends what it receives in batches
+// of up to 64 KiB, written whenever the batch is full, whenever the reader is
+// about to wait for more (its read went pending), and when it ends. A pause
+// in the stream thus finds every received byte in the file, and a fast stream
+// costs one file write per 64 KiB rather than one per 512-byte read.
+//
 // Members are public in the program's style: the port-open code tests the
 // reader slots and events directly (the USB re-validation).
 #pragma once
@@ -146,6 +152,9 @@ class CTransferEngine {
   BYTE m_UsmReadBuffer[kReadSize] = {};
   BYTE m_StatusBuffer[kReadSize] = {};
   OVERLAPPED m_StatusOverlapped;
+  static constexpr DWORD kRxFileBatchSize = 65536;
+  BYTE m_RxFileBatch[kRxFileBatchSize] = {};
+  DWORD m_nRxFileBatch = 0;            // bytes waiting for g_RxDataFile (data reader only)
   bool m_bReadLeftPending = false;     // by the last data reader
   bool m_bUsmReadLeftPending = false;  // by the last USM reader
 
