@@ -28,8 +28,11 @@ struct Options {
   std::string out;
   uint64_t mib = 256;
   int pairs = 3;
-  std::string rxSource;  // "sim" (default) or "bench"
-  std::string only;      // one of tcp, pty, rx, firmware, log; empty: all
+  // "bench" (default): a plain loopback sender in this process; "sim": the
+  // printer simulator's --stream, which paces itself below what is measured
+  // here (about 2.6 MB/s), so both receivers would only measure it.
+  std::string rxSource = "bench";
+  std::string only;  // one of tcp, pty, rx, firmware, log; empty: all
 };
 
 bool Wanted(const Options& o, const char* figure) {
@@ -78,9 +81,9 @@ double CatToPty(const Options& o, uint64_t size) {
   return done < 0 ? -1 : done - t0;
 }
 
-// Where the received stream comes from: the printer simulator streaming
-// `file` to its first main connection, or (--rx-source bench) a plain
-// loopback sender in this process, for when the simulator is the slower end.
+// Where the received stream comes from: a plain loopback sender in this
+// process (--rx-source bench), or the printer simulator streaming `file` to
+// its first main connection (--rx-source sim).
 struct StreamSource {
   pid_t sim = -1;
   std::unique_ptr<CStreamSource> own;
@@ -89,7 +92,7 @@ struct StreamSource {
 };
 
 bool StartSource(const Options& o, const std::string& file, StreamSource* source) {
-  if (o.rxSource == "bench") {
+  if (o.rxSource != "sim") {
     source->own = std::make_unique<CStreamSource>(file);
     if (!source->own->Listen())
       return false;
@@ -128,7 +131,7 @@ double SendrixReceive(const Options& o, const std::string& file, long* rssKib) {
   std::string out = o.dir + "/sendrix-rx.bin";
   int fd = -1;
   pid_t pid = Spawn({"/proc/self/exe", "rx-once", "--sim", o.sim, "--file", file, "--out", out,
-                     "--rx-source", o.rxSource.empty() ? "sim" : o.rxSource},
+                     "--rx-source", o.rxSource},
                     &fd);
   std::string line = ReadLine(fd, 900);
   close(fd);

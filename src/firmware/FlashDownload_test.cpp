@@ -1,6 +1,7 @@
 // The firmware download against a scripted printer on the fake backend:
-// the success path on the wire and in the window's messages, every failure
-// with its box, flow-control bytes, garbage, silence and abort.
+// the success path frame by frame and in the window's messages, odd packet
+// sizes, flow-control bytes, the USB and serial answers to the switch frame,
+// and abort.
 #include "firmware/FlashDownload.h"
 
 #include <gtest/gtest.h>
@@ -275,66 +276,8 @@ TEST_F(FlashDownloadTest, SizeReplyZeroAllowsOneBlockExactly) {
   EXPECT_TRUE(Boxes().empty());
 }
 
-struct RefusalCase {
-  int step;
-  int after;
-  const char* box;
-  Strings leds;
-};
-
-TEST_F(FlashDownloadTest, RefusalsShowTheirBoxAndRedLed) {
-  const RefusalCase cases[] = {
-      {CScriptedPrinter::kErase, 0, "error 18", {"0:2", "1:2", "2:1"}},
-      {CScriptedPrinter::kData, 20, "error 19", {"0:2", "1:2", "2:2", "3:1"}},
-      {CScriptedPrinter::kCheck, 0, "error 20", {"0:2", "1:2", "2:2", "3:2", "4:1"}},
-      {CScriptedPrinter::kHeader, 1, "error 21", {"0:2", "1:2", "2:2", "3:1"}},
-  };
-  for (const RefusalCase& c : cases) {
-    SCOPED_TRACE(c.box);
-    m_printer.faults = {{c.step, {c.after, 0x15}}};
-    m_window.Clear();
-    m_notifier.Clear();
-    Run(2 * 65536);
-    EXPECT_EQ(Boxes(), Strings{c.box});
-    EXPECT_EQ(Leds(), c.leds);
-    EXPECT_EQ(m_window.Count(WM_FLASH_CRC), 0u);
-    ExpectOrderlyEnd();
-  }
-}
-
-struct FaultCase {
-  int step;
-  int reply;  // -1 silence, else a garbage byte
-  Strings boxes;
-  Strings leds;
-};
-
-TEST_F(FlashDownloadTest, SilenceAndGarbageAtEveryStep) {
-  const Strings ok4 = {"0:2", "1:2", "2:2", "3:2"};
-  const FaultCase cases[] = {
-      {CScriptedPrinter::kSize, -1, {}, {"0:2", "1:1"}},  // red LED, no box
-      {CScriptedPrinter::kErase, -1, {"error 8"}, {"0:2", "1:2", "2:1"}},
-      {CScriptedPrinter::kErase, 0x41, {"error 9"}, {"0:2", "1:2", "2:1"}},
-      {CScriptedPrinter::kHeader, -1, {"error 10"}, {"0:2", "1:2", "2:2", "3:1"}},
-      {CScriptedPrinter::kHeader, 0x00, {"error 11"}, {"0:2", "1:2", "2:2", "3:1"}},
-      {CScriptedPrinter::kData, -1, {"error 12"}, {"0:2", "1:2", "2:2", "3:1"}},
-      {CScriptedPrinter::kData, 0xFF, {"error 13"}, {"0:2", "1:2", "2:2", "3:1"}},
-      {CScriptedPrinter::kCheck, -1, {"error 14"}, {"0:2", "1:2", "2:2", "3:2", "4:1"}},
-      {CScriptedPrinter::kCheck, 0x07, {"error 15"}, {"0:2", "1:2", "2:2", "3:2", "4:1"}},
-      {CScriptedPrinter::kRead, -1, {"error 16"}, {"0:2", "1:2", "2:2", "3:2", "4:2"}},
-  };
-  for (const FaultCase& c : cases) {
-    SCOPED_TRACE(std::to_string(c.step) + "/" + std::to_string(c.reply));
-    m_printer.faults = {{c.step, {0, c.reply}}};
-    m_window.Clear();
-    m_notifier.Clear();
-    Run(65536);
-    EXPECT_EQ(Boxes(), c.boxes);
-    EXPECT_EQ(Leds(), c.leds);
-    EXPECT_EQ(m_window.Count(WM_FLASH_CRC), 0u);
-    ExpectOrderlyEnd();
-  }
-}
+// Refusals, silence and garbage at every step are the virtual printer's
+// cases (FlashEndToEnd_test.cpp); here, what only a scripted printer shows.
 
 TEST_F(FlashDownloadTest, ReadCrcTakesThreeBytesWithoutFlowControlFiltering) {
   m_printer.crcReply = {0x06, 0x0A, 0x00};
