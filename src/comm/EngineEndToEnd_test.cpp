@@ -24,7 +24,8 @@ class EngineEndToEndTest : public CEngineTest, public ::testing::WithParamInterf
  protected:
   void TearDown() override {
     CEngineTest::TearDown();
-    if (m_pSim) m_pSim->Stop();
+    if (m_pSim)
+      m_pSim->Stop();
   }
   // Starts the printer (print data captured) and connects to it.
   void StartPrinter(bool packet = false, const std::string& fault = "") {
@@ -63,9 +64,9 @@ class EngineEndToEndTest : public CEngineTest, public ::testing::WithParamInterf
       std::vector<char> name(path.begin(), path.end());
       name.push_back('\0');
       int baud = 0, parity = 0, handshake = 0, dataBits = 3, stopBits = 0;
-      ASSERT_NE(Comm_UpdateConnection(0, port, name.data(), baud, parity, handshake, dataBits,
-                                      stopBits),
-                0);
+      ASSERT_NE(
+          Comm_UpdateConnection(0, port, name.data(), baud, parity, handshake, dataBits, stopBits),
+          0);
       g_TransferEngine.SetConnectionParams(type, port, 0, 0, 0, 1);
     }
     ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
@@ -91,7 +92,8 @@ class EngineEndToEndTest : public CEngineTest, public ::testing::WithParamInterf
   }
   static bool IsPrefixOfRepeats(const std::vector<BYTE>& got, const std::vector<BYTE>& file) {
     for (size_t i = 0; i < got.size(); ++i) {
-      if (got[i] != file[i % file.size()]) return false;
+      if (got[i] != file[i % file.size()])
+        return false;
     }
     return true;
   }
@@ -139,8 +141,8 @@ TEST_P(EngineEndToEndTest, ContinuousModeRunsUntilAbort) {
   StartPrinter();
   std::string path = MakeFile("loop.bin", 40000);
   StartFile(path, 0, 1, -1, 0);
-  ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 120000; },
-                              20000));
+  ASSERT_TRUE(
+      m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 120000; }, 20000));
   SetEvent(g_hAbortEvent);
   ExpectOneDone(20000);
   std::vector<BYTE> got = Captured(120000);
@@ -153,8 +155,7 @@ TEST_P(EngineEndToEndTest, AbortDuringTheDelayEndsTheJobAtOnce) {
   std::string path = MakeFile("delay.bin", 5000);
   StartFile(path, 0, 1, 5, 60000);
   ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_RATE, 1, 20000));
-  ASSERT_TRUE(
-      m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 5000; }, 20000));
+  ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 5000; }, 20000));
   SetEvent(g_hAbortEvent);
   ExpectOneDone(2000);
   EXPECT_EQ(Captured(5000), ReadWhole(path));
@@ -166,8 +167,8 @@ TEST_P(EngineEndToEndTest, AbortAtAPacketBoundaryLeavesAPrefix) {
   // Larger than what loopback socket buffers can hold.
   std::string path = MakeFile("slow.bin", 24000000);
   StartFile(path, 0, 0, 1, 0);
-  ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; },
-                              20000));
+  ASSERT_TRUE(
+      m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; }, 20000));
   SetEvent(g_hAbortEvent);
   ExpectOneDone(20000);
   std::vector<BYTE> file = ReadWhole(path);
@@ -196,11 +197,13 @@ TEST_P(EngineEndToEndTest, ReceivedBytesReachTheirBuffersAndTheFile) {
   ASSERT_EQ(g_RxDataFile.Open(rx, CMyFile::kModeWrite, 0), 1);
   ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
   std::vector<BYTE> data(3000);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 13 + 1);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<BYTE>(i * 13 + 1);
   m_pSim->Send(data);
   ASSERT_EQ(g_RxDataBuffer.WaitForCount(3000, 10000, nullptr), 1);
   std::vector<BYTE> ring;
-  for (int i = 0; i < 3000; ++i) ring.push_back(g_RxDataBuffer.Get());
+  for (int i = 0; i < 3000; ++i)
+    ring.push_back(g_RxDataBuffer.Get());
   EXPECT_EQ(ring, data);
   if (GetParam() == kTcp) {
     ASSERT_TRUE(g_TransferEngine.m_pReadUsmThread != nullptr);
@@ -208,7 +211,8 @@ TEST_P(EngineEndToEndTest, ReceivedBytesReachTheirBuffersAndTheFile) {
     m_pSim->SendUsm(usm);
     ASSERT_EQ(g_RxUsmBuffer.WaitForCount(4, 10000, nullptr), 1);
     std::vector<BYTE> got;
-    for (int i = 0; i < 4; ++i) got.push_back(g_RxUsmBuffer.Get());
+    for (int i = 0; i < 4; ++i)
+      got.push_back(g_RxUsmBuffer.Get());
     EXPECT_EQ(got, usm);
   }
   g_TransferEngine.StopReaders();

@@ -39,7 +39,8 @@ class FlashEndToEndTest : public CEngineTest, public ::testing::WithParamInterfa
     m_pFlash.reset();
     CFlashDownload::SetTimings(FlashTimings());
     CEngineTest::TearDown();
-    if (m_pSim) m_pSim->Stop();
+    if (m_pSim)
+      m_pSim->Stop();
   }
   void StartPrinter(const std::vector<std::string>& faults, BYTE sizeCode = 0xFF,
                     DWORD eraseMs = 0) {
@@ -72,9 +73,9 @@ class FlashEndToEndTest : public CEngineTest, public ::testing::WithParamInterfa
       std::vector<char> name(path.begin(), path.end());
       name.push_back('\0');
       int baud = 0, parity = 0, handshake = 0, dataBits = 3, stopBits = 0;
-      ASSERT_NE(Comm_UpdateConnection(0, port, name.data(), baud, parity, handshake, dataBits,
-                                      stopBits),
-                0);
+      ASSERT_NE(
+          Comm_UpdateConnection(0, port, name.data(), baud, parity, handshake, dataBits, stopBits),
+          0);
     }
     g_TransferEngine.SetConnectionParams(type, 0, 0, 0, 0, 0);
     ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
