@@ -31,7 +31,7 @@ struct Options {
   // "bench" (default): a plain loopback sender in this process; "sim": the
   // printer simulator's --stream, which paces itself below what is measured
   // here (about 2.6 MB/s), so both receivers would only measure it.
-  std::string rxSource = "bench";
+  std::string rxSource = "sim";
   std::string only;  // one of tcp, pty, rx, firmware, log; empty: all
 };
 

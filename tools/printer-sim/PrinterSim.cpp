@@ -236,7 +236,11 @@ void CPrinterSim::BuildPoll(std::vector<pollfd>& fds, std::vector<POLL_ENTRY>& w
     if (conn.nKind == Kind::Usm || (mayRead && !backlog)) {
       events |= POLLIN;
     }
-    if (!conn.out.empty() && conn.out.front().due <= now) {
+    // A streaming connection asks to be woken as soon as it can take more,
+    // so the stream is refilled at the pace of the reader, not of the
+    // loop's longest sleep.
+    const bool streaming = &conn == m_pStreamConn && m_pStream != nullptr && !m_bStreamDone;
+    if ((!conn.out.empty() && conn.out.front().due <= now) || streaming) {
       events |= POLLOUT;
     }
     fds.push_back(pollfd{conn.fd, events, 0});
