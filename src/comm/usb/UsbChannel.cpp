@@ -85,10 +85,13 @@ bool CUsbChannel::State::Fail(int result, std::unique_lock<std::mutex>& guard) {
   guard.lock();
   if (failures < kMaxFailures || !active)
     return false;
-  Complete(ERROR_IO_DEVICE, done);
+  // Reported before the completion, so whoever collects the failed request
+  // finds its error already reported.
   guard.unlock();
   link->ReportError(result);
   guard.lock();
+  if (active)
+    Complete(ERROR_IO_DEVICE, done);
   return true;
 }
 
