@@ -157,6 +157,25 @@ long PeakRssKib() {
   return -1;
 }
 
+namespace {
+
+// A listening socket on 127.0.0.1 with a free port.
+bool ListenOnLoopback(int* fd, int* port) {
+  *fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (*fd < 0 || bind(*fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      listen(*fd, 4) != 0 || getsockname(*fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    return false;
+  }
+  *port = ntohs(addr.sin_port);
+  return true;
+}
+
+}  // namespace
+
 CByteSink::~CByteSink() {
   m_bStop = true;
   if (m_thread.joinable())
@@ -168,18 +187,7 @@ CByteSink::~CByteSink() {
 }
 
 bool CByteSink::ListenTcp() {
-  m_nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (m_nListen < 0 || bind(m_nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(m_nListen, 4) != 0 ||
-      getsockname(m_nListen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    return false;
-  }
-  m_nPort = ntohs(addr.sin_port);
-  return true;
+  return ListenOnLoopback(&m_nListen, &m_nPort);
 }
 
 bool CByteSink::OpenPty() {
@@ -246,18 +254,7 @@ CStreamSource::~CStreamSource() {
 }
 
 bool CStreamSource::Listen() {
-  m_nListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (m_nListen < 0 || bind(m_nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(m_nListen, 4) != 0 ||
-      getsockname(m_nListen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    return false;
-  }
-  m_nPort = ntohs(addr.sin_port);
-  return true;
+  return ListenOnLoopback(&m_nListen, &m_nPort);
 }
 
 void CStreamSource::Start() {

@@ -108,13 +108,12 @@ void CEngineSession::Close() {
   g_TransferEngine.SetMessageTarget(nullptr);
 }
 
-double CEngineSession::SendOverTcp(const std::string& file) {
-  CByteSink sink(FileSize(file));
-  if (!sink.ListenTcp())
-    return -1;
+double CEngineSession::TimeFileTransfer(CByteSink& sink, bool (CEngineSession::*connect)(),
+                                        const std::string& file) {
   sink.Start();
   CEngineSession session;
-  if (!session.ConnectTcp(sink.Port()))
+  session.m_pSink = &sink;
+  if (!(session.*connect)())
     return -1;
   double t0 = NowSeconds();
   if (!session.StartFileTransfer(file))
@@ -124,20 +123,26 @@ double CEngineSession::SendOverTcp(const std::string& file) {
   return done < 0 ? -1 : done - t0;
 }
 
+bool CEngineSession::ConnectSinkTcp() {
+  return ConnectTcp(m_pSink->Port());
+}
+
+bool CEngineSession::ConnectSinkPty() {
+  return ConnectPty(m_pSink->SlavePath());
+}
+
+double CEngineSession::SendOverTcp(const std::string& file) {
+  CByteSink sink(FileSize(file));
+  if (!sink.ListenTcp())
+    return -1;
+  return TimeFileTransfer(sink, &CEngineSession::ConnectSinkTcp, file);
+}
+
 double CEngineSession::SendOverPty(const std::string& file) {
   CByteSink sink(FileSize(file));
   if (!sink.OpenPty())
     return -1;
-  sink.Start();
-  CEngineSession session;
-  if (!session.ConnectPty(sink.SlavePath()))
-    return -1;
-  double t0 = NowSeconds();
-  if (!session.StartFileTransfer(file))
-    return -1;
-  double done = sink.WaitDone(600);
-  session.WaitForDone(1, 60);
-  return done < 0 ? -1 : done - t0;
+  return TimeFileTransfer(sink, &CEngineSession::ConnectSinkPty, file);
 }
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include "platform/MessageQueue.h"
 
+class CByteSink;
+
 class CEngineSession {
  public:
   CEngineSession();
@@ -34,6 +36,13 @@ class CEngineSession {
   static bool LogLossless(const std::string& dir, int mib, double* mibPerS);
 
  private:
+  // Starts the sink, connects with `connect` and times one file transfer.
+  static double TimeFileTransfer(CByteSink& sink, bool (CEngineSession::*connect)(),
+                                 const std::string& file);
+  bool ConnectSinkTcp();
+  bool ConnectSinkPty();
+
   CMessageQueue m_window;
   bool m_bOpen = false;
+  CByteSink* m_pSink = nullptr;
 };
