@@ -32,8 +32,8 @@ int IndexOf(std::string_view value, std::initializer_list<std::string_view> list
 
 // HOST[:MAIN[:RT[:USM]]]
 bool ParseTcp(const char* text, BatchOptions* out) {
-  std::string spec = text;
-  std::string host = spec.substr(0, spec.find(':'));
+  std::string target = text;
+  std::string host = target.substr(0, target.find(':'));
   BYTE octets[4] = {};
   if (host.empty() || !ParseIpAddress(host.c_str(), octets, 0))
     return false;
@@ -44,12 +44,12 @@ bool ParseTcp(const char* text, BatchOptions* out) {
   out->dwIpAddress = (DWORD{octets[0]} << 24) | (DWORD{octets[1]} << 16) | (DWORD{octets[2]} << 8) |
                      DWORD{octets[3]};
   int* ports[] = {&out->nMainPort, &out->nRealTimePort, &out->nUsmPort};
-  size_t pos = spec.find(':');
+  size_t pos = target.find(':');
   for (int* port : ports) {
     if (pos == std::string::npos)
       break;
-    size_t next = spec.find(':', pos + 1);
-    std::string part = spec.substr(pos + 1, next == std::string::npos ? next : next - pos - 1);
+    size_t next = target.find(':', pos + 1);
+    std::string part = target.substr(pos + 1, next == std::string::npos ? next : next - pos - 1);
     if (!ParseInt(part.c_str(), 0, 65535, port))
       return false;
     pos = next;
