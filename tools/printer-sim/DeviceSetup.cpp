@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "HexDigit.h"
+
 namespace {
 constexpr char kFind[] = "IP=FIND";
 constexpr char kPrefix[] = "IP=";
@@ -14,16 +16,6 @@ constexpr size_t kChipLength = 17;
 constexpr size_t kChnoLength = 23;
 constexpr size_t kRestLength = 13;
 constexpr size_t kNameLength = 10;
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 // A frame of `expected` bytes, possibly followed by one zero byte.
 bool HasLength(size_t length, const uint8_t* data, size_t expected) {

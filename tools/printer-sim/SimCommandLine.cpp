@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "HexDigit.h"
+
 namespace {
 
 const char kUsage[] =
@@ -65,16 +67,6 @@ bool ParsePort(const std::string& text, int& port) {
   }
   port = static_cast<int>(value);
   return true;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
 }
 
 bool TakesValue(const std::string& name) {
@@ -190,7 +182,7 @@ bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
       }
       continue;
     }
-    const int digit = HexValue(c);
+    const int digit = HexDigit(c);
     if (digit < 0) {
       return false;
     }
