@@ -18,6 +18,10 @@ struct CFileHistoryRow {
   std::string date;  // last modification, "%B %d, %Y" in local time
 };
 
+// Whether two history texts are the same, ignoring ASCII letter case (the
+// "exact string" search of the list and the box).
+bool HistoryTextEquals(const std::string& a, const std::string& b);
+
 // A row for `path` from the file's status: size and modification date. When
 // the status cannot be read, size "0" and the date of time 0 (local time).
 // Month names are English whatever the process locale is.
