@@ -3,7 +3,7 @@
 // over `path`; the folder is then flushed too. A process killed at any point
 // leaves either the previous file or the new one, never a part of either.
 //
-// The folder of `path` is created when missing (one level).
+// The folder of `path` is created when missing (with its parents).
 //
 // Threading: no shared state, except the test hook below, which is meant to
 // be set by a test before the write and cleared after it.
