@@ -37,7 +37,7 @@
 #include "platform/Win32Types.h"
 
 inline constexpr char kRegHeader[] = "Windows Registry Editor Version 5.00";
-inline constexpr std::size_t kMaxRegValues = 100000;
+inline constexpr std::size_t kMaxRegValues = 10000;
 
 struct CRegValue {
   enum Kind { kDword, kString };

@@ -63,7 +63,7 @@ constexpr char kFileCountName[] = "Nb Files History";
 constexpr char kFileEntryPrefix[] = "Hist File #";
 constexpr char kStringCountName[] = "Nb String History";
 constexpr char kStringEntryPrefix[] = "Hist String #";
-constexpr DWORD kMaxHistoryCount = 100000;
+constexpr DWORD kMaxHistoryCount = kMaxRegValues;
 
 const std::vector<std::string>& KeyOrder() {
   static const std::vector<std::string> order = {kSettingsRootKey, kSettingsFilesKey,

@@ -104,7 +104,7 @@ class CSettingsStore {
   //    escaped form of which fits 255 characters, converted to escaped text
   //    and, in Hex mode, back to hex text "%02X " (so "1b740d" loads as
   //    "1B 74 0D "); others are skipped quietly.
-  // Counts are clamped to 0 .. 100000. Also sets ThesaurusDllName(). Returns
+  // Counts are clamped to 0 .. kMaxRegValues. Also sets ThesaurusDllName(). Returns
   // 1 (a missing or broken file is not an error: defaults apply).
   int LoadSettings(CDialogFields& f, CHistoryLists& h);
 

@@ -87,6 +87,32 @@ TEST_F(SettingsStoreTest, FirstRunGivesTheDefaults) {
   EXPECT_EQ(h.m_nStringCount, 0);
 }
 
+TEST_F(SettingsStoreTest, BuildTreeLayerNamesTheBuiltTextLibrary) {
+  m_paths.m_systemFiles = {SENDRIX_BUILD_SYSTEM_REG};
+  CDialogFields f;
+  CHistoryLists h;
+  CSettingsStore store(m_paths);
+  store.LoadSettings(f, h);
+  EXPECT_EQ(store.ThesaurusDllName(), SENDRIX_TEXTS_EN_NAME);
+}
+
+TEST_F(SettingsStoreTest, DefaultPathsFollowXdgAndTheExecutable) {
+  const char* oldHome = std::getenv("XDG_CONFIG_HOME");
+  const char* oldDirs = std::getenv("XDG_CONFIG_DIRS");
+  const std::string savedHome = oldHome ? oldHome : "", savedDirs = oldDirs ? oldDirs : "";
+  setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", "/etc/a:relative:/etc/b", 1);
+  const CSettingsPaths paths = CSettingsPaths::Default();
+  oldHome ? setenv("XDG_CONFIG_HOME", savedHome.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+  oldDirs ? setenv("XDG_CONFIG_DIRS", savedDirs.c_str(), 1) : unsetenv("XDG_CONFIG_DIRS");
+
+  EXPECT_EQ(paths.m_strUserFile, m_dir + "/sendrix/sendrix.reg");
+  const std::string exeDir = fs::read_symlink("/proc/self/exe").parent_path().string();
+  EXPECT_EQ(paths.m_systemFiles,
+            (Strings{"/etc/a/sendrix/sendrix.reg", "/etc/b/sendrix/sendrix.reg",
+                     exeDir + "/../share/sendrix/sendrix.reg", exeDir + "/sendrix.reg"}));
+}
+
 TEST_F(SettingsStoreTest, UserFileOverSystemLayersFirstSystemFileWins) {
   const std::string head = "Windows Registry Editor Version 5.00\n\n[" + kRoot;
   Write(m_paths.m_systemFiles[0], head + "]\n\"Thesaurus DLL Name\"=\"libsendrix-texts-en.so\"\n[" +
