@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "codec/CodecTestSupport.h"
@@ -27,21 +28,16 @@ CDialogFields SavedFields() {
   return f;
 }
 
+auto Tie(const CDialogFields& f) {
+  return std::tie(f.main.m_strFileName, f.main.m_strDataString, f.main.m_nStringFormat,
+                  f.main.m_bRepeat, f.main.m_nRepeatCount, f.main.m_nDelay, f.main.m_nInterface,
+                  f.main.m_bPacketMode, f.serial.m_nPortIndex, f.serial.m_nBaudIndex,
+                  f.serial.m_nParityIndex, f.serial.m_nFlowIndex, f.usb.m_nOutEndpoint,
+                  f.ethernet.m_dwIpAddress, f.ethernet.m_nOutputPort, f.ethernet.m_nMainPort);
+}
+
 bool SameFields(const CDialogFields& a, const CDialogFields& b) {
-  return a.main.m_strFileName == b.main.m_strFileName &&
-         a.main.m_strDataString == b.main.m_strDataString &&
-         a.main.m_nStringFormat == b.main.m_nStringFormat && a.main.m_bRepeat == b.main.m_bRepeat &&
-         a.main.m_nRepeatCount == b.main.m_nRepeatCount && a.main.m_nDelay == b.main.m_nDelay &&
-         a.main.m_nInterface == b.main.m_nInterface &&
-         a.main.m_bPacketMode == b.main.m_bPacketMode &&
-         a.serial.m_nPortIndex == b.serial.m_nPortIndex &&
-         a.serial.m_nBaudIndex == b.serial.m_nBaudIndex &&
-         a.serial.m_nParityIndex == b.serial.m_nParityIndex &&
-         a.serial.m_nFlowIndex == b.serial.m_nFlowIndex &&
-         a.usb.m_nOutEndpoint == b.usb.m_nOutEndpoint &&
-         a.ethernet.m_dwIpAddress == b.ethernet.m_dwIpAddress &&
-         a.ethernet.m_nOutputPort == b.ethernet.m_nOutputPort &&
-         a.ethernet.m_nMainPort == b.ethernet.m_nMainPort;
+  return Tie(a) == Tie(b);
 }
 
 struct Case {
@@ -258,18 +254,11 @@ TEST_F(CommandLineTest, NoActionShowsTheHelpAndChangesNothing) {
   EXPECT_EQ(help.size(), 1126u);
 }
 
-TEST(CommandLineRules, StartButtonsExitStatusAndRxFile) {
-  EXPECT_EQ(BatchStartButton(kBatchTransmitFile), 1003);
-  EXPECT_EQ(BatchStartButton(kBatchDownloadFirmware), 1005);
-  EXPECT_EQ(BatchStartButton(kBatchSendHexString), 1027);
-  EXPECT_EQ(BatchStartButton(kBatchInvalid), 0);
+TEST(CommandLineRules, AutoCloseMatchAndRxFilePath) {
   EXPECT_TRUE(BatchModeMatchesOperation(kBatchSendAsciiString, 3));
   EXPECT_TRUE(BatchModeMatchesOperation(kBatchDownloadFirmware, 1));
   EXPECT_FALSE(BatchModeMatchesOperation(kBatchTransmitFile, 3));
   EXPECT_FALSE(BatchModeMatchesOperation(kBatchNone, 0));
-  EXPECT_EQ(BatchExitStatusForMode(kBatchNone), kBatchExitNoAction);
-  EXPECT_EQ(BatchExitStatusForMode(kBatchInvalid), kBatchExitNoAction);
-  EXPECT_EQ(BatchExitStatusForMode(kBatchSendHexString), -1);
   EXPECT_EQ(RxDataFilePath("", "/h/Output"), "");
   EXPECT_EQ(RxDataFilePath("rx 1.bin", "/h/Output"), "/h/Output/rx 1.bin");
   EXPECT_EQ(RxDataFilePath("logs/rx.bin", "/h/Output"), "logs/rx.bin");
