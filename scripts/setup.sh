@@ -26,7 +26,7 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 
-PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
+PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev qt6-base-dev
           libusb-1.0-0-dev libssl-dev socat)
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -18,15 +18,42 @@ CHexRows::CHexRows() {
 
 void CHexRows::Append(const BYTE* data, size_t length) {
   while (length > 0) {
-    const size_t used = m_nBytes % kChunkSize;
-    if (used == 0 && m_nBytes / kChunkSize == m_chunks.size())
-      m_chunks.push_back(std::make_unique<BYTE[]>(kChunkSize));
-    const size_t n = std::min(length, kChunkSize - used);
-    std::memcpy(m_chunks.back().get() + used, data, n);
+    if (m_blocks.empty() || m_blocks.back().size() == m_blocks.back().capacity()) {
+      m_blockStarts.push_back(m_nBytes);
+      m_blocks.emplace_back();
+      m_blocks.back().reserve(kBlockSize);
+    }
+    std::vector<BYTE>& tail = m_blocks.back();
+    const size_t n = std::min(length, tail.capacity() - tail.size());
+    tail.insert(tail.end(), data, data + n);
     m_nBytes += n;
     data += n;
     length -= n;
   }
+}
+
+void CHexRows::Adopt(std::vector<BYTE>&& block) {
+  if (block.size() != kBlockSize) {
+    Append(block.data(), block.size());
+    return;
+  }
+  CloseTail();
+  m_blockStarts.push_back(m_nBytes);
+  m_nBytes += block.size();
+  m_blocks.push_back(std::move(block));
+}
+
+// A partly filled last block is cut to its size before a block follows it.
+void CHexRows::CloseTail() {
+  if (!m_blocks.empty() && m_blocks.back().size() < m_blocks.back().capacity())
+    m_blocks.back().shrink_to_fit();
+}
+
+size_t CHexRows::MemoryBytes() const {
+  size_t total = 0;
+  for (const std::vector<BYTE>& block : m_blocks)
+    total += block.capacity();
+  return total;
 }
 
 void CHexRows::BreakRow() {
@@ -35,8 +62,10 @@ void CHexRows::BreakRow() {
 }
 
 void CHexRows::Clear() {
-  m_chunks.clear();
-  m_chunks.shrink_to_fit();
+  m_blocks.clear();
+  m_blocks.shrink_to_fit();
+  m_blockStarts.clear();
+  m_blockStarts.shrink_to_fit();
   m_nBytes = 0;
   m_segments.assign(1, Segment{0, 0});
 }
@@ -51,13 +80,17 @@ int CHexRows::LineCounter() const {
 }
 
 void CHexRows::CopyOut(std::uint64_t offset, BYTE* out, size_t count) const {
+  size_t i =
+      static_cast<size_t>(std::upper_bound(m_blockStarts.begin(), m_blockStarts.end(), offset) -
+                          m_blockStarts.begin() - 1);
   while (count > 0) {
-    const size_t inChunk = offset % kChunkSize;
-    const size_t n = std::min(count, kChunkSize - inChunk);
-    std::memcpy(out, m_chunks[offset / kChunkSize].get() + inChunk, n);
+    const size_t inBlock = static_cast<size_t>(offset - m_blockStarts[i]);
+    const size_t n = std::min(count, m_blocks[i].size() - inBlock);
+    std::memcpy(out, m_blocks[i].data() + inBlock, n);
     out += n;
     offset += n;
     count -= n;
+    ++i;
   }
 }
 

@@ -10,14 +10,17 @@
 // row). Rows are therefore kept as segments of uniform 16-byte rows, one
 // segment per break, so a row is found by a search over the (few) breaks.
 //
-// Cost: Append is proportional to the bytes appended; the bytes are kept in
-// chunks of kChunkSize, so memory is the bytes held plus at most one chunk.
+// Storage: blocks of bytes. Append copies into the last block (blocks of
+// kBlockSize); Adopt takes a full block of kBlockSize as it is, without a
+// copy (a receive feed's blocks), and copies anything smaller. A block left
+// partly filled before an adopted one is first cut to its size. So memory is
+// the bytes held plus at most one block's free space plus a few bytes a
+// block, and appending costs time in proportion to what is appended.
 //
 // Thread safety: none; one thread (the window's) uses an object.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,13 +30,16 @@ class CHexRows {
  public:
   static constexpr int kRowBytes = 16;
   static constexpr int kHexChars = 50;  // a full row's hex text
-  static constexpr size_t kChunkSize = 256 * 1024;
+  static constexpr size_t kBlockSize = 64 * 1024;
 
   CHexRows();
   CHexRows(const CHexRows&) = delete;
   CHexRows& operator=(const CHexRows&) = delete;
 
   void Append(const BYTE* data, size_t length);
+  // Appends block's bytes, taking the block itself when it holds exactly
+  // kBlockSize bytes (block is left empty or unchanged).
+  void Adopt(std::vector<BYTE>&& block);
   // The next byte starts a new row; nothing changes when the last row is
   // complete (or there is none).
   void BreakRow();
@@ -51,8 +57,8 @@ class CHexRows {
   static void FormatRow(const BYTE* bytes, int count, char* hex, char* ascii);
   // The texts of `row`; false past the end.
   bool RowText(std::uint64_t row, std::string* hex, std::string* ascii) const;
-  // Memory held for the bytes (chunks), for the memory figures.
-  size_t MemoryBytes() const { return m_chunks.size() * kChunkSize; }
+  // Memory reserved for the bytes.
+  size_t MemoryBytes() const;
 
  private:
   struct Segment {
@@ -60,8 +66,10 @@ class CHexRows {
     std::uint64_t firstRow;
   };
   void CopyOut(std::uint64_t offset, BYTE* out, size_t count) const;
+  void CloseTail();
 
-  std::vector<std::unique_ptr<BYTE[]>> m_chunks;
+  std::vector<std::vector<BYTE>> m_blocks;
+  std::vector<std::uint64_t> m_blockStarts;  // offset of each block's first byte
   std::uint64_t m_nBytes = 0;
   std::vector<Segment> m_segments;  // never empty; the first starts at 0
 };

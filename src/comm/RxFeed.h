@@ -10,8 +10,10 @@
 //  - Put: the channel's reader thread (the only producer), or any thread.
 //  - Take, Discard, SetEnabled: the display (one consumer), any thread.
 //  All take one lock; Put copies its bytes under it (a reader's read is at
-//  most 512 bytes) and Take swaps buffers under it (constant time), so
-//  neither side holds the other up for longer than a small copy.
+//  most 512 bytes) into blocks of kBlockSize, and Take swaps the list of
+//  blocks out (constant time), so neither side holds the other up for
+//  longer than a small copy, and a consumer that falls behind costs the
+//  bytes waiting plus at most one block, never a reallocation of them all.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +28,13 @@ class CRxFeed {
   CRxFeed(const CRxFeed&) = delete;
   CRxFeed& operator=(const CRxFeed&) = delete;
 
+  using Block = std::vector<BYTE>;
+  static constexpr size_t kBlockSize = 64 * 1024;
+
   void Put(const BYTE* data, DWORD length);
-  // Replaces *out with every byte put since the last Take (out's old
-  // contents are dropped; its storage is reused by the next Puts). Returns
-  // the count.
-  size_t Take(std::vector<BYTE>* out);
+  // Replaces *out with the blocks holding every byte put since the last
+  // Take, in order (out's old blocks are freed). Returns the byte count.
+  size_t Take(std::vector<Block>* out);
   // Drops what is waiting.
   void Discard();
   // Disabling also discards what is waiting.
@@ -39,6 +43,7 @@ class CRxFeed {
 
  private:
   mutable std::mutex m_lock;
-  std::vector<BYTE> m_pending;
+  std::vector<Block> m_blocks;
+  size_t m_nPending = 0;
   bool m_bEnabled = false;
 };

@@ -31,6 +31,16 @@ class RxFeedTest : public CEngineTest {
       v[i] = static_cast<BYTE>((i * 131 + seed * 7 + (i >> 8)) & 0xFF);
     return v;
   }
+  // Everything the feed holds, in one piece.
+  static std::vector<BYTE> TakeAll(CRxFeed& feed) {
+    std::vector<CRxFeed::Block> blocks;
+    const size_t count = feed.Take(&blocks);
+    std::vector<BYTE> all;
+    for (const CRxFeed::Block& b : blocks)
+      all.insert(all.end(), b.begin(), b.end());
+    EXPECT_EQ(all.size(), count);
+    return all;
+  }
   // Waits until the ring has been given `count` bytes in all.
   static bool WaitForRing(CRingBuffer& ring, DWORD count) {
     return ring.WaitForCount(count, 5000, nullptr) == 1;
@@ -50,12 +60,9 @@ TEST_F(RxFeedTest, KeepsEveryByteOfBothChannelsInOrderWhateverTheRingDropped) {
   m_link.Feed(COMM_CHANNEL_RX_USM, usm);
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 20003));
   ASSERT_TRUE(WaitForRing(g_RxUsmBuffer, 6000));
-  std::vector<BYTE> got;
-  EXPECT_EQ(g_RxDataFeed.Take(&got), data.size());
-  EXPECT_EQ(got, data);
-  EXPECT_EQ(g_RxUsmFeed.Take(&got), usm.size());
-  EXPECT_EQ(got, usm);
-  EXPECT_EQ(g_RxDataFeed.Take(&got), 0u);
+  EXPECT_EQ(TakeAll(g_RxDataFeed), data);
+  EXPECT_EQ(TakeAll(g_RxUsmFeed), usm);
+  EXPECT_TRUE(TakeAll(g_RxDataFeed).empty());
 }
 
 TEST_F(RxFeedTest, ClearDuringReceptionEmptiesTheFileAndTheFeedOfEverythingBefore) {
@@ -68,8 +75,7 @@ TEST_F(RxFeedTest, ClearDuringReceptionEmptiesTheFileAndTheFeedOfEverythingBefor
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 30000));
   ASSERT_EQ(g_TransferEngine.ClearReceivedData(m_strRxFile), 1);
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 70000));
-  std::vector<BYTE> rest;
-  g_RxDataFeed.Take(&rest);
+  const std::vector<BYTE> rest = TakeAll(g_RxDataFeed);
   g_TransferEngine.FlushReceivedData();
   EXPECT_EQ(ReadWhole(m_strRxFile), rest);  // the file kept what the feed kept
   ASSERT_EQ(g_TransferEngine.ClearReceivedData(m_strRxFile), 1);
@@ -78,9 +84,7 @@ TEST_F(RxFeedTest, ClearDuringReceptionEmptiesTheFileAndTheFeedOfEverythingBefor
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 73000));
   g_TransferEngine.StopReaders();
   EXPECT_EQ(ReadWhole(m_strRxFile), after);
-  std::vector<BYTE> got;
-  g_RxDataFeed.Take(&got);
-  EXPECT_EQ(got, after);
+  EXPECT_EQ(TakeAll(g_RxDataFeed), after);
   // What the first clear kept was the tail of `before`.
   ASSERT_LE(rest.size(), before.size());
   EXPECT_TRUE(std::equal(rest.begin(), rest.end(), before.end() - rest.size()));

@@ -46,13 +46,12 @@ CHexListView::CHexListView(const QString& hexTitle, const QString& asciiTitle, Q
   UpdateScrollBars();
 }
 
-void CHexListView::Append(const BYTE* bytes, size_t length) {
-  if (length == 0)
-    return;
+template <typename Add>
+void CHexListView::Grow(Add add) {
   const bool follow = IsFollowing();
   const std::uint64_t rowsBefore = m_rows.RowCount();
   const std::uint64_t first = FirstVisibleRow();
-  m_rows.Append(bytes, length);
+  add();
   UpdateScrollBars();
   if (follow) {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
@@ -60,6 +59,16 @@ void CHexListView::Append(const BYTE* bytes, size_t length) {
     return;  // the changed rows are all below the view
   }
   viewport()->update();
+}
+
+void CHexListView::Append(const BYTE* bytes, size_t length) {
+  if (length > 0)
+    Grow([&] { m_rows.Append(bytes, length); });
+}
+
+void CHexListView::Adopt(std::vector<BYTE>&& block) {
+  if (!block.empty())
+    Grow([&] { m_rows.Adopt(std::move(block)); });
 }
 
 void CHexListView::BreakRow() {

@@ -17,6 +17,7 @@
 #include <QAbstractScrollArea>
 #include <QStandardItemModel>
 #include <cstdint>
+#include <vector>
 
 #include "codec/HexRows.h"
 
@@ -33,6 +34,8 @@ class CHexListView : public QAbstractScrollArea {
 
   // Adds bytes to the last row and new rows after it.
   void Append(const BYTE* bytes, size_t length);
+  // The same for a receive feed's block, taken without a copy when full.
+  void Adopt(std::vector<BYTE>&& block);
   // The next byte starts a new row (the line counter back to 0).
   void BreakRow();
   // Deletes every row.
@@ -56,6 +59,9 @@ class CHexListView : public QAbstractScrollArea {
   bool viewportEvent(QEvent* event) override;
 
  private:
+  // Runs add (which appends to m_rows), then follows or keeps the place.
+  template <typename Add>
+  void Grow(Add add);
   void UpdateScrollBars();
   void PlaceHeader();
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "comm/ReceivedDataFile.h"
+#include "comm/RxFeed.h"
 #include "comm/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
@@ -61,15 +62,18 @@ void CReceiveDisplay::SetBusy(bool busy) {
 }
 
 size_t CReceiveDisplay::UpdateRXDisplay() {
-  size_t total = 0;
-  if (g_RxDataFeed.Take(&m_taken) > 0) {
-    OnRxData(m_taken.data(), m_taken.size());
-    total += m_taken.size();
+  // Full feed blocks go into the lists as they are, without a copy.
+  size_t total = g_RxDataFeed.Take(&m_taken);
+  for (CRxFeed::Block& block : m_taken) {
+    LogBlock("Data Received. Size = %d bytes\n", block.data(), block.size());
+    m_pDataList->Adopt(std::move(block));
   }
-  if (g_RxUsmFeed.Take(&m_taken) > 0) {
-    OnRxUsm(m_taken.data(), m_taken.size());
-    total += m_taken.size();
+  total += g_RxUsmFeed.Take(&m_taken);
+  for (CRxFeed::Block& block : m_taken) {
+    LogBlock("USM Data Received. Size = %d bytes\n", block.data(), block.size());
+    m_pUsmList->Adopt(std::move(block));
   }
+  m_taken.clear();
   return total;
 }
 

@@ -65,8 +65,9 @@ class CReceiveDisplay : public QObject {
   // Polls every 100 ms instead of 10 ms while busy.
   void SetBusy(bool busy);
 
-  // One poll: takes both feeds and hands what they held to OnRxData and
-  // OnRxUsm. Returns the bytes taken.
+  // One poll: takes both feeds and shows what they held as OnRxData and
+  // OnRxUsm do, one log entry per feed block (up to 64 KiB); full blocks
+  // are kept by the lists without a copy. Returns the bytes taken.
   size_t UpdateRXDisplay();
   // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
   // data log exists, and appends them to the data list.
@@ -101,7 +102,7 @@ class CReceiveDisplay : public QObject {
   CHexListView* m_pDataList;
   CHexListView* m_pUsmList;
   QTimer m_timer;
-  std::vector<BYTE> m_taken;
+  std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
   std::string m_strRxDataFileName;
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
 };
