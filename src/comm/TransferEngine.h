@@ -13,8 +13,8 @@
 //    job ends with exactly one WM_TRANSFER_DONE. The window starts one job at
 //    a time, so the TX channel is never written by two threads at once.
 //  - ThreadRead and ThreadReadUsm (above normal) run between StartReaders()
-//    and StopReaders() and fill g_RxDataBuffer / g_RxUsmBuffer; the data
-//    reader also appends to g_RxDataFile.
+//    and StopReaders() and fill g_RxDataBuffer / g_RxUsmBuffer and the display
+//    feeds g_RxDataFeed / g_RxUsmFeed; the data reader appends to g_RxDataFile.
 //
 // Ending threads: the transmit threads live until StopTransmitThreads(),
 // which the program calls at exit and tests call between cases; it sets
