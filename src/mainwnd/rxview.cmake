@@ -23,6 +23,11 @@ if(SENDRIX_BUILD_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/printer-sim/CMakeLis
   set_target_properties(rxview_tests PROPERTIES AUTOMOC ON)
   target_link_libraries(rxview_tests PRIVATE sendrix_rxview printer_sim Qt6::Test)
   add_test(NAME rxview_tests COMMAND rxview_tests)
+  set(rxview_env "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(SENDRIX_SANITIZE MATCHES "thread")
+    # Qt is not built with ThreadSanitizer; see the suppressions file.
+    list(APPEND rxview_env "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan-qt.supp")
+  endif()
   set_tests_properties(rxview_tests PROPERTIES LABELS threaded TIMEOUT 300
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+    ENVIRONMENT "${rxview_env}")
 endif()
