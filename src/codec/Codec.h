@@ -65,19 +65,6 @@ BYTE ParseHexByte(const char* text);
 // less) writes nothing and returns 0. Returns the frame length.
 int FramePacket(const BYTE* data, BYTE* out, int length);
 
-// Size of the buffer AppendFormat works in, and that its caller must give.
-inline constexpr std::size_t kAppendFormatBufferSize = 2048;
-
-// Formats the arguments (printf rules) and appends them to the NUL-terminated
-// text already in buffer. buffer must hold kAppendFormatBufferSize bytes: the
-// whole text, NUL included, never goes past them; what would go further is
-// left out. A buffer already holding no NUL within that size is left alone.
-void AppendFormat(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-// As AppendFormat, for a buffer of `size` bytes.
-void AppendFormatTo(char* buffer, std::size_t size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-
 // Dotted IP text to four bytes, by the inet_addr rules (so "10.1" and hex or
 // octal parts are accepted). Null or empty text: false, out4 unchanged.
 // Otherwise true: reversed = 0 puts the octets in written order; reversed = 1

@@ -1,4 +1,4 @@
-#include "comm/RingBuffer.h"
+#include "engine/RingBuffer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "log/MyFile.h"
+#include "engine/MyFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "codec/Codec.h"
-#include "codec/ErrorBoxes.h"
+#include "platform/FileIo.h"
 #include "platform/LastError.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -69,24 +70,6 @@ int OpenDescriptor(const std::string& path, int mode, bool exclusiveRead = false
   return fd;
 }
 
-bool WriteAll(int fd, const BYTE* data, size_t length, size_t* written) {
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::write(fd, data + done, length - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    done += static_cast<size_t>(n);
-  }
-  if (written)
-    *written = done;
-  if (done == length)
-    return true;
-  SetLastErrorFromErrno();
-  return false;
-}
-
 ssize_t ReadSome(int fd, void* buffer, size_t length) {
   ssize_t n;
   do {
@@ -109,8 +92,10 @@ bool WritePackedCopy(int source, int copy) {
     if (n == 0)
       return true;
     int length = FramePacket(block.data(), frame.data(), static_cast<int>(n));
-    if (!WriteAll(copy, frame.data(), static_cast<size_t>(length), nullptr))
+    if (!WriteAll(copy, frame.data(), static_cast<size_t>(length))) {
+      SetLastErrorFromErrno();
       return false;
+    }
   }
 }
 
@@ -275,7 +260,9 @@ int CMyFile::Append(const void* data, DWORD length, DWORD* written) {
     return 0;
   }
   size_t done = 0;
-  bool ok = WriteAll(m_hFile, static_cast<const BYTE*>(data), length, &done);
+  bool ok = WriteAll(m_hFile, data, length, &done);
+  if (!ok)
+    SetLastErrorFromErrno();
   if (written)
     *written = static_cast<DWORD>(done);
   return ok ? 1 : 0;

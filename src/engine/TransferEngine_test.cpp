@@ -1,17 +1,17 @@
 // The packet writer and the two transmit jobs against the fake backend:
 // what reaches the wire, the messages the window sees, the log lines.
-#include "comm/TransferEngine.h"
+#include "engine/TransferEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
-#include "comm/EngineTestSupport.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
+#include "testsupport/EngineTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "comm/usb/FakeUsbApi.h"
+#include "testsupport/FakeUsbApi.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "codec/Codec.h"
 #include "log/DataLog.h"
+#include "platform/AppendFormat.h"
 #include "platform/LastError.h"
 #include "platform/Notifier.h"
 #include "texts/TextFunctions.h"

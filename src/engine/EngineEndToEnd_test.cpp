@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "PrinterSim.h"
-#include "app/AppMessages.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
-#include "comm/EngineTestSupport.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "testsupport/EngineTestSupport.h"
 
 namespace {
 

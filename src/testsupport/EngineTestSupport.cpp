@@ -1,4 +1,4 @@
-#include "comm/EngineTestSupport.h"
+#include "testsupport/EngineTestSupport.h"
 
 #include <stdlib.h>
 
@@ -7,11 +7,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "texts/TextFunctions.h"

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "comm/FakeCommLink.h"
 #include "platform/MessageQueue.h"
-#include "platform/RecordingNotifier.h"
 #include "platform/Win32Types.h"
+#include "testsupport/FakeCommLink.h"
+#include "testsupport/RecordingNotifier.h"
 
 class CEngineTest : public ::testing::Test {
  protected:

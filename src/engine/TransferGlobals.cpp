@@ -1,6 +1,6 @@
 // The engine's process-wide objects, in one translation unit so that they
 // are built in this order and destroyed in the reverse one.
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 
 HANDLE g_hAbortEvent = nullptr;
 CRingBuffer g_RxDataBuffer;
@@ -10,3 +10,7 @@ CMyFile g_TransferFile;
 CMyFile g_RxDataFile;
 CEvent g_evFileTransfer{false, false};
 CEvent g_evStringTransfer{false, false};
+
+bool IsAborted() {
+  return g_hAbortEvent != nullptr && g_hAbortEvent->IsSet();
+}

@@ -5,15 +5,15 @@
 
 #include <thread>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
-#include "comm/TransferEngine.h"
-#include "comm/TransferGlobals.h"
-#include "comm/usb/FakeUsbApi.h"
 #include "comm/usb/UsbCommBackend.h"
+#include "engine/TransferEngine.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/MessageQueue.h"
+#include "testsupport/FakeUsbApi.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "comm/TransferEngine.h"
+#include "engine/TransferEngine.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "codec/ErrorBoxes.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
 #include "platform/Notifier.h"
+#include "report/ErrorBoxes.h"
 
 CTransferEngine::CTransferEngine()
     : m_hReaderStopped(CreateEvent(FALSE, FALSE)),

@@ -1,4 +1,4 @@
-#include "comm/usb/FakeUsbDevice.h"
+#include "testsupport/FakeUsbDevice.h"
 
 #include <algorithm>
 #include <chrono>

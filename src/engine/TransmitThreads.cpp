@@ -4,18 +4,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
-#include "comm/TransferEngine.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferEngine.h"
+#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/DebugOutput.h"
 
 namespace {
-
-bool IsAborted() {
-  return g_hAbortEvent != nullptr && g_hAbortEvent->IsSet();
-}
 
 // One pass over g_TransferFile. 1 when the whole file was offered, 0 when
 // aborted (no completion line then) or when the file gave out early.

@@ -1,6 +1,6 @@
 // The file object: modes, handle states, packed copies, the 4 GiB limit,
 // "not shared" and appending while a copy reads.
-#include "log/MyFile.h"
+#include "engine/MyFile.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 
 #include "codec/Codec.h"
 #include "platform/LastError.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 #include "texts/TextFunctions.h"
 
 namespace fs = std::filesystem;

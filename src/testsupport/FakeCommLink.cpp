@@ -1,4 +1,4 @@
-#include "comm/FakeCommLink.h"
+#include "testsupport/FakeCommLink.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <vector>
 
-#include "comm/usb/FakeUsbDevice.h"
 #include "comm/usb/UsbApi.h"
+#include "testsupport/FakeUsbDevice.h"
 
 class CFakeUsbApi : public IUsbApi {
  public:

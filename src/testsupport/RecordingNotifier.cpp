@@ -1,4 +1,4 @@
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 int CRecordingNotifier::MessageBox(const char* text, UINT /*type*/) {
   std::lock_guard<std::mutex> guard(m_lock);

@@ -3,13 +3,13 @@
 #include <cstring>
 #include <functional>
 
-#include "app/AppMessages.h"
-#include "codec/ErrorBoxes.h"
 #include "comm/Cablox.h"
-#include "comm/TransferEngine.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferEngine.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/DebugOutput.h"
 #include "platform/LastError.h"
+#include "report/ErrorBoxes.h"
 
 int CTransferEngine::StartReaders() {
   ResetEvent(m_hStopReader);

@@ -8,11 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "codec/Codec.h"
-#include "codec/CodecTestSupport.h"
-#include "codec/ErrorBoxes.h"
 #include "log/DataLog.h"
 #include "platform/LastError.h"
+#include "report/ErrorBoxes.h"
+#include "testsupport/CodecTestSupport.h"
 
 namespace {
 
@@ -100,7 +99,7 @@ class ErrorBoxesLogTest : public CodecTest {
     const char* old = std::getenv("SENDRIX_HOME");
     m_oldHome = old != nullptr ? old : "";
     ::setenv("SENDRIX_HOME", m_home.c_str(), 1);
-    ASSERT_TRUE(CreateFolderPath(m_home.c_str(), "/Output"));
+    ASSERT_EQ(::mkdir((m_home + "/Output").c_str(), 0777), 0);
   }
   void TearDown() override {
     g_pDataLog.Reset(nullptr);

@@ -2,11 +2,11 @@
 // line status, starting and stopping, a reader that ends on an error.
 #include <gtest/gtest.h>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
-#include "comm/EngineTestSupport.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "testsupport/EngineTestSupport.h"
 
 namespace {
 

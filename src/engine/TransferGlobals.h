@@ -10,9 +10,9 @@
 // whatever position a concurrent copy has moved to.
 #pragma once
 
-#include "comm/RingBuffer.h"
-#include "comm/TransferEngine.h"
-#include "log/MyFile.h"
+#include "engine/MyFile.h"
+#include "engine/RingBuffer.h"
+#include "engine/TransferEngine.h"
 #include "platform/Event.h"
 
 extern CRingBuffer g_RxDataBuffer;
@@ -25,3 +25,7 @@ extern CEvent g_evFileTransfer;
 extern CEvent g_evStringTransfer;
 // Manual reset: reset when an operation starts, set by the operator's abort.
 extern HANDLE g_hAbortEvent;
+
+// True once the operator has aborted the running operation (g_hAbortEvent is
+// made and set). Any thread.
+bool IsAborted();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Notifier.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 #include "texts/TextFunctions.h"
 
 inline const char* FakeErrorText(int n) {
