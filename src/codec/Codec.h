@@ -1,6 +1,6 @@
 // Data-string codecs, packet framing and small shared utilities. Free
 // functions without state of their own; safe to call from any thread (the
-// decoders' error box goes through ShowErrorText, see ErrorBoxes.h).
+// decoders' error box goes through ShowErrorText, see report/ErrorBoxes.h).
 //
 // Two notations for a data string:
 //  - escaped text: characters as themselves; a backslash introduces \\ \t \r
