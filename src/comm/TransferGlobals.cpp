@@ -1,12 +1,13 @@
 // The engine's process-wide objects, in one translation unit so that they
-// are built in this order and destroyed in the reverse one.
+// are built in this order and destroyed in the reverse one. The engine comes
+// last: its destruction ends the threads that use the others.
 #include "comm/TransferGlobals.h"
 
 HANDLE g_hAbortEvent = nullptr;
 CRingBuffer g_RxDataBuffer;
 CRingBuffer g_RxUsmBuffer;
-CTransferEngine g_TransferEngine;
 CMyFile g_TransferFile;
 CMyFile g_RxDataFile;
 CEvent g_evFileTransfer{false, false};
 CEvent g_evStringTransfer{false, false};
+CTransferEngine g_TransferEngine;
