@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -320,6 +322,29 @@ TEST_F(FlashDownloadTest, AbortDuringTheEraseWaitEndsWithinAPoll) {
   EXPECT_EQ(Leds(), (Strings{"0:2", "1:2", "2:1"}));
   EXPECT_TRUE(Boxes().empty());
   ExpectOrderlyEnd();
+}
+
+// The image shrinks on disk after it was opened: the part that cannot be
+// read must not be sent from whatever the buffer held before.
+TEST_F(FlashDownloadTest, ShortReadOfTheImageSendsNothingStale) {
+  Start(COMM_TYPE_TCPIP);
+  std::string path = MakeFile("fw.bin", 3 * 65536);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  ASSERT_EQ(truncate(path.c_str(), 65536 + 1000), 0);
+  g_RxDataBuffer.Reset();
+  ResetEvent(g_hAbortEvent);
+  m_pFlash->Start();
+  ExpectOneDone(10000);
+  EXPECT_EQ(Boxes(), (Strings{"error 7"}));
+  EXPECT_EQ(Leds(), (Strings{"0:2", "1:2", "2:2", "3:1"}));
+  EXPECT_EQ(m_printer.DataHeaders().size(), 16u) << "only block 0 could be read whole";
+  std::vector<BYTE> readable = ReadWhole(path);
+  readable.resize(65536);
+  EXPECT_EQ(m_printer.Image(), readable);
+  ExpectOrderlyEnd();
+  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
+  EXPECT_EQ(outcome.qwBytesDelivered, 65536u);
 }
 
 TEST_F(FlashDownloadTest, UsbPrinterThatAnswersSIsOpenedAgain) {
