@@ -17,6 +17,7 @@
 #include "comm/EngineTestSupport.h"
 #include "comm/TransferGlobals.h"
 #include "platform/Clock.h"
+#include "platform/LastError.h"
 
 namespace {
 
@@ -345,6 +346,37 @@ TEST_F(FlashDownloadTest, ShortReadOfTheImageSendsNothingStale) {
   TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
   EXPECT_EQ(outcome.qwBytesDelivered, 65536u);
+}
+
+// An abort while a data frame is still being written: the frame is finished
+// before the run ends, so the closing 1D FF that follows is read by the
+// printer as a command, not as the rest of the frame's data.
+TEST_F(FlashDownloadTest, AbortWhileADataFrameIsWrittenFinishesItBeforeTheLeaveFrame) {
+  Start(COMM_TYPE_TCPIP);
+  int headers = 0;
+  m_link.SetResponder([&](const BYTE* p, DWORD n) {
+    m_printer.OnWrite(p, n);
+    if (n == 6 && p[0] == 0x1D && p[1] == 0x11 && ++headers == 3)
+      m_link.HoldWrites(true);  // the third frame's data stays pending
+  });
+  std::string path = MakeFile("fw.bin", 65536);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  ResetEvent(g_hAbortEvent);
+  m_pFlash->Start();
+  ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
+  SetEvent(g_hAbortEvent);
+  Sleep(100);
+  m_link.HoldWrites(false);
+  // Whatever is pending now completes in full.
+  EXPECT_TRUE(m_link.CompleteHeldWrite(4096, ERROR_SUCCESS));
+  ExpectOneDone(5000);
+  std::vector<BYTE> frame = ReadWhole(path);
+  frame = std::vector<BYTE>(frame.begin() + 2 * 4096, frame.begin() + 3 * 4096);
+  EXPECT_EQ(m_link.HeldSent(), frame) << "the frame was cut by the abort";
+  EXPECT_EQ(m_link.Writes().back(), (std::vector<BYTE>{0x1D, 0xFF}));
+  EXPECT_EQ(m_printer.DataHeaders().size(), 3u);
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_ABORTED);
 }
 
 TEST_F(FlashDownloadTest, UsbPrinterThatAnswersSIsOpenedAgain) {
