@@ -114,6 +114,7 @@ void CFlashDownload::SetOutcome(int state) {
 int CFlashDownload::RunSequence() {
   m_qwAcked = 0;
   m_bCrcPassed = false;
+  g_TransferEngine.BeginJob();  // a port lost by an earlier job may be back
   CTransferEngine::LogFormat("Flash Download. Name = %s, Size = %d bytes\n",
                              g_TransferFile.GetName().c_str(),
                              static_cast<int>(g_TransferFile.GetSize()));
