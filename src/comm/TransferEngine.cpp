@@ -152,6 +152,7 @@ int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length) {
       return CollectWrite(length);
     case WAIT_OBJECT_0 + 1:
       LogText("Error Transfer - Write aborted by user");
+      Comm_AbortOutput();  // the break-down need not wait for this output
       return -1;
     case WAIT_TIMEOUT:
       LogText("Error Transfer - Wait Timeout in WriterGeneric");
