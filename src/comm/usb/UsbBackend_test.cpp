@@ -376,13 +376,13 @@ TEST_F(UsbBackendTest, WorkerLeftBehindReportsNothingAfterTheBackendIsGone) {
   device->SetHung(true);
   uint8_t data[64] = {};
   DWORD n = 0;
-  ASSERT_FALSE(m_backend->Write(data, sizeof data, &n, Tx()));
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX, data, sizeof data, &n, Rx()));
   Sleep(50);  // the worker is inside the hung transfer
   EXPECT_EQ(1, m_backend->BreakDown());
-  EXPECT_EQ(ERROR_OPERATION_ABORTED, Collect(Tx()).first);
+  EXPECT_EQ(ERROR_OPERATION_ABORTED, Collect(Rx()).first);
   m_backend.reset();
   const size_t logged = Logged().size();
-  device->Unplug();  // the transfer fails: "no device", reported by the worker
+  device->Unplug();  // the transfer fails with "no device", which the worker reports
   device->SetHung(false);
   for (int i = 0; i < 300 && device->OpenCount() > 0; ++i)
     Sleep(10);
