@@ -25,7 +25,9 @@ QString CaptionOf(const QWidget* w) {
 }
 
 // Captions carry '&' mnemonics; accessible names do not.
-QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
+QString Plain(QString text) {
+  return text.remove(QLatin1Char('&'));
+}
 
 }  // namespace
 
@@ -124,7 +126,9 @@ int CControlMap::IdOf(const QWidget* w) const {
   return 0;
 }
 
-int CControlMap::FocusId() const { return IdOf(QApplication::focusWidget()); }
+int CControlMap::FocusId() const {
+  return IdOf(QApplication::focusWidget());
+}
 
 void CControlMap::SetFocus(int id) {
   if (QWidget* w = Find(id)) {

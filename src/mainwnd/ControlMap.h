@@ -62,4 +62,6 @@ class CControlMap {
 };
 
 // Caption texts as QString (the program's texts are 8-bit, local encoding).
-inline QString Qs(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+inline QString Qs(const std::string& s) {
+  return QString::fromLocal8Bit(s.c_str());
+}

@@ -24,7 +24,6 @@ void ComboIndex(CControlMap& map, int id, int& index, int save);
 // Edit, label or combo text.
 void Text(CControlMap& map, int id, std::string& value, int save);
 int Int(CControlMap& map, int id, int& value, int save);
-int UInt(CControlMap& map, int id, unsigned& value, unsigned minValue, unsigned maxValue,
-         int save);
+int UInt(CControlMap& map, int id, unsigned& value, unsigned minValue, unsigned maxValue, int save);
 
 }  // namespace ddx

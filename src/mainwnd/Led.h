@@ -13,6 +13,8 @@
 #include <QWidget>
 
 class CLed : public QWidget {
+  Q_OBJECT
+
  public:
   enum Face { StepLamp, PanelLamp };
   enum State { Hidden = 0, Red = 1, Green = 2 };

@@ -23,7 +23,6 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <unistd.h>
 
 #include "app/AppMessages.h"
 #include "mainwnd/AboutDlg.h"
@@ -53,8 +52,7 @@ QTreeWidget* ReportList(QWidget* parent, int columns) {
 
 CMainWindow::CMainWindow(CDialogFields& fields, QWidget* parent)
     : QDialog(parent), m_fields(fields), m_controls(this) {
-  setWindowTitle(QStringLiteral("Sendrix V5.0.894 svn  -  pid=%1")
-                     .arg(QString::number(static_cast<qulonglong>(getpid()), 16).toUpper()));
+  setWindowTitle(QStringLiteral("Sendrix Vx.x.x"));  // the logic sets the real title
   setWindowIcon(SendrixIcon());
   setAcceptDrops(true);
   setSizeGripEnabled(true);
@@ -89,7 +87,9 @@ CMainWindow::CMainWindow(CDialogFields& fields, QWidget* parent)
   qApp->installEventFilter(this);
 }
 
-CMainWindow::~CMainWindow() { qApp->removeEventFilter(this); }
+CMainWindow::~CMainWindow() {
+  qApp->removeEventFilter(this);
+}
 
 QWidget* CMainWindow::Group(int id, const QString& title, QWidget** cell) {
   *cell = new QWidget(this);
@@ -138,8 +138,8 @@ QWidget* CMainWindow::BuildFirmware() {
   auto* grid = new QGridLayout(g);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->addWidget(Clickable(1005, new QPushButton(tr("Start"), g)), 0, 0, Qt::AlignLeft);
-  static const char* const kSteps[] = {"Switch To Download Mode", "Check Flash Size",
-                                       "Erase Flash", "Download Code", "Check CRC", "Read CRC"};
+  static const char* const kSteps[] = {"Switch To Download Mode", "Check Flash Size", "Erase Flash",
+                                       "Download Code",           "Check CRC",        "Read CRC"};
   for (int k = 0; k < 6; ++k) {
     QString step = tr(kSteps[k]);
     grid->addWidget(m_controls.Add(1007 + k, new QLabel(step, g)), 1 + k, 0);
@@ -235,12 +235,12 @@ QWidget* CMainWindow::BuildReceive() {
   auto* lay = new QHBoxLayout(g);
   lay->setContentsMargins(0, 0, 0, 0);
   // Stand-ins until the receive views are put in their place.
-  QTreeWidget* data = m_controls.Add(1028, ReportList(g, 2), tr("Received data"));
-  data->setHeaderLabels({tr("Hex"), tr("ASCII")});
+  QTreeWidget* rxData = m_controls.Add(1028, ReportList(g, 2), tr("Received data"));
+  rxData->setHeaderLabels({tr("Hex"), tr("ASCII")});
   QTreeWidget* usm = m_controls.Add(1045, ReportList(g, 2), tr("Received USM"));
   usm->setHeaderLabels({tr("Hex"), tr("ASCII")});
   usm->hide();
-  lay->addWidget(data, 3);
+  lay->addWidget(rxData, 3);
   lay->addWidget(usm, 1);
   return cell;
 }
@@ -276,10 +276,10 @@ void CMainWindow::BuildSystemMenu(const std::string& aboutText, const std::strin
   }
   m_pMenu = new QMenu(this);
   auto command = [this](UINT cmd) {
-    if (cmd == IDM_ABOUTBOX) {
-      ShowAbout();
-    } else if (m_hooks.onSysCommand) {
+    if (m_hooks.onSysCommand) {
       m_hooks.onSysCommand(cmd);
+    } else if (cmd == IDM_ABOUTBOX) {
+      ShowAbout();
     }
   };
   m_pMenu->addSeparator();
@@ -294,11 +294,6 @@ void CMainWindow::BuildSystemMenu(const std::string& aboutText, const std::strin
 void CMainWindow::ShowAbout() {
   CAboutDlg about(this);
   about.exec();
-}
-
-void CMainWindow::SetFileListHeaders(const std::string& name, const std::string& size,
-                                     const std::string& date) {
-  m_controls.Get<QTreeWidget>(1025)->setHeaderLabels({Qs(name), Qs(size), Qs(date)});
 }
 
 void CMainWindow::ReplaceReceiveList(int id, QWidget* view) {
@@ -350,6 +345,37 @@ void CMainWindow::ShowPanel(int n) {
   }
 }
 
+void CMainWindow::EnablePanels(int selected) {
+  for (int n = 0; n < 3; ++n) {
+    for (auto& [id, w] : m_pPanels[n]->Controls().All()) {
+      w->setEnabled(n == selected);
+    }
+  }
+  // "XON / XOFF" means something only with that flow control chosen.
+  m_pPanels[0]->Controls().Enable(1094, selected == 0 && m_fields.serial.m_nFlowIndex == 4);
+  m_pPanels[2]->Controls().Get<QLineEdit>(1098)->setText(
+      CEthernetChildDlg::IpText(m_fields.ethernet.m_dwIpAddress));
+}
+
+void CMainWindow::SetTitle(const std::string& title) {
+  setWindowTitle(Qs(title));
+}
+
+void CMainWindow::SetListCaptions(const std::vector<std::string>& fileListHeaders,
+                                  const std::vector<std::string>& parity,
+                                  const std::string& flowNone) {
+  auto* files = m_controls.Get<QTreeWidget>(1025);
+  for (int c = 0; c < 3 && c < static_cast<int>(fileListHeaders.size()); ++c) {
+    files->headerItem()->setText(c, Qs(fileListHeaders[c]));
+  }
+  CControlMap& serial = m_pPanels[0]->Controls();
+  auto* parityList = serial.Get<QComboBox>(1204);
+  for (int i = 0; i < parityList->count() && i < static_cast<int>(parity.size()); ++i) {
+    parityList->setItemText(i, Qs(parity[i]));
+  }
+  serial.Get<QComboBox>(1013)->setItemText(0, Qs(flowNone));
+}
+
 void CMainWindow::SetFileList(const std::vector<CFileListRow>& rows) {
   auto* list = m_controls.Get<QTreeWidget>(1025);
   list->clear();
@@ -384,7 +410,7 @@ void CMainWindow::SetProgress(int percent) {
 }
 
 void CMainWindow::SetLed(int dialog, int id, int state) {
-  CControlMap* map = dialog == -1 ? &m_controls
+  CControlMap* map = dialog == -1                  ? &m_controls
                      : (dialog >= 0 && dialog < 3) ? &m_pPanels[dialog]->Controls()
                                                    : nullptr;
   if (map == nullptr) {
@@ -414,6 +440,11 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && w->window() == this) {
     QWidget* focus = QApplication::focusWidget();
     if (w == focus || (focus == nullptr && w == this)) {
+      for (int n = 0; n < 3; ++n) {
+        if (focus != nullptr && m_pPanels[n]->isAncestorOf(focus)) {
+          return HandlePanelKey(n, static_cast<QKeyEvent*>(event));
+        }
+      }
       return HandleKey(static_cast<QKeyEvent*>(event));
     }
   } else if (event->type() == QEvent::ToolTip && w->window() == this && m_hooks.tipText) {
@@ -443,6 +474,20 @@ bool CMainWindow::HandleKey(QKeyEvent* key) {
   }
   int handled = m_hooks.onKey ? m_hooks.onKey(vk, m_controls.FocusId()) : 0;
   return vk == VK_RETURN || handled != 0;
+}
+
+// A panel consumes Enter (its logic may act on it) and Escape (nothing).
+bool CMainWindow::HandlePanelKey(int panel, QKeyEvent* key) {
+  if (key->key() == Qt::Key_Escape) {
+    return true;
+  }
+  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) {
+    return false;
+  }
+  if (m_hooks.onPanelEnter) {
+    m_hooks.onPanelEnter(panel, m_pPanels[panel]->Controls().FocusId());
+  }
+  return true;
 }
 
 bool CMainWindow::HandleToolTip(QWidget* w, QHelpEvent* help) {

@@ -28,6 +28,7 @@ class CPanelBase;
 class CQtMessageTarget;
 class QMenu;
 class QToolButton;
+class QHelpEvent;
 
 class CMainWindow : public QDialog, public IMainView {
  public:
@@ -41,8 +42,6 @@ class CMainWindow : public QDialog, public IMainView {
   // The window's menu: none when aboutText is empty, as the system menu.
   void BuildSystemMenu(const std::string& aboutText, const std::string& stringsText,
                        const std::string& filesText);
-  void SetFileListHeaders(const std::string& name, const std::string& size,
-                          const std::string& date);
   // Puts a receive view in the place of list 1028 or 1045; it takes the ID.
   void ReplaceReceiveList(int id, QWidget* view);
   CControlMap& Controls() { return m_controls; }
@@ -63,6 +62,11 @@ class CMainWindow : public QDialog, public IMainView {
   // IMainView
   IDialogView& Panel(int interfaceType) override;
   void ShowPanel(int n) override;
+  void EnablePanels(int selected) override;
+  void SetTitle(const std::string& title) override;
+  void SetListCaptions(const std::vector<std::string>& fileListHeaders,
+                       const std::vector<std::string>& parity,
+                       const std::string& flowNone) override;
   void SetFileList(const std::vector<CFileListRow>& rows) override;
   int GetFileListSelection() override;
   void SetStringList(const std::vector<std::string>& entries) override;
@@ -90,6 +94,7 @@ class CMainWindow : public QDialog, public IMainView {
   template <class T>
   T* Clickable(int id, T* button, const QString& name = QString());
   bool HandleKey(QKeyEvent* key);
+  bool HandlePanelKey(int panel, QKeyEvent* key);
   bool HandleToolTip(QWidget* w, QHelpEvent* help);
 
   CDialogFields& m_fields;

@@ -9,18 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/SendrixDlg.h"  // the key and menu command numbers
 #include "platform/Win32Types.h"
-
-// Virtual-key numbers the key hook receives.
-inline constexpr int VK_RETURN = 0x0D;
-inline constexpr int VK_ESCAPE = 0x1B;
-inline constexpr int VK_UP = 0x26;
-inline constexpr int VK_DOWN = 0x28;
-
-// Commands of the window's own menu (the system menu's extra items).
-inline constexpr UINT IDM_ABOUTBOX = 0x10;
-inline constexpr UINT IDM_STRING_HISTORY = 0x11;
-inline constexpr UINT IDM_FILE_HISTORY = 0x12;
 
 struct CMainWindowHooks {
   // A click on a button, check box or radio of the main window, or on the
@@ -29,14 +19,19 @@ struct CMainWindowHooks {
   // The same for a panel (0 serial, 1 USB, 2 Ethernet); a new choice in a
   // panel's drop-down list counts as a command of that list.
   std::function<void(int panel, int id)> onPanelCommand;
+  // Enter with the focus on control focusId of a panel. Enter and Escape
+  // never reach a panel's controls.
+  std::function<void(int panel, int focusId)> onPanelEnter;
   // A key going to the focused control (focusId 0: none of the window's
   // controls). Returns 1 when the key was handled and must not reach the
   // control. Enter never reaches a control, whatever the answer.
   std::function<int(int vk, int focusId)> onKey;
   // Local files dropped on the window, in the order given.
   std::function<void(const std::vector<std::string>& paths)> onDropFiles;
-  // Menu commands IDM_STRING_HISTORY and IDM_FILE_HISTORY, and SC_CLOSE when
-  // the window closes (after its message target stopped taking messages).
+  // The window menu's commands (IDM_ABOUTBOX, IDM_STRING_HISTORY,
+  // IDM_FILE_HISTORY), and SC_CLOSE when the window closes (after its message
+  // target stopped taking messages). Without a hook the about command still
+  // shows the about box.
   std::function<void(UINT command)> onSysCommand;
   // The tip text of a control, by dialog (-1 main window, 0..2 a panel) and
   // ID; empty: no tip.

@@ -25,15 +25,16 @@ CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
   auto* ip = m_controls.Add(1098, new QLineEdit(panel), tr("IP address"));
   // Four fields of 0..255, as an address control allows.
   static const QString kOctet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?");
-  ip->setValidator(new QRegularExpressionValidator(
-      QRegularExpression(kOctet + "(\\." + kOctet + "){0,3}"), ip));
+  ip->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(kOctet + "(\\." + kOctet + "){0,3}"), ip));
   grid->addWidget(ip, 0, 1, 1, 2);
   grid->addWidget(m_controls.Add(1103, new QLabel(tr("MAC Address"), panel)), 1, 0);
   auto* mac = m_controls.Add(1104, new QLabel(panel), tr("MAC Address"));
   mac->setAlignment(Qt::AlignCenter);
   grid->addWidget(mac, 1, 1, 1, 2);
 
-  QWidget* ports = CControlMap::Framed(grid, m_controls.Add(1112, new QGroupBox(tr("Settings"))), 2, 0, 1, 3);
+  QWidget* ports =
+      CControlMap::Framed(grid, m_controls.Add(1112, new QGroupBox(tr("Settings"))), 2, 0, 1, 3);
   auto* portLay = new QGridLayout(ports);
   portLay->setContentsMargins(0, 0, 0, 0);
   portLay->addWidget(Button(1110, new QRadioButton(tr("Main Port"), ports)), 0, 0);
@@ -41,7 +42,8 @@ CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
   portLay->addWidget(Button(1111, new QRadioButton(tr("Real Time"), ports)), 1, 0);
   portLay->addWidget(m_controls.Add(1105, new QLineEdit(ports), tr("Real Time")), 1, 1);
 
-  QWidget* usm = CControlMap::Framed(grid, m_controls.Add(1155, new QGroupBox(QString())), 3, 0, 1, 3);
+  QWidget* usm =
+      CControlMap::Framed(grid, m_controls.Add(1155, new QGroupBox(QString())), 3, 0, 1, 3);
   auto* usmLay = new QGridLayout(usm);
   usmLay->setContentsMargins(0, 0, 0, 0);
   usmLay->addWidget(m_controls.Add(1154, new QLabel(tr("USM Port"), usm)), 0, 0);

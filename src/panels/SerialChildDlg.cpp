@@ -25,7 +25,8 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
-  QWidget* panel = CControlMap::Framed(outer, m_controls.Add(1116, new QGroupBox(tr("&Serial Port"))), 0, 0);
+  QWidget* panel =
+      CControlMap::Framed(outer, m_controls.Add(1116, new QGroupBox(tr("&Serial Port"))), 0, 0);
   auto* grid = new QGridLayout(panel);
   grid->setContentsMargins(0, 0, 0, 0);
 
@@ -44,8 +45,8 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
       grid->addWidget(cell, row, col);
       return;
     }
-    QWidget* inner = CControlMap::Framed(grid, m_controls.Add(boxId, new QGroupBox(tr(title))),
-                                         row, col);
+    QWidget* inner =
+        CControlMap::Framed(grid, m_controls.Add(boxId, new QGroupBox(tr(title))), row, col);
     auto* lay = new QVBoxLayout(inner);
     lay->setContentsMargins(0, 0, 0, 0);
     combo->setParent(inner);
@@ -60,19 +61,24 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
   listIn(1036, "&Data Bits", 1205, {"5", "6", "7", "8"}, 1, 1);
   listIn(1037, "&Stop Bits", 1206, {"1", "1.5", "2"}, 1, 2);
 
-  QWidget* status = CControlMap::Framed(grid, m_controls.Add(1095, new QGroupBox(tr("&Status"))), 2, 0, 1, 3);
+  QWidget* status =
+      CControlMap::Framed(grid, m_controls.Add(1095, new QGroupBox(tr("&Status"))), 2, 0, 1, 3);
   auto* lamps = new QGridLayout(status);
   lamps->setContentsMargins(0, 0, 0, 0);
   const struct {
     int led;
     int label;
     const char* text;
-  } kLamps[] = {{1020, 1090, "DSR"}, {1024, 1091, "CTS"}, {1025, 1092, "RING"},
-                {1026, 1093, "DCD"}, {1027, 1094, "XON / XOFF"}};
+  } kLamps[] = {{1020, 1090, "DSR"},
+                {1024, 1091, "CTS"},
+                {1025, 1092, "RING"},
+                {1026, 1093, "DCD"},
+                {1027, 1094, "XON / XOFF"}};
   int col = 0;
   for (const auto& l : kLamps) {
-    lamps->addWidget(m_controls.Add(l.led, new CLed(CLed::PanelLamp, status), QString::fromLatin1(l.text)),
-                     0, col, Qt::AlignHCenter);
+    lamps->addWidget(
+        m_controls.Add(l.led, new CLed(CLed::PanelLamp, status), QString::fromLatin1(l.text)), 0,
+        col, Qt::AlignHCenter);
     lamps->addWidget(m_controls.Add(l.label, new QLabel(QString::fromLatin1(l.text), status)), 1,
                      col, Qt::AlignHCenter);
     ++col;

@@ -22,13 +22,15 @@ CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
   grid->addWidget(Combo(1050, new QComboBox(panel), {}, tr("USB device")), 0, 0, 1, 2);
   grid->addWidget(Button(1108, new QPushButton(tr("Info"), panel)), 0, 2);
 
-  QWidget* endp = CControlMap::Framed(grid, m_controls.Add(1049, new QGroupBox(tr("OUT endp"))), 1, 0);
+  QWidget* endp =
+      CControlMap::Framed(grid, m_controls.Add(1049, new QGroupBox(tr("OUT endp"))), 1, 0);
   auto* endLay = new QVBoxLayout(endp);
   endLay->setContentsMargins(0, 0, 0, 0);
   endLay->addWidget(Button(1046, new QRadioButton(tr("Norm/RT"), endp)));
   endLay->addWidget(Button(1047, new QRadioButton(tr("Real Time"), endp)));
 
-  QWidget* status = CControlMap::Framed(grid, m_controls.Add(1122, new QGroupBox(tr("Status"))), 1, 1, 1, 2);
+  QWidget* status =
+      CControlMap::Framed(grid, m_controls.Add(1122, new QGroupBox(tr("Status"))), 1, 1, 1, 2);
   auto* lamps = new QGridLayout(status);
   lamps->setContentsMargins(0, 0, 0, 0);
   lamps->addWidget(m_controls.Add(1116, new CLed(CLed::PanelLamp, status), tr("ERROR")), 0, 0,
