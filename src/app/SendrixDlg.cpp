@@ -379,6 +379,9 @@ void CSendrixDlg::OnStartFirmware() {
   }
   if (m_nRunningOperation != OP_IDLE || !m_pFlash)
     return;
+  // The checks apply to the name the operator sees, typed or chosen.
+  if (!UpdateAll(1))
+    return;
   const std::string& name = m_fields.main.m_strFileName;
   if (name.empty()) {
     ShowErrorText(6);
