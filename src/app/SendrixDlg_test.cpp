@@ -18,6 +18,7 @@
 #include "comm/SerialPortList.h"
 #include "comm/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
+#include "platform/Clock.h"
 
 namespace {
 
@@ -132,7 +133,9 @@ class WindowTransportTest : public WindowTest, public ::testing::WithParamInterf
 // Without a text library the Start buttons still read "Start", and "Abort"
 // while their operation runs.
 TEST_P(WindowTransportTest, FileTransferReachesThePrinterAndRestoresTheWindow) {
-  StartPrinter(GetParam());
+  // Paced so the pass lasts long enough for a rate (loopback could take the
+  // whole file into its buffers within a millisecond).
+  StartPrinter(GetParam(), {"throttle=20000000"});
   Init();
   std::string path = MakeFile("receipt.prn", 2 * 1024 * 1024 + 17, 3);
   Operator().m_strFileName = path;
@@ -258,6 +261,10 @@ TEST_F(WindowTest, AbortDuringRepeatDelayEndsAtOnceAndClosesTheBatchWindow) {
   EXPECT_LT(std::chrono::steady_clock::now() - abortAt, std::chrono::seconds(3));
   ExpectRestored(1003);
   EXPECT_EQ(m_pView->m_nCloseRequests, 1);
+  // One pass reached the printer, and no second one follows.
+  EXPECT_TRUE(
+      m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; }, 5000));
+  Sleep(100);
   EXPECT_EQ(m_pSim->GetCounters().qwPrintBytes, 100000u);
 }
 
