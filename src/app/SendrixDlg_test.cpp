@@ -133,11 +133,11 @@ class WindowTransportTest : public WindowTest, public ::testing::WithParamInterf
 // Without a text library the Start buttons still read "Start", and "Abort"
 // while their operation runs.
 TEST_P(WindowTransportTest, FileTransferReachesThePrinterAndRestoresTheWindow) {
-  // Paced so the pass lasts long enough for a rate (loopback could take the
-  // whole file into its buffers within a millisecond).
-  StartPrinter(GetParam(), {"throttle=20000000"});
+  // Larger than the loopback buffers and paced, so the pass lasts long
+  // enough to have a rate (a small file is taken in within a millisecond).
+  StartPrinter(GetParam(), {"throttle=40000000"});
   Init();
-  std::string path = MakeFile("receipt.prn", 2 * 1024 * 1024 + 17, 3);
+  std::string path = MakeFile("receipt.prn", 12 * 1024 * 1024 + 17, 3);
   Operator().m_strFileName = path;
   m_pDlg->OnCommand(1003);
   ASSERT_EQ(m_pDlg->GetRunningOperation(), OP_FILE_TRANSFER);
