@@ -22,7 +22,7 @@ class IPortHost {
   // The serial panel refreshes its port list; the USB panel its device list.
   virtual void RefreshSerialPortList() = 0;
   virtual void RefreshUsbDeviceList() = 0;
-  // The receive list shows the USM view when the USM channel is 1 and
-  // "Show USM" is ticked, else the data view (dataView 1 forces the data view).
-  virtual void RefreshUsmView(int dataView) = 0;
+  // The receive list shows the USM view when usmChannel is 1 and "Show USM"
+  // is ticked, else the data view (the opener passes 0 to force the data view).
+  virtual void RefreshUsmView(int usmChannel) = 0;
 };

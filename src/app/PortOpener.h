@@ -59,6 +59,8 @@ class CPortOpener {
   int GetRealTimeChannel() const;
   int GetPreviousType() const;
   void SetTimings(const Timings& timings) { m_timings = timings; }
+  // Where the library reports errors; set before the first OpenPort.
+  void SetOwner(IMessageTarget* owner) { m_pOwner = owner; }
   // The serial ports in the panel's order (default: the library's list).
   void SetPortLister(PortLister lister) { m_fnListPorts = std::move(lister); }
 
@@ -75,7 +77,7 @@ class CPortOpener {
   int OpenUsb(int update);
   int OpenTcp(int update);
   int SerialUpdate(const std::string& name);
-  void FailSerial(int update, int alsoInfo);
+  void FailSerial(int update);
   void FailUsb(int update);
   void FailTcp(int update);
   void CommonEnd(int update);

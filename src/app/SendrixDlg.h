@@ -81,6 +81,8 @@ class CSendrixDlg : public IPortHost {
   CTextLibrary& Texts() { return m_texts; }
   // Loads the text library named by the settings (see TextLibrary.h).
   int LoadTextLibrary(const std::string& fileName);
+  // The OS version line a new data log starts with.
+  void SetOSVersion(const std::string& text) { m_strOSVersion = text; }
 
   void Attach(IMainView* view, IFileDialog* files, IMessageTarget* target,
               IReceiveDisplay* display = nullptr);
@@ -100,6 +102,12 @@ class CSendrixDlg : public IPortHost {
 
   int OnInitDialog();
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Results of PreTranslateKey: normal processing; consumed (nothing more
+  // happens); or to the focused control only, never to the dialog's own
+  // handling (Escape: the window never closes on it).
+  static constexpr int kKeyNormal = 0;
+  static constexpr int kKeyConsumed = 1;
+  static constexpr int kKeyToControlOnly = 2;
   int PreTranslateKey(int key);
   void OnCommand(int id);
   void OnFileListClick();
@@ -146,7 +154,7 @@ class CSendrixDlg : public IPortHost {
   void EnableDlgItem(int dialog, int id, int enable) override;
   void RefreshSerialPortList() override {}
   void RefreshUsbDeviceList() override {}
-  void RefreshUsmView(int dataView) override;
+  void RefreshUsmView(int usmChannel) override;
 
  private:
   // The caption a Start button shows: caption n, or the template's "Start"
@@ -161,7 +169,6 @@ class CSendrixDlg : public IPortHost {
   // where the outcome of a job is read.
   int ReadFileJobOutcome();
   void ShowFileTransferFailed();
-  void OnLineStatus(DWORD bits);
   void OnClose();
   void ConvertStrings(int toHex);
   int OpenReceivedDataFile();
@@ -188,4 +195,6 @@ class CSendrixDlg : public IPortHost {
   std::string m_strLastBrowsed;
   bool m_bLastBrowsedSet = false;
   std::string m_strLogCopy;  // the last View Log copy
+  std::string m_strOSVersion;
+  std::string m_strRxDataFileName;
 };

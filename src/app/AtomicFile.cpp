@@ -1,0 +1,112 @@
+#include "app/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/LastError.h"
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int WriteAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return 0;
+    done += static_cast<std::size_t>(n);
+  }
+  return 1;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+// Fails with the last error set from errno; removes the temporary file.
+int Fail(const std::string& tempPath) {
+  const int error = errno;
+  if (!tempPath.empty())
+    ::unlink(tempPath.c_str());
+  SetLastError(ErrnoToWin32(error));
+  return 0;
+}
+
+}  // namespace
+
+int WriteFileAtomically(const std::string& path, const std::string& data,
+                        const CAtomicWriteHook& beforeRename) {
+  const std::string folder = FolderOf(path);
+  std::error_code ignored;  // a folder that cannot be made fails the open below
+  std::filesystem::create_directories(folder, ignored);
+  const std::string temp = path + ".tmp-" + std::to_string(::getpid());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0)
+    return Fail("");
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    errno = error;
+    return Fail(temp);
+  }
+  if (beforeRename && !beforeRename(temp)) {
+    errno = EIO;
+    return Fail(temp);
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0)
+    return Fail(temp);
+  SyncFolder(folder);
+  return 1;
+}
+
+int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out) {
+  out->clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return Fail("");
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return Fail("");
+  }
+  char buffer[8192];
+  while (out->size() < maxBytes) {
+    const std::size_t want = std::min(sizeof(buffer), maxBytes - out->size());
+    const ssize_t n = ::read(fd, buffer, want);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      return Fail("");
+    }
+    if (n == 0)
+      break;
+    out->append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return 1;
+}

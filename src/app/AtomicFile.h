@@ -1,0 +1,28 @@
+// Replacing a file whole: the new contents go to a temporary file in the same
+// folder ("<path>.tmp-<pid>"), which is flushed to disk (fsync) and renamed
+// over `path`; the folder is then flushed too. A process killed at any point
+// leaves either the previous file or the new one, never a part of either.
+//
+// The folder of `path` is created when missing (with its parents).
+//
+// Threading: no shared state, except the test hook below, which is meant to
+// be set by a test before the write and cleared after it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Called after the temporary file is complete and flushed, just before the
+// rename. Returning false makes the write fail there: the temporary file is
+// removed and `path` keeps its previous contents. A test hook; null (the
+// default) means no hook.
+using CAtomicWriteHook = std::function<bool(const std::string& tempPath)>;
+
+// 1 when `path` holds `data` afterwards, 0 on any failure (last error set;
+// `path` unchanged).
+int WriteFileAtomically(const std::string& path, const std::string& data,
+                        const CAtomicWriteHook& beforeRename = nullptr);
+
+// Reads at most maxBytes of the file into *out. 1 when the file could be
+// read (possibly cut at maxBytes), 0 when it cannot be opened or read.
+int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out);

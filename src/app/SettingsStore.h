@@ -1,0 +1,137 @@
+// The persistent settings: the values the operator's choices leave behind
+// (interface and its parameters, string mode, options) and the two
+// histories, read once at start-up and written once at exit.
+//
+// The store keeps the registry layout, with the values in text files in the
+// registry export format (RegText.h):
+//
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\KORVEL\SENDRIX]
+//     "String Mode" dword (default 1), "Show USM Window" dword (0),
+//     "Create Log File" dword (0), "Thesaurus DLL Name" text (empty; read,
+//     never written: it comes from the installation)
+//   [...\SENDRIX\Files History]     "Nb Files History" dword, "Hist File #i"
+//     texts, i from 0: full paths, entry 0 the oldest
+//   [...\SENDRIX\Strings History]   "Nb String History" dword, "Hist String #i"
+//     texts, i from 0: hex text "1B 74 0D ", entry 0 the most recent
+//   [...\SENDRIX\Communication Parameters]  the fifteen dwords of the
+//     interface panels, defaults as CSettingsStore::ApplyDefaults gives them
+//
+// Files (CSettingsPaths::Default):
+//  - the user's file $XDG_CONFIG_HOME/sendrix/sendrix.reg (~/.config when
+//    unset), read last: its values win, and it is the only file written;
+//  - system files, read first, each value taken from the first file of the
+//    list that has it: <dir>/sendrix/sendrix.reg for each dir of
+//    $XDG_CONFIG_DIRS (default /etc/xdg), then
+//    <folder of the executable>/../share/sendrix/sendrix.reg and
+//    <folder of the executable>/sendrix.reg. An installation (and the build
+//    tree, in build/bin) puts "Thesaurus DLL Name" there.
+// A file that is missing, unreadable, truncated or not in the format gives
+// whatever values can be read from it, and defaults for the rest; nothing is
+// reported (as a registry failure is silent). Only the first 1 MiB of a file
+// is read.
+//
+// A value missing, of the other kind (a text where a number is expected) or
+// a text of more than 255 characters takes its default.
+//
+// Saving rewrites the user's file whole and atomically (AtomicFile.h): a run
+// killed during the save leaves the previous file. Values of the four keys
+// that the program does not know (and "Thesaurus DLL Name") are kept as the
+// user's file had them; other keys of that file are dropped.
+//
+// Threading: use from one thread (start-up and exit, on the window's thread).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/AtomicFile.h"
+#include "app/DialogFields.h"
+
+inline constexpr char kSettingsRootKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX";
+inline constexpr char kSettingsFilesKey[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Files History";
+inline constexpr char kSettingsStringsKey[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Strings History";
+inline constexpr char kSettingsCommKey[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Communication Parameters";
+inline constexpr char kSettingsFileName[] = "sendrix.reg";
+// Longest text value read; longer ones count as missing.
+inline constexpr std::size_t kMaxSettingsText = 255;
+// Largest part of a settings file that is read.
+inline constexpr std::size_t kMaxSettingsFileBytes = 1 << 20;
+
+// The two histories as the application object holds them.
+//
+// Order (the two lists differ on purpose, as the window fills and empties
+// its controls):
+//  - m_files: oldest first, both after LoadSettings and for SaveSettings
+//    (saved as entries 0, 1, ... in this order);
+//  - m_strings: after LoadSettings oldest first (the window inserts each at
+//    the top of its box, so the most recent ends on top); for SaveSettings
+//    most recent first (the box's entries in order), saved as entries 0, 1,
+//    ... in this order.
+// After loading, m_strings are hex text in Hex mode and escaped text in ASCII
+// mode; SaveSettings expects them in the mode of f.main.m_nStringFormat.
+struct CHistoryLists {
+  std::vector<std::string> m_files;
+  std::vector<std::string> m_strings;
+  int m_nFileCount = 0;    // "Nb Files History" as loaded (0 when missing)
+  int m_nStringCount = 0;  // "Nb String History" as loaded
+};
+
+struct CSettingsPaths {
+  std::string m_strUserFile;
+  std::vector<std::string> m_systemFiles;  // first file wins among these
+
+  // The paths for this process from the environment and the executable's
+  // location (/proc/self/exe).
+  static CSettingsPaths Default();
+  // The user's settings folder: $XDG_CONFIG_HOME/sendrix, or
+  // $HOME/.config/sendrix.
+  static std::string UserFolder();
+};
+
+class CSettingsStore {
+ public:
+  explicit CSettingsStore(CSettingsPaths paths = CSettingsPaths::Default());
+
+  // Fills every persisted member of f and the histories from the files; see
+  // the file comment. Members not persisted are left alone. History:
+  //  - files: entries 0 .. count-1 that exist, are at most 255 characters
+  //    and name a file that can be opened for reading, oldest first; others
+  //    are skipped (a count above the entries present loads what is there);
+  //  - strings: entries 0 .. count-1 that are well-formed hex text the
+  //    escaped form of which fits 255 characters, converted to escaped text
+  //    and, in Hex mode, back to hex text "%02X " (so "1b740d" loads as
+  //    "1B 74 0D "); others are skipped quietly.
+  // Counts are clamped to 0 .. kMaxRegValues. Also sets ThesaurusDllName(). Returns
+  // 1 (a missing or broken file is not an error: defaults apply).
+  int LoadSettings(CDialogFields& f, CHistoryLists& h);
+
+  // Writes the user's file from f and h (see CHistoryLists for the orders).
+  // Every numbered history entry of the file is removed first, so a history
+  // that shrank leaves no stale entries. Strings are stored as hex text: in
+  // ASCII mode (m_nStringFormat 0) each is converted; otherwise it is
+  // written as it is. An entry whose hex text would exceed 255 characters
+  // (more than 85 bytes), an entry the codec would refuse, an empty entry
+  // and a path holding a line break are left out, and the entries are
+  // numbered without gaps. Returns 1 when the file was written, 0 when not
+  // (the previous file is then unchanged).
+  int SaveSettings(const CDialogFields& f, const CHistoryLists& h);
+
+  // File name of the text library from the last LoadSettings ("" if none).
+  const std::string& ThesaurusDllName() const { return m_strThesaurusDllName; }
+  const CSettingsPaths& Paths() const { return m_paths; }
+
+  // Test hook: called between the complete temporary file and the rename
+  // (see AtomicFile.h); false makes the save fail there.
+  void SetBeforeRenameHook(CAtomicWriteHook hook) { m_beforeRename = std::move(hook); }
+
+  // The values a first run has: every persisted member of f to its default.
+  static void ApplyDefaults(CDialogFields& f);
+
+ private:
+  CSettingsPaths m_paths;
+  std::string m_strThesaurusDllName;
+  CAtomicWriteHook m_beforeRename;
+};

@@ -1,0 +1,101 @@
+#include "history/StringHistory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codec/CodecTestSupport.h"
+
+namespace {
+
+using Entries = std::vector<std::string>;
+
+TEST(StringHistoryTest, AddKeepsTwentyMostRecentFirstIgnoringCase) {
+  struct Case {
+    const char* what;
+    Entries before;
+    std::string text;
+    Entries after;
+  };
+  const std::vector<Case> cases = {
+      {"new text goes on top", {"b", "c"}, "a", {"a", "b", "c"}},
+      {"found at 0 in other case: old spelling stays", {"abc", "d"}, "ABC", {"abc", "d"}},
+      {"found lower down: moved up, new spelling", {"x", "abc", "d"}, "ABC", {"ABC", "x", "d"}},
+      {"match is whole text only", {"abc"}, "ab", {"ab", "abc"}},
+  };
+  for (const Case& c : cases) {
+    Entries entries = c.before;
+    AddStringToHistory(entries, c.text);
+    EXPECT_EQ(entries, c.after) << c.what;
+  }
+
+  Entries full;
+  for (int i = 0; i < 21; ++i)
+    AddStringToHistory(full, "s" + std::to_string(i));
+  ASSERT_EQ(full.size(), 20u);
+  EXPECT_EQ(full.front(), "s20");
+  EXPECT_EQ(full.back(), "s1");  // s0, the oldest, was pushed out
+}
+
+class StringConversionTest : public CodecTest {};
+
+TEST_F(StringConversionTest, ModeSwitchConvertsEveryEntryBothWays) {
+  Entries entries = {"\\x1Bt\\r", "AB", "a\\\\b"};
+  EXPECT_EQ(ConvertHistoryToHex(entries), 0);
+  EXPECT_EQ(entries, (Entries{"1B 74 0D ", "41 42 ", "61 5C 62 "}));
+  EXPECT_EQ(ConvertHistoryToAscii(entries), 0);
+  EXPECT_EQ(entries, (Entries{"\\x1Bt\\r", "AB", "a\\\\b"}));
+  EXPECT_TRUE(Boxes().empty());
+
+  // 86 bytes do not fit the hex text: the entry goes instead of staying as
+  // an empty one; the codec's box tells the operator.
+  Entries tooLong = {"ok", std::string(86, 'z')};
+  EXPECT_EQ(ConvertHistoryToHex(tooLong), 1);
+  EXPECT_EQ(tooLong, (Entries{"6F 6B "}));
+  EXPECT_EQ(Boxes().size(), 1u);
+}
+
+// The quiet checks must agree with the codec: true exactly when the codec
+// converts without its error box.
+TEST_F(StringConversionTest, QuietChecksAgreeWithTheCodec) {
+  const std::vector<std::string> hexInputs = {
+      "",
+      "1B 74 0D ",
+      "1b740d",
+      "1B7",
+      "1 B",
+      "1B;74,0D-0A.09",
+      "GG",
+      "1B  74",
+      ",1B",
+      "1B\n",
+      std::string(85 * 3, 'F'),
+      std::string(255 * 2, '4') /* 255 '$': fits */,
+      std::string(256 * 2, '4'),
+      std::string(64 * 2, '0') /* 64 * "\x00": 256 characters */};
+  for (const std::string& hex : hexInputs) {
+    m_notifier.Clear();
+    HexToEscapedText(hex);
+    EXPECT_EQ(CanConvertHexToEscaped(hex), Boxes().empty()) << "hex '" << hex << "'";
+  }
+  const std::vector<std::string> escapedInputs = {"",
+                                                  "\\x1Bt\\r",
+                                                  "\\xZZ",
+                                                  "\\x",
+                                                  "a\\x4",
+                                                  "\\q\\b\\b",
+                                                  std::string(85, 'a'),
+                                                  std::string(86, 'a'),
+                                                  std::string(86, 'a') + "\\b",
+                                                  std::string(255, 'a'),
+                                                  std::string(256, 'a'),
+                                                  "\\x 1"};
+  for (const std::string& text : escapedInputs) {
+    m_notifier.Clear();
+    EscapedToHexText(text);
+    EXPECT_EQ(CanConvertEscapedToHex(text), Boxes().empty()) << "text '" << text << "'";
+  }
+}
+
+}  // namespace
