@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "history/FileHistory.h"
+
 class IDialogView {
  public:
   virtual ~IDialogView() = default;
@@ -42,12 +44,8 @@ class IDialogView {
 };
 
 // One row of the main window's file list: name, size ("%ld"), date
-// ("%B %d, %Y").
-struct CFileListRow {
-  std::string name;
-  std::string size;
-  std::string date;
-};
+// ("%B %d, %Y"); the history rules' row.
+using CFileListRow = CFileHistoryRow;
 
 // The main window's own controls beyond those every dialog has.
 class IMainView : public IDialogView {

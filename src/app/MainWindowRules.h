@@ -18,6 +18,10 @@
 // caption 43 when usbRealTime is 1, else 44.
 void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime);
 
+// The tooltip number of a main-window control (Thes_TipGetText), -1 when the
+// control has none.
+int MainWindowTipNumber(int id);
+
 // Initial name of the open-file dialog from the last browsed file: empty ->
 // "*.*"; a bare name -> "*" plus its part from the first dot ("*.*" without
 // a dot); a path -> its folder followed by that pattern of its name.

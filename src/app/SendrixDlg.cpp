@@ -11,6 +11,7 @@
 #include "comm/Cablox.h"
 #include "comm/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
+#include "history/StringHistory.h"
 #include "log/DataLog.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
@@ -684,22 +685,14 @@ void CSendrixDlg::OnRepeat() {
   UpdateAll(0);
 }
 
-// Converts every combo entry and the data string; the string history is
-// rebuilt from the converted entries (stored order: oldest first).
+// Converts every combo entry and the data string; the string history list
+// is rebuilt from the converted entries (the combo's order).
 void CSendrixDlg::ConvertStrings(int toHex) {
-  auto convert = [toHex](const std::string& text) {
-    char out[kCodecBufferSize] = {};
-    if (toHex)
-      EscapedTextToHexText(text.c_str(), out);
-    else
-      HexTextToEscapedText(text.c_str(), out);
-    return std::string(out);
-  };
   UpdateAll(1);
-  for (size_t i = 0; i < m_history.Strings().size(); ++i)
-    m_history.SetString(i, convert(m_history.Strings()[i]));
-  m_stringHistory.assign(m_history.Strings().rbegin(), m_history.Strings().rend());
-  m_fields.main.m_strDataString = convert(m_fields.main.m_strDataString);
+  m_history.ConvertStrings(toHex);
+  m_stringHistory = m_history.Strings();
+  std::string& text = m_fields.main.m_strDataString;
+  text = toHex ? EscapedToHexText(text) : HexToEscapedText(text);
   m_pView->SetStringList(m_history.Strings());
   UpdateAll(0);
 }
@@ -757,12 +750,14 @@ int CSendrixDlg::OnSysCommand(unsigned command) {
     if (m_fnAbout)
       m_fnAbout();
   } else if (command == IDM_STRING_HISTORY) {
-    m_stringHistory.assign(m_history.Strings().rbegin(), m_history.Strings().rend());
+    m_stringHistory = m_history.Strings();
     if (m_fnHistoryManager)
       m_fnHistoryManager(0, m_stringHistory);
+    // The list comes back most recent first: refilled from its end, so the
+    // manager's order is what the combo shows.
     m_history.ClearStrings();
-    for (const std::string& entry : m_stringHistory)
-      m_history.AddString(entry);
+    for (auto it = m_stringHistory.rbegin(); it != m_stringHistory.rend(); ++it)
+      m_history.AddString(*it);
     ShowLists();
   } else if (command == IDM_FILE_HISTORY) {
     m_fileHistory = m_history.FileHistory();
@@ -784,5 +779,5 @@ void CSendrixDlg::OnClose() {
   Sleep(100);
   m_portOpener.ClosePort();
   m_fileHistory = m_history.FileHistory();
-  m_stringHistory.assign(m_history.Strings().rbegin(), m_history.Strings().rend());
+  m_stringHistory = m_history.Strings();
 }

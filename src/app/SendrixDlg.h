@@ -89,7 +89,10 @@ class CSendrixDlg : public IPortHost {
   void SetHistoryManager(HistoryManager manager) { m_fnHistoryManager = std::move(manager); }
   void SetAboutBox(AboutBox about) { m_fnAbout = std::move(about); }
 
-  // Histories as loaded at start-up (stored order) and saved at the end.
+  // The histories of the application: at start-up the settings put them
+  // here oldest first (each is added at the top); at close the window leaves
+  // the files oldest first and the strings most recent first (the orders of
+  // CHistoryLists, app/SettingsStore.h).
   std::vector<std::string>& FileHistoryList() { return m_fileHistory; }
   std::vector<std::string>& StringHistoryList() { return m_stringHistory; }
 

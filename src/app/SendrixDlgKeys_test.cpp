@@ -3,10 +3,12 @@
 // a start handler that reaches the port reports error 25 and starts nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/FakeMainView.h"
 #include "app/FirmwareGroupState.h"
+#include "app/MainWindowRules.h"
 #include "app/SendrixDlg.h"
 #include "platform/RecordingNotifier.h"
 #include "texts/TextFunctions.h"
@@ -107,6 +109,58 @@ TEST(FirmwareGroupStateTest, EnablingRestoresExactlyWhatDisablingFound) {
   group.Apply(view, 1);
   EXPECT_EQ(view.Enabled(1005), 0);
   EXPECT_EQ(view.Enabled(1003), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Switching ASCII -> Hex -> Hex -> ASCII converts the whole combo and the
+// data string each time the format changes, and nothing when it does not.
+TEST_F(WindowKeysTest, StringFormatSwitchConvertsTheWholeCombo) {
+  m_dlg.SetHistoryManager([](int mode, std::vector<std::string>& list) {
+    if (mode == 0)
+      list = {"A\\x1B", "hi"};  // most recent first, as the combo shows it
+  });
+  m_dlg.OnSysCommand(IDM_STRING_HISTORY);
+  ASSERT_EQ(m_view.m_strings, (std::vector<std::string>{"A\\x1B", "hi"}));
+  m_dlg.Fields().main.m_nStringFormat = 0;
+  m_view.controls.main.m_strDataString = "ok";
+
+  m_view.controls.main.m_nStringFormat = 1;
+  m_dlg.OnCommand(1031);
+  EXPECT_EQ(m_view.m_strings, (std::vector<std::string>{"41 1B ", "68 69 "}));
+  EXPECT_EQ(m_view.controls.main.m_strDataString, "6F 6B ");
+  EXPECT_EQ(m_dlg.StringHistoryList(), m_view.m_strings);
+  m_dlg.OnCommand(1031);  // Hex again: already hex, nothing converted
+  EXPECT_EQ(m_view.m_strings, (std::vector<std::string>{"41 1B ", "68 69 "}));
+
+  m_view.controls.main.m_nStringFormat = 0;
+  m_dlg.OnCommand(1030);
+  EXPECT_EQ(m_view.m_strings, (std::vector<std::string>{"A\\x1B", "hi"}));
+  EXPECT_EQ(m_view.controls.main.m_strDataString, "ok");
+  EXPECT_TRUE(m_notifier.Texts().empty());
+}
+
+TEST_F(WindowKeysTest, BrowseStartsFromThePatternOfTheLastFile) {
+  CFakeFileDialog files;
+  m_dlg.Attach(&m_view, &files, nullptr);
+  m_view.controls.main.m_strFileName = "/srv/fw.v2/image.tar.gz";
+  files.m_answers = {"/srv/new.bin", ""};
+  m_dlg.OnCommand(1026);
+  EXPECT_EQ(m_view.controls.main.m_strFileName, "/srv/new.bin");
+  m_dlg.OnCommand(1026);  // cancelled: nothing changes
+  EXPECT_EQ(m_view.controls.main.m_strFileName, "/srv/new.bin");
+  EXPECT_EQ(files.m_initials, (std::vector<std::string>{"/srv/fw.v2/*.tar.gz", "/srv/*.bin"}));
+  auto bin =
+      std::find_if(files.m_lastFilters.begin(), files.m_lastFilters.end(),
+                   [](const CFileFilter& f) { return f.first == " Flash Code Files (*.bin)"; });
+  ASSERT_NE(bin, files.m_lastFilters.end());
+  EXPECT_EQ(bin->second, "*.bin *.BIN");
+  for (const auto& [name, initial] : std::vector<std::pair<std::string, std::string>>{
+           {"", "*.*"}, {"noext", "*.*"}, {"fw.bin", "*.bin"}, {"/a/b", "/a/*.*"}}) {
+    EXPECT_EQ(BrowseInitialName(name), initial) << name;
+  }
 }
 
 }  // namespace
