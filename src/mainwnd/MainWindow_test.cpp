@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <utility>
 
+#include "mainwnd/AboutDlg.h"
 #include "mainwnd/Led.h"
 #include "mainwnd/MainWindow.h"
 #include "panels/PanelBase.h"
@@ -309,6 +310,8 @@ TEST_F(MainWindowTest, MenuFollowsTheAboutTextAndDropsGiveLocalFiles) {
   items[4]->trigger();
   const std::vector<UINT> want = {IDM_FILE_HISTORY, IDM_ABOUTBOX};
   EXPECT_EQ(m_sysCommands, want);
+  // Two blanks before the dash; the stamp brings its own colon.
+  EXPECT_EQ(CAboutDlg::VersionText(), "Sendrix V5.0.894 svn  - built on : : 2013/03/14 21:36:18");
 
   QMimeData mime;
   mime.setUrls({QUrl(QStringLiteral("http://example.invalid/x")),
