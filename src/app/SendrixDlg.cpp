@@ -433,9 +433,11 @@ void CSendrixDlg::OnStartFirmware() {
 }
 
 int CSendrixDlg::ReadFileJobOutcome() {
-  // Until the engine reports the outcome of a job itself, a failed write
-  // shows as the communications library's error report (posted before the
-  // write completes, so it arrives before WM_TRANSFER_DONE).
+  // Until the engine keeps the outcome of each job, a failed write shows as
+  // the communications library's error report, posted before the write
+  // completes and so handled before WM_TRANSFER_DONE. With the engine's
+  // outcome this becomes:
+  //   return g_TransferEngine.GetLastOutcome().nResult != TRANSFER_FAILED;
   return m_bCommErrorDuringJob ? 0 : 1;
 }
 
