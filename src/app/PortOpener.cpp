@@ -25,6 +25,18 @@ T Pick(const T (&table)[N], int index, T fallback) {
 }
 
 constexpr size_t kMaxPortName = 11;
+
+// Hands the connection's parameters to the engine. The readers read them
+// without a lock, and an open that finds the connection unchanged stores
+// the same values again while they run: an unchanged set is left alone.
+void StoreConnectionParams(int type, DWORD port, int outputPort, int realTime, int usm,
+                           int checkStatus) {
+  const CTransferEngine& e = g_TransferEngine;
+  if (e.m_nInterfaceType == type && e.m_nPort == port && e.m_nOutputPort == outputPort &&
+      e.m_nRealTimeChannel == realTime && e.m_nUsmChannel == usm && e.m_nCheckStatus == checkStatus)
+    return;
+  g_TransferEngine.SetConnectionParams(type, port, outputPort, realTime, usm, checkStatus);
+}
 constexpr size_t kMacBufferSize = 50;
 
 }  // namespace
@@ -178,7 +190,7 @@ int CPortOpener::OpenSerial(int update) {
       return 0;
     }
   }
-  g_TransferEngine.SetConnectionParams(0, static_cast<DWORD>(index), 0, 0, 0, 1);
+  StoreConnectionParams(0, static_cast<DWORD>(index), 0, 0, 0, 1);
   if (update) {
     m_host.ShowInterfacePanel(0);
     m_host.ShowDlgItem(-1, 1070, 0);
@@ -245,8 +257,8 @@ int CPortOpener::OpenUsb(int update) {
     m_host.UpdateAll(0);
     m_host.ShowInterfacePanel(1);
   }
-  g_TransferEngine.SetConnectionParams(1, device, u.m_nOutEndpoint, m_nRealTimeChannel,
-                                       m_nUsmChannel, u.m_bMonitor);
+  StoreConnectionParams(1, device, u.m_nOutEndpoint, m_nRealTimeChannel, m_nUsmChannel,
+                        u.m_bMonitor);
   if (update) {
     m_host.ShowDlgItem(-1, 1070, 1);
     m_host.RefreshUsmView(m_nUsmChannel);
@@ -308,7 +320,7 @@ int CPortOpener::OpenTcp(int update) {
   }
   if (update)
     m_host.UpdateAll(0);
-  g_TransferEngine.SetConnectionParams(2, 0, 0, m_nRealTimeChannel, m_nUsmChannel, 0);
+  StoreConnectionParams(2, 0, 0, m_nRealTimeChannel, m_nUsmChannel, 0);
   if (update)
     m_host.ShowInterfacePanel(2);
   // A connection that offers only the real-time channel can neither

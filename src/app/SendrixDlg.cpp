@@ -14,6 +14,7 @@
 #include "history/StringHistory.h"
 #include "log/DataLog.h"
 #include "platform/Clock.h"
+#include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 
 namespace {
@@ -113,13 +114,29 @@ int CSendrixDlg::OnInitDialog() {
 }
 
 int CSendrixDlg::ParseCommandLine() {
-  return m_fnParseCommandLine ? m_fnParseCommandLine(*this) : 0;
+  if (m_fnParseCommandLine)
+    return m_fnParseCommandLine(*this);
+  const int mode = m_commandLine.ParseCommandLine(m_fields, m_batchRun);
+  m_bAutoCloseWindow = m_batchRun.m_bAutoCloseWindow;
+  if (m_batchRun.m_bEnableRepeatControls) {
+    for (int id : kRepeatControlIds)
+      m_pView->EnableDlgItem(id, 1);
+  }
+  if (m_batchRun.m_bCloseWindow)
+    m_pView->PostClose();
+  return mode;
 }
 
 // "RxData.bin" in the Output folder, or a name with the process id when
 // another instance holds that one.
 int CSendrixDlg::OpenReceivedDataFile() {
   const std::string folder = GetProgramFolder() + "/Output/";
+  m_strRxDataFileName = RxDataFilePath(m_batchRun.m_strRxDataFileName, folder);
+  if (!m_strRxDataFileName.empty()) {
+    if (g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
+      return 1;
+    AfxMessageBox(RxDataFileFailureText(m_strRxDataFileName).c_str());
+  }
   m_strRxDataFileName = folder + "RxData.bin";
   if (g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
     return 1;
@@ -433,9 +450,11 @@ void CSendrixDlg::OnStartFirmware() {
 }
 
 int CSendrixDlg::ReadFileJobOutcome() {
-  // Until the engine reports the outcome of a job itself, a failed write
-  // shows as the communications library's error report (posted before the
-  // write completes, so it arrives before WM_TRANSFER_DONE).
+  // Until the engine keeps the outcome of each job, a failed write shows as
+  // the communications library's error report, posted before the write
+  // completes and so handled before WM_TRANSFER_DONE. With the engine's
+  // outcome this becomes:
+  //   return g_TransferEngine.GetLastOutcome().nResult != TRANSFER_FAILED;
   return m_bCommErrorDuringJob ? 0 : 1;
 }
 
@@ -447,7 +466,7 @@ void CSendrixDlg::ShowFileTransferFailed() {
 }
 
 void CSendrixDlg::OnTransferDone() {
-  int closeModes[2] = {-1, -1};
+  const int ended = m_nRunningOperation;
   switch (m_nRunningOperation) {
     case OP_STRING_TRANSFER:
       m_pView->SetDlgItemText(1027, ButtonCaption(4));
@@ -458,8 +477,6 @@ void CSendrixDlg::OnTransferDone() {
       EnableStringSendButton(1);
       EnableStringGroup(1);
       EnableInterfaceGroup(1);
-      closeModes[0] = 4;
-      closeModes[1] = 5;
       break;
     case OP_FILE_TRANSFER:
       m_pView->SetDlgItemText(1003, ButtonCaption(2));
@@ -472,7 +489,6 @@ void CSendrixDlg::OnTransferDone() {
       EnableInterfaceGroup(1);
       if (!ReadFileJobOutcome())
         ShowFileTransferFailed();
-      closeModes[0] = 2;
       break;
     case OP_FIRMWARE_DOWNLOAD:
       m_pView->SetDlgItemText(1005, ButtonCaption(3));
@@ -482,14 +498,12 @@ void CSendrixDlg::OnTransferDone() {
       EnableStringSendButton(1);
       EnableStringGroup(1);
       EnableInterfaceGroup(1);
-      closeModes[0] = 3;
       break;
     default:
       return;
   }
   m_nRunningOperation = OP_IDLE;
-  const bool closes = m_nBatchMode == closeModes[0] || m_nBatchMode == closeModes[1];
-  if (closes && m_bAutoCloseWindow == 1)
+  if (BatchModeMatchesOperation(m_nBatchMode, ended) && m_bAutoCloseWindow == 1)
     m_pView->PostClose();
 }
 
@@ -499,12 +513,7 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_AUTO_START:
       UpdateAll(0);
-      if (m_nBatchMode == 2)
-        OnStartTransmit();
-      else if (m_nBatchMode == 3)
-        OnStartFirmware();
-      else if (m_nBatchMode == 4 || m_nBatchMode == 5)
-        OnStartString();
+      OnCommand(BatchStartButton(m_nBatchMode));
       break;
     case WM_TRANSFER_PROGRESS:
       ShowProgress(static_cast<int>(wParam), static_cast<int>(lParam));

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/DialogFields.h"
 #include "app/FirmwareGroupState.h"
 #include "app/IDialogView.h"
@@ -99,8 +100,10 @@ class CSendrixDlg : public IPortHost {
   // Batch run (set by the command-line parser before OnInitDialog).
   int m_nBatchMode = 0;
   int m_bAutoCloseWindow = 1;
-  // Parses the command line into the fields; returns the batch mode. Until
-  // one is installed the window runs without a batch mode (0).
+  // The command line of a batch run (before OnInitDialog; none: interactive).
+  void SetCommandLine(CCommandLine commandLine) { m_commandLine = std::move(commandLine); }
+  // Tests: replaces the command line's parsing (fills the fields, returns
+  // the batch mode).
   std::function<int(CSendrixDlg&)> m_fnParseCommandLine;
 
   int OnInitDialog();
@@ -200,4 +203,6 @@ class CSendrixDlg : public IPortHost {
   std::string m_strLogCopy;  // the last View Log copy
   std::string m_strOSVersion;
   std::string m_strRxDataFileName;
+  CCommandLine m_commandLine;
+  CBatchRun m_batchRun;
 };

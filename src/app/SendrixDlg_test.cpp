@@ -18,6 +18,7 @@
 #include "comm/SerialPortList.h"
 #include "comm/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
+#include "log/DataLog.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -272,7 +273,9 @@ TEST_F(WindowTest, ConnectionDroppedMidFileEndsShowingFailure) {
   StartPrinter(kTcp, {"drop-after=200000"});
   StartLog();
   Init();
-  Operator().m_strFileName = MakeFile("long.prn", 4 * 1024 * 1024, 6);
+  // Far larger than the loopback buffers, so writes after the drop fail
+  // rather than vanish into them.
+  Operator().m_strFileName = MakeFile("long.prn", 32 * 1024 * 1024, 6);
   m_pDlg->OnCommand(1003);
   ASSERT_TRUE(PumpUntilIdle(30000));
   ExpectRestored(1003);
@@ -280,7 +283,7 @@ TEST_F(WindowTest, ConnectionDroppedMidFileEndsShowingFailure) {
   std::vector<std::string> boxes = Boxes();
   EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());
   EXPECT_NE(StopLog().find("File Transfer failed"), std::string::npos);
-  EXPECT_LT(m_pSim->GetCounters().qwPrintBytes, 4u * 1024 * 1024);
+  EXPECT_LT(m_pSim->GetCounters().qwPrintBytes, 32u * 1024 * 1024);
 }
 
 TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
@@ -310,6 +313,28 @@ TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
     ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line;
     at = found + line.size();
   }
+}
+
+// Create Log makes the data log; View Log opens a copy of it, and the next
+// View Log replaces that copy; clearing Create Log ends the log.
+TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
+  Operator().m_bCreateLog = 1;
+  m_pDlg->OnCommand(1159);
+  ASSERT_TRUE(static_cast<bool>(g_pDataLog));
+  EXPECT_EQ(m_pView->Enabled(1158), 1);
+  m_pDlg->OnCommand(1158);
+  Sleep(1100);  // the copies are made a second apart, so they have two names
+  m_pDlg->OnCommand(1158);
+  ASSERT_EQ(m_pView->m_opened.size(), 2u);
+  EXPECT_NE(m_pView->m_opened[0], m_pView->m_opened[1]);
+  EXPECT_EQ(m_pView->m_opened[1].rfind(m_strHome + "/Output/SendrixLog", 0), 0u);
+  EXPECT_TRUE(ReadWhole(m_pView->m_opened[0]).empty());  // removed
+  std::vector<BYTE> copy = ReadWhole(m_pView->m_opened[1]);
+  EXPECT_NE(std::string(copy.begin(), copy.end()).find("Start Log Recording."), std::string::npos);
+  Operator().m_bCreateLog = 0;
+  m_pDlg->OnCommand(1159);
+  EXPECT_FALSE(static_cast<bool>(g_pDataLog));
+  EXPECT_EQ(m_pView->Enabled(1158), 0);
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 #include "mainwnd/QtWindowRunner.h"
 
+#include "app/HistoryEditor.h"
+#include "app/HistoryFileBrowser.h"
 #include "app/WindowPlacementStore.h"
+#include "mainwnd/HistoryDlg.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtFileDialog.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/SplashWnd.h"
 #include "texts/TooltipTable.h"
 
-void CQtWindowRunner::Join(CMainWindow& window, CSendrixDlg& dlg) {
+void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg& dlg) {
   m_target.SetHandler([&dlg](UINT message, WPARAM wParam, LPARAM lParam) {
     return dlg.OnMessage(message, wParam, lParam);
   });
@@ -28,6 +31,18 @@ void CQtWindowRunner::Join(CMainWindow& window, CSendrixDlg& dlg) {
   hooks.tipText = [&dlg](int dialog, int id) { return TooltipText(dlg.Texts(), dialog, id); };
   window.SetHooks(hooks);
   dlg.SetAboutBox([&window] { window.ShowAbout(); });
+  // The manager edits one history; the other is handed over as it stands
+  // (a history file loaded there replaces only the one being managed).
+  dlg.SetHistoryManager([&window, &files, &dlg](int mode, std::vector<std::string>& list) {
+    const bool fileMode = mode == CHistoryEditor::kFileMode;
+    CHistoryLists lists;
+    lists.files = fileMode ? list : dlg.History().FileHistory();
+    lists.strings = fileMode ? dlg.StringHistoryList() : list;
+    CHistoryFileBrowser browser;
+    CHistoryDlg manager(mode, lists, files, browser, &window);
+    manager.exec();
+    list = fileMode ? lists.files : lists.strings;
+  });
   window.BuildSystemMenu("&About Sendrix...", "Manage Commandes history", "Manage Files history");
 }
 
@@ -40,7 +55,7 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   if (m_pNotifier != nullptr) {
     m_pNotifier->SetParent(&window);
   }
-  Join(window, dlg);
+  Join(window, files, dlg);
   dlg.Attach(&window, &files, &m_target, nullptr);
   dlg.OnInitDialog();  // a stopped initialisation still leaves the window open
 

@@ -33,7 +33,7 @@ class CQtWindowRunner : public IWindowRunner {
   CQtMessageTarget& Target() { return m_target; }
 
  private:
-  void Join(CMainWindow& window, CSendrixDlg& dlg);
+  void Join(CMainWindow& window, IFileDialog& files, CSendrixDlg& dlg);
 
   bool m_bSplash;
   CQtNotifier* m_pNotifier = nullptr;

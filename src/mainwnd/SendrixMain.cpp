@@ -3,6 +3,7 @@
 // QApplication before the program's parser sees it.
 #include <QApplication>
 
+#include "app/CommandLine.h"
 #include "app/OsVersion.h"
 #include "app/SendrixApp.h"
 #include "app/SettingsStore.h"
@@ -11,7 +12,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const bool hasCommandLine = argc > 1;
+  const CCommandLine commandLine = CCommandLine::FromArgv(argc, argv);
 
   CQtNotifier notifier;
   SetNotifier(&notifier);
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     store.LoadSettings(dlg.Fields(), lists);
     dlg.FileHistoryList() = lists.m_files;
     dlg.StringHistoryList() = lists.m_strings;
+    dlg.SetCommandLine(commandLine);
   };
   hooks.saveSettings = [&](CSendrixDlg& dlg) {
     lists.m_files = dlg.FileHistoryList();
@@ -32,7 +34,7 @@ int main(int argc, char** argv) {
   hooks.textLibraryName = [&store] { return store.ThesaurusDllName(); };
 
   CSendrixApp theApp(hooks);
-  CQtWindowRunner runner(!hasCommandLine);
+  CQtWindowRunner runner(!commandLine.HasCommandLine());
   runner.SetNotifier(&notifier);
   theApp.InitInstance(runner);
   theApp.ExitInstance();
