@@ -232,6 +232,7 @@ QWidget* CMainWindow::BuildSelectFile() {
 QWidget* CMainWindow::BuildReceive() {
   QWidget* cell = nullptr;
   QWidget* g = Group(1075, tr("Receive Buffer"), &cell);
+  m_pReceiveArea = g;
   auto* lay = new QHBoxLayout(g);
   lay->setContentsMargins(0, 0, 0, 0);
   // Stand-ins until the receive views are put in their place.
@@ -301,12 +302,16 @@ void CMainWindow::ReplaceReceiveList(int id, QWidget* view) {
   if (old == nullptr || view == nullptr) {
     return;
   }
-  QLayout* lay = old->parentWidget()->layout();
-  view->setParent(old->parentWidget());
-  view->setVisible(!old->isHidden());
   QString name = old->accessibleName();
-  if (lay != nullptr) {
-    delete lay->replaceWidget(old, view);
+  QLayout* lay = old->parentWidget()->layout();
+  if (view->parentWidget() == old->parentWidget() && lay != nullptr) {
+    lay->removeWidget(old);  // the view places itself in the area
+  } else {
+    view->setParent(old->parentWidget());
+    view->setVisible(!old->isHidden());
+    if (lay != nullptr) {
+      delete lay->replaceWidget(old, view);
+    }
   }
   delete old;
   m_controls.Add(id, view, name);

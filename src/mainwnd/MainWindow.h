@@ -44,6 +44,8 @@ class CMainWindow : public QDialog, public IMainView {
                        const std::string& filesText);
   // Puts a receive view in the place of list 1028 or 1045; it takes the ID.
   void ReplaceReceiveList(int id, QWidget* view);
+  // The inside of the "Receive Buffer" frame, where the receive lists go.
+  QWidget* ReceiveArea() const { return m_pReceiveArea; }
   CControlMap& Controls() { return m_controls; }
   QToolButton* MenuButton() const { return m_pMenuButton; }
   void ShowAbout();
@@ -104,4 +106,5 @@ class CMainWindow : public QDialog, public IMainView {
   CQtMessageTarget* m_pTarget = nullptr;
   QToolButton* m_pMenuButton = nullptr;
   QMenu* m_pMenu = nullptr;
+  QWidget* m_pReceiveArea = nullptr;
 };

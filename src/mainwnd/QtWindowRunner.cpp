@@ -7,6 +7,7 @@
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtFileDialog.h"
 #include "mainwnd/QtNotifier.h"
+#include "mainwnd/QtReceiveDisplay.h"
 #include "mainwnd/SplashWnd.h"
 #include "texts/TooltipTable.h"
 
@@ -56,7 +57,8 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
     m_pNotifier->SetParent(&window);
   }
   Join(window, files, dlg);
-  dlg.Attach(&window, &files, &m_target, nullptr);
+  CQtReceiveDisplay display(window);
+  dlg.Attach(&window, &files, &m_target, &display);
   dlg.OnInitDialog();  // a stopped initialisation still leaves the window open
 
   CWindowPlacementStore placements;
