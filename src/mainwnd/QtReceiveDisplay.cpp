@@ -9,18 +9,34 @@
 
 namespace {
 
+// The display places its lists by the template's factors of a whole window;
+// here they live in the "Receive Buffer" frame, so they fill its inside:
+// the data list alone, or above the USM list (3:2) when USM is shown.
+void Fit(QWidget* area, CReceiveDisplay* display) {
+  QRect r = area->contentsRect();
+  if (!display->IsUsmShown()) {
+    display->DataList()->setGeometry(r);
+    return;
+  }
+  int top = r.height() * 3 / 5;
+  display->DataList()->setGeometry(r.x(), r.y(), r.width(), top);
+  display->UsmList()->setGeometry(r.x(), r.y() + top, r.width(), r.height() - top);
+}
+
 // Keeps the lists fitted to their area when the window resizes.
 class CRelayout : public QObject {
  public:
-  CRelayout(QObject* parent, CReceiveDisplay* display) : QObject(parent), m_pDisplay(display) {}
+  CRelayout(QWidget* area, CReceiveDisplay* display)
+      : QObject(area), m_pArea(area), m_pDisplay(display) {}
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::Resize) {
-      m_pDisplay->Relayout();
+      Fit(m_pArea, m_pDisplay);
     }
     return false;
   }
 
  private:
+  QWidget* m_pArea;
   CReceiveDisplay* m_pDisplay;
 };
 
@@ -32,7 +48,7 @@ CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
   window.ReplaceReceiveList(1028, m_pDisplay->DataList());
   window.ReplaceReceiveList(1045, m_pDisplay->UsmList());
   area->installEventFilter(new CRelayout(area, m_pDisplay.get()));
-  m_pDisplay->Relayout();
+  Fit(area, m_pDisplay.get());
 }
 
 CQtReceiveDisplay::~CQtReceiveDisplay() = default;
@@ -58,10 +74,12 @@ void CQtReceiveDisplay::OnCommand(int id) {
   } else if (id == 1070) {
     auto* box = m_window.Controls().Get<QAbstractButton>(1070);
     m_pDisplay->OnShowUsm(m_nUsmChannel, box != nullptr && box->isChecked() ? 1 : 0);
+    Fit(m_window.ReceiveArea(), m_pDisplay.get());
   }
 }
 
 void CQtReceiveDisplay::RefreshUsmView(int usmChannel, int showUsm) {
   m_nUsmChannel = usmChannel;
   m_pDisplay->OnShowUsm(usmChannel, showUsm);
+  Fit(m_window.ReceiveArea(), m_pDisplay.get());
 }
