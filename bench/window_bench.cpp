@@ -28,7 +28,7 @@
 #include "app/SettingsStore.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "comm/SerialPortList.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "platform/Clock.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "app/SendrixApp.h"
 
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 
 int CSendrixApp::InitInstance(IWindowRunner& runner) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/SendrixApp.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 #include "texts/TextFunctions.h"
 
 namespace {

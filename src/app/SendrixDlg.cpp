@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/AppMessages.h"
+#include "platform/AppMessages.h"
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "history/StringHistory.h"
 #include "log/DataLog.h"

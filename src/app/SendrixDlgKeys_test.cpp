@@ -10,7 +10,7 @@
 #include "app/FirmwareGroupState.h"
 #include "app/MainWindowRules.h"
 #include "app/SendrixDlg.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 #include "texts/TextFunctions.h"
 
 namespace {

@@ -24,11 +24,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/AppMessages.h"
+#include "platform/AppMessages.h"
 #include "mainwnd/AboutDlg.h"
 #include "mainwnd/AppIcon.h"
-#include "mainwnd/DataExchange.h"
-#include "mainwnd/Led.h"
+#include "panels/DataExchange.h"
+#include "panels/Led.h"
 #include "mainwnd/QtMessageTarget.h"
 #include "panels/EthernetChildDlg.h"
 #include "panels/SerialChildDlg.h"

@@ -21,7 +21,7 @@
 
 #include "app/DialogFields.h"
 #include "app/IDialogView.h"
-#include "mainwnd/ControlMap.h"
+#include "panels/ControlMap.h"
 #include "mainwnd/MainWindowHooks.h"
 
 class CPanelBase;

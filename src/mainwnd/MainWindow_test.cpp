@@ -14,10 +14,10 @@
 #include <utility>
 
 #include "mainwnd/AboutDlg.h"
-#include "mainwnd/Led.h"
+#include "panels/Led.h"
 #include "mainwnd/MainWindow.h"
 #include "panels/PanelBase.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/AppMessages.h"
+#include "platform/AppMessages.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtMessageTarget.h"
 

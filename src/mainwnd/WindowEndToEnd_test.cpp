@@ -14,7 +14,7 @@
 #include "PrinterSim.h"
 #include "Sha256.h"
 #include "app/SendrixDlg.h"
-#include "comm/EngineTestSupport.h"
+#include "testsupport/EngineTestSupport.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 

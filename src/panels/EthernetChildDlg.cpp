@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
-#include "mainwnd/DataExchange.h"
+#include "panels/DataExchange.h"
 #include "platform/Notifier.h"
 
 CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)

@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "app/IDialogView.h"
-#include "mainwnd/ControlMap.h"
-#include "mainwnd/Led.h"
+#include "panels/ControlMap.h"
+#include "panels/Led.h"
 
 class QAbstractButton;
 class QComboBox;

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "mainwnd/DataExchange.h"
+#include "panels/DataExchange.h"
 
 namespace {
 

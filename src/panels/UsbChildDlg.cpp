@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "mainwnd/DataExchange.h"
+#include "panels/DataExchange.h"
 
 CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {

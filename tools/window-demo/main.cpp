@@ -23,15 +23,36 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/SendrixApp.h"
 #include "app/SettingsStore.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
-#include "platform/RecordingNotifier.h"
+#include "platform/Notifier.h"
 
 namespace {
+
+// Nobody is there to click a message box: each one is kept, answered OK, and
+// listed at the end of the job.
+class CDemoNotifier : public INotifier {
+ public:
+  int MessageBox(const char* text, UINT) override {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_texts.emplace_back(text != nullptr ? text : "");
+    return IDOK;
+  }
+  std::vector<std::string> Texts() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_texts;
+  }
+
+ private:
+  mutable std::mutex m_lock;
+  std::vector<std::string> m_texts;
+};
 
 struct Options {
   std::string shots;
@@ -78,7 +99,7 @@ bool Restored(CMainWindow& window) {
   return true;
 }
 
-bool RunJob(CMainWindow& window, CSendrixDlg& dlg, const Options& o, CRecordingNotifier& boxes) {
+bool RunJob(CMainWindow& window, CSendrixDlg& dlg, const Options& o, CDemoNotifier& boxes) {
   std::printf("window: \"%s\"\n", window.windowTitle().toLocal8Bit().constData());
   const CEthernetFields& e = dlg.Fields().ethernet;
   std::printf("interface: %s, printer %u.%u.%u.%u port %d; Start %s\n", Text(window, 1300).c_str(),
@@ -161,7 +182,7 @@ int main(int argc, char** argv) {
                  "       sendrix-window-demo --shots <folder>\n");
     return 2;
   }
-  CRecordingNotifier boxes;  // nobody is there to click a message box
+  CDemoNotifier boxes;
   SetNotifier(&boxes);
   CSettingsStore store;
   CHistoryLists lists;

@@ -1,4 +1,4 @@
-#include "mainwnd/DataExchange.h"
+#include "panels/DataExchange.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

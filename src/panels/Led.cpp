@@ -1,4 +1,4 @@
-#include "mainwnd/Led.h"
+#include "panels/Led.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "mainwnd/ControlMap.h"
+#include "panels/ControlMap.h"
 
 #include <QAbstractButton>
 #include <QApplication>

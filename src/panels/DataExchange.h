@@ -12,7 +12,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "mainwnd/ControlMap.h"
+#include "panels/ControlMap.h"
 
 namespace ddx {
 
