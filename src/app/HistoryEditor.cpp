@@ -38,7 +38,7 @@ CFileListRow MakeFileListRow(const std::string& path) {
   return row;
 }
 
-CHistoryEditor::CHistoryEditor(int mode, CHistoryLists& lists, IFileDialog& dialogs,
+CHistoryEditor::CHistoryEditor(int mode, CHistoryFileLists& lists, IFileDialog& dialogs,
                                CHistoryFileBrowser& browser)
     : m_nMode(mode == kFileMode ? kFileMode : kStringMode),
       m_lists(lists),
@@ -129,8 +129,8 @@ void CHistoryEditor::OnClose() {
   TakeRowsOver();
 }
 
-CHistoryLists CHistoryEditor::ListsShown() const {
-  CHistoryLists lists = m_lists;
+CHistoryFileLists CHistoryEditor::ListsShown() const {
+  CHistoryFileLists lists = m_lists;
   if (m_nMode == kFileMode) {
     lists.files.clear();
     for (auto row = m_rows.rbegin(); row != m_rows.rend(); ++row)

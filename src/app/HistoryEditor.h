@@ -40,7 +40,7 @@ class CHistoryEditor {
     bool rightAligned;
   };
 
-  CHistoryEditor(int mode, CHistoryLists& lists, IFileDialog& dialogs,
+  CHistoryEditor(int mode, CHistoryFileLists& lists, IFileDialog& dialogs,
                  CHistoryFileBrowser& browser);
 
   int Mode() const { return m_nMode; }
@@ -66,14 +66,14 @@ class CHistoryEditor {
 
   // The application's lists with this mode's list replaced by the rows, in
   // the order the window builds that list.
-  CHistoryLists ListsShown() const;
+  CHistoryFileLists ListsShown() const;
 
  private:
   void TakeRowsOver();
   std::string TitleBase() const;
 
   int m_nMode;
-  CHistoryLists& m_lists;
+  CHistoryFileLists& m_lists;
   IFileDialog& m_dialogs;
   CHistoryFileBrowser& m_browser;
   std::vector<CFileListRow> m_rows;

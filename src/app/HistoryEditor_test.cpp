@@ -51,7 +51,7 @@ TEST(HistoryFileBrowserTest, StartsAtTheEntryAndRemembersThePickedFilter) {
 }
 
 TEST(HistoryEditorTest, FileRowsNewestFirstAtMostTwentyAndCloseGivesOldestFirst) {
-  CHistoryLists lists;
+  CHistoryFileLists lists;
   for (int i = 0; i < 22; ++i)
     lists.files.push_back("/f/" + std::to_string(i) + ".prn");
   lists.files.push_back("/F/3.PRN");  // newest; the same file as /f/3.prn
@@ -80,7 +80,7 @@ TEST(HistoryEditorTest, FileRowsNewestFirstAtMostTwentyAndCloseGivesOldestFirst)
 TEST(HistoryEditorTest, StringRowsEditAndSaveWhatIsShown) {
   CRecordingNotifier notifier;
   SetNotifier(&notifier);
-  CHistoryLists lists{{"/a.prn"}, {"newest", "older", "oldest"}};
+  CHistoryFileLists lists{{"/a.prn"}, {"newest", "older", "oldest"}};
   CScriptedFileDialog dialogs;
   CHistoryFileBrowser browser;
   CHistoryEditor editor(CHistoryEditor::kStringMode, lists, dialogs, browser);

@@ -60,7 +60,7 @@ std::vector<std::string> ReadEntries(const CIniFile& ini, const char* section, c
   return entries;
 }
 
-int ReadLists(const CIniFile& ini, CHistoryLists& lists) {
+int ReadLists(const CIniFile& ini, CHistoryFileLists& lists) {
   if (ini.GetString(kFilesHistorySection, kHistoryCountKey, kHistoryNotFound) == kHistoryNotFound ||
       ini.GetString(kStringHistorySection, kHistoryCountKey, kHistoryNotFound) == kHistoryNotFound)
     return 0;
@@ -83,17 +83,17 @@ std::string HistoryFileName(const std::string& chosen) {
   return chosen.find(".ini") != std::string::npos ? chosen : chosen + ".ini";
 }
 
-int ParseHistoryFile(const char* data, std::size_t size, CHistoryLists& lists) {
+int ParseHistoryFile(const char* data, std::size_t size, CHistoryFileLists& lists) {
   return ReadLists(CIniFile::Parse(data, size), lists);
 }
 
-int LoadHistoryFile(const std::string& path, CHistoryLists& lists) {
+int LoadHistoryFile(const std::string& path, CHistoryFileLists& lists) {
   CIniFile ini;
   ini.Load(path);
   return ReadLists(ini, lists);
 }
 
-int SaveHistoryFile(const std::string& path, const CHistoryLists& lists) {
+int SaveHistoryFile(const std::string& path, const CHistoryFileLists& lists) {
   CIniFile ini;
   // A file that exists but cannot be read (too large, no permission) is not
   // overwritten: its other contents would be lost.

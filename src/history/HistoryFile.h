@@ -22,7 +22,7 @@ inline constexpr char kHistStringKeyPrefix[] = "Hist String #";
 inline constexpr char kHistoryNotFound[] = "NOT FOUND";
 inline constexpr char kWrongIniFileText[] = "Wrong ini file";
 
-struct CHistoryLists {
+struct CHistoryFileLists {
   std::vector<std::string> files;
   std::vector<std::string> strings;
 };
@@ -37,13 +37,13 @@ std::string HistoryFileName(const std::string& chosen);
 // A Count that is not a number counts as 0; entries missing, beyond Count or
 // holding "NOT FOUND" are skipped. Pure; linear in the input whatever Count
 // says.
-int ParseHistoryFile(const char* data, std::size_t size, CHistoryLists& lists);
+int ParseHistoryFile(const char* data, std::size_t size, CHistoryFileLists& lists);
 
 // As ParseHistoryFile, from a file (a missing file has no Count: 0).
-int LoadHistoryFile(const std::string& path, CHistoryLists& lists);
+int LoadHistoryFile(const std::string& path, CHistoryFileLists& lists);
 
 // Writes both sections into the file, keeping any other sections it holds
 // and replacing the entries of these two. An entry holding CR or LF cannot
 // be written: its key is left out (reading skips it). Returns 1 when the file
 // was written.
-int SaveHistoryFile(const std::string& path, const CHistoryLists& lists);
+int SaveHistoryFile(const std::string& path, const CHistoryFileLists& lists);

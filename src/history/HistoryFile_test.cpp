@@ -56,7 +56,7 @@ TEST(HistoryFileTest, ReadsWhatWindowsWrites) {
       "Count=3\r"
       "Hist String #0=caf\xE9 \\x1B@\r\n"
       "Hist String #2=NOT FOUND\r\n";
-  CHistoryLists lists;
+  CHistoryFileLists lists;
   ASSERT_EQ(ParseHistoryFile(bytes.data(), bytes.size(), lists), 1);
   EXPECT_EQ(lists.files, (std::vector<std::string>{"  quoted keeps blanks  ", "C:\\fw\\main.bin",
                                                    std::string(259, 'x')}));
@@ -67,7 +67,7 @@ TEST(HistoryFileTest, RoundTripThroughAFileKeepsEveryEntryAndOtherSections) {
   const std::string dir = TempDir();
   const std::string path = dir + "/hist.ini";
   WriteAll(path, "[Other]\r\nKeep=me\r\n[String History]\r\nCount=9\r\nHist String #8=stale\r\n");
-  CHistoryLists saved;
+  CHistoryFileLists saved;
   saved.files = {"/home/op/my receipt.prn", "/srv/fw/main.bin", "/a=b/c.tst", "/x/caf\xC3\xA9.gfx"};
   saved.strings = {" leading and trailing ", "\"quoted\"", "'single'",
                    "41 42 0D 0A ",           "A\\x41\\n",  "line\nbreak"};
@@ -81,7 +81,7 @@ TEST(HistoryFileTest, RoundTripThroughAFileKeepsEveryEntryAndOtherSections) {
             std::string::npos);
   EXPECT_EQ(bytes.find("stale"), std::string::npos);
 
-  CHistoryLists loaded;
+  CHistoryFileLists loaded;
   ASSERT_EQ(LoadHistoryFile(path, loaded), 1);
   EXPECT_EQ(loaded.files, saved.files);
   saved.strings.pop_back();  // a line break cannot be one line: left out
@@ -92,7 +92,7 @@ TEST(HistoryFileTest, RoundTripThroughAFileKeepsEveryEntryAndOtherSections) {
 }
 
 TEST(HistoryFileTest, RefusedWithoutBothCountsAndListsStayAsTheyWere) {
-  const CHistoryLists before{{"/kept/file.prn"}, {"kept string"}};
+  const CHistoryFileLists before{{"/kept/file.prn"}, {"kept string"}};
   const std::vector<std::string> refused = {
       "[Files History]\r\nCount=1\r\nHist File #0=/new.prn\r\n",
       "[String History]\r\nCount=1\r\nHist String #0=new\r\n",
@@ -101,12 +101,12 @@ TEST(HistoryFileTest, RefusedWithoutBothCountsAndListsStayAsTheyWere) {
       "",
   };
   for (const std::string& bytes : refused) {
-    CHistoryLists lists = before;
+    CHistoryFileLists lists = before;
     EXPECT_EQ(ParseHistoryFile(bytes.data(), bytes.size(), lists), 0) << bytes;
     EXPECT_EQ(lists.files, before.files);
     EXPECT_EQ(lists.strings, before.strings);
   }
-  CHistoryLists lists = before;
+  CHistoryFileLists lists = before;
   EXPECT_EQ(LoadHistoryFile("/nonexistent/missing.ini", lists), 0);
   EXPECT_EQ(lists.files, before.files);
 
@@ -136,11 +136,11 @@ TEST(HistoryFileTest, AnyBytesParseWithoutHarm) {
     for (char& c : bytes)
       c = random() % 4 == 0 ? static_cast<char>(random())
                             : alphabet[random() % (sizeof(alphabet) - 1)];
-    CHistoryLists lists;
+    CHistoryFileLists lists;
     const int result = ParseHistoryFile(bytes.data(), bytes.size(), lists);
     ASSERT_TRUE(result == 0 || result == 1);
     const std::string again = CIniFile::Parse(bytes.data(), bytes.size()).Serialize();
-    CHistoryLists relisted;
+    CHistoryFileLists relisted;
     ASSERT_EQ(ParseHistoryFile(again.data(), again.size(), relisted), result);
     if (result == 1) {
       EXPECT_EQ(relisted.files, lists.files);

@@ -16,7 +16,7 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-CHistoryDlg::CHistoryDlg(int mode, CHistoryLists& lists, IFileDialog& dialogs,
+CHistoryDlg::CHistoryDlg(int mode, CHistoryFileLists& lists, IFileDialog& dialogs,
                          CHistoryFileBrowser& browser, QWidget* parent)
     : QDialog(parent), m_editor(mode, lists, dialogs, browser) {
   m_pList = new QTreeWidget(this);

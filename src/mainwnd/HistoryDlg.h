@@ -27,7 +27,7 @@ class CHistoryDlg : public QDialog {
 
  public:
   // mode: CHistoryEditor::kStringMode or kFileMode.
-  CHistoryDlg(int mode, CHistoryLists& lists, IFileDialog& dialogs, CHistoryFileBrowser& browser,
+  CHistoryDlg(int mode, CHistoryFileLists& lists, IFileDialog& dialogs, CHistoryFileBrowser& browser,
               QWidget* parent = nullptr);
 
   const CHistoryEditor& Editor() const { return m_editor; }

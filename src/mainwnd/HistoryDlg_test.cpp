@@ -50,7 +50,7 @@ class HistoryDlgTest : public QObject {
   void cleanup() { SetNotifier(nullptr); }
 
   void deletingTheLastRowSelectsTheNewLastAndEscapeKeepsTheDialog() {
-    CHistoryLists lists{{}, {"one", "two", "three"}};
+    CHistoryFileLists lists{{}, {"one", "two", "three"}};
     CHistoryDlg dlg(CHistoryEditor::kStringMode, lists, m_dialogs, m_browser);
     dlg.show();
     QCOMPARE(dlg.windowTitle(), QString("Manage commands history - current setting"));
@@ -76,7 +76,7 @@ class HistoryDlgTest : public QObject {
   void addThenF2BrowsesFromStarDotStarAndFillsTheRow() {
     const std::string picked = (m_dir.path() + "/receipt.prn").toStdString();
     std::ofstream(picked) << "0123456789";
-    CHistoryLists lists;
+    CHistoryFileLists lists;
     CHistoryDlg dlg(CHistoryEditor::kFileMode, lists, m_dialogs, m_browser);
     dlg.show();
     QCOMPARE(List(dlg)->columnCount(), 3);
@@ -104,7 +104,7 @@ class HistoryDlgTest : public QObject {
 
   void asciiAndHexStringsComeBackFromAFileUnchanged() {
     const std::vector<std::string> strings = {"A\\x41\\n", " hello ", "41 42 0D 0A ", "\"q\""};
-    CHistoryLists lists{{"/srv/fw/main.bin"}, strings};
+    CHistoryFileLists lists{{"/srv/fw/main.bin"}, strings};
     const std::string base = (m_dir.path() + "/hist").toStdString();
     {
       CHistoryDlg dlg(CHistoryEditor::kStringMode, lists, m_dialogs, m_browser);
@@ -113,7 +113,7 @@ class HistoryDlgTest : public QObject {
       QCOMPARE(dlg.windowTitle().toStdString(), "Manage commands history - " + base + ".ini");
       QCOMPARE(m_dialogs.calls.back().title, std::string("Save Ini files"));
     }
-    CHistoryLists loaded;
+    CHistoryFileLists loaded;
     CHistoryDlg dlg(CHistoryEditor::kStringMode, loaded, m_dialogs, m_browser);
     m_dialogs.answers = {{base + ".ini", -1}};
     Click(dlg, "loadButton");
@@ -130,7 +130,7 @@ class HistoryDlgTest : public QObject {
     const std::string path = (m_dir.path() + "/files-only.ini").toStdString();
     std::ofstream(path, std::ios::binary)
         << "[Files History]\r\nCount=1\r\nHist File #0=/x.prn\r\n";
-    CHistoryLists lists{{"/kept.prn"}, {"kept"}};
+    CHistoryFileLists lists{{"/kept.prn"}, {"kept"}};
     CHistoryDlg dlg(CHistoryEditor::kFileMode, lists, m_dialogs, m_browser);
     m_dialogs.answers = {{path, -1}};
     Click(dlg, "loadButton");

@@ -1,5 +1,7 @@
 #include "mainwnd/QtWindowRunner.h"
 
+#include <memory>
+
 #include "app/HistoryEditor.h"
 #include "app/HistoryFileBrowser.h"
 #include "app/WindowPlacementStore.h"
@@ -34,13 +36,15 @@ void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg&
   dlg.SetAboutBox([&window] { window.ShowAbout(); });
   // The manager edits one history; the other is handed over as it stands
   // (a history file loaded there replaces only the one being managed).
-  dlg.SetHistoryManager([&window, &files, &dlg](int mode, std::vector<std::string>& list) {
+  // One browser for the whole run: it remembers the filter last chosen.
+  auto browser = std::make_shared<CHistoryFileBrowser>();
+  dlg.SetHistoryManager([&window, &files, &dlg, browser](int mode,
+                                                         std::vector<std::string>& list) {
     const bool fileMode = mode == CHistoryEditor::kFileMode;
-    CHistoryLists lists;
+    CHistoryFileLists lists;
     lists.files = fileMode ? list : dlg.History().FileHistory();
     lists.strings = fileMode ? dlg.StringHistoryList() : list;
-    CHistoryFileBrowser browser;
-    CHistoryDlg manager(mode, lists, files, browser, &window);
+    CHistoryDlg manager(mode, lists, files, *browser, &window);
     manager.exec();
     list = fileMode ? lists.files : lists.strings;
   });
