@@ -1,0 +1,47 @@
+// Any file as the settings file (registry export text).
+// Invariants: the parser never keeps more than kMaxRegValues values; what it
+// read, written back and read again, gives the same values (names compared
+// ignoring case, texts and numbers exactly), except texts holding CR, LF or
+// NUL, which the writer leaves out; and writing that again gives the same
+// text (the format is stable).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FuzzCheck.h"
+#include "app/RegText.h"
+
+namespace {
+
+bool Writable(const CRegValue& v) {
+  return v.m_nKind != CRegValue::kString ||
+         v.m_strText.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const CRegData first = ParseRegText(reinterpret_cast<const char*>(data), size);
+  FUZZ_CHECK(first.ValueCount() <= kMaxRegValues);
+  const std::string text = FormatRegText(first, {});
+  const CRegData second = ParseRegText(text.data(), text.size());
+  for (const std::string& key : first.Keys()) {
+    for (const CRegValue* v : first.Values(key)) {
+      const CRegValue* back = second.Find(key, v->m_strName);
+      if (!Writable(*v)) {
+        FUZZ_CHECK(back == nullptr);
+        continue;
+      }
+      FUZZ_CHECK(back != nullptr);
+      FUZZ_CHECK(back->m_nKind == v->m_nKind);
+      if (v->m_nKind == CRegValue::kDword)
+        FUZZ_CHECK(back->m_dwValue == v->m_dwValue);
+      else
+        FUZZ_CHECK(back->m_strText == v->m_strText);
+    }
+  }
+  for (const std::string& key : second.Keys())
+    FUZZ_CHECK(second.Values(key).size() <= first.Values(key).size());
+  FUZZ_CHECK(FormatRegText(second, {}) == text);
+  return 0;
+}
