@@ -135,7 +135,9 @@ const char* ErrorText(int) {
 
 CMessageQueue g_window;
 CCountingNotifier g_notifier;
-std::unique_ptr<CFlashDownload> g_pFlash;
+// Never destroyed: its thread waits on the download's own globals, which
+// may be gone when this file's statics are.
+CFlashDownload* g_pFlash = nullptr;
 int g_nOpenPortCalls = 0;
 std::string g_images[3];
 constexpr DWORD kImageSizes[3] = {1024, 3072, 65536 + 2048};
@@ -172,7 +174,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   t.dwSettleMs = t.dwReattachMs = t.dwLeaveMs = 0;
   t.dwSwitchPolls = t.dwSizePolls = t.dwErasePolls = t.dwReplyPolls = 1;
   CFlashDownload::SetTimings(t);
-  g_pFlash = std::make_unique<CFlashDownload>(&g_window, [](int) { return ++g_nOpenPortCalls, 1; });
+  g_pFlash = new CFlashDownload(&g_window, [](int) { return ++g_nOpenPortCalls, 1; });
   return 0;
 }
 

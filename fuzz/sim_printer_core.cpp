@@ -7,6 +7,7 @@
 // since reads may split it anywhere; the flash image never exceeds the flash.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FuzzCheck.h"
@@ -16,7 +17,10 @@ namespace {
 
 struct CRun {
   std::vector<uint8_t> replies;
-  std::vector<uint32_t> delays;
+  // (offset in the replies, delay) of each delayed reply: how the replies
+  // are grouped into SIM_REPLY entries may follow the pieces, their bytes
+  // and delays may not.
+  std::vector<std::pair<size_t, uint32_t>> delays;
   uint64_t print = 0, raw = 0, status = 0;
   std::string sha;
   std::vector<uint8_t> image;
@@ -35,8 +39,9 @@ CRun Run(const PRINTER_CORE_CONFIG& config, const CSimFaults& faults, const uint
   core.Flush(faults, out);
   CRun run;
   for (const SIM_REPLY& r : out) {
+    if (r.dwDelayMs != 0)
+      run.delays.emplace_back(run.replies.size(), r.dwDelayMs);
     run.replies.insert(run.replies.end(), r.bytes.begin(), r.bytes.end());
-    run.delays.push_back(r.dwDelayMs);
   }
   run.print = core.GetPrintBytes();
   run.raw = core.GetRawBytes();
