@@ -1,0 +1,342 @@
+#include "app/CommandLine.h"
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+
+#include "codec/Codec.h"
+#include "codec/ErrorBoxes.h"
+#include "platform/Notifier.h"
+
+namespace {
+
+// The widest values the fields take: the delay edit's range, the TCP ports,
+// and the serial port list's length.
+constexpr long long kMaxDelayMs = 300000;
+constexpr long long kMaxTcpPort = 65535;
+constexpr int kMaxSerialPortNumber = 50;
+
+const char* const kMarkers[] = {
+    "-M:", "-R:", "-D:", "-W:", "-Q:", "-F:", "-I:", "-O:", "-B:", "-P:", "-H:", "-A:", "-C:"};
+enum Marker {
+  kMode,
+  kRepeat,
+  kDelay,
+  kAutoClose,
+  kPacket,
+  kRxFile,
+  kInterface,
+  kPort,
+  kBaud,
+  kParity,
+  kFlow,
+  kAddress,
+  kChannel,
+  kNoMarker
+};
+
+const int kBaudRates[] = {115200, 57600, 38400, 19200, 9600, 4800, 2400, 1200, 600, 300, 110};
+
+// atoi's reading (blanks, sign, digits; none gives 0), held at the int range
+// instead of overflowing.
+int ReadNumber(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0)
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1)
+      value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative)
+    value = -value;
+  if (value > INT_MAX)
+    value = INT_MAX;
+  return static_cast<int>(value);
+}
+
+// Position of `letter` in `letters`, or -1 (also for the end of the value).
+int LetterIndex(char letter, const char* letters) {
+  if (letter == '\0')
+    return -1;
+  const char* found = std::strchr(letters, letter);
+  return found != nullptr ? static_cast<int>(found - letters) : -1;
+}
+
+Marker FindMarker(const std::string& token, std::string& value) {
+  for (int m = kMode; m < kNoMarker; ++m) {
+    const std::size_t at = token.find(kMarkers[m]);
+    if (at != std::string::npos) {
+      value = token.substr(at + 3);
+      return static_cast<Marker>(m);
+    }
+  }
+  return kNoMarker;
+}
+
+void ApplyMode(char letter, int& mode, CDialogFields& f) {
+  switch (letter) {
+    case 'T':
+      mode = kBatchTransmitFile;
+      break;
+    case 'D':
+      mode = kBatchDownloadFirmware;
+      break;
+    case 'X':
+      mode = kBatchSendHexString;
+      f.main.m_nStringFormat = 1;
+      break;
+    case 'S':
+      mode = kBatchSendAsciiString;
+      f.main.m_nStringFormat = 0;
+      break;
+    default:
+      ShowErrorText(kErrorBadModeLetter);
+      mode = kBatchInvalid;
+      break;
+  }
+}
+
+void ApplyRepeat(int n, CDialogFields& f, CBatchRun& run) {
+  // 0 leaves the repeat alone; counts below -1 would make no pass at all
+  // and still report the transfer as done, so they are left out too.
+  if (n == 0 || n < -1)
+    return;
+  f.main.m_nRepeatCount = n;
+  f.main.m_bRepeat = 1;
+  run.m_bEnableRepeatControls = 1;
+}
+
+void ApplyPort(int n, CDialogFields& f) {
+  switch (f.main.m_nInterface) {
+    case 0:
+      if (n >= 1 && n <= kMaxSerialPortNumber)
+        f.serial.m_nPortIndex = n - 1;
+      break;
+    case 1:
+      ShowErrorText(kErrorPortWithUsb);
+      break;
+    case 2:
+      if (n >= 0 && n <= kMaxTcpPort)
+        f.ethernet.m_nMainPort = n;
+      break;
+    default:
+      break;
+  }
+}
+
+void ApplyBaud(int n, CDialogFields& f) {
+  for (int i = 0; i < static_cast<int>(std::size(kBaudRates)); ++i) {
+    if (kBaudRates[i] == n) {
+      f.serial.m_nBaudIndex = i;
+      return;
+    }
+  }
+  ShowErrorText(kErrorBadBaudRate);
+}
+
+void ApplyLetterChoice(char letter, const char* letters, int& field, int error) {
+  const int index = LetterIndex(letter, letters);
+  if (index >= 0)
+    field = index;
+  else
+    ShowErrorText(error);
+}
+
+void ApplyAddress(const std::string& value, CDialogFields& f) {
+  BYTE octets[4];
+  if (!ParseIpAddress(value.c_str(), octets, 1))
+    return;
+  f.ethernet.m_dwIpAddress = static_cast<DWORD>(octets[0]) | static_cast<DWORD>(octets[1]) << 8 |
+                             static_cast<DWORD>(octets[2]) << 16 |
+                             static_cast<DWORD>(octets[3]) << 24;
+}
+
+void ApplyChannel(char letter, CDialogFields& f) {
+  const int index = LetterIndex(letter, "MR");
+  if (index < 0)
+    return;
+  f.usb.m_nOutEndpoint = index;
+  f.ethernet.m_nOutputPort = index;
+}
+
+void ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRun& run) {
+  std::string value;
+  const Marker marker = FindMarker(token, value);
+  const char letter = value.empty() ? '\0' : value[0];
+  switch (marker) {
+    case kMode:
+      ApplyMode(letter, mode, f);
+      break;
+    case kRepeat:
+      ApplyRepeat(ReadNumber(value), f, run);
+      break;
+    case kDelay: {
+      // A negative delay would wrap to weeks in the unsigned field.
+      const int n = ReadNumber(value);
+      if (n > 0 && n <= kMaxDelayMs)
+        f.main.m_nDelay = static_cast<unsigned>(n);
+      break;
+    }
+    case kAutoClose:
+      run.m_bAutoCloseWindow = letter == '0' ? 0 : 1;
+      break;
+    case kPacket:
+      f.main.m_bPacketMode = letter == 'L' ? 1 : 0;
+      break;
+    case kRxFile:
+      run.m_strRxDataFileName = value;
+      break;
+    case kInterface:
+      ApplyLetterChoice(letter, "RUT", f.main.m_nInterface, kErrorBadInterfaceLetter);
+      break;
+    case kPort:
+      ApplyPort(ReadNumber(value), f);
+      break;
+    case kBaud:
+      ApplyBaud(ReadNumber(value), f);
+      break;
+    case kParity:
+      ApplyLetterChoice(letter, "NOEMS", f.serial.m_nParityIndex, kErrorBadParityLetter);
+      break;
+    case kFlow:
+      ApplyLetterChoice(letter, "NHDCX", f.serial.m_nFlowIndex, kErrorBadFlowLetter);
+      break;
+    case kAddress:
+      ApplyAddress(value, f);
+      break;
+    case kChannel:
+      ApplyChannel(letter, f);
+      break;
+    case kNoMarker:
+      break;
+  }
+}
+
+bool AnyOptionNamesMode(const std::vector<std::string>& tokens) {
+  for (std::size_t i = 1; i < tokens.size(); ++i) {
+    if (tokens[i].find("-M:") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CCommandLine::CCommandLine(std::vector<std::string> tokens) : m_tokens(std::move(tokens)) {}
+
+CCommandLine CCommandLine::FromArgv(int argc, const char* const* argv) {
+  std::vector<std::string> tokens;
+  for (int i = 1; i < argc; ++i)
+    tokens.emplace_back(argv[i] != nullptr ? argv[i] : "");
+  return CCommandLine(std::move(tokens));
+}
+
+int CCommandLine::ParseCommandLine(CDialogFields& fields, CBatchRun& run) const {
+  if (m_tokens.empty())
+    return kBatchNone;
+  // Without a mode there is no action to run: the options are not applied
+  // (they would otherwise be saved as settings) and the help says why.
+  if (m_tokens.size() == 1 || !AnyOptionNamesMode(m_tokens)) {
+    ShowHelp();
+    run.m_bCloseWindow = 1;
+    return kBatchInvalid;
+  }
+  int mode = kBatchNone;
+  for (std::size_t i = 1; i < m_tokens.size(); ++i)
+    ApplyOption(m_tokens[i], mode, fields, run);
+  if (mode == kBatchSendHexString || mode == kBatchSendAsciiString)
+    fields.main.m_strDataString = m_tokens[0];
+  else
+    fields.main.m_strFileName = m_tokens[0];
+  // A window left half-initialised (no port, no threads) has nothing useful
+  // to offer: it closes as after the help.
+  if (mode == kBatchInvalid)
+    run.m_bCloseWindow = 1;
+  return mode;
+}
+
+void CCommandLine::ShowHelp() const {
+  const std::string& help = CommandLineHelpText();
+  if (m_pHelpOut != nullptr) {
+    std::fwrite(help.data(), 1, help.size(), m_pHelpOut);
+    std::fflush(m_pHelpOut);
+  }
+  AfxMessageBox(help.c_str(), MB_OK);
+}
+
+const std::string& CommandLineHelpText() {
+  static const std::string text =
+      "Command Line Syntax : \r\n\nSENDRIX String -M:Mode [options]\r\n\n"
+      "\tString\t\t: File Name or ASCII data string or HEX data string\r\n"
+      "\tMode\t\t: T=Transmit File, D=Download Firmware, S=Send ASCII String, X=Send HEX "
+      "String\r\n\n"
+      "\tOptions :\r\n\n"
+      "\t* Global Parameters : -R:NbRepeats -D:Delay -W:AutoCloseWindow -I:Interface "
+      "-Q:PacketMode -F:RxDataFileName\r\n"
+      "\tNbRepeats\t: 1..65535 times or -1 for continuous transmission\r\n"
+      "\tDelay\t\t: 1..65535 milliseconds\r\n"
+      "\tAutoCloseWindow\t: 0=NO, 1=YES\r\n"
+      "\tInterface\t\t: R=RS232, U=USB, T=TCP/IP\r\n"
+      "\tPacketMode\t: L=LOTTERY\r\n"
+      "\tRxDataFileName\t: File Name\r\n\n"
+      "\t* Serial Interface Parameters : -C:Port -B:Baudrate -P:Parity -H:Handshaking\r\n"
+      "\tPort\t\t: 1=COM1, 2=COM2, 3=COM3, etc...\r\n"
+      "\tBaudrate\t\t: 110,300,600,1200,2400,4800,9600,19200,38400,57600,115200\r\n"
+      "\tParity\t\t: N=None, O=Odd, E=Even, M=Mark, S=Space\r\n"
+      "\tHandshaking\t: N=None, H=DSR/CTS, D=DSR, C=CTS, X=Xon/Xoff\r\n\n"
+      "\t* USB Interface Parameters : -C:Out Channel\r\n"
+      "\tChannel\t\t: M=Main, R=Real Time Port\r\n\n"
+      "\t* TCP/IP Interface Parameters : -A:IpAddress -C:Channel -O:Port\r\n"
+      "\tIpAddress\t: IP Address in dotted format ex: 192.168.1.2\r\n"
+      "\tChannel\t\t: M=Main, R=Real Time Port\r\n"
+      "\tPort\t\t: 0..65535\r\n\n";
+  return text;
+}
+
+int BatchStartButton(int mode) {
+  switch (mode) {
+    case kBatchTransmitFile:
+      return 1003;
+    case kBatchDownloadFirmware:
+      return 1005;
+    case kBatchSendHexString:
+    case kBatchSendAsciiString:
+      return 1027;
+    default:
+      return 0;
+  }
+}
+
+bool BatchModeMatchesOperation(int mode, int runningOperation) {
+  switch (runningOperation) {
+    case 1:
+      return mode == kBatchDownloadFirmware;
+    case 2:
+      return mode == kBatchTransmitFile;
+    case 3:
+      return mode == kBatchSendHexString || mode == kBatchSendAsciiString;
+    default:
+      return false;
+  }
+}
+
+int BatchExitStatusForMode(int mode) {
+  return BatchStartButton(mode) != 0 ? -1 : kBatchExitNoAction;
+}
+
+std::string RxDataFilePath(const std::string& value, const std::string& outputFolder) {
+  if (value.empty())
+    return {};
+  if (value.find('/') != std::string::npos)
+    return value;
+  return outputFolder + "/" + value;
+}
+
+std::string RxDataFileFailureText(const std::string& path) {
+  return "Cannot create the received-data file " + path + "; the default file is used.";
+}

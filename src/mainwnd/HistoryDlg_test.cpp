@@ -1,0 +1,146 @@
+// The history manager dialog driven as an operator would: clicks, keys, the
+// file dialog answered from a script, message boxes recorded.
+#include "mainwnd/HistoryDlg.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <fstream>
+
+#include "app/HistoryTestSupport.h"
+#include "platform/Notifier.h"
+#include "platform/RecordingNotifier.h"
+
+class HistoryDlgTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static QTreeWidget* List(CHistoryDlg& dlg) { return dlg.findChild<QTreeWidget*>("historyList"); }
+  static void Click(CHistoryDlg& dlg, const char* button) {
+    QTest::mouseClick(dlg.findChild<QPushButton*>(button), Qt::LeftButton);
+  }
+  static QStringList Texts(CHistoryDlg& dlg) {
+    QStringList texts;
+    for (int r = 0; r < List(dlg)->topLevelItemCount(); ++r)
+      texts << List(dlg)->topLevelItem(r)->text(0);
+    return texts;
+  }
+  static int SelectedRow(CHistoryDlg& dlg) {
+    const QList<QTreeWidgetItem*> items = List(dlg)->selectedItems();
+    return items.isEmpty() ? -1 : List(dlg)->indexOfTopLevelItem(items.first());
+  }
+
+  CRecordingNotifier m_notifier;
+  CScriptedFileDialog m_dialogs;
+  CHistoryFileBrowser m_browser;
+  QTemporaryDir m_dir{QString::fromLocal8Bit(qgetenv("SENDRIX_TEST_TMP").isEmpty()
+                                                 ? QByteArray("/tmp")
+                                                 : qgetenv("SENDRIX_TEST_TMP")) +
+                      "/history-dlg-XXXXXX"};
+
+ private slots:
+  void init() {
+    SetNotifier(&m_notifier);
+    m_notifier.Clear();
+    m_dialogs = CScriptedFileDialog();
+    m_browser = CHistoryFileBrowser();
+  }
+  void cleanup() { SetNotifier(nullptr); }
+
+  void deletingTheLastRowSelectsTheNewLastAndEscapeKeepsTheDialog() {
+    CHistoryLists lists{{}, {"one", "two", "three"}};
+    CHistoryDlg dlg(CHistoryEditor::kStringMode, lists, m_dialogs, m_browser);
+    dlg.show();
+    QCOMPARE(dlg.windowTitle(), QString("Manage commands history - current setting"));
+    QCOMPARE(List(dlg)->columnCount(), 1);
+    List(dlg)->setCurrentItem(List(dlg)->topLevelItem(2));
+    Click(dlg, "deleteButton");
+    QCOMPARE(Texts(dlg), QStringList({"one", "two"}));
+    QCOMPARE(SelectedRow(dlg), 1);
+    Click(dlg, "deleteButton");
+    Click(dlg, "deleteButton");
+    QCOMPARE(List(dlg)->topLevelItemCount(), 0);
+    Click(dlg, "deleteButton");  // nothing selected, nothing to delete
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QVERIFY(dlg.isVisible());
+    auto* add = dlg.findChild<QPushButton*>("addButton");
+    add->setFocus();
+    QTest::keyClick(add, Qt::Key_Return);  // Enter runs the focused button only
+    QCOMPARE(Texts(dlg), QStringList({"New"}));
+    dlg.close();
+    QCOMPARE(lists.strings, std::vector<std::string>({"New"}));
+  }
+
+  void addThenF2BrowsesFromStarDotStarAndFillsTheRow() {
+    const std::string picked = (m_dir.path() + "/receipt.prn").toStdString();
+    std::ofstream(picked) << "0123456789";
+    CHistoryLists lists;
+    CHistoryDlg dlg(CHistoryEditor::kFileMode, lists, m_dialogs, m_browser);
+    dlg.show();
+    QCOMPARE(List(dlg)->columnCount(), 3);
+    Click(dlg, "addButton");
+    m_dialogs.answers = {{picked, -1}};
+    QTest::keyClick(List(dlg), Qt::Key_F2);
+    QCOMPARE(m_dialogs.calls.size(), size_t{1});
+    QCOMPARE(m_dialogs.calls[0].initial, std::string("*.*"));
+    QCOMPARE(m_dialogs.calls[0].filterIndex, 0);
+    QTreeWidgetItem* row = List(dlg)->topLevelItem(0);
+    QCOMPARE(row->text(0).toStdString(), picked);
+    QCOMPARE(row->text(1), QString("10"));
+    QVERIFY(!row->text(2).isEmpty());
+    // The label is open for editing, holding the picked path; Enter ends it.
+    auto* edit = List(dlg)->viewport()->findChild<QLineEdit*>();
+    QVERIFY(edit != nullptr && edit->isVisible());
+    QCOMPARE(edit->text().toStdString(), picked);
+    edit->setText(edit->text() + ".old");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(row->text(0), QString::fromStdString(picked + ".old"), 2000);
+    QVERIFY(row->text(1).isEmpty());  // no such file
+    dlg.close();
+    QCOMPARE(lists.files, std::vector<std::string>({picked + ".old"}));
+  }
+
+  void asciiAndHexStringsComeBackFromAFileUnchanged() {
+    const std::vector<std::string> strings = {"A\\x41\\n", " hello ", "41 42 0D 0A ", "\"q\""};
+    CHistoryLists lists{{"/srv/fw/main.bin"}, strings};
+    const std::string base = (m_dir.path() + "/hist").toStdString();
+    {
+      CHistoryDlg dlg(CHistoryEditor::kStringMode, lists, m_dialogs, m_browser);
+      m_dialogs.answers = {{base, -1}};
+      Click(dlg, "saveAsButton");
+      QCOMPARE(dlg.windowTitle().toStdString(), "Manage commands history - " + base + ".ini");
+      QCOMPARE(m_dialogs.calls.back().title, std::string("Save Ini files"));
+    }
+    CHistoryLists loaded;
+    CHistoryDlg dlg(CHistoryEditor::kStringMode, loaded, m_dialogs, m_browser);
+    m_dialogs.answers = {{base + ".ini", -1}};
+    Click(dlg, "loadButton");
+    QVERIFY(m_notifier.Texts().empty());
+    QStringList expected;
+    for (const std::string& s : strings)
+      expected << QString::fromStdString(s);
+    QCOMPARE(Texts(dlg), expected);
+    QCOMPARE(loaded.files, lists.files);
+    QCOMPARE(dlg.windowTitle().toStdString(), "Manage commands history - " + base + ".ini");
+  }
+
+  void aFileWithoutStringHistoryIsRefusedAndNothingChanges() {
+    const std::string path = (m_dir.path() + "/files-only.ini").toStdString();
+    std::ofstream(path, std::ios::binary)
+        << "[Files History]\r\nCount=1\r\nHist File #0=/x.prn\r\n";
+    CHistoryLists lists{{"/kept.prn"}, {"kept"}};
+    CHistoryDlg dlg(CHistoryEditor::kFileMode, lists, m_dialogs, m_browser);
+    m_dialogs.answers = {{path, -1}};
+    Click(dlg, "loadButton");
+    QCOMPARE(m_notifier.Texts(), std::vector<std::string>({"Wrong ini file"}));
+    QCOMPARE(Texts(dlg), QStringList({"/kept.prn"}));
+    QCOMPARE(lists.files, std::vector<std::string>({"/kept.prn"}));
+    QCOMPARE(lists.strings, std::vector<std::string>({"kept"}));
+    QCOMPARE(dlg.windowTitle(), QString("Manage files history - current setting"));
+  }
+};
+
+QTEST_MAIN(HistoryDlgTest)
+#include "HistoryDlg_test.moc"
