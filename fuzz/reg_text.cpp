@@ -1,8 +1,8 @@
 // Any file as the settings file (registry export text).
 // Invariants: the parser never keeps more than kMaxRegValues values; what it
 // read, written back and read again, gives the same values (names compared
-// ignoring case, texts and numbers exactly), except texts holding CR, LF or
-// NUL, which the writer leaves out; and from the second writing on, reading
+// ignoring case, texts and numbers exactly), except values whose name or
+// text holds CR, LF or NUL, which the writer leaves out; and from the second writing on, reading
 // and writing again gives the same text (the format is stable).
 #include <cstdint>
 #include <string>
@@ -13,9 +13,12 @@
 
 namespace {
 
+// A line break or NUL in a name or a text cannot be written on one line.
 bool Writable(const CRegValue& v) {
-  return v.m_nKind != CRegValue::kString ||
-         v.m_strText.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+  const std::string breaks("\r\n\0", 3);
+  return v.m_strName.find_first_of(breaks) == std::string::npos &&
+         (v.m_nKind != CRegValue::kString ||
+          v.m_strText.find_first_of(breaks) == std::string::npos);
 }
 
 }  // namespace
