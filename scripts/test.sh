@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer,
+# then every fuzz target for $SENDRIX_FUZZ_SECONDS (default 20, 0 skips).
 # First, before anything is built, the include-layer check.
 #   scripts/test.sh [--werror]
 set -euo pipefail
@@ -22,3 +23,9 @@ scripts/setup.sh --build-dir build/asan --sanitize address,undefined "${EXTRA[@]
 echo "== TSan build: threaded tests"
 scripts/setup.sh --build-dir build/tsan --sanitize thread --threaded-tests-only "${EXTRA[@]}"
 (cd build/tsan && ctest --output-on-failure -j "$JOBS" -L threaded)
+
+FUZZ_SECONDS=${SENDRIX_FUZZ_SECONDS:-20}
+if [[ $FUZZ_SECONDS -gt 0 ]]; then
+  echo "== Fuzz targets: ${FUZZ_SECONDS} s each"
+  scripts/fuzz.sh "${EXTRA[@]}" --all "$FUZZ_SECONDS"
+fi

@@ -241,7 +241,9 @@ bool ParseMacAddress(const char* text, int* out6) {
     fields[i] = static_cast<unsigned int>(out6[i]);
   std::sscanf(text, "%02X-%02X-%02X-%02X-%02X-%02X", &fields[0], &fields[1], &fields[2], &fields[3],
               &fields[4], &fields[5]);
-  for (int i = 0; i < 6; ++i)
+  // "%X" takes a sign, so "-9" would read as 0xFFFFFFF7: such a field is not
+  // a byte, and it ends the address as any other unreadable field does.
+  for (int i = 0; i < 6 && fields[i] <= 0xFF; ++i)
     out6[i] = static_cast<int>(fields[i]);
   return true;
 }

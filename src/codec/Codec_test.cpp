@@ -208,6 +208,10 @@ TEST(CodecPlain, ParseMacAddress) {
   EXPECT_EQ(std::vector<int>(partial, partial + 6), (std::vector<int>{0xAA, 0xBB, 7, 7, 7, 7}));
   EXPECT_TRUE(ParseMacAddress("junk", partial));
   EXPECT_EQ(partial[0], 0xAA);
+  // A sign is no byte: the field and those after it stay as they were.
+  int signed_[6] = {7, 7, 7, 7, 7, 7};
+  EXPECT_TRUE(ParseMacAddress("01--9-03", signed_));
+  EXPECT_EQ(std::vector<int>(signed_, signed_ + 6), (std::vector<int>{1, 7, 7, 7, 7, 7}));
 }
 
 class FolderTest : public ::testing::Test {

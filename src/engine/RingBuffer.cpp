@@ -4,6 +4,12 @@
 #include <chrono>
 #include <cstring>
 
+// Length of one receive poll. The fuzz build sets 0: its replies are in the
+// buffer before the wait starts, so a poll that finds none need not wait.
+#ifndef SENDRIX_RX_POLL_US
+#define SENDRIX_RX_POLL_US 1000
+#endif
+
 CRingBuffer::CRingBuffer() {
   Reset();
 }
@@ -73,7 +79,8 @@ int CRingBuffer::WaitForCount(DWORD needed, DWORD maxPolls, HANDLE abortEvent) {
     std::unique_lock<std::mutex> lock(m_lock);
     if (m_nCount >= needed)
       return 1;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::microseconds(SENDRIX_RX_POLL_US);
     if (m_arrived.wait_until(lock, end, [&] { return m_nCount >= needed; })) {
       lock.unlock();
       if (abortEvent != nullptr && abortEvent->IsSet())

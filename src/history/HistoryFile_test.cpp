@@ -128,6 +128,17 @@ TEST(HistoryFileTest, IniSuffixTestCountsCase) {
     EXPECT_EQ(HistoryFileName(chosen), saved);
 }
 
+TEST(HistoryFileTest, FirstLineStartingWithAByteOrderMarkKeepsItThroughASave) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string bytes = bom + bom + "[Files History]\r\nCount=1\r\nHist File #0=/a\r\n" +
+                            "[String History]\r\nCount=0\r\n";
+  CHistoryLists lists;
+  ASSERT_EQ(ParseHistoryFile(bytes.data(), bytes.size(), lists), 0);  // no "Files History"
+  const std::string once = CIniFile::Parse(bytes.data(), bytes.size()).Serialize();
+  EXPECT_EQ(CIniFile::Parse(once.data(), once.size()).Serialize(), once);
+  EXPECT_EQ(ParseHistoryFile(once.data(), once.size(), lists), 0);
+}
+
 TEST(HistoryFileTest, AnyBytesParseWithoutHarm) {
   std::mt19937 random(7);
   const char alphabet[] = "[]= \t\r\n\"'#0123456789CountHist File String\xEF\xBB\xBF";

@@ -124,6 +124,11 @@ std::string CIniFile::Serialize() const {
     for (const CLine& line : section.lines)
       out += (line.key.empty() ? line.raw : line.key + "=" + ValueAsWritten(line.value)) + "\r\n";
   }
+  // A first line that starts with the byte-order mark itself (the file had
+  // two) would lose it to the next reading, and "\xEF\xBB\xBF[name]" would
+  // turn into a section: a mark in front keeps the line as it was.
+  if (out.starts_with("\xEF\xBB\xBF"))
+    out.insert(0, "\xEF\xBB\xBF");
   return out;
 }
 

@@ -29,7 +29,7 @@ class CSha256 {
   static bool UsesOpenSsl();
 
  private:
-  evp_md_ctx_st* m_pCtx = nullptr;
+  [[maybe_unused]] evp_md_ctx_st* m_pCtx = nullptr;  // unused without OpenSSL
   CSha256Portable m_portable;
 };
 
