@@ -46,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const CIniFile again = CIniFile::Parse(once.data(), once.size());
   FUZZ_CHECK(again.Serialize() == once);
 
-  CHistoryLists lists;
+  CHistoryFileLists lists;
   if (ParseHistoryFile(text, size, lists) == 0)
     return 0;
   WriteFile(data, size);
   FUZZ_CHECK(SaveHistoryFile(g_path, lists) == 1);
-  CHistoryLists back;
+  CHistoryFileLists back;
   FUZZ_CHECK(LoadHistoryFile(g_path, back) == 1);
   FUZZ_CHECK(back.files == lists.files);
   FUZZ_CHECK(back.strings == lists.strings);

@@ -132,7 +132,7 @@ TEST(HistoryFileTest, FirstLineStartingWithAByteOrderMarkKeepsItThroughASave) {
   const std::string bom = "\xEF\xBB\xBF";
   const std::string bytes = bom + bom + "[Files History]\r\nCount=1\r\nHist File #0=/a\r\n" +
                             "[String History]\r\nCount=0\r\n";
-  CHistoryLists lists;
+  CHistoryFileLists lists;
   ASSERT_EQ(ParseHistoryFile(bytes.data(), bytes.size(), lists), 0);  // no "Files History"
   const std::string once = CIniFile::Parse(bytes.data(), bytes.size()).Serialize();
   EXPECT_EQ(CIniFile::Parse(once.data(), once.size()).Serialize(), once);
