@@ -1,10 +1,17 @@
 // The rules of the serial, USB and Ethernet panels, against a recording view.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/EthernetPanel.h"
 #include "app/PanelTestSupport.h"
 #include "app/SerialPanel.h"
 #include "app/UsbPanel.h"
+#include "comm/Cablox.h"
+#include "platform/MessageQueue.h"
 #include "platform/RecordingNotifier.h"
 #include "texts/TextLibrary.h"
 
@@ -57,6 +64,51 @@ TEST(SerialPanel, RefreshOnlyWhileSerialAndOnlyOnSuccess) {
   EXPECT_EQ(view.lists[1038], (Names{"COM1", "COM2", "COM10"}));
   // Controls read before the list is rebuilt, written back after it.
   EXPECT_EQ(view.exchanges, (std::vector<int>{1, 0}));
+}
+
+// Pseudo-terminals named by links, listed through the real library.
+TEST(SerialPanel, PtyLinksFromTheLibraryListInNumericOrder) {
+  const char* base = std::getenv("SENDRIX_TEST_TMP");
+  std::filesystem::path dir =
+      std::filesystem::path(base ? base : "/tmp") / ("panels-pty-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::vector<int> fds;
+  std::string extra;
+  Names links;
+  for (const char* name : {"ttyV10", "ttyV2", "ttyV1"}) {
+    int master = -1;
+    int slave = -1;
+    char path[128];
+    ASSERT_EQ(openpty(&master, &slave, path, nullptr, nullptr), 0);
+    fds.insert(fds.end(), {master, slave});
+    std::filesystem::path link = dir / name;
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(path, link);
+    links.push_back(link.string());
+    extra += (extra.empty() ? "" : ":") + link.string();
+  }
+  extra += ":" + links[1];  // listed twice, shown once
+  setenv("SENDRIX_EXTRA_SERIAL_PORTS", extra.c_str(), 1);
+  CMessageQueue owner;
+  ASSERT_NE(Comm_OpenSetup(&owner, COMM_TYPE_SERIAL), 0);
+
+  CSerialFields fields;
+  CFakePanelView view;
+  CRecordingPanelHooks host;
+  CSerialPanel panel(fields, view, view, host.hooks);
+  panel.RefreshPortList();
+  Names ours;
+  for (const std::string& port : view.lists[1038]) {
+    if (port.rfind(dir.string(), 0) == 0)
+      ours.push_back(port);
+  }
+  EXPECT_EQ(ours, (Names{links[2], links[1], links[0]}));
+
+  Comm_CloseCleanuo();
+  unsetenv("SENDRIX_EXTRA_SERIAL_PORTS");
+  for (int fd : fds)
+    close(fd);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(SerialPanel, OnlyPortAndFlowChangesReopenAndOnlyWhileSerial) {
