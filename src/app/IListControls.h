@@ -16,4 +16,6 @@ class IListControls {
   virtual void SetListItems(int id, const std::vector<std::string>& items) = 0;
   // The entries of list `id` in their order; empty without such a list.
   virtual std::vector<std::string> GetListItems(int id) = 0;
+  // Position of the selected entry of list `id`, -1 when none.
+  virtual int GetListSelection(int id) = 0;
 };

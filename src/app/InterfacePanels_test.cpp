@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/EthernetPanel.h"
+#include "app/PanelController.h"
 #include "app/PanelTestSupport.h"
 #include "app/SerialPanel.h"
 #include "app/UsbPanel.h"
@@ -351,6 +352,33 @@ TEST(EthernetPanel, UnreadablePortKeepsTheActionsOffAndDoesNotReopen) {
   panel.PreTranslateKey(0x0D);
   EXPECT_TRUE(host.opens.empty());
   EXPECT_EQ(panel.IsEditPending(), 1);
+}
+
+TEST(PanelController, EventsReachTheirPanelAndStatusFollowsTheInterface) {
+  CDialogFields fields;
+  CFakePanelView serial, usb, ethernet;
+  CRecordingPanelHooks host;
+  CPanelController panels(fields, {&serial, &serial, &usb, &usb, &ethernet}, host.hooks);
+  host.selected = 1;
+  usb.selections[1050] = 2;
+  panels.OnPanelCommand(1, 1050);
+  EXPECT_EQ(fields.usb.m_nDeviceIndex, 2);
+  panels.OnPanelCommand(1, 1108);
+  panels.OnPanelCommand(2, 1123);
+  EXPECT_EQ(host.properties + host.setups, 2);
+  EXPECT_EQ(host.opens.size(), 1u);
+
+  panels.OnLineStatus(0x1);
+  EXPECT_EQ(host.Led(1, 1116), 1);
+  host.selected = 2;  // TCP/IP: a status word changes nothing
+  host.leds.clear();
+  panels.OnLineStatus(0x30);
+  EXPECT_TRUE(host.leds.empty());
+  host.selected = 0;
+  panels.OnLineStatus(0x30);
+  EXPECT_EQ(host.Led(0, 1020), 2);
+  EXPECT_EQ(panels.OnPanelKey(0, 0x0D), 1);
+  EXPECT_EQ(panels.OnPanelKey(2, 'A'), 0);
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ class CFakePanelView : public ISetupEthDevView, public IListControls {
   }
   void SetListItems(int id, const std::vector<std::string>& items) override { lists[id] = items; }
   std::vector<std::string> GetListItems(int id) override { return lists[id]; }
+  int GetListSelection(int id) override { return selections.count(id) ? selections[id] : -1; }
 
   void SetRows(const std::vector<CEthDevRecord>& r) override {
     rows = r;
@@ -50,6 +51,7 @@ class CFakePanelView : public ISetupEthDevView, public IListControls {
   std::map<int, int> visible;
   std::map<int, std::string> texts;
   std::map<int, std::vector<std::string>> lists;
+  std::map<int, int> selections;
   std::vector<int> exchanges;
   int exchangeResult = 1;
   int focus = 0;
