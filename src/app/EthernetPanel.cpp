@@ -84,6 +84,13 @@ void CEthernetPanel::OnOutputClick() {
   Reopen();
 }
 
+void CEthernetPanel::ApplyConnectionState(int selected, int completion, int rtChannel,
+                                          int usmChannel) {
+  m_view.EnableDlgItem(IDC_OUT_MAIN, selected && completion != 0);
+  m_view.EnableDlgItem(IDC_OUT_RT, selected && rtChannel != 0);
+  m_view.EnableDlgItem(1154, selected && usmChannel != 0);
+}
+
 void CEthernetPanel::OnSetup() {
   if (m_hooks.openDeviceSetup) {
     m_hooks.openDeviceSetup();

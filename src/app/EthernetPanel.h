@@ -45,6 +45,11 @@ class CEthernetPanel {
   void OnPortEditChange(int id);
   // A click on 1110 or 1111 (the USB panel's endpoint handler).
   void OnOutputClick();
+  // The enabled state that depends on the last connection, while TCP/IP is
+  // selected (selected = 1) or not: "Main Port" (1110) only with the
+  // completion flag, "Real Time" (1111) only with a real-time channel, the
+  // "USM Port" label (1154) only with a USM channel.
+  void ApplyConnectionState(int selected, int completion, int rtChannel, int usmChannel);
   // The Setup button.
   void OnSetup();
   // Enter in 1098, 1101, 1102 or 1105 reopens the connection when no

@@ -340,6 +340,24 @@ TEST(EthernetPanel, PortEditDisablesActionsUntilEnterReopens) {
   EXPECT_EQ(host.disables, 1);
 }
 
+TEST(EthernetPanel, RadiosAndUsmLabelFollowTheLastConnection) {
+  const struct {
+    int selected, completion, rt, usm;
+    int main, realTime, usmLabel;
+  } kCases[] = {
+      {1, 1, 1, 1, 1, 1, 1}, {1, 1, 0, 0, 1, 0, 0}, {1, 0, 1, 0, 0, 1, 0}, {0, 1, 1, 1, 0, 0, 0}};
+  for (const auto& c : kCases) {
+    CEthernetFields fields;
+    CFakePanelView view;
+    CRecordingPanelHooks host;
+    CEthernetPanel panel(fields, view, host.hooks);
+    panel.ApplyConnectionState(c.selected, c.completion, c.rt, c.usm);
+    EXPECT_EQ(view.IsDlgItemEnabled(1110), c.main);
+    EXPECT_EQ(view.IsDlgItemEnabled(1111), c.realTime);
+    EXPECT_EQ(view.IsDlgItemEnabled(1154), c.usmLabel);
+  }
+}
+
 TEST(EthernetPanel, UnreadablePortKeepsTheActionsOffAndDoesNotReopen) {
   CEthernetFields fields;
   CFakePanelView view;
