@@ -16,3 +16,7 @@ if(SENDRIX_BUILD_TESTS)
   set_tests_properties(setup_eth_dev_tests PROPERTIES LABELS threaded TIMEOUT 120
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
 endif()
+
+# A picture of the dialog for the documentation (offscreen, loopback only).
+add_executable(sendrix-setup-picture ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevPicture.cpp)
+target_link_libraries(sendrix-setup-picture PRIVATE sendrix_setup_eth_dev printer_sim Qt6::Test)
