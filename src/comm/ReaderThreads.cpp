@@ -62,8 +62,8 @@ void CTransferEngine::StopReaders() {
 
 namespace {
 
-// Writes the data reader's batch to the received-data file.
-void FlushRxFile(CTransferEngine* engine) {
+// Writes the data reader's batch to the received-data file (lock held).
+void FlushRxFileLocked(CTransferEngine* engine) {
   if (engine->m_nRxFileBatch == 0)
     return;
   if (g_RxDataFile.IsOpen())
@@ -71,20 +71,30 @@ void FlushRxFile(CTransferEngine* engine) {
   engine->m_nRxFileBatch = 0;
 }
 
-// Received data: only from a present device; the file (batched) and the ring.
+void FlushRxFile(CTransferEngine* engine) {
+  std::lock_guard<std::mutex> lock(engine->m_rxDataLock);
+  FlushRxFileLocked(engine);
+}
+
+// Received data: only from a present device; the file (batched), the ring
+// and the display's feed, together under the lock "Clear Buffer" takes, so
+// a byte is either cleared from both the file and the feed or kept in both.
 void DeliverData(CTransferEngine* engine, const BYTE* data, DWORD count) {
   if (count == 0 || Comm_IsDevicePresent() != 1)
     return;
+  std::lock_guard<std::mutex> lock(engine->m_rxDataLock);
   if (engine->m_nRxFileBatch + count > CTransferEngine::kRxFileBatchSize)
-    FlushRxFile(engine);
+    FlushRxFileLocked(engine);
   std::memcpy(engine->m_RxFileBatch + engine->m_nRxFileBatch, data, count);
   engine->m_nRxFileBatch += count;
+  g_RxDataFeed.Put(data, count);
   g_RxDataBuffer.Put(data, count);
 }
 
 void DeliverUsm(const BYTE* data, DWORD count) {
   if (count == 0 || Comm_IsDevicePresent() != 1)
     return;
+  g_RxUsmFeed.Put(data, count);
   g_RxUsmBuffer.Put(data, count);
 }
 
@@ -221,6 +231,19 @@ struct CReadLoop {
 };
 
 }  // namespace
+
+int CTransferEngine::ClearReceivedData(const std::string& fileName) {
+  std::lock_guard<std::mutex> lock(m_rxDataLock);
+  m_nRxFileBatch = 0;
+  g_RxDataFeed.Discard();
+  g_RxUsmFeed.Discard();
+  g_RxDataFile.Close();
+  return g_RxDataFile.Open(fileName, CMyFile::kModeWrite, 0);
+}
+
+void CTransferEngine::FlushReceivedData() {
+  FlushRxFile(this);
+}
 
 DWORD ThreadRead(CTransferEngine* engine) {
   OutputDebugStringA("** Thread Read started\r\n");

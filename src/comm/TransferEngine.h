@@ -13,8 +13,8 @@
 //    job ends with exactly one WM_TRANSFER_DONE. The window starts one job at
 //    a time, so the TX channel is never written by two threads at once.
 //  - ThreadRead and ThreadReadUsm (above normal) run between StartReaders()
-//    and StopReaders() and fill g_RxDataBuffer / g_RxUsmBuffer; the data
-//    reader also appends to g_RxDataFile.
+//    and StopReaders() and fill g_RxDataBuffer / g_RxUsmBuffer and the display
+//    feeds g_RxDataFeed / g_RxUsmFeed; the data reader appends to g_RxDataFile.
 //
 // Ending threads: the transmit threads live until StopTransmitThreads(),
 // which the program calls at exit and tests call between cases; it sets
@@ -50,6 +50,8 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "platform/Event.h"
 #include "platform/MessageTarget.h"
@@ -105,6 +107,16 @@ class CTransferEngine {
   // 26 on time-out), and empties both slots. At once when none runs.
   void StopReaders();
 
+  // "Clear Buffer": drops the bytes the data reader has not written yet and
+  // what both display feeds hold, and creates fileName anew as the
+  // received-data file (empty), all under m_rxDataLock, so every byte the
+  // reader delivers afterwards is both in the new file and in the feed, and
+  // none from before is in either. Any thread. 1 when the file was opened.
+  int ClearReceivedData(const std::string& fileName);
+  // Writes what the data reader has not yet written to the received-data
+  // file, so a copy taken next holds every byte delivered so far. Any thread.
+  void FlushReceivedData();
+
   // The window the threads report to. Set before any thread starts.
   void SetMessageTarget(IMessageTarget* target) { m_pTarget = target; }
   IMessageTarget* GetMessageTarget() const { return m_pTarget; }
@@ -154,7 +166,8 @@ class CTransferEngine {
   OVERLAPPED m_StatusOverlapped;
   static constexpr DWORD kRxFileBatchSize = 65536;
   BYTE m_RxFileBatch[kRxFileBatchSize] = {};
-  DWORD m_nRxFileBatch = 0;            // bytes waiting for g_RxDataFile (data reader only)
+  DWORD m_nRxFileBatch = 0;            // bytes waiting for g_RxDataFile
+  std::mutex m_rxDataLock;             // the batch, g_RxDataFile's appends, the data feed
   bool m_bReadLeftPending = false;     // by the last data reader
   bool m_bUsmReadLeftPending = false;  // by the last USM reader
 

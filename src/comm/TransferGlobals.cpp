@@ -5,6 +5,8 @@
 HANDLE g_hAbortEvent = nullptr;
 CRingBuffer g_RxDataBuffer;
 CRingBuffer g_RxUsmBuffer;
+CRxFeed g_RxDataFeed;
+CRxFeed g_RxUsmFeed;
 CTransferEngine g_TransferEngine;
 CMyFile g_TransferFile;
 CMyFile g_RxDataFile;

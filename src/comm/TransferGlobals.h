@@ -11,12 +11,16 @@
 #pragma once
 
 #include "comm/RingBuffer.h"
+#include "comm/RxFeed.h"
 #include "comm/TransferEngine.h"
 #include "log/MyFile.h"
 #include "platform/Event.h"
 
 extern CRingBuffer g_RxDataBuffer;
 extern CRingBuffer g_RxUsmBuffer;
+// Every byte of each channel for the receive display (off until enabled).
+extern CRxFeed g_RxDataFeed;
+extern CRxFeed g_RxUsmFeed;
 extern CTransferEngine g_TransferEngine;
 extern CMyFile g_TransferFile;
 extern CMyFile g_RxDataFile;

@@ -2,7 +2,9 @@
 # and reader threads.
 target_sources(sendrix_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ReaderThreads.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReceivedDataFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RingBuffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RxFeed.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TransferEngine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TransferGlobals.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TransmitThreads.cpp
@@ -25,6 +27,7 @@ endif()
 sendrix_test(engine_tests THREADED LIBS ${SENDRIX_ENGINE_E2E_LIBS} SOURCES
   ${engine_e2e_sources}
   ${CMAKE_CURRENT_LIST_DIR}/RingBuffer_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RxFeed_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderThreads_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TransferEngine_test.cpp
   ${SENDRIX_ENGINE_TEST_SUPPORT}

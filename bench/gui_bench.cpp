@@ -1,0 +1,204 @@
+// gui_bench: the receive display under a long loopback stream from the
+// virtual printer, on Qt's offscreen platform. Prints one "name=value" line
+// per figure on stdout, the single runs on stderr:
+//   gui_rx_ratio              raw reader's receive time / time until the last
+//                             byte is in the data list (median of pairs)
+//   gui_rx_rss_mib_per_100mb  peak resident memory added by the stream, per
+//                             100 MB received
+//   gui_max_stall_ms          the longest gap between ticks of a 5 ms timer
+//                             on the window's thread during the stream
+//
+//   gui_bench --sim PATH --dir DIR [--mib N] [--pairs N]
+//   gui_bench once --sim PATH --file F --out O --mode raw|gui   (one run, in a
+//                                                 fresh process for its memory)
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "BenchTools.h"
+#include "EngineSession.h"
+#include "mainwnd/HexListView.h"
+#include "mainwnd/ReceiveDisplay.h"
+
+namespace {
+
+struct Options {
+  std::string sim, dir, file, out, mode;
+  uint64_t mib = 64;
+  int pairs = 3;
+};
+
+struct Run {
+  double seconds = -1;
+  long rssKib = -1;
+  long baseKib = -1;
+  double stallMs = -1;
+};
+
+// The printer simulator streaming `file` to its first main connection.
+pid_t StartSim(const Options& o, int* port) {
+  int out = -1;
+  pid_t sim = Spawn(
+      {o.sim, "--main-port", "0", "--rt-port", "0", "--usm-port", "0", "--stream", o.file}, &out);
+  *port = FieldOf(ReadLine(out, 10), "main");
+  close(out);
+  return sim;
+}
+
+double RawReceive(CEngineSession& session, int port, uint64_t size, const Options& o) {
+  double t0 = NowSeconds();
+  if (!session.ConnectTcp(port) || !session.StartReceiving(o.out))
+    return -1;
+  double done = WaitForFileSize(o.out, size, 600);
+  return done < 0 ? -1 : done - t0;
+}
+
+double GuiReceive(CEngineSession& session, int port, uint64_t size, const Options& o,
+                  double* stallMs) {
+  QWidget window;
+  window.resize(960, 654);
+  CReceiveDisplay display(&window);
+  window.show();
+  display.Start();
+  double t0 = NowSeconds();
+  double done = -1;
+  double last = t0;
+  double worst = 0;
+  QTimer tick;
+  tick.setInterval(5);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    const double now = NowSeconds();
+    worst = std::max(worst, now - last);
+    last = now;
+    if (display.DataList()->Rows().ByteCount() >= size) {
+      done = now;
+      QApplication::quit();
+    }
+  });
+  QTimer::singleShot(600000, [] { QApplication::quit(); });
+  if (!session.ConnectTcp(port) || !session.StartReceiving(o.out))
+    return -1;
+  tick.start();
+  QApplication::exec();
+  *stallMs = worst * 1000.0;
+  display.Stop();
+  return done < 0 ? -1 : done - t0;
+}
+
+int Once(const Options& o) {
+  const uint64_t size = FileSize(o.file);
+  int port = -1;
+  pid_t sim = StartSim(o, &port);
+  Run run;
+  run.baseKib = PeakRssKib();
+  {
+    CEngineSession session;
+    if (port > 0) {
+      run.seconds = o.mode == "gui" ? GuiReceive(session, port, size, o, &run.stallMs)
+                                    : RawReceive(session, port, size, o);
+    }
+    run.rssKib = PeakRssKib();
+    session.Close();
+  }
+  Stop(sim);
+  const bool same = run.seconds > 0 && SameContent(o.out, o.file);
+  unlink(o.out.c_str());
+  std::printf("seconds=%.4f rss_kib=%ld base_kib=%ld stall_us=%ld ok=%d\n", run.seconds, run.rssKib,
+              run.baseKib, static_cast<long>(run.stallMs * 1000), same ? 1 : 0);
+  std::fflush(stdout);
+  return same ? 0 : 1;
+}
+
+Run OnceInChild(const Options& o, const char* mode) {
+  int fd = -1;
+  pid_t pid = Spawn({"/proc/self/exe", "once", "--sim", o.sim, "--file", o.file, "--out",
+                     o.dir + "/gui-rx.bin", "--mode", mode},
+                    &fd);
+  std::string line = ReadLine(fd, 900);
+  close(fd);
+  WaitExit(pid, 30);
+  Stop(pid);
+  Run run;
+  if (line.find("ok=1") == std::string::npos)
+    return run;
+  run.seconds = std::atof(line.c_str() + line.find("seconds=") + 8);
+  run.rssKib = FieldOf(line, "rss_kib");
+  run.baseKib = FieldOf(line, "base_kib");
+  run.stallMs = FieldOf(line, "stall_us") / 1000.0;
+  return run;
+}
+
+bool ParseOptions(int argc, char** argv, int first, Options* o) {
+  for (int i = first; i + 1 < argc; i += 2) {
+    std::string name = argv[i];
+    std::string value = argv[i + 1];
+    if (name == "--sim")
+      o->sim = value;
+    else if (name == "--dir")
+      o->dir = value;
+    else if (name == "--file")
+      o->file = value;
+    else if (name == "--out")
+      o->out = value;
+    else if (name == "--mode")
+      o->mode = value;
+    else if (name == "--mib")
+      o->mib = std::strtoull(value.c_str(), nullptr, 10);
+    else if (name == "--pairs")
+      o->pairs = std::atoi(value.c_str());
+    else
+      return false;
+  }
+  return !o->sim.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  Options o;
+  if (argc > 1 && std::string(argv[1]) == "once") {
+    if (!ParseOptions(argc, argv, 2, &o))
+      return 2;
+    QApplication app(argc, argv);
+    return Once(o);
+  }
+  if (!ParseOptions(argc, argv, 1, &o) || o.dir.empty()) {
+    std::fprintf(stderr, "usage: gui_bench --sim PATH --dir DIR [--mib N] [--pairs N]\n");
+    return 2;
+  }
+  const uint64_t size = o.mib << 20;
+  o.file = o.dir + "/gui-payload.bin";
+  if (!MakeFile(o.file, size, 5))
+    return 1;
+  std::vector<double> ratios, rss, stalls;
+  for (int i = 0; i < o.pairs; ++i) {
+    Run raw = OnceInChild(o, "raw");
+    Run gui = OnceInChild(o, "gui");
+    std::fprintf(stderr,
+                 "gui_rx pair %d: raw %.3f s, list %.3f s, rss %ld KiB over %ld KiB, "
+                 "stall %.1f ms\n",
+                 i + 1, raw.seconds, gui.seconds, gui.rssKib, gui.baseKib, gui.stallMs);
+    if (raw.seconds > 0 && gui.seconds > 0) {
+      ratios.push_back(raw.seconds / gui.seconds);
+      const double mib = static_cast<double>(gui.rssKib - gui.baseKib) / 1024.0;
+      rss.push_back(mib * 1e8 / static_cast<double>(size));
+      stalls.push_back(gui.stallMs);
+    }
+  }
+  unlink(o.file.c_str());
+  std::printf("gui_rx_ratio=%.3f\n", Median(ratios));
+  std::printf("gui_rx_rss_mib_per_100mb=%.1f\n", Median(rss));
+  std::printf("gui_max_stall_ms=%.1f\n",
+              stalls.empty() ? -1.0 : *std::max_element(stalls.begin(), stalls.end()));
+  return ratios.empty() ? 1 : 0;
+}

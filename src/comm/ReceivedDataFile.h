@@ -1,0 +1,31 @@
+// CReceivedDataFile: naming, opening and copying the received-data file
+// g_RxDataFile, which the data reader appends to.
+//
+// Name: "<program folder>/Output/RxData.bin"; when another instance holds
+// that file (its not-shared open fails), "<program folder>/Output/
+// RxData-pid<PID in hex>.bin".
+//
+// Copy ("Save As"): taken while the reader goes on appending. The reader's
+// pending batch is written first, then the copy reads through ReadAt (its own
+// offsets: the shared position, and so the reader's appends, are untouched)
+// up to the size the file had when the copy began. The copy is therefore a
+// prefix of the file as it ends up, holding every byte delivered before the
+// copy began, and it ends even when the stream outruns it.
+//
+// Thread safety: any thread; the window's thread in the program.
+#pragma once
+
+#include <string>
+
+class CReceivedDataFile {
+ public:
+  static constexpr unsigned kCopyBlock = 32768;
+
+  // Makes the Output folder, chooses the name (above) and opens g_RxDataFile
+  // on it (created empty). 1 with the name in *name, else 0.
+  static int Open(std::string* name);
+  // Copies the file into dest (created or replaced, not shared). 1 when the
+  // whole copy was written; 0 when dest cannot be created or an I/O failed
+  // (a partial dest is removed).
+  static int SaveCopy(const std::string& dest);
+};

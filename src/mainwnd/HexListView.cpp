@@ -1,0 +1,191 @@
+#include "mainwnd/HexListView.h"
+
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+namespace {
+
+constexpr int kTextMargin = 4;
+
+QFont ListFont() {
+  QFont font("Lucida Console");
+  if (!QFontDatabase::hasFamily("Lucida Console"))
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace);
+  return font;
+}
+
+}  // namespace
+
+CHexListView::CHexListView(const QString& hexTitle, const QString& asciiTitle, QWidget* parent)
+    : QAbstractScrollArea(parent), m_headerModel(0, 2), m_pHeader(nullptr) {
+  m_headerModel.setHorizontalHeaderLabels({hexTitle, asciiTitle});
+  m_pHeader = new QHeaderView(Qt::Horizontal, this);
+  m_pHeader->setModel(&m_headerModel);
+  m_pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  m_pHeader->setSectionResizeMode(QHeaderView::Interactive);
+  m_pHeader->setStretchLastSection(false);
+  m_pHeader->resizeSection(0, kHexWidth);
+  m_pHeader->resizeSection(1, kAsciiWidth);
+  m_pHeader->setAccessibleName(hexTitle + " / " + asciiTitle);
+  connect(m_pHeader, &QHeaderView::sectionResized, this, [this] {
+    UpdateScrollBars();
+    viewport()->update();
+  });
+  setFont(ListFont());
+  m_nRowHeight = fontMetrics().height() + 2;
+  setFocusPolicy(Qt::StrongFocus);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  verticalScrollBar()->setAccessibleName(hexTitle + " scroll bar");
+  PlaceHeader();
+  UpdateScrollBars();
+}
+
+template <typename Add>
+void CHexListView::Grow(Add add) {
+  const bool follow = IsFollowing();
+  const std::uint64_t rowsBefore = m_rows.RowCount();
+  const std::uint64_t first = FirstVisibleRow();
+  add();
+  UpdateScrollBars();
+  if (follow) {
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  } else if (rowsBefore > first + static_cast<std::uint64_t>(VisibleRows())) {
+    return;  // the changed rows are all below the view
+  }
+  viewport()->update();
+}
+
+void CHexListView::Append(const BYTE* bytes, size_t length) {
+  if (length > 0)
+    Grow([&] { m_rows.Append(bytes, length); });
+}
+
+void CHexListView::Adopt(std::vector<BYTE>&& block) {
+  if (!block.empty())
+    Grow([&] { m_rows.Adopt(std::move(block)); });
+}
+
+void CHexListView::BreakRow() {
+  m_rows.BreakRow();
+}
+
+void CHexListView::Clear() {
+  m_rows.Clear();
+  UpdateScrollBars();
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
+}
+
+std::uint64_t CHexListView::FirstVisibleRow() const {
+  return static_cast<std::uint64_t>(verticalScrollBar()->value());
+}
+
+int CHexListView::VisibleRows() const {
+  return std::max(1, viewport()->height() / m_nRowHeight);
+}
+
+bool CHexListView::IsFollowing() const {
+  return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+void CHexListView::UpdateScrollBars() {
+  const std::uint64_t rows = m_rows.RowCount();
+  const int page = VisibleRows();
+  const std::uint64_t maximum = rows > static_cast<std::uint64_t>(page) ? rows - page : 0;
+  QScrollBar* v = verticalScrollBar();
+  v->setRange(0, static_cast<int>(std::min<std::uint64_t>(maximum, INT32_MAX)));
+  v->setPageStep(page);
+  v->setSingleStep(1);
+  QScrollBar* h = horizontalScrollBar();
+  h->setRange(0, std::max(0, m_pHeader->length() - viewport()->width()));
+  h->setPageStep(viewport()->width());
+  h->setSingleStep(20);
+}
+
+void CHexListView::PlaceHeader() {
+  const int headerHeight = m_pHeader->sizeHint().height();
+  setViewportMargins(0, headerHeight, 0, 0);
+  const QRect area = viewport()->geometry();
+  m_pHeader->setGeometry(area.left(), area.top() - headerHeight, area.width(), headerHeight);
+}
+
+void CHexListView::resizeEvent(QResizeEvent* event) {
+  const bool follow = IsFollowing();
+  QAbstractScrollArea::resizeEvent(event);
+  PlaceHeader();
+  UpdateScrollBars();
+  if (follow)
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void CHexListView::scrollContentsBy(int dx, int dy) {
+  if (dx != 0)
+    m_pHeader->setOffset(horizontalScrollBar()->value());
+  (void)dy;
+  viewport()->update();
+}
+
+bool CHexListView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange && m_pHeader != nullptr) {
+    m_nRowHeight = fontMetrics().height() + 2;
+    UpdateScrollBars();
+  }
+  return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CHexListView::keyPressEvent(QKeyEvent* event) {
+  QScrollBar* v = verticalScrollBar();
+  switch (event->key()) {
+    case Qt::Key_Up:
+      v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+      break;
+    case Qt::Key_Down:
+      v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      break;
+    case Qt::Key_PageUp:
+      v->triggerAction(QAbstractSlider::SliderPageStepSub);
+      break;
+    case Qt::Key_PageDown:
+      v->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      break;
+    case Qt::Key_Home:
+      v->triggerAction(QAbstractSlider::SliderToMinimum);
+      break;
+    case Qt::Key_End:
+      v->triggerAction(QAbstractSlider::SliderToMaximum);
+      break;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+  }
+}
+
+void CHexListView::paintEvent(QPaintEvent* event) {
+  (void)event;
+  QPainter painter(viewport());
+  painter.setFont(font());
+  painter.setPen(palette().color(QPalette::Text));
+  const int ascent = fontMetrics().ascent() + 1;
+  const int shift = -horizontalScrollBar()->value();
+  const int hexX = shift + m_pHeader->sectionPosition(0) + kTextMargin;
+  const int asciiX = shift + m_pHeader->sectionPosition(1) + kTextMargin;
+  const std::uint64_t first = FirstVisibleRow();
+  const int rows = VisibleRows() + 1;
+  BYTE bytes[CHexRows::kRowBytes];
+  char hex[CHexRows::kHexChars + 1];
+  char ascii[CHexRows::kRowBytes + 1];
+  for (int i = 0; i < rows; ++i) {
+    const int count = m_rows.RowBytes(first + static_cast<std::uint64_t>(i), bytes);
+    if (count == 0)
+      break;
+    CHexRows::FormatRow(bytes, count, hex, ascii);
+    const int y = i * m_nRowHeight + ascent;
+    painter.drawText(hexX, y, QString::fromLatin1(hex));
+    painter.drawText(asciiX, y, QString::fromLatin1(ascii));
+  }
+}

@@ -1,0 +1,72 @@
+// CHexListView: one receive list (data or USM), a two-column hex dump
+// ("Hex", 310 pixels; "ASCII", 110 pixels) of the bytes appended to it.
+//
+// Scale: the view keeps only the bytes (CHexRows) and paints the visible rows
+// from them, formatting a row's texts when it is painted. There is no item or
+// widget per row, so 100 MB of bytes cost about 100 MB, appending a block
+// costs time in proportion to the block, and scrolling costs the same at any
+// length. The vertical scroll bar counts rows.
+//
+// Following: while the last row is in view (the scroll bar at its end), each
+// append keeps it in view; once the user has scrolled away, appends keep the
+// user's place (rows are only ever added at the end).
+//
+// Threading: a widget; the window's thread only.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QStandardItemModel>
+#include <cstdint>
+#include <vector>
+
+#include "codec/HexRows.h"
+
+class QHeaderView;
+
+class CHexListView : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHexWidth = 310;
+  static constexpr int kAsciiWidth = 110;
+
+  CHexListView(const QString& hexTitle, const QString& asciiTitle, QWidget* parent = nullptr);
+
+  // Adds bytes to the last row and new rows after it.
+  void Append(const BYTE* bytes, size_t length);
+  // The same for a receive feed's block, taken without a copy when full.
+  void Adopt(std::vector<BYTE>&& block);
+  // The next byte starts a new row (the line counter back to 0).
+  void BreakRow();
+  // Deletes every row.
+  void Clear();
+
+  const CHexRows& Rows() const { return m_rows; }
+  std::uint64_t RowCount() const { return m_rows.RowCount(); }
+  int LineCounter() const { return m_rows.LineCounter(); }
+  // The first row in view and how many rows fit.
+  std::uint64_t FirstVisibleRow() const;
+  int VisibleRows() const;
+  // True while appends keep the last row in view.
+  bool IsFollowing() const;
+  QHeaderView* Header() const { return m_pHeader; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  bool viewportEvent(QEvent* event) override;
+
+ private:
+  // Runs add (which appends to m_rows), then follows or keeps the place.
+  template <typename Add>
+  void Grow(Add add);
+  void UpdateScrollBars();
+  void PlaceHeader();
+
+  CHexRows m_rows;
+  QStandardItemModel m_headerModel;
+  QHeaderView* m_pHeader;
+  int m_nRowHeight = 1;
+};

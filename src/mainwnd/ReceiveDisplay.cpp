@@ -1,0 +1,149 @@
+#include "mainwnd/ReceiveDisplay.h"
+
+#include <QFileDialog>
+#include <QWidget>
+#include <cstdio>
+
+#include "comm/ReceivedDataFile.h"
+#include "comm/RxFeed.h"
+#include "comm/TransferGlobals.h"
+#include "log/DataLog.h"
+#include "mainwnd/HexListView.h"
+
+namespace {
+
+void LogBlock(const char* format, const BYTE* bytes, size_t count) {
+  if (!g_pDataLog)
+    return;
+  char line[64];
+  std::snprintf(line, sizeof line, format, static_cast<int>(count));
+  g_pDataLog->Log(line, bytes, static_cast<DWORD>(count));
+}
+
+}  // namespace
+
+CReceiveDisplay::CReceiveDisplay(QWidget* window)
+    : QObject(window),
+      m_pWindow(window),
+      m_pDataList(new CHexListView("Hex", "ASCII", window)),
+      m_pUsmList(new CHexListView("Hex (USM)", "ASCII (USM)", window)) {
+  m_pDataList->setObjectName("receiveList");
+  m_pDataList->setAccessibleName("Received data");
+  m_pUsmList->setObjectName("usmList");
+  m_pUsmList->setAccessibleName("Received USM data");
+  m_pUsmList->hide();
+  m_timer.setInterval(kPollMs);
+  connect(&m_timer, &QTimer::timeout, this, [this] { UpdateRXDisplay(); });
+  LayoutReceiveLists(0);
+}
+
+CReceiveDisplay::~CReceiveDisplay() {
+  Stop();
+}
+
+int CReceiveDisplay::OpenRxDataFile() {
+  return CReceivedDataFile::Open(&m_strRxDataFileName);
+}
+
+void CReceiveDisplay::Start() {
+  g_RxDataFeed.SetEnabled(true);
+  g_RxUsmFeed.SetEnabled(true);
+  m_timer.start();
+}
+
+void CReceiveDisplay::Stop() {
+  m_timer.stop();
+  g_RxDataFeed.SetEnabled(false);
+  g_RxUsmFeed.SetEnabled(false);
+}
+
+void CReceiveDisplay::SetBusy(bool busy) {
+  m_timer.setInterval(busy ? kBusyPollMs : kPollMs);
+}
+
+size_t CReceiveDisplay::UpdateRXDisplay() {
+  // Full feed blocks go into the lists as they are, without a copy.
+  size_t total = g_RxDataFeed.Take(&m_taken);
+  for (CRxFeed::Block& block : m_taken) {
+    LogBlock("Data Received. Size = %d bytes\n", block.data(), block.size());
+    m_pDataList->Adopt(std::move(block));
+  }
+  total += g_RxUsmFeed.Take(&m_taken);
+  for (CRxFeed::Block& block : m_taken) {
+    LogBlock("USM Data Received. Size = %d bytes\n", block.data(), block.size());
+    m_pUsmList->Adopt(std::move(block));
+  }
+  m_taken.clear();
+  return total;
+}
+
+void CReceiveDisplay::OnRxData(const BYTE* bytes, size_t count) {
+  LogBlock("Data Received. Size = %d bytes\n", bytes, count);
+  m_pDataList->Append(bytes, count);
+}
+
+void CReceiveDisplay::OnRxUsm(const BYTE* bytes, size_t count) {
+  LogBlock("USM Data Received. Size = %d bytes\n", bytes, count);
+  m_pUsmList->Append(bytes, count);
+}
+
+void CReceiveDisplay::StartNewDataRow() {
+  UpdateRXDisplay();  // what arrived before the operation stays on its rows
+  m_pDataList->BreakRow();
+}
+
+void CReceiveDisplay::LayoutReceiveLists(int showUsm) {
+  showUsm = showUsm != 0 ? 1 : 0;
+  if (showUsm == m_nLayout)
+    return;
+  m_nLayout = showUsm;
+  Relayout();
+}
+
+void CReceiveDisplay::Relayout() {
+  const int w = m_pWindow->width();
+  const int h = m_pWindow->height();
+  if (m_nLayout == 1) {
+    Place(m_pDataList, w * 5 / 480, h * 166 / 327, w * 294 / 480, h * 89 / 327);
+    Place(m_pUsmList, w * 5 / 480, h * 259 / 327, w * 294 / 480, h * 52 / 327);
+    m_pUsmList->show();
+  } else {
+    Place(m_pDataList, w * 5 / 480, h * 166 / 327, w * 294 / 480, h * 145 / 327);
+    m_pUsmList->hide();
+  }
+}
+
+void CReceiveDisplay::Place(CHexListView* list, int left, int top, int width, int height) {
+  list->setGeometry(left, top, width, height);
+}
+
+void CReceiveDisplay::OnShowUsm(int usmChannel, int showUsm) {
+  LayoutReceiveLists(usmChannel != 0 && showUsm == 1 ? 1 : 0);
+}
+
+void CReceiveDisplay::OnClearBuffer() {
+  // The engine drops what the feeds hold under the reader's lock, so nothing
+  // received before the clear reaches the emptied lists afterwards.
+  g_TransferEngine.ClearReceivedData(m_strRxDataFileName);
+  m_pDataList->Clear();
+  m_pUsmList->Clear();
+  if (g_pDataLog)
+    g_pDataLog->Log("Clear RX Data Buffer");
+}
+
+void CReceiveDisplay::OnSaveAs() {
+  QString path = QFileDialog::getSaveFileName(m_pWindow, QString(), "*.bin", QString());
+  if (!path.isEmpty())
+    SaveAs(path);
+}
+
+int CReceiveDisplay::SaveAs(const QString& path) {
+  const std::string name = path.toStdString();
+  if (!CReceivedDataFile::SaveCopy(name))
+    return 0;
+  if (g_pDataLog) {
+    std::string line = "Save RX Data Buffer To File : " + name;
+    g_pDataLog->Log(line.c_str());
+  }
+  return 1;
+}

@@ -1,0 +1,108 @@
+// CReceiveDisplay: the main window's "Receive Buffer" area: the data list
+// and the USM list (CHexListView), the poll that moves received bytes into
+// them, and the commands "Show USM", "Clear Buffer" and "Save As", with the
+// received-data file they work on.
+//
+// Every byte: the lists follow the readers' display feeds (g_RxDataFeed,
+// g_RxUsmFeed), which keep every received byte until taken, not the 4096-byte
+// rings, so the lists show every byte of each channel in order at any rate.
+// The rings, their reset flag and the firmware download's use of them are
+// untouched.
+//
+// The poll (UpdateRXDisplay) is a timer on the window's thread, every 10 ms,
+// or 100 ms while SetBusy(true) (a file transfer or a firmware download
+// runs). Taking a feed is a buffer swap and the lists format nothing until
+// they paint, so no display thread and no blocking hand-over to the window
+// is needed.
+//
+// Layout: both lists are children of the window given to the constructor and
+// are placed in its client area by LayoutReceiveLists, with the factors of
+// the 480 x 327 dialog template; the window calls Relayout() when it resizes.
+//
+// Threading: the window's thread only (a QObject living there). The
+// received-data file (g_RxDataFile) is shared with the data reader: "Clear
+// Buffer" goes through CTransferEngine::ClearReceivedData and "Save As"
+// through CReceivedDataFile::SaveCopy, both safe against the reader.
+//
+// Ownership: the lists belong to the window widget (Qt parents); the object
+// turns both feeds off when destroyed.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "platform/Win32Types.h"
+
+class CHexListView;
+class QWidget;
+
+class CReceiveDisplay : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPollMs = 10;
+  static constexpr int kBusyPollMs = 100;
+
+  // Creates both lists in `window` (the USM list hidden) and lays them out
+  // without USM. Does not start the poll.
+  explicit CReceiveDisplay(QWidget* window);
+  ~CReceiveDisplay() override;
+
+  CHexListView* DataList() const { return m_pDataList; }
+  CHexListView* UsmList() const { return m_pUsmList; }
+
+  // Received-data file at start-up: "RxData.bin" in the Output folder, or
+  // "RxData-pid<PID>.bin" when another instance holds it; opens g_RxDataFile
+  // there. 1 ok, 0 failed.
+  int OpenRxDataFile();
+  const std::string& RxDataFileName() const { return m_strRxDataFileName; }
+
+  // Turns the feeds on and starts the poll / stops it (feeds off).
+  void Start();
+  void Stop();
+  // Polls every 100 ms instead of 10 ms while busy.
+  void SetBusy(bool busy);
+
+  // One poll: takes both feeds and shows what they held as OnRxData and
+  // OnRxUsm do, one log entry per feed block (up to 64 KiB); full blocks
+  // are kept by the lists without a copy. Returns the bytes taken.
+  size_t UpdateRXDisplay();
+  // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
+  // data log exists, and appends them to the data list.
+  void OnRxData(const BYTE* bytes, size_t count);
+  // The same for the USM list ("USM Data Received. Size = %d bytes\n").
+  void OnRxUsm(const BYTE* bytes, size_t count);
+  // The next data byte starts a new row (an operation's start).
+  void StartNewDataRow();
+
+  // Shows the USM list below a shorter data list (1) or hides it (0);
+  // nothing when the state is already applied.
+  void LayoutReceiveLists(int showUsm);
+  // Re-applies the current state to the window's present size.
+  void Relayout();
+  bool IsUsmShown() const { return m_nLayout == 1; }
+  // "Show USM": the USM list only when the connection has a USM channel
+  // (usmChannel nonzero) and the box is ticked.
+  void OnShowUsm(int usmChannel, int showUsm);
+
+  // "Clear Buffer": empties both lists and the received-data file.
+  void OnClearBuffer();
+  // "Save As": asks for a file name, then SaveAs.
+  void OnSaveAs();
+  // Copies the received-data file to path and logs
+  // "Save RX Data Buffer To File : <path>" when the data log exists. 1 ok.
+  int SaveAs(const QString& path);
+
+ private:
+  void Place(CHexListView* list, int left, int top, int width, int height);
+
+  QWidget* m_pWindow;
+  CHexListView* m_pDataList;
+  CHexListView* m_pUsmList;
+  QTimer m_timer;
+  std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
+  std::string m_strRxDataFileName;
+  int m_nLayout = -1;  // the last layout state applied, -1 none yet
+};

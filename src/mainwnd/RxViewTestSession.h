@@ -1,0 +1,46 @@
+// Test support of the receive display and output window tests: a temporary
+// program home, and a loopback TCP connection to an in-process virtual
+// printer with the data reader (and USM reader) running, as the window's
+// port opening leaves them. Everything is taken down by the destructor.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MessageQueue.h"
+#include "platform/RecordingNotifier.h"
+#include "platform/Win32Types.h"
+
+class CPrinterSim;
+
+class CRxViewTestSession {
+ public:
+  // A fresh $SENDRIX_HOME (with its Output folder) under $SENDRIX_TEST_TMP.
+  CRxViewTestSession();
+  ~CRxViewTestSession();
+  CRxViewTestSession(const CRxViewTestSession&) = delete;
+  CRxViewTestSession& operator=(const CRxViewTestSession&) = delete;
+
+  // Starts the printer (streaming streamFile to the first connection when
+  // not empty), connects to it and starts the readers. The received-data
+  // file must be open already. False on failure.
+  bool Connect(const std::string& streamFile = "");
+  // Queues bytes on the printer's data connection.
+  void Send(const std::vector<BYTE>& bytes);
+  // Waits until the data ring has been given `count` bytes in all.
+  static bool WaitDelivered(DWORD count, DWORD timeoutMs = 10000);
+  void StopReaders();
+  const std::string& Home() const { return m_strHome; }
+
+  static std::vector<BYTE> Pattern(size_t size, unsigned seed);
+  static std::vector<BYTE> ReadWhole(const std::string& path);
+  static bool WriteWhole(const std::string& path, const std::vector<BYTE>& bytes);
+
+ private:
+  std::string m_strHome;
+  std::unique_ptr<CPrinterSim> m_pSim;
+  CMessageQueue m_window;
+  CRecordingNotifier m_notifier;
+  bool m_bOpen = false;
+};
