@@ -13,8 +13,13 @@ if(SENDRIX_BUILD_TESTS)
   set_target_properties(setup_eth_dev_tests PROPERTIES AUTOMOC ON)
   target_link_libraries(setup_eth_dev_tests PRIVATE sendrix_setup_eth_dev printer_sim Qt6::Test)
   add_test(NAME setup_eth_dev_tests COMMAND setup_eth_dev_tests)
+  set(setup_eth_dev_env "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(SENDRIX_SANITIZE MATCHES "thread")
+    # Qt is not built with ThreadSanitizer; see the suppressions file.
+    list(APPEND setup_eth_dev_env "TSAN_OPTIONS=halt_on_error=1:suppressions=${PROJECT_SOURCE_DIR}/src/mainwnd/tsan-qt.supp")
+  endif()
   set_tests_properties(setup_eth_dev_tests PROPERTIES LABELS threaded TIMEOUT 120
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+    ENVIRONMENT "${setup_eth_dev_env}")
 endif()
 
 # A picture of the dialog for the documentation (offscreen, loopback only).
