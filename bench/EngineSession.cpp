@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "BenchTools.h"
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 
 CEngineSession::CEngineSession() {
   CreateAbortEvent();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer.
+# First, before anything is built, the include-layer check.
 #   scripts/test.sh [--werror]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,9 @@ JOBS=$(nproc)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+
+echo "== Layer check: no lower layer includes a higher one"
+scripts/check-layers.sh
 
 echo "== ASan+UBSan build: every test"
 scripts/setup.sh --build-dir build/asan --sanitize address,undefined "${EXTRA[@]}"

@@ -5,15 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "app/AppMessages.h"
 #include "codec/Codec.h"
-#include "codec/ErrorBoxes.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/ProgramFolder.h"
+#include "report/ErrorBoxes.h"
 
 std::atomic<bool> CBatchRunner::s_bAbort{false};
 

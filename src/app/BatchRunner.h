@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "app/BatchOptions.h"
-#include "comm/RingBuffer.h"
+#include "engine/RingBuffer.h"
 #include "platform/MessageQueue.h"
 
 class CBatchRunner {

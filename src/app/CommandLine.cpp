@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "codec/Codec.h"
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 #include "platform/Notifier.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/AtomicFile.h"
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // which shows error text 49 for 0, and then does not show the window.
 //
 // Threading: no shared state; ConfirmOsSupported's box goes through
-// ShowErrorText (codec/ErrorBoxes.h).
+// ShowErrorText (report/ErrorBoxes.h).
 #pragma once
 
 #include <string>

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "codec/ErrorBoxes.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -53,22 +53,6 @@ int EscapeByte(BYTE b, char* out) {
     return 1;
   }
   return std::snprintf(out, 5, "\\x%02X", b);
-}
-
-void AppendFormatV(char* buffer, std::size_t size, const char* format, va_list args) {
-  if (buffer == nullptr || format == nullptr || size == 0)
-    return;
-  const std::size_t used = strnlen(buffer, size);
-  if (used >= size)
-    return;  // no NUL inside the buffer: do not touch it
-  char work[kAppendFormatBufferSize];
-  const int written = std::vsnprintf(work, sizeof(work), format, args);
-  if (written <= 0)
-    return;
-  const std::size_t length = std::min(static_cast<std::size_t>(written), sizeof(work) - 1);
-  const std::size_t add = std::min(length, size - 1 - used);
-  std::memcpy(buffer + used, work, add);
-  buffer[used + add] = '\0';
 }
 
 bool IsDirectory(const std::string& path) {
@@ -235,20 +219,6 @@ int FramePacket(const BYTE* data, BYTE* out, int length) {
   out[n++] = 0x03;
   out[n++] = static_cast<BYTE>(0xFD - sum);
   return n;
-}
-
-void AppendFormat(char* buffer, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  AppendFormatV(buffer, kAppendFormatBufferSize, format, args);
-  va_end(args);
-}
-
-void AppendFormatTo(char* buffer, std::size_t size, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  AppendFormatV(buffer, size, format, args);
-  va_end(args);
 }
 
 bool ParseIpAddress(const char* text, BYTE* out4, int reversed) {

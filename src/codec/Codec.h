@@ -1,6 +1,6 @@
 // Data-string codecs, packet framing and small shared utilities. Free
 // functions without state of their own; safe to call from any thread (the
-// decoders' error box goes through ShowErrorText, see ErrorBoxes.h).
+// decoders' error box goes through ShowErrorText, see report/ErrorBoxes.h).
 //
 // Two notations for a data string:
 //  - escaped text: characters as themselves; a backslash introduces \\ \t \r
@@ -64,19 +64,6 @@ BYTE ParseHexByte(const char* text);
 // 2 * length + 3 bytes (the worst case: every byte replaced). Length 0 (or
 // less) writes nothing and returns 0. Returns the frame length.
 int FramePacket(const BYTE* data, BYTE* out, int length);
-
-// Size of the buffer AppendFormat works in, and that its caller must give.
-inline constexpr std::size_t kAppendFormatBufferSize = 2048;
-
-// Formats the arguments (printf rules) and appends them to the NUL-terminated
-// text already in buffer. buffer must hold kAppendFormatBufferSize bytes: the
-// whole text, NUL included, never goes past them; what would go further is
-// left out. A buffer already holding no NUL within that size is left alone.
-void AppendFormat(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-// As AppendFormat, for a buffer of `size` bytes.
-void AppendFormatTo(char* buffer, std::size_t size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
 
 // Dotted IP text to four bytes, by the inet_addr rules (so "10.1" and hex or
 // octal parts are accepted). Null or empty text: false, out4 unchanged.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/Codec.h"
-#include "codec/CodecTestSupport.h"
+#include "testsupport/CodecTestSupport.h"
 
 namespace {
 
@@ -178,26 +178,6 @@ TEST(CodecPlain, FramePacket) {
   EXPECT_EQ(Frame({}), Bytes{});
   // Worst case: every byte escaped fills the documented 2n+3 bytes exactly.
   EXPECT_EQ(Frame(Bytes(100, 0x02)).size(), 203u);
-}
-
-TEST(CodecPlain, AppendFormatStaysInsideItsBuffer) {
-  char buffer[kAppendFormatBufferSize];
-  std::strcpy(buffer, "x=");
-  AppendFormat(buffer, "%d,%s", 5, "y");
-  EXPECT_STREQ(buffer, "x=5,y");
-
-  const std::string big(3000, 'b');
-  AppendFormat(buffer, "%s", big.c_str());
-  EXPECT_EQ(std::strlen(buffer), kAppendFormatBufferSize - 1);
-
-  char small[8] = "ab";
-  small[7] = 'Z';
-  AppendFormatTo(small, 7, "%s", "cdefghij");
-  EXPECT_STREQ(small, "abcdef");
-  EXPECT_EQ(small[7], 'Z');
-  char noNul[4] = {'a', 'b', 'c', 'd'};
-  AppendFormatTo(noNul, sizeof(noNul), "%s", "e");
-  EXPECT_EQ(std::string(noNul, 4), "abcd");
 }
 
 TEST(CodecPlain, ParseIpAddress) {

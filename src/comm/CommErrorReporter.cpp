@@ -1,17 +1,11 @@
 #include "comm/CommErrorReporter.h"
 
-#include <chrono>
 #include <cstring>
 
-#include "app/AppMessages.h"
+#include "platform/AppMessages.h"
+#include "platform/Clock.h"
 
 namespace {
-
-unsigned long long NowMs() {
-  using namespace std::chrono;
-  return static_cast<unsigned long long>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 void CopyText(char (&dest)[128], const char* text) {
   std::memset(dest, 0, sizeof dest);

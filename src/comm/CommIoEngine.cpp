@@ -6,18 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/LastError.h"
 
 namespace {
-
-uint64_t NowMs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 // One non-blocking transfer; returns bytes, 0 at end of stream, -1 with errno.
 ssize_t Transfer(bool write, bool socket, int fd, BYTE* buffer, DWORD length) {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
+#include "platform/AppMessages.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 

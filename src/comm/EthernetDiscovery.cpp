@@ -6,18 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "platform/LastError.h"
 
 namespace {
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // A UDP socket aimed at the target; -1 (errno set) on failure.
 int OpenSocket() {
@@ -32,7 +27,7 @@ int OpenSocket() {
 // Waits for one datagram until `deadline`; its length, or -1 when none came.
 ssize_t ReceiveUntil(int fd, char* buffer, size_t size, int64_t deadline) {
   for (;;) {
-    int64_t left = deadline - NowMs();
+    int64_t left = deadline - static_cast<int64_t>(NowMs());
     if (left <= 0)
       return -1;
     struct pollfd p = {fd, POLLIN, 0};
@@ -124,7 +119,7 @@ int CEthernetDiscovery::Discover(ICommErrorSink* errors, int& count, char (*tabl
     SetLastError(ErrnoToWin32(err));
     return 0;
   }
-  const int64_t deadline = NowMs() + kCollectMs;
+  const int64_t deadline = static_cast<int64_t>(NowMs()) + kCollectMs;
   char buffer[2048];
   while (count < capacity) {
     ssize_t n = ReceiveUntil(fd, buffer, sizeof buffer, deadline);
@@ -178,7 +173,7 @@ int CEthernetDiscovery::SendFrame(ICommErrorSink* errors, const char* frame) {
     SetLastError(code);
     return 0;
   }
-  const int64_t deadline = NowMs() + kAckMs;
+  const int64_t deadline = static_cast<int64_t>(NowMs()) + kAckMs;
   char buffer[256];
   int acknowledged = 0;
   for (;;) {

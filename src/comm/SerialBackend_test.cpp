@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/SerialPortList.h"
+#include "platform/AppMessages.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 

@@ -8,24 +8,19 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "comm/EthernetDiscovery.h"
+#include "platform/Clock.h"
 #include "platform/LastError.h"
 
 namespace {
 
 constexpr int kNotTried = -1;
 const char* const kNames[3] = {"main", "real-time", "USM"};
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 void SetOptions(int fd) {
   int on = 1, idle = 5, interval = 2, probes = 3;
@@ -120,7 +115,7 @@ void CTcpBackend::ConnectAll(const int ports[3], int errors[3]) {
     }
     m_conn[i].fd = fd;
   }
-  const int64_t deadline = NowMs() + kConnectTimeoutMs;
+  const int64_t deadline = static_cast<int64_t>(NowMs()) + kConnectTimeoutMs;
   for (;;) {
     struct pollfd fds[3];
     int index[3], n = 0;
@@ -130,7 +125,7 @@ void CTcpBackend::ConnectAll(const int ports[3], int errors[3]) {
       fds[n] = {m_conn[i].fd, POLLOUT, 0};
       index[n++] = i;
     }
-    int64_t left = deadline - NowMs();
+    int64_t left = deadline - static_cast<int64_t>(NowMs());
     if (n == 0)
       break;
     if (left <= 0) {

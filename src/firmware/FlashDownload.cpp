@@ -5,12 +5,12 @@
 #include <mutex>
 #include <vector>
 
-#include "app/AppMessages.h"
-#include "codec/ErrorBoxes.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/DebugOutput.h"
+#include "report/ErrorBoxes.h"
 
 CEvent g_evFlashStart{false, false};
 CEvent g_evFlashStop{false, false};
@@ -26,10 +26,6 @@ constexpr int kFirstLabel = 1007;  // labels 1007..1012, one per step
 
 std::mutex g_timingsLock;
 FlashTimings g_timings;
-
-bool IsAborted() {
-  return g_hAbortEvent != nullptr && g_hAbortEvent->IsSet();
-}
 
 }  // namespace
 

@@ -10,11 +10,11 @@
 #include <map>
 #include <mutex>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
-#include "comm/EngineTestSupport.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "testsupport/EngineTestSupport.h"
 
 namespace {
 

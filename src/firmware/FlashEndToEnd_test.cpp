@@ -7,12 +7,12 @@
 #include <memory>
 
 #include "PrinterSim.h"
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
-#include "comm/EngineTestSupport.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "testsupport/EngineTestSupport.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 
 #include "log/LogFormat.h"
 #include "platform/DebugOutput.h"
+#include "platform/FileIo.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Thread.h"
@@ -40,20 +41,6 @@ std::string LogPath(const SYSTEMTIME& t, const char* suffix) {
                 t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
                 static_cast<unsigned>(GetCurrentProcessId()), suffix);
   return OutputFolder() + kPathSeparator + name;
-}
-
-// Writes everything unless the file fails; errors are not reported.
-bool WriteAll(int fd, const char* data, size_t length) {
-  while (length > 0) {
-    ssize_t n = ::write(fd, data, length);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 ssize_t ReadAt(int fd, char* buffer, size_t length, std::uint64_t offset) {
@@ -237,7 +224,7 @@ void CDataLog::FlushLocked() {
 void CDataLog::WriteLocked(const char* data, size_t length) {
   if (m_hFile < 0)
     return;
-  WriteAll(m_hFile, data, length);
+  WriteAll(m_hFile, data, length);  // a failing log file is not reported
   m_nTotal += length;
 }
 

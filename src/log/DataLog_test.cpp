@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 namespace fs = std::filesystem;
 

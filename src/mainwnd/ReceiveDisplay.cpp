@@ -4,9 +4,9 @@
 #include <QWidget>
 #include <cstdio>
 
-#include "comm/ReceivedDataFile.h"
-#include "comm/RxFeed.h"
-#include "comm/TransferGlobals.h"
+#include "engine/ReceivedDataFile.h"
+#include "engine/RxFeed.h"
+#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
 #include "mainwnd/RxViewTestSession.h"

@@ -9,7 +9,7 @@
 
 #include "PrinterSim.h"
 #include "comm/Cablox.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "platform/Notifier.h"
 
 CRxViewTestSession::CRxViewTestSession() {

@@ -13,7 +13,7 @@ target_link_libraries(sendrix_rxview PUBLIC sendrix_core Qt6::Widgets)
 
 # QTest cases on the offscreen platform; they stream from the virtual printer
 # over loopback, so they start threads.
-if(SENDRIX_BUILD_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/printer-sim/CMakeLists.txt)
+if(SENDRIX_BUILD_TESTS)
   add_executable(rxview_tests
     ${CMAKE_CURRENT_LIST_DIR}/RxViewTestMain.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RxViewTestSession.cpp

@@ -8,7 +8,8 @@
 #include <thread>
 
 BOOL QueryPerformanceCounter(LONGLONG* count) {
-  if (count == nullptr) return FALSE;
+  if (count == nullptr)
+    return FALSE;
   *count = std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
                .count();
@@ -16,12 +17,21 @@ BOOL QueryPerformanceCounter(LONGLONG* count) {
 }
 
 BOOL QueryPerformanceFrequency(LONGLONG* frequency) {
-  if (frequency == nullptr) return FALSE;
+  if (frequency == nullptr)
+    return FALSE;
   *frequency = 1000000000LL;
   return TRUE;
 }
 
-void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+uint64_t NowMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+void Sleep(DWORD ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void GetLocalTime(SYSTEMTIME* time) {
   timespec now{};
@@ -38,4 +48,6 @@ void GetLocalTime(SYSTEMTIME* time) {
   time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+DWORD GetCurrentProcessId() {
+  return static_cast<DWORD>(getpid());
+}

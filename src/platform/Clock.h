@@ -1,6 +1,8 @@
 // Clocks, sleeping and process identity.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/Win32Types.h"
 
 struct SYSTEMTIME {
@@ -18,6 +20,9 @@ struct SYSTEMTIME {
 BOOL QueryPerformanceCounter(LONGLONG* count);
 // Ticks per second of QueryPerformanceCounter (1e9).
 BOOL QueryPerformanceFrequency(LONGLONG* frequency);
+// Milliseconds of the monotonic clock; only differences between two values
+// mean anything. Never goes back.
+uint64_t NowMs();
 // Sleeps at least ms milliseconds.
 void Sleep(DWORD ms);
 // Local wall-clock date and time, to the millisecond.

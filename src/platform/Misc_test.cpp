@@ -1,11 +1,14 @@
-// Last error, clocks, error texts, debugger output, dynamic loading,
+// Bounded formatting, last error, clocks, error texts, debugger output, dynamic loading,
 // message queue, notifiers and the program folder.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <thread>
 
+#include "platform/AppendFormat.h"
 #include "platform/Clock.h"
 #include "platform/DebugOutput.h"
 #include "platform/DynamicLibrary.h"
@@ -13,9 +16,29 @@
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 namespace {
+
+TEST(AppendFormatTest, StaysInsideItsBuffer) {
+  char buffer[kAppendFormatBufferSize];
+  std::strcpy(buffer, "x=");
+  AppendFormat(buffer, "%d,%s", 5, "y");
+  EXPECT_STREQ(buffer, "x=5,y");
+
+  const std::string big(3000, 'b');
+  AppendFormat(buffer, "%s", big.c_str());
+  EXPECT_EQ(std::strlen(buffer), kAppendFormatBufferSize - 1);
+
+  char small[8] = "ab";
+  small[7] = 'Z';
+  AppendFormatTo(small, 7, "%s", "cdefghij");
+  EXPECT_STREQ(small, "abcdef");
+  EXPECT_EQ(small[7], 'Z');
+  char noNul[4] = {'a', 'b', 'c', 'd'};
+  AppendFormatTo(noNul, sizeof(noNul), "%s", "e");
+  EXPECT_EQ(std::string(noNul, 4), "abcd");
+}
 
 TEST(LastErrorTest, IsPerThread) {
   SetLastError(ERROR_IO_PENDING);
@@ -82,7 +105,8 @@ TEST(MessageQueueTest, RecordsPostsAndSendsInOrderAcrossThreads) {
   CMessageQueue queue;
   int copied = 0;
   queue.SetHook([&](const QueuedMessage& m) -> LRESULT {
-    if (m.sent) copied = *reinterpret_cast<const int*>(m.lParam);
+    if (m.sent)
+      copied = *reinterpret_cast<const int*>(m.lParam);
     return 7;
   });
   std::thread worker([&] {

@@ -1,5 +1,5 @@
 // The text library's process-wide look-ups: the error and communication-error
-// texts, used by the error boxes (codec/ErrorBoxes.h) from any thread.
+// texts, used by the error boxes (report/ErrorBoxes.h) from any thread.
 //
 // Each export takes a number and returns a NUL-terminated text owned by the
 // library (copied at once by the caller, never freed), or null.

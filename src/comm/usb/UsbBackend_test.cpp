@@ -5,9 +5,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "comm/usb/FakeUsbApi.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
+#include "testsupport/FakeUsbApi.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ TEST_F(UsbBackendTest, SetupFailsClearlyWithoutLibUsb) {
   EXPECT_EQ(0, m_backend->Setup());
   EXPECT_EQ(0, m_backend->IsOpened());
   ASSERT_EQ(1u, Shown().size());
-  EXPECT_EQ(COMM_ERROR_USB_UNAVAILABLE, Shown()[0].code);
+  EXPECT_EQ(COMM_ERR_USB_UNAVAILABLE, Shown()[0].code);
   int usm = 0, rt = 0, count = 7;
   char table[50][128];
   EXPECT_EQ(0, m_backend->GetPortParams(usm, rt, count, table));
@@ -271,7 +271,7 @@ TEST_F(UsbBackendTest, PrinterHeldElsewhereGivesAClearError) {
   device->SetClaimError(USB_ERROR_BUSY);
   EXPECT_EQ(0, Connect(0, 0));
   ASSERT_EQ(1u, Shown().size());
-  EXPECT_EQ(COMM_ERROR_USB_HELD, Shown()[0].code);
+  EXPECT_EQ(COMM_ERR_USB_BUSY, Shown()[0].code);
   EXPECT_EQ("Acme P", Shown()[0].text1);
   EXPECT_EQ(0, device->OpenCount());
 
@@ -279,7 +279,7 @@ TEST_F(UsbBackendTest, PrinterHeldElsewhereGivesAClearError) {
   device->SetKernelDriver(true, USB_ERROR_ACCESS);
   EXPECT_EQ(0, Connect(0, 0));
   ASSERT_EQ(2u, Shown().size());
-  EXPECT_EQ(COMM_ERROR_USB_HELD, Shown()[1].code);
+  EXPECT_EQ(COMM_ERR_USB_BUSY, Shown()[1].code);
   EXPECT_NE(std::string::npos, Shown()[1].text2.find("usblp"));
   EXPECT_TRUE(device->IsKernelDriverAttached());
   EXPECT_EQ(0, m_backend->IsConnected());
@@ -296,11 +296,11 @@ TEST_F(UsbBackendTest, ConnectFailuresCarryTheirCodes) {
   EXPECT_EQ(0, Connect(0, 0));
   std::vector<ShownError> shown = Shown();
   ASSERT_EQ(4u, shown.size());
-  EXPECT_EQ(COMM_ERROR_USB_NOT_PRESENT, shown[0].code);
-  EXPECT_EQ(COMM_ERROR_USB_BAD_INDEX, shown[1].code);
+  EXPECT_EQ(COMM_ERR_NOT_PRESENT, shown[0].code);
+  EXPECT_EQ(COMM_ERR_INVALID_INDEX, shown[1].code);
   EXPECT_EQ("3", shown[1].text1);
-  EXPECT_EQ(COMM_ERROR_USB_NO_PRINTER, shown[2].code);
-  EXPECT_EQ(COMM_ERROR_USB_OPEN, shown[3].code);
+  EXPECT_EQ(COMM_ERR_USB_NO_PRINTER_IF, shown[2].code);
+  EXPECT_EQ(COMM_ERR_OPEN_FAILED, shown[3].code);
   EXPECT_NE(std::string::npos, shown[3].text2.find("permission"));
 }
 
@@ -337,7 +337,7 @@ TEST_F(UsbBackendTest, FailingTransfersAreShownOnce) {
   EXPECT_FALSE(Write({2}));
   std::vector<ShownError> shown = Shown();
   ASSERT_EQ(1u, shown.size());
-  EXPECT_EQ(COMM_ERROR_USB_TRANSFER, shown[0].code);
+  EXPECT_EQ(COMM_ERR_USB_TRANSFER, shown[0].code);
   EXPECT_EQ((std::vector<DWORD>{ERROR_IO_DEVICE}), Logged());
 }
 

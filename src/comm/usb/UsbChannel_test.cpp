@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "comm/usb/FakeUsbApi.h"
 #include "platform/LastError.h"
+#include "testsupport/FakeUsbApi.h"
 
 namespace {
 

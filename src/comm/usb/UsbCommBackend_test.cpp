@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-#include "app/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
-#include "comm/usb/FakeUsbApi.h"
+#include "platform/AppMessages.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
+#include "testsupport/FakeUsbApi.h"
 
 namespace {
 

@@ -27,23 +27,23 @@ std::shared_ptr<CUsbConnection> CUsbConnection::Open(IUsbApi& api, const USB_PRI
                                                      USB_OPEN_ERROR& error) {
   error = USB_OPEN_ERROR{};
   if (!printer.HasOutput()) {
-    error = {COMM_ERROR_USB_NO_PRINTER, printer.name,
+    error = {COMM_ERR_USB_NO_PRINTER_IF, printer.name,
              "the printer interface has no bulk OUT endpoint"};
     return nullptr;
   }
   std::unique_ptr<IUsbDeviceHandle> handle;
   int result = api.Open(printer.device, handle);
   if (result == USB_ERROR_NO_DEVICE) {
-    error = {COMM_ERROR_USB_NOT_PRESENT, printer.name, "the device has been unplugged"};
+    error = {COMM_ERR_NOT_PRESENT, printer.name, "the device has been unplugged"};
     return nullptr;
   }
   if (result == USB_ERROR_ACCESS) {
-    error = {COMM_ERROR_USB_OPEN, printer.name,
+    error = {COMM_ERR_OPEN_FAILED, printer.name,
              "permission denied: the user needs write access to the USB device (udev rule)"};
     return nullptr;
   }
   if (result != USB_SUCCESS) {
-    error = {COMM_ERROR_USB_OPEN, printer.name, Describe(api, result)};
+    error = {COMM_ERR_OPEN_FAILED, printer.name, Describe(api, result)};
     return nullptr;
   }
   std::shared_ptr<CUsbConnection> connection(new CUsbConnection(printer));
@@ -61,7 +61,7 @@ bool CUsbConnection::Claim(IUsbApi& api, USB_OPEN_ERROR& error) {
   if (m_device->KernelDriverActive(iface) == 1) {
     int result = m_device->DetachKernelDriver(iface);
     if (result != USB_SUCCESS && result != USB_ERROR_NOT_FOUND) {
-      error = {COMM_ERROR_USB_HELD, name,
+      error = {COMM_ERR_USB_BUSY, name,
                "the kernel printer driver (usblp) could not be detached: " + Describe(api, result)};
       return false;
     }
@@ -69,22 +69,22 @@ bool CUsbConnection::Claim(IUsbApi& api, USB_OPEN_ERROR& error) {
   }
   int result = m_device->ClaimInterface(iface);
   if (result == USB_ERROR_BUSY || result == USB_ERROR_ACCESS) {
-    error = {COMM_ERROR_USB_HELD, name, "the printer is in use by another program"};
+    error = {COMM_ERR_USB_BUSY, name, "the printer is in use by another program"};
     return false;
   }
   if (result == USB_ERROR_NO_DEVICE) {
-    error = {COMM_ERROR_USB_NOT_PRESENT, name, "the device has been unplugged"};
+    error = {COMM_ERR_NOT_PRESENT, name, "the device has been unplugged"};
     return false;
   }
   if (result != USB_SUCCESS) {
-    error = {COMM_ERROR_USB_OPEN, name, "claiming the interface failed: " + Describe(api, result)};
+    error = {COMM_ERR_OPEN_FAILED, name, "claiming the interface failed: " + Describe(api, result)};
     return false;
   }
   m_bClaimed = true;
   if (m_printer.iface.altSetting != 0) {
     result = m_device->SetAltSetting(iface, m_printer.iface.altSetting);
     if (result != USB_SUCCESS) {
-      error = {COMM_ERROR_USB_OPEN, name,
+      error = {COMM_ERR_OPEN_FAILED, name,
                "selecting the printer setting failed: " + Describe(api, result)};
       return false;
     }
@@ -99,7 +99,7 @@ bool CUsbConnection::StartChannels(USB_OPEN_ERROR& error) {
   m_usm = std::make_unique<CUsbChannel>(m_device, m_printer.usmIn, m_link, "USB In USM");
   if (m_out->Start() && m_rtOut->Start() && m_rx->Start() && m_usm->Start())
     return true;
-  error = {COMM_ERROR_USB_OPEN, m_printer.name, "no I/O thread could be started"};
+  error = {COMM_ERR_OPEN_FAILED, m_printer.name, "no I/O thread could be started"};
   return false;
 }
 

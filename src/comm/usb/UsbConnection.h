@@ -14,19 +14,20 @@
 #include <memory>
 #include <string>
 
+#include "comm/CommBackend.h"
 #include "comm/usb/UsbApi.h"
 #include "comm/usb/UsbChannel.h"
 #include "comm/usb/UsbLink.h"
 #include "comm/usb/UsbPrinter.h"
 
-// Comm-error codes of the USB backend (texts in the text library).
-inline constexpr int COMM_ERROR_USB_OPEN = 1;          // device name, reason
-inline constexpr int COMM_ERROR_USB_NOT_PRESENT = 5;   // device name, detail
-inline constexpr int COMM_ERROR_USB_HELD = 6;          // device name, detail
-inline constexpr int COMM_ERROR_USB_TRANSFER = 11;     // device name, detail
-inline constexpr int COMM_ERROR_USB_UNAVAILABLE = 12;  // "libusb", reason
-inline constexpr int COMM_ERROR_USB_NO_PRINTER = 13;   // device name, detail
-inline constexpr int COMM_ERROR_USB_BAD_INDEX = 14;    // index, device count
+// The USB backend reports the library's comm-error codes (COMM_ERR_* in
+// comm/CommBackend.h). UsbBackend.cpp still spells five of them by these
+// older names, which carry the same numbers.
+inline constexpr int COMM_ERROR_USB_OPEN = COMM_ERR_OPEN_FAILED;
+inline constexpr int COMM_ERROR_USB_NOT_PRESENT = COMM_ERR_NOT_PRESENT;
+inline constexpr int COMM_ERROR_USB_TRANSFER = COMM_ERR_USB_TRANSFER;
+inline constexpr int COMM_ERROR_USB_UNAVAILABLE = COMM_ERR_USB_UNAVAILABLE;
+inline constexpr int COMM_ERROR_USB_BAD_INDEX = COMM_ERR_INVALID_INDEX;
 
 // Why an open failed: the comm-error code and its two texts.
 struct USB_OPEN_ERROR {

@@ -1,16 +1,9 @@
 #include "comm/usb/UsbLink.h"
 
-#include <chrono>
-
 #include "comm/usb/UsbApi.h"
+#include "platform/Clock.h"
 
 CUsbLink::CUsbLink(ErrorHook hook) : m_hook(std::move(hook)), m_nLastContactMs(NowMs()) {}
-
-uint64_t CUsbLink::NowMs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 void CUsbLink::Touch() {
   m_nLastContactMs.store(NowMs());

@@ -28,8 +28,6 @@ class CUsbLink {
   void ReportError(int usbError);
 
  private:
-  static uint64_t NowMs();
-
   ErrorHook m_hook;
   std::atomic<bool> m_bGone{false};
   std::atomic<uint64_t> m_nLastContactMs;

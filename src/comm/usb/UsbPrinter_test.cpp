@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/usb/FakeUsbApi.h"
 #include "comm/usb/LibUsbApi.h"
 #include "comm/usb/UsbPropertiesText.h"
+#include "testsupport/FakeUsbApi.h"
 
 namespace {
 

@@ -1,0 +1,56 @@
+#include "engine/RxFeed.h"
+
+#include <algorithm>
+
+void CRxFeed::Put(const BYTE* data, DWORD length) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (!m_bEnabled)
+    return;
+  m_nPending += length;
+  while (length > 0) {
+    if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
+      m_blocks.emplace_back();
+      m_blocks.back().reserve(kBlockSize);
+    }
+    Block& block = m_blocks.back();
+    const DWORD n = static_cast<DWORD>(std::min<size_t>(length, kBlockSize - block.size()));
+    block.insert(block.end(), data, data + n);
+    data += n;
+    length -= n;
+  }
+}
+
+size_t CRxFeed::Take(std::vector<Block>* out) {
+  std::vector<Block> old;
+  size_t count = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    old.swap(*out);
+    out->swap(m_blocks);
+    count = m_nPending;
+    m_nPending = 0;
+  }
+  return count;  // the old blocks are freed here, outside the lock
+}
+
+void CRxFeed::Discard() {
+  std::vector<Block> old;
+  std::lock_guard<std::mutex> lock(m_lock);
+  old.swap(m_blocks);
+  m_nPending = 0;
+}
+
+void CRxFeed::SetEnabled(bool enabled) {
+  std::vector<Block> old;
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_bEnabled = enabled;
+  if (!enabled) {
+    old.swap(m_blocks);
+    m_nPending = 0;
+  }
+}
+
+bool CRxFeed::IsEnabled() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_bEnabled;
+}

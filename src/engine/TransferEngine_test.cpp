@@ -1,0 +1,274 @@
+// The packet writer and the two transmit jobs against the fake backend:
+// what reaches the wire, the messages the window sees, the log lines.
+#include "engine/TransferEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "comm/Cablox.h"
+#include "engine/TransferGlobals.h"
+#include "platform/AppMessages.h"
+#include "platform/Clock.h"
+#include "platform/LastError.h"
+#include "testsupport/EngineTestSupport.h"
+
+namespace {
+
+class TransferEngineTest : public CEngineTest {
+ protected:
+  void SetUp() override {
+    CEngineTest::SetUp();
+    m_link.sizes = {1000, 7, 4096};
+    Connect(COMM_TYPE_SERIAL);
+  }
+  // Opens g_TransferFile on a new file and runs one file job to its end.
+  std::vector<BYTE> SendFile(size_t size, int repeat, int count, int delayMs) {
+    std::string path = MakeFile("send.bin", size);
+    EXPECT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+    g_TransferEngine.SetRepeatParams(repeat, count, delayMs);
+    EXPECT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+    g_evFileTransfer.Set();
+    ExpectOneDone();
+    return ReadWhole(path);
+  }
+  std::vector<QueuedMessage> Progress() const { return m_window.Filter(WM_TRANSFER_PROGRESS); }
+};
+
+TEST_F(TransferEngineTest, WriterReturnsCountsAndLogsEachFailure) {
+  StartLog();
+  const BYTE data[5] = {1, 2, 3, 4, 5};
+  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 5);
+
+  m_link.FailWrites(ERROR_ACCESS_DENIED);
+  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), -1);
+  m_link.FailWrites(0);
+
+  // A pending write that completes short: the short count, no resend.
+  m_link.HoldWrites(true);
+  auto completer = CThread::Create(
+      [&]() -> DWORD {
+        m_link.WaitForHeldWrite(5000);
+        m_link.CompleteHeldWrite(3, ERROR_SUCCESS);
+        m_link.WaitForHeldWrite(5000);
+        m_link.CompleteHeldWrite(2, ERROR_WRITE_FAULT);
+        m_link.WaitForHeldWrite(5000);
+        m_link.CompleteHeldWrite(5, ERROR_SUCCESS);
+        return 0;
+      },
+      THREAD_PRIORITY_NORMAL, "completer");
+  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 3);
+  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 2);
+  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 5);
+  ASSERT_EQ(completer->Wait(5000), WAIT_OBJECT_0);
+
+  std::string log = StopLog();
+  for (const char* line :
+       {"System Error 0x5 - Description : ", "Error Transfer - Write failed but is not delayed",
+        "Error Transfer - Write timed out (overlapped)",
+        "Error Transfer - GetOverlappedResult in Writer",
+        "Error Transfer - writing data to port (overlapped)"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+  // The system error comes before the line it explains.
+  EXPECT_LT(log.find("System Error 0x5"), log.find("Write failed but is not delayed"));
+}
+
+TEST_F(TransferEngineTest, AbortLeavesThePendingWriteWithItsOwnCopyOfTheBytes) {
+  StartLog();
+  m_link.HoldWrites(true);
+  std::vector<BYTE> expected(300);
+  for (size_t i = 0; i < expected.size(); ++i)
+    expected[i] = static_cast<BYTE>(i * 3);
+  {
+    auto bytes = std::make_unique<std::vector<BYTE>>(expected);
+    auto aborter = CThread::Create(
+        [&]() -> DWORD {
+          m_link.WaitForHeldWrite(5000);
+          SetEvent(g_hAbortEvent);
+          return 0;
+        },
+        THREAD_PRIORITY_NORMAL, "aborter");
+    EXPECT_EQ(g_TransferEngine.WriterGeneric(bytes->data(), 300), -1);
+    ASSERT_EQ(aborter->Wait(5000), WAIT_OBJECT_0);
+  }  // the caller's buffer is gone; the library still sends from its copy
+  ASSERT_TRUE(m_link.CompleteHeldWrite(300, ERROR_SUCCESS));
+  EXPECT_EQ(m_link.HeldSent(), expected);
+  EXPECT_NE(StopLog().find("Error Transfer - Write aborted by user"), std::string::npos);
+}
+
+TEST_F(TransferEngineTest, WritePacketSplitsGoesOnAfterFailuresAndLogsShortDumps) {
+  StartLog();
+  std::vector<BYTE> data(255);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<BYTE>(i);
+  EXPECT_EQ(g_TransferEngine.WritePacket(data.data(), 255, 100, 1), 255);
+  auto writes = m_link.Writes();
+  ASSERT_EQ(writes.size(), 3u);
+  EXPECT_EQ(writes[0].size(), 100u);
+  EXPECT_EQ(writes[2].size(), 55u);
+  EXPECT_EQ(m_link.Written(), data);
+
+  std::vector<BYTE> big(256, 0x41);
+  EXPECT_EQ(g_TransferEngine.WritePacket(big.data(), 256, 0, 1), 256);  // chunk 0: whole
+  m_link.FailWrites(ERROR_WRITE_FAULT);
+  EXPECT_EQ(g_TransferEngine.WritePacket(data.data(), 30, 10, 0), 30);  // failures not seen
+  m_link.FailWrites(0);
+  EXPECT_EQ(m_link.WriteCount(), 4u);
+
+  std::string log = StopLog();
+  EXPECT_NE(log.find("String Transfer. Size = 255 bytes\n"), std::string::npos);
+  EXPECT_NE(log.find("String Transfer. Size = 256 bytes\n"), std::string::npos);
+  EXPECT_EQ(log.find("String Transfer. Size = 30 bytes"), std::string::npos);  // flag 0
+  auto dumps = ParseLogDumps(log);
+  ASSERT_EQ(dumps.size(), 1u);  // 255 bytes with their dump, 256 without
+  EXPECT_EQ(dumps[0], data);
+}
+
+TEST_F(TransferEngineTest, OnePassSendsTheFileWithProgressRateAndLines) {
+  StartLog();
+  std::vector<BYTE> file = SendFile(123456, 0, 5, 0);  // repeat off: one pass
+  EXPECT_EQ(m_link.Written(), file);
+  EXPECT_EQ(m_link.Writes().front().size(), 1000u);  // comm packet size
+  auto progress = Progress();
+  ASSERT_FALSE(progress.empty());
+  EXPECT_LE(progress.size(), 100u);
+  EXPECT_EQ(progress.back().wParam, 100u);
+  for (size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].lParam, -1);
+    if (i > 0) {
+      EXPECT_GT(progress[i].wParam, progress[i - 1].wParam);
+    }
+  }
+  auto rates = m_window.Filter(WM_TRANSFER_RATE);
+  EXPECT_EQ(rates.size(), progress.size());
+  EXPECT_EQ(rates.back().lParam, reinterpret_cast<LPARAM>(&g_TransferEngine.m_dTransferRate));
+  EXPECT_EQ(m_window.Snapshot().back().message, WM_TRANSFER_DONE);
+  EXPECT_FALSE(g_TransferFile.IsOpen());
+
+  std::string log = StopLog();
+  EXPECT_NE(log.find(", Size = 123456 bytes, Nb Repeats = 1/1, Delay = 0 ms\n"), std::string::npos);
+  EXPECT_NE(log.find("File Transfer complete. Average Transfer Rate"), std::string::npos);
+}
+
+TEST_F(TransferEngineTest, ShortFileIsOneWriteAndOneProgressOfAHundred) {
+  std::vector<BYTE> file = SendFile(17, 0, 1, 0);
+  EXPECT_EQ(m_link.WriteCount(), 1u);
+  EXPECT_EQ(m_link.Written(), file);
+  auto progress = Progress();
+  ASSERT_EQ(progress.size(), 1u);
+  EXPECT_EQ(progress[0].wParam, 100u);
+}
+
+TEST_F(TransferEngineTest, RepeatSendsNPassesEachFollowedByTheDelay) {
+  StartLog();
+  LONGLONG f = 0, t0 = 0, t1 = 0;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t0);
+  std::vector<BYTE> file = SendFile(5000, 1, 3, 40);
+  QueryPerformanceCounter(&t1);
+  EXPECT_GE((t1 - t0) * 1000 / f, 120);  // three delays, the last one too
+  std::vector<BYTE> expected;
+  for (int i = 0; i < 3; ++i)
+    expected.insert(expected.end(), file.begin(), file.end());
+  EXPECT_EQ(m_link.Written(), expected);
+  auto progress = Progress();
+  EXPECT_EQ(progress.front().lParam, 1);
+  EXPECT_EQ(progress.back().lParam, 3);
+  EXPECT_EQ(std::count_if(progress.begin(), progress.end(),
+                          [](const QueuedMessage& m) { return m.wParam == 100; }),
+            3);
+  std::string log = StopLog();
+  EXPECT_NE(log.find("Nb Repeats = 3/3, Delay = 40 ms"), std::string::npos);
+  EXPECT_EQ(log.find("Nb Repeats = 4/3"), std::string::npos);
+}
+
+TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
+  StartLog();
+  std::string path = MakeFile("loop.bin", 3000);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  g_TransferEngine.SetRepeatParams(1, -1, 60000);  // a minute between passes
+  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+  g_evFileTransfer.Set();
+  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_PROGRESS, 3, 5000));  // in the delay now
+  Sleep(20);
+  SetEvent(g_hAbortEvent);
+  ExpectOneDone(2000);
+  EXPECT_EQ(m_link.Written().size(), 3000u);
+  std::string log = StopLog();
+  EXPECT_NE(log.find("Nb Repeats = 1/-1"), std::string::npos);
+  EXPECT_EQ(log.find("Nb Repeats = 2/-1"), std::string::npos);
+
+  // Without a delay the passes follow one another until the abort.
+  m_window.Clear();
+  ResetEvent(g_hAbortEvent);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  g_TransferEngine.SetRepeatParams(1, -1, 0);
+  g_evFileTransfer.Set();
+  ASSERT_TRUE(m_link.WaitForWritten(3000 * 5, 5000));
+  SetEvent(g_hAbortEvent);
+  ExpectOneDone();
+  EXPECT_EQ(m_link.Written().size() % 1000, 0u);  // whole packets only
+}
+
+TEST_F(TransferEngineTest, AbortAtAPacketBoundaryEndsThePassWithoutItsCompletionLine) {
+  StartLog();
+  std::string path = MakeFile("abort.bin", 10000);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  m_link.HoldWrites(true);
+  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+  g_evFileTransfer.Set();
+  ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
+  m_link.CompleteHeldWrite(1000, ERROR_SUCCESS);
+  ASSERT_TRUE(m_link.WaitForWritten(2000, 5000));  // the second packet is pending
+  SetEvent(g_hAbortEvent);
+  ExpectOneDone();
+  EXPECT_EQ(m_link.WriteCount(), 2u);  // nothing after the abort
+  std::string log = StopLog();
+  EXPECT_NE(log.find("Error Transfer - Write aborted by user"), std::string::npos);
+  EXPECT_EQ(log.find("File Transfer complete"), std::string::npos);
+}
+
+TEST_F(TransferEngineTest, UsbRepeatRefreshesTheConnectionAndRestartsTheReaders) {
+  g_TransferEngine.SetConnectionParams(COMM_TYPE_USB, 0, 0, 0, 0, 0);
+  int before = m_link.UpdateConnectionCalls();
+  SendFile(100, 1, 2, 0);
+  EXPECT_EQ(m_link.UpdateConnectionCalls(), before + 2);
+  EXPECT_TRUE(g_TransferEngine.m_pReadThread != nullptr);
+}
+
+TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsUnlessAborted) {
+  StartLog();
+  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+  const char text[] = "Hello, printer\r\n";
+  std::copy(text, text + 16, g_TransferEngine.m_StringBuffer);
+  g_TransferEngine.m_nStringLength = 16;
+  g_evStringTransfer.Set();
+  ExpectOneDone();
+  EXPECT_EQ(m_link.Written(), std::vector<BYTE>(text, text + 16));
+  EXPECT_EQ(m_link.Writes().front().size(), 7u);  // string packet size
+
+  m_window.Clear();
+  SetEvent(g_hAbortEvent);
+  g_evStringTransfer.Set();
+  ExpectOneDone();
+  EXPECT_EQ(m_link.Written().size(), 16u);  // nothing more
+  std::string log = StopLog();
+  EXPECT_NE(log.find("String Transfer. Size = 16 bytes"), std::string::npos);
+}
+
+TEST_F(TransferEngineTest, StringBufferHoldsAFramedStringOf255Bytes) {
+  EXPECT_GE(CTransferEngine::kStringBufferSize, 2u * 255u + 3u);
+}
+
+TEST_F(TransferEngineTest, ThreadsStopAndStartAgain) {
+  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+  EXPECT_EQ(g_TransferEngine.StopTransmitThreads(5000), 1);
+  ResetEvent(g_hAbortEvent);
+  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+  g_TransferEngine.m_nStringLength = 1;
+  g_evStringTransfer.Set();
+  ExpectOneDone();
+}
+
+}  // namespace

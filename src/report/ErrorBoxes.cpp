@@ -1,0 +1,88 @@
+#include "report/ErrorBoxes.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "log/DataLog.h"
+#include "platform/AppendFormat.h"
+#include "platform/LastError.h"
+#include "platform/Notifier.h"
+#include "texts/TextFunctions.h"
+
+namespace {
+
+constexpr std::size_t kCommErrorTextSize = 512;
+constexpr std::size_t kRecordTextSize = sizeof(COMM_ERROR_RECORD::szText1);
+
+void LogText(const char* text) {
+  if (g_pDataLog)
+    g_pDataLog->Log(text, nullptr, 0);
+}
+
+void ShowAndLog(const char* text) {
+  AfxMessageBox(text, MB_OK);
+  LogText(text);
+}
+
+// True when format holds at most two "%s" and no other conversion but "%%",
+// so that it is safe to fill with two texts.
+bool IsTwoTextFormat(const char* format) {
+  int texts = 0;
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p != '%')
+      continue;
+    ++p;
+    if (*p == '%')
+      continue;
+    if (*p != 's' || ++texts > 2)
+      return false;
+  }
+  return true;
+}
+
+// A record text is read up to its reserved size even when its NUL is missing.
+std::string RecordText(const char* text) {
+  return std::string(text, strnlen(text, kRecordTextSize));
+}
+
+}  // namespace
+
+void ShowErrorText(int n) {
+  const PFN_THES_GETTEXT getText = g_pfnErrorGetText.load();
+  if (getText == nullptr)
+    return;
+  const char* text = getText(n);
+  ShowAndLog(text != nullptr ? text : "");
+}
+
+void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
+  const PFN_THES_GETTEXT getText = g_pfnCommErrorGetText.load();
+  if (getText == nullptr)
+    return;
+  const char* text = getText(code);
+  if (text == nullptr)
+    text = "";
+  char message[kCommErrorTextSize] = {};
+  if ((code == 1 || code == 10) && IsTwoTextFormat(text)) {
+    const std::string text1 = record != nullptr ? RecordText(record->szText1) : std::string();
+    const std::string text2 = record != nullptr ? RecordText(record->szText2) : std::string();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+    AppendFormatTo(message, sizeof(message), text, text1.c_str(), text2.c_str());
+#pragma GCC diagnostic pop
+  } else {
+    AppendFormatTo(message, sizeof(message), "%s", text);
+  }
+  ShowAndLog(message);
+}
+
+void LogSystemError(DWORD code) {
+  if (!g_pDataLog)
+    return;
+  const std::string description = SystemErrorText(code);
+  char line[kAppendFormatBufferSize] = {};
+  AppendFormat(line, "System Error 0x%X - Description : %s", code, description.c_str());
+  LogText(line);
+}

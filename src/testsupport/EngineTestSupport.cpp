@@ -1,0 +1,137 @@
+#include "testsupport/EngineTestSupport.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "comm/Cablox.h"
+#include "comm/CommBackendRegistry.h"
+#include "engine/TransferGlobals.h"
+#include "log/DataLog.h"
+#include "platform/AppMessages.h"
+#include "platform/Clock.h"
+#include "platform/Notifier.h"
+#include "texts/TextFunctions.h"
+
+namespace {
+
+const char* FakeErrorText(int n) {
+  static thread_local char text[32];
+  std::snprintf(text, sizeof text, "error %d", n);
+  return text;
+}
+
+}  // namespace
+
+void CEngineTest::SetUp() {
+  const char* base = std::getenv("SENDRIX_TEST_TMP");
+  std::string root = base != nullptr && *base != '\0' ? base : "/tmp";
+  std::filesystem::create_directories(root);
+  std::string templ = root + "/engine-XXXXXX";
+  ASSERT_NE(mkdtemp(templ.data()), nullptr);
+  m_strHome = templ;
+  std::filesystem::create_directories(m_strHome + "/Output");
+  setenv("SENDRIX_HOME", m_strHome.c_str(), 1);
+  SetNotifier(&m_notifier);
+  g_pfnErrorGetText.store(&FakeErrorText);
+  ASSERT_EQ(CreateAbortEvent(), 1);
+  ResetEvent(g_hAbortEvent);
+  g_evFileTransfer.Reset();
+  g_evStringTransfer.Reset();
+  g_RxDataBuffer.Reset();
+  g_RxUsmBuffer.Reset();
+  g_TransferEngine.SetMessageTarget(&m_window);
+  g_TransferEngine.SetRepeatParams(0, 1, 0);
+}
+
+void CEngineTest::Connect(int type) {
+  m_nType = type;
+  Comm_CloseCleanuo();
+  Comm_RegisterBackendFactory(type, [this] { return m_link.MakeBackend(); });
+  ASSERT_NE(Comm_OpenSetup(&m_window, type), 0);
+  DWORD port = 0;
+  int p[5] = {};
+  ASSERT_NE(Comm_UpdateConnection(0, port, nullptr, p[0], p[1], p[2], p[3], p[4]), 0);
+  g_TransferEngine.SetConnectionParams(type, 0, 0, 0, m_link.usmChannel ? 1 : 0,
+                                       type == COMM_TYPE_USB ? 1 : 0);
+  m_bConnected = true;
+}
+
+void CEngineTest::TearDown() {
+  g_TransferEngine.Shutdown();
+  g_TransferFile.Close();
+  g_RxDataFile.Close();
+  if (m_bConnected) {
+    Comm_CloseCleanuo();
+    Comm_RegisterBackendFactory(m_nType, nullptr);
+  }
+  g_pDataLog.Reset(nullptr);
+  g_TransferEngine.SetMessageTarget(nullptr);
+  g_pfnErrorGetText.store(nullptr);
+  SetNotifier(nullptr);
+  std::error_code ec;
+  std::filesystem::remove_all(m_strHome, ec);
+}
+
+void CEngineTest::StartLog() {
+  g_pDataLog.Reset(std::make_shared<CDataLog>("OS Version = test"));
+}
+
+std::string CEngineTest::StopLog() {
+  std::shared_ptr<CDataLog> log = g_pDataLog.Get();
+  if (!log)
+    return "";
+  std::string name = log->FileName();
+  g_pDataLog.Reset(nullptr);
+  log.reset();  // the last reference: flushes and closes the file
+  std::vector<BYTE> bytes = ReadWhole(name);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string CEngineTest::MakeFile(const std::string& name, size_t size, unsigned seed) {
+  std::string path = m_strHome + "/" + name;
+  std::ofstream out(path, std::ios::binary);
+  unsigned x = seed;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    out.put(static_cast<char>(x >> 16));
+  }
+  return path;
+}
+
+std::vector<BYTE> CEngineTest::ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void CEngineTest::ExpectOneDone(DWORD timeoutMs) {
+  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, timeoutMs));
+  Sleep(30);
+  EXPECT_EQ(m_window.Count(WM_TRANSFER_DONE), 1u);
+}
+
+std::vector<std::vector<BYTE>> ParseLogDumps(const std::string& log) {
+  std::vector<std::vector<BYTE>> dumps;
+  for (size_t pos = 0; (pos = log.find("<h4>", pos)) != std::string::npos;) {
+    size_t end = log.find("</h4>", pos);
+    if (end == std::string::npos)
+      break;
+    std::vector<BYTE> bytes;
+    for (size_t row = pos + 4; row < end;) {
+      size_t eol = std::min(log.find("\r\n", row), end);
+      for (int i = 0; i < 16; ++i) {
+        size_t col = row + 6 + i * 3 + i / 4;
+        if (col + 1 >= eol || log[col] == ' ')
+          break;
+        bytes.push_back(static_cast<BYTE>(std::stoi(log.substr(col, 2), nullptr, 16)));
+      }
+      row = eol + 2;
+    }
+    dumps.push_back(bytes);
+    pos = end;
+  }
+  return dumps;
+}
