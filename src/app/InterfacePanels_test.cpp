@@ -8,12 +8,12 @@
 
 #include "app/EthernetPanel.h"
 #include "app/PanelController.h"
-#include "app/PanelTestSupport.h"
+#include "testsupport/PanelTestSupport.h"
 #include "app/SerialPanel.h"
 #include "app/UsbPanel.h"
 #include "comm/Cablox.h"
 #include "platform/MessageQueue.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 #include "texts/TextLibrary.h"
 
 namespace {

@@ -8,10 +8,10 @@
 
 #include "app/EthernetPanel.h"
 #include "codec/Codec.h"
-#include "codec/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
+#include "report/ErrorBoxes.h"
 #include "texts/TextFunctions.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "app/PanelTestSupport.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/PanelTestSupport.h"
+#include "testsupport/RecordingNotifier.h"
 #include "texts/TextFunctions.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include "comm/Cablox.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 namespace {
 
@@ -194,6 +194,10 @@ class SetupEthDevDlgTest : public QObject {
     Click(dlg, 1127);
     SelectRow(dlg, 0);
     QCOMPARE(dlg.List()->topLevelItem(0)->text(1), QStringLiteral("SIMPRN"));
+    // The documentation's picture, when asked for.
+    if (!qEnvironmentVariableIsEmpty("SENDRIX_PICTURES_DIR")) {
+      QVERIFY(dlg.grab().save(qEnvironmentVariable("SENDRIX_PICTURES_DIR") + "/setup-devices.png"));
+    }
     Type(dlg, 1133, "127.0.0.2");
     Type(dlg, 1134, "RENAMED");
     int ticks = 0;

@@ -11,7 +11,8 @@ if(SENDRIX_BUILD_TESTS)
   # Starts the virtual printer's I/O thread and the dialog's worker threads.
   add_executable(setup_eth_dev_tests ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg_test.cpp)
   set_target_properties(setup_eth_dev_tests PROPERTIES AUTOMOC ON)
-  target_link_libraries(setup_eth_dev_tests PRIVATE sendrix_setup_eth_dev printer_sim Qt6::Test)
+  target_link_libraries(setup_eth_dev_tests PRIVATE sendrix_setup_eth_dev sendrix_test_support printer_sim
+                                              Qt6::Test)
   add_test(NAME setup_eth_dev_tests COMMAND setup_eth_dev_tests)
   set(setup_eth_dev_env "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
   if(SENDRIX_SANITIZE MATCHES "thread")
@@ -22,6 +23,3 @@ if(SENDRIX_BUILD_TESTS)
     ENVIRONMENT "${setup_eth_dev_env}")
 endif()
 
-# A picture of the dialog for the documentation (offscreen, loopback only).
-add_executable(sendrix-setup-picture ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevPicture.cpp)
-target_link_libraries(sendrix-setup-picture PRIVATE sendrix_setup_eth_dev printer_sim Qt6::Test)
