@@ -168,5 +168,5 @@ const char* BatchUsageText() {
          "  --log           write the HTML data log under $SENDRIX_HOME/Output\n\n"
          "Received bytes go to $SENDRIX_HOME/Output/RxData.bin (default SENDRIX_HOME:\n"
          "~/.local/share/sendrix). Ctrl-C aborts the running job.\n"
-         "Exit status: 0 done, 1 the job failed or was aborted, 2 bad command line.\n";
+         "Exit status: 0 done, 1 the job failed, 2 bad command line, 3 aborted.\n";
 }

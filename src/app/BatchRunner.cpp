@@ -119,9 +119,9 @@ int CBatchRunner::RunFirmware(const BatchOptions& o) {
   g_RxDataBuffer.Reset();
   ResetEvent(g_hAbortEvent);
   flash.Start();
-  int ok = Pump(true, 0);
+  Pump(true, 0);
   flash.Stop();
-  return ok;
+  return 1;
 }
 
 void CBatchRunner::Handle(const QueuedMessage& m) {
@@ -146,7 +146,12 @@ void CBatchRunner::Handle(const QueuedMessage& m) {
       std::fprintf(m_out, "flash CRC %04X\n", static_cast<unsigned>(m.wParam & 0xFFFF));
       break;
     case WM_LINE_STATUS:
-      std::fprintf(m_out, "line status 0x%X\n", static_cast<unsigned>(m.wParam));
+      // The reader reports every poll; only a change is worth a line.
+      if (!m_bHaveLineStatus || m.wParam != m_nLineStatus) {
+        std::fprintf(m_out, "line status 0x%X\n", static_cast<unsigned>(m.wParam));
+        m_nLineStatus = m.wParam;
+        m_bHaveLineStatus = true;
+      }
       break;
     case WM_SHOW_ERROR:
       ShowCommError(static_cast<int>(m.wParam),
@@ -208,7 +213,7 @@ int CBatchRunner::Pump(bool waitForDone, DWORD listenMs) {
     if (!taken)
       continue;
     if (m.message == WM_TRANSFER_DONE)
-      return m_bFailed || m_bAborted ? 0 : 1;
+      return 1;
     Handle(m);
   }
 }
@@ -247,27 +252,57 @@ int CBatchRunner::Run(const BatchOptions& o) {
     std::fprintf(stderr, "sendrix-cli: the connection could not be opened\n");
     return 1;
   }
+  bool ran = false;
   if (o.job == BatchJob::kFile) {
-    ok = StartFile(o) && Pump(true, 0);
+    ran = StartFile(o) && Pump(true, 0);
   } else if (o.job == BatchJob::kAscii || o.job == BatchJob::kHex) {
-    ok = StartString(o) && Pump(true, 0);
+    ran = StartString(o) && Pump(true, 0);
   } else if (o.job == BatchJob::kFirmware) {
-    ok = RunFirmware(o);
+    ran = RunFirmware(o);
   }
-  if (o.job == BatchJob::kFile && ok) {
+  int status = TRANSFER_COMPLETED;
+  if (ran) {
+    status = JobStatus();
+    const TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+    std::fprintf(m_out, "delivered %llu bytes",
+                 static_cast<unsigned long long>(outcome.qwBytesDelivered));
+    if (outcome.dwFailedPieces != 0)
+      std::fprintf(m_out, ", %u writes failed", static_cast<unsigned>(outcome.dwFailedPieces));
+    std::fprintf(m_out, "%s\n", outcome.bStopped ? ", stopped: the port is lost" : "");
+  } else if (o.job != BatchJob::kNone) {
+    status = TRANSFER_FAILED;
+  }
+  if (o.job == BatchJob::kFile && status == TRANSFER_COMPLETED) {
     if (g_TransferEngine.m_dTransferRate > 0) {
       std::fprintf(m_out, "average rate %.1f kbytes/sec\n", g_TransferEngine.m_dTransferRate);
     }
   }
   m_bShowReceived = true;
-  if (ok && o.nListenMs > 0)
+  if (status == TRANSFER_COMPLETED && o.nListenMs > 0)
     Pump(false, static_cast<DWORD>(o.nListenMs));
   ShowReceived();
   std::uint64_t received = 0;
   g_RxDataFile.GetCurrentSize(&received);
   Shutdown();
-  std::fprintf(m_out, "%s; received %llu bytes into %s\n",
-               m_bAborted ? "aborted" : (ok ? "done" : "failed"),
+  if (m_bAborted)
+    status = TRANSFER_ABORTED;
+  else if (m_bFailed && status == TRANSFER_COMPLETED)
+    status = TRANSFER_FAILED;  // a comm error, or a firmware step that failed
+  const char* word = status == TRANSFER_COMPLETED ? "done"
+                     : status == TRANSFER_ABORTED ? "aborted"
+                                                  : "failed";
+  std::fprintf(m_out, "%s; received %llu bytes into %s\n", word,
                static_cast<unsigned long long>(received), g_RxDataFile.GetName().c_str());
-  return ok && !m_bAborted ? 0 : 1;
+  return status;
+}
+
+// The job's own outcome, with what the messages told (an abort asked for,
+// a comm error, a red step lamp).
+int CBatchRunner::JobStatus() const {
+  const TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  if (m_bAborted || outcome.nResult == TRANSFER_ABORTED)
+    return TRANSFER_ABORTED;
+  if (m_bFailed || outcome.nResult != TRANSFER_COMPLETED)
+    return TRANSFER_FAILED;
+  return TRANSFER_COMPLETED;
 }

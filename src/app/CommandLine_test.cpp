@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "codec/CodecTestSupport.h"
+#include "testsupport/CodecTestSupport.h"
 
 namespace {
 

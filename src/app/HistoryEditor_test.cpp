@@ -9,7 +9,7 @@
 
 #include "app/HistoryTestSupport.h"
 #include "platform/Notifier.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 namespace {
 

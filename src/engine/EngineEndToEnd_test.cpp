@@ -106,6 +106,10 @@ TEST_P(EngineEndToEndTest, FileArrivesByteExactWithItsMessages) {
   std::string path = MakeFile("file.bin", 300001);
   StartFile(path, 0, 0, 1, 0);
   ExpectOneDone(20000);
+  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  EXPECT_EQ(outcome.nResult, TRANSFER_COMPLETED);
+  EXPECT_EQ(outcome.qwBytesDelivered, 300001u);
+  EXPECT_EQ(outcome.dwFailedPieces, 0u);
   EXPECT_EQ(Captured(300001), ReadWhole(path));
   ExpectProgressPerPass(1);
   EXPECT_EQ(m_window.Filter(WM_TRANSFER_PROGRESS).back().lParam, -1);
@@ -150,6 +154,34 @@ TEST_P(EngineEndToEndTest, ContinuousModeRunsUntilAbort) {
   EXPECT_TRUE(IsPrefixOfRepeats(got, ReadWhole(path)));
 }
 
+// The printer goes away (connection closed, pseudo-terminal gone) in the
+// middle of a continuous run: every further write fails at once. The job
+// must end by itself, soon, as failed, with a bounded log.
+TEST_P(EngineEndToEndTest, PrinterThatDisappearsEndsAContinuousRunAsFailed) {
+  StartLog();
+  StartPrinter();
+  std::string path = MakeFile("gone.bin", 40000);
+  StartFile(path, 0, 1, -1, 0);
+  ASSERT_TRUE(
+      m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; }, 20000));
+  m_pSim->Stop();
+  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, 1000)) << "the job spins on a dead port";
+  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
+  EXPECT_TRUE(outcome.bStopped);
+  EXPECT_GE(outcome.qwBytesDelivered, 100000u);
+  EXPECT_GT(outcome.dwFailedPieces, 0u);
+  std::string log = StopLog();
+  EXPECT_NE(log.find("Error Transfer - Port lost, transfer stopped"), std::string::npos);
+  // Passes before the printer went may be many; the failures are few.
+  size_t failures = 0;
+  for (const char* kind : {"Error Transfer - ", "System Error "}) {
+    for (size_t pos = 0; (pos = log.find(kind, pos)) != std::string::npos; ++pos)
+      ++failures;
+  }
+  EXPECT_LT(failures, 50u);
+}
+
 TEST_P(EngineEndToEndTest, AbortDuringTheDelayEndsTheJobAtOnce) {
   StartPrinter();
   std::string path = MakeFile("delay.bin", 5000);
@@ -158,6 +190,7 @@ TEST_P(EngineEndToEndTest, AbortDuringTheDelayEndsTheJobAtOnce) {
   ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 5000; }, 20000));
   SetEvent(g_hAbortEvent);
   ExpectOneDone(2000);
+  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_ABORTED);
   EXPECT_EQ(Captured(5000), ReadWhole(path));
 }
 

@@ -24,6 +24,9 @@ CTransferEngine::CTransferEngine()
 }
 
 CTransferEngine::~CTransferEngine() {
+  StopThreadsAtExit();
+  if (m_pFileThread || m_pStringThread || m_pReadThread || m_pReadUsmThread)
+    return;  // a thread outlived its wait: leave it the events it may wait on
   if (g_hAbortEvent != nullptr) {
     CloseHandle(g_hAbortEvent);
     g_hAbortEvent = nullptr;
@@ -33,6 +36,27 @@ CTransferEngine::~CTransferEngine() {
   CloseHandle(m_hStopReader);
   CloseHandle(m_hStopUsmReader);
   CloseHandle(m_StatusOverlapped.hEvent);
+}
+
+// Transmit threads first (a running job is aborted; its end may still use
+// the readers' buffers and the library), then the readers. A thread that
+// does not end in time is left running and keeps its slot.
+void CTransferEngine::StopThreadsAtExit() {
+  m_evShutdown.Set();
+  if (g_hAbortEvent != nullptr)
+    SetEvent(g_hAbortEvent);
+  for (std::unique_ptr<CThread>* slot : {&m_pFileThread, &m_pStringThread}) {
+    if (*slot && (*slot)->Wait(kExitWaitMs) == WAIT_OBJECT_0)
+      slot->reset();
+  }
+  if (m_pReadThread)
+    SetEvent(m_hStopReader);
+  if (m_pReadUsmThread)
+    SetEvent(m_hStopUsmReader);
+  for (std::unique_ptr<CThread>* slot : {&m_pReadThread, &m_pReadUsmThread}) {
+    if (*slot && (*slot)->Wait(kExitWaitMs) == WAIT_OBJECT_0)
+      slot->reset();
+  }
 }
 
 int CreateAbortEvent() {
@@ -103,7 +127,8 @@ void LogLastSystemError() {
 }
 
 // The pending write finished: its count, or the reason it fell short.
-int CollectWrite(DWORD length) {
+// *hard is set when it completed with an error (the port failed).
+int CollectWrite(DWORD length, bool* hard) {
   DWORD written = 0;
   SetLastError(ERROR_SUCCESS);
   BOOL ok = GetOverlappedResult(Comm_GethCommPortTX(), Comm_GetOverlappedTX(), &written, FALSE);
@@ -115,6 +140,7 @@ int CollectWrite(DWORD length) {
   if (written == length)
     return static_cast<int>(written);
   if (error != ERROR_SUCCESS) {
+    *hard = written == 0;
     CTransferEngine::LogText("Error Transfer - writing data to port (overlapped)");
     LogSystemError(error);
   } else {
@@ -125,9 +151,10 @@ int CollectWrite(DWORD length) {
 
 }  // namespace
 
-int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length) {
+int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length, WriteMode mode) {
   OVERLAPPED* ov = Comm_GetOverlappedTX();
   HANDLE handles[2] = {ov != nullptr ? ov->hEvent : nullptr, g_hAbortEvent};
+  m_bHardFailure = false;
   DWORD written = 0;
   if (length <= kTxStagingSize) {
     BYTE* staged = m_TxStaging[m_nTxStaging];
@@ -142,14 +169,17 @@ int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length) {
     return -1;
   }
   if (GetLastError() != ERROR_IO_PENDING) {
+    m_bHardFailure = true;
     LogLastSystemError();
     LogText("Error Transfer - Write failed but is not delayed");
     return -1;
   }
-  DWORD wait = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+  const bool whole = mode == kWhole;
+  DWORD wait =
+      WaitForMultipleObjects(whole ? 1 : 2, handles, FALSE, whole ? kWholeWriteWaitMs : INFINITE);
   switch (wait) {
     case WAIT_OBJECT_0:
-      return CollectWrite(length);
+      return CollectWrite(length, &m_bHardFailure);
     case WAIT_OBJECT_0 + 1:
       LogText("Error Transfer - Write aborted by user");
       return -1;
@@ -167,13 +197,14 @@ int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length) {
   }
 }
 
-int CTransferEngine::WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, int logFlag) {
+int CTransferEngine::WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, int logFlag,
+                                 WriteMode mode) {
   // A chunk size of 0 would never get through the buffer.
   if (chunk == 0 || chunk > kTxStagingSize)
     chunk = kTxStagingSize;
-  for (DWORD offered = 0; offered < length;) {
+  for (DWORD offered = 0; offered < length && !IsPortLost();) {
     DWORD piece = length - offered < chunk ? length - offered : chunk;
-    WriterGeneric(buffer + offered, piece);
+    CountPiece(piece, WriterGeneric(buffer + offered, piece, mode));
     offered += piece;
   }
   if (g_pDataLog && logFlag == 1) {
@@ -183,4 +214,50 @@ int CTransferEngine::WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, 
     g_pDataLog->Log(line, length < 256 ? buffer : nullptr, length < 256 ? length : 0);
   }
   return static_cast<int>(length);
+}
+
+void CTransferEngine::CountPiece(DWORD piece, int written) {
+  if (written == static_cast<int>(piece)) {
+    m_qwDelivered += piece;
+    m_nHardFailures = 0;
+    return;
+  }
+  ++m_nFailedPieces;
+  if (written > 0)
+    m_qwDelivered += static_cast<DWORD>(written);
+  if (m_bHardFailure)
+    ++m_nHardFailures;
+  // A device that is gone will fail every further piece.
+  if (!(g_hAbortEvent != nullptr && g_hAbortEvent->IsSet()) && Comm_IsDevicePresent() == 0)
+    m_nHardFailures = kHardFailureLimit;
+}
+
+void CTransferEngine::BeginJob() {
+  m_qwDelivered = 0;
+  m_nFailedPieces = 0;
+  m_nHardFailures = 0;
+}
+
+TransferOutcome CTransferEngine::EndJob(bool failed) {
+  TransferOutcome o;
+  o.qwBytesDelivered = m_qwDelivered;
+  o.dwFailedPieces = m_nFailedPieces;
+  o.bStopped = IsPortLost();
+  if (g_hAbortEvent != nullptr && g_hAbortEvent->IsSet()) {
+    o.nResult = TRANSFER_ABORTED;
+  } else if (failed || o.dwFailedPieces != 0 || o.bStopped) {
+    o.nResult = TRANSFER_FAILED;
+  }
+  SetLastOutcome(o);
+  return o;
+}
+
+TransferOutcome CTransferEngine::GetLastOutcome() const {
+  std::lock_guard<std::mutex> guard(m_outcomeLock);
+  return m_lastOutcome;
+}
+
+void CTransferEngine::SetLastOutcome(const TransferOutcome& outcome) {
+  std::lock_guard<std::mutex> guard(m_outcomeLock);
+  m_lastOutcome = outcome;
 }

@@ -45,6 +45,21 @@
 // in the stream thus finds every received byte in the file, and a fast stream
 // costs one file write per 64 KiB rather than one per 512-byte read.
 //
+// Failed writes: the engine counts, per job, the pieces that were refused
+// or written short and the bytes the connection accepted. A hard failure is
+// a write that could not be started or that completed with an error (not a
+// time-out, not an abort). kHardFailureLimit of them in a row, or a failed
+// write while Comm_IsDevicePresent() answers 0, mean the port is gone: the
+// writer stops offering pieces and the job ends with "Error Transfer -
+// Port lost, transfer stopped" and its WM_TRANSFER_DONE, rather than spin
+// through every piece and pass (continuous mode would never end). The
+// job's outcome (TransferOutcome.h) is stored before WM_TRANSFER_DONE.
+//
+// Exit: the engine's destruction first ends the transmit threads (aborting
+// a running job) and the readers, each wait bounded; the events and the
+// abort event are closed only when every thread has ended, so a thread that
+// did not end in time never waits on a closed event.
+//
 // Members are public in the program's style: the port-open code tests the
 // reader slots and events directly (the USB re-validation).
 #pragma once
@@ -53,6 +68,9 @@
 #include <mutex>
 #include <string>
 
+#include <mutex>
+
+#include "engine/TransferOutcome.h"
 #include "platform/Event.h"
 #include "platform/MessageTarget.h"
 #include "platform/Overlapped.h"
@@ -69,6 +87,16 @@ class CTransferEngine {
   // The largest piece WriterGeneric stages (the largest download packet);
   // WritePacket never offers a larger one.
   static constexpr DWORD kTxStagingSize = 32768;
+  static constexpr DWORD kHardFailureLimit = 8;
+  // The longest a write that no abort may cut waits for its completion (the
+  // library's own write time-outs end it well before).
+  static constexpr DWORD kWholeWriteWaitMs = 60000;
+  static constexpr DWORD kExitWaitMs = 5000;
+
+  // kAbortable: g_hAbortEvent ends the wait for a pending write (the write
+  // is left to the library). kWhole: only the write's completion does, so a
+  // protocol frame is never cut in the middle (the firmware download).
+  enum WriteMode { kAbortable, kWhole };
 
   CTransferEngine();
   ~CTransferEngine();
@@ -83,15 +111,29 @@ class CTransferEngine {
                           int checkStatus);
 
   // Sends length bytes in pieces of chunk bytes through WriterGeneric; a
-  // failed piece does not stop the others. Logs "String Transfer..." when
-  // logFlag is 1 and the data log exists. Returns length.
-  int WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, int logFlag);
-  // One overlapped write on the TX channel, waiting without time-out for its
-  // completion or g_hAbortEvent. Returns the bytes written (a short count on
+  // failed piece does not stop the others, unless the port is lost
+  // (IsPortLost()), when the rest is not offered. Counts the pieces for the
+  // job's outcome. Logs "String Transfer..." when logFlag is 1 and the data
+  // log exists. Returns length.
+  int WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, int logFlag,
+                  WriteMode mode = kAbortable);
+  // One overlapped write on the TX channel, waiting for its completion or
+  // (kAbortable) g_hAbortEvent. Returns the bytes written (a short count on
   // a short overlapped completion) or -1. Every failure is logged only.
   // Lengths above kTxStagingSize are written from the caller's buffer, which
   // must then outlive a write left pending by an abort.
-  int WriterGeneric(const BYTE* buffer, DWORD length);
+  int WriterGeneric(const BYTE* buffer, DWORD length, WriteMode mode = kAbortable);
+
+  // The outcome of the last job that ended (see TransferOutcome.h). Any
+  // thread; the job's thread sets it before it posts WM_TRANSFER_DONE.
+  TransferOutcome GetLastOutcome() const;
+  void SetLastOutcome(const TransferOutcome& outcome);
+  // Per-job counting, on the job's thread: BeginJob() clears the counters;
+  // EndJob() builds the outcome from them and the abort event (failed also
+  // when `failed` is set), stores it and returns it.
+  void BeginJob();
+  TransferOutcome EndJob(bool failed);
+  bool IsPortLost() const { return m_nHardFailures >= kHardFailureLimit; }
 
   int StartTransferTimer();
   DWORD GetElapsedMs();
@@ -174,7 +216,16 @@ class CTransferEngine {
  private:
   IMessageTarget* m_pTarget = nullptr;
   BYTE m_TxStaging[2][kTxStagingSize] = {};
-  int m_nTxStaging = 0;  // the staging buffer the next write uses
+  int m_nTxStaging = 0;         // the staging buffer the next write uses
+  bool m_bHardFailure = false;  // of the last WriterGeneric call
+  // The running job's counts (its thread only).
+  std::uint64_t m_qwDelivered = 0;
+  DWORD m_nFailedPieces = 0;
+  DWORD m_nHardFailures = 0;  // in a row
+  mutable std::mutex m_outcomeLock;
+  TransferOutcome m_lastOutcome;
+  void StopThreadsAtExit();
+  void CountPiece(DWORD piece, int written);
   CEvent m_evShutdown{true, false};
   std::unique_ptr<CThread> m_pFileThread;
   std::unique_ptr<CThread> m_pStringThread;

@@ -272,3 +272,27 @@ TEST_F(TransferEngineTest, ThreadsStopAndStartAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// The process ends (static objects destroyed) while a file job waits on a
+// write the printer never completes. The engine must end its threads before
+// the events they wait on go; under TSan a use of a destroyed event fails
+// the child's exit status.
+TEST_F(TransferEngineTest, ProcessExitsCleanlyWhileATransferIsBlocked) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        m_link.HoldWrites(true);
+        std::string path = MakeFile("blocked.bin", 100000);
+        g_TransferFile.Open(path, CMyFile::kModeRead, 0);
+        g_TransferEngine.StartTransmitThreads();
+        g_evFileTransfer.Set();
+        if (!m_link.WaitForHeldWrite(5000))
+          std::_Exit(2);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 // The engine's process-wide objects, in one translation unit so that they
-// are built in this order and destroyed in the reverse one.
+// are built in this order and destroyed in the reverse one. The engine comes
+// last: its destruction ends the threads that use the others.
 #include "engine/TransferGlobals.h"
 
 HANDLE g_hAbortEvent = nullptr;
@@ -7,11 +8,11 @@ CRingBuffer g_RxDataBuffer;
 CRingBuffer g_RxUsmBuffer;
 CRxFeed g_RxDataFeed;
 CRxFeed g_RxUsmFeed;
-CTransferEngine g_TransferEngine;
 CMyFile g_TransferFile;
 CMyFile g_RxDataFile;
 CEvent g_evFileTransfer{false, false};
 CEvent g_evStringTransfer{false, false};
+CTransferEngine g_TransferEngine;
 
 bool IsAborted() {
   return g_hAbortEvent != nullptr && g_hAbortEvent->IsSet();

@@ -1,7 +1,8 @@
 // The process-wide objects of the transfer engine, built statically in this
-// order before the program runs: the data and USM ring buffers, the engine,
-// the transfer file and the received-data file, the file-transfer and
-// string-transfer events. g_hAbortEvent is made by CreateAbortEvent() at
+// order before the program runs: the data and USM ring buffers, the
+// transfer file and the received-data file, the file-transfer and
+// string-transfer events, and last the engine, so that it is destroyed
+// first and ends its threads while what they use still exists. g_hAbortEvent is made by CreateAbortEvent() at
 // start-up and closed by the engine's destruction.
 //
 // g_RxDataFile: the received-data file. The data reader appends to it while

@@ -13,8 +13,11 @@
 
 namespace {
 
+constexpr int kPassStop = -1;
+
 // One pass over g_TransferFile. 1 when the whole file was offered, 0 when
-// aborted (no completion line then) or when the file gave out early.
+// aborted (no completion line then), kPassStop when the job cannot go on:
+// the file gave out early or the port is lost (each line logged).
 int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
   const DWORD packet = std::max<DWORD>(Comm_GetCommPacketSize(), 1);
   // The pass buffer holds one download packet; should the library report a
@@ -34,9 +37,11 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
     if (!g_TransferFile.Read(buffer.data(), want, &got) || got == 0) {
       // A file that shrank under us would otherwise spin here for ever.
       CTransferEngine::LogText("Error Transfer - Read of transfer file failed");
-      return 0;
+      return kPassStop;
     }
     engine->WritePacket(buffer.data(), got, packet, 0);
+    if (engine->IsPortLost() && !IsAborted())
+      return kPassStop;
     sent += got;
     DWORD percent = static_cast<DWORD>(static_cast<unsigned long long>(sent) * 100 / size);
     if (percent != lastPercent) {
@@ -71,7 +76,14 @@ void RefreshUsbConnection(CTransferEngine* engine) {
   engine->StartReaders();
 }
 
+void LogPortLost(CTransferEngine* engine) {
+  if (engine->IsPortLost())
+    CTransferEngine::LogText("Error Transfer - Port lost, transfer stopped");
+}
+
 void RunFileJob(CTransferEngine* engine) {
+  engine->BeginJob();
+  bool failed = false;
   for (int pass = 1;; ++pass) {
     if (engine->m_nRepeatCount != -1 && pass - 1 >= engine->m_nRepeatCount)
       break;
@@ -81,7 +93,11 @@ void RunFileJob(CTransferEngine* engine) {
         "File Transfer Start. Name = %s, Size = %d bytes, Nb Repeats = %d/%d, Delay = %d ms\n",
         g_TransferFile.GetName().c_str(), static_cast<int>(g_TransferFile.GetSize()), pass,
         engine->m_nRepeatCount, engine->m_nDelay);
-    RunFilePass(engine, engine->m_bRepeat ? pass : -1);
+    if (RunFilePass(engine, engine->m_bRepeat ? pass : -1) == kPassStop) {
+      failed = true;
+      LogPortLost(engine);
+      break;
+    }
     if (engine->m_bRepeat) {
       DWORD delay = engine->m_nDelay > 0 ? static_cast<DWORD>(engine->m_nDelay) : 0;
       if (WaitForSingleObject(g_hAbortEvent, delay) == WAIT_OBJECT_0)
@@ -92,15 +108,19 @@ void RunFileJob(CTransferEngine* engine) {
   }
   g_TransferFile.Close();
   g_evFileTransfer.Reset();
+  engine->EndJob(failed);
   engine->Post(WM_TRANSFER_DONE, 0, 0);
 }
 
 void RunStringJob(CTransferEngine* engine) {
+  engine->BeginJob();
   if (!IsAborted()) {
     engine->WritePacket(engine->m_StringBuffer, engine->m_nStringLength, Comm_GetStringPacketSize(),
                         1);
+    LogPortLost(engine);
   }
   g_evStringTransfer.Reset();
+  engine->EndJob(false);
   engine->Post(WM_TRANSFER_DONE, 0, 0);
 }
 
@@ -149,8 +169,10 @@ int CTransferEngine::StopTransmitThreads(DWORD timeoutMs) {
     SetEvent(g_hAbortEvent);
   int ended = 1;
   for (std::unique_ptr<CThread>* slot : {&m_pFileThread, &m_pStringThread}) {
-    if (*slot && (*slot)->Wait(timeoutMs) != WAIT_OBJECT_0)
-      ended = 0;
+    if (*slot && (*slot)->Wait(timeoutMs) != WAIT_OBJECT_0) {
+      ended = 0;  // kept: a later stop (or the engine's end) waits again
+      continue;
+    }
     slot->reset();
   }
   return ended;

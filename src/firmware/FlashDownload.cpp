@@ -52,12 +52,16 @@ FlashTimings CFlashDownload::GetTimings() {
   return g_timings;
 }
 
+CFlashDownload::CFlashDownload(IMessageTarget* target, PortOpener openPort, WorkerTag)
+    : m_pTarget(target), m_fnOpenPort(std::move(openPort)) {}
+
 CFlashDownload::CFlashDownload(IMessageTarget* target, PortOpener openPort)
-    : m_pTarget(target), m_fnOpenPort(std::move(openPort)) {
+    : m_pTarget(target), m_fnOpenPort(openPort) {
   g_evFlashStart.Reset();
   g_evFlashStop.Reset();
-  m_pThread =
-      CThread::Create([this] { return ThreadProc(this); }, THREAD_PRIORITY_HIGHEST, "Flash");
+  m_pWorker.reset(new CFlashDownload(target, std::move(openPort), WorkerTag{}));
+  m_pThread = CThread::Create([worker = m_pWorker] { return ThreadProc(worker.get()); },
+                              THREAD_PRIORITY_HIGHEST, "Flash");
 }
 
 CFlashDownload::~CFlashDownload() {
@@ -65,7 +69,8 @@ CFlashDownload::~CFlashDownload() {
     return;
   Stop();
   if (m_pThread->Wait(0) != WAIT_OBJECT_0) {
-    // A run is still going: end it rather than free what it uses.
+    // A run is still going: end it. Should it outlast the wait, the thread
+    // is left running on its worker, which it shares.
     if (g_hAbortEvent != nullptr)
       SetEvent(g_hAbortEvent);
     m_pThread->Wait(30000);
@@ -91,7 +96,21 @@ DWORD CFlashDownload::ThreadProc(CFlashDownload* self) {
   return 0;
 }
 
+void CFlashDownload::SetOutcome(int state) {
+  TransferOutcome o;
+  o.qwBytesDelivered = m_qwAcked;
+  if (IsAborted() || state == FLASH_ABORTED) {
+    o.nResult = TRANSFER_ABORTED;
+  } else if (!m_bCrcPassed) {
+    o.nResult = TRANSFER_FAILED;
+  }
+  g_TransferEngine.SetLastOutcome(o);
+}
+
 int CFlashDownload::RunSequence() {
+  m_qwAcked = 0;
+  m_bCrcPassed = false;
+  g_TransferEngine.BeginJob();  // a port lost by an earlier job may be back
   CTransferEngine::LogFormat("Flash Download. Name = %s, Size = %d bytes\n",
                              g_TransferFile.GetName().c_str(),
                              static_cast<int>(g_TransferFile.GetSize()));
@@ -129,6 +148,7 @@ int CFlashDownload::RunSequence() {
         stop = true;
         break;
       case FLASH_CRC_PASSED:
+        m_bCrcPassed = true;
         ReadCRC();
         stop = true;
         break;
@@ -152,15 +172,17 @@ int CFlashDownload::RunSequence() {
   g_TransferFile.Close();
   Sleep(GetTimings().dwLeaveMs);
   const BYTE leave[2] = {0x1D, 0xFF};
-  Send(leave, sizeof leave);
+  Send(leave, sizeof leave);  // written whole, even after an abort
   g_evFlashStart.Reset();
+  SetOutcome(state);
   if (m_pTarget != nullptr)
     m_pTarget->PostMessage(WM_TRANSFER_DONE, 0, 0);
   return state;
 }
 
 void CFlashDownload::Send(const BYTE* frame, DWORD length) {
-  g_TransferEngine.WritePacket(frame, length, Comm_GetDownloadPacketSize(), 1);
+  g_TransferEngine.WritePacket(frame, length, Comm_GetDownloadPacketSize(), 1,
+                               CTransferEngine::kWhole);
 }
 
 int CFlashDownload::WaitReply(DWORD polls, BYTE* reply) {
@@ -366,7 +388,13 @@ int CFlashDownload::DownloadCode() {
       // 64 KiB never makes a frame reach into the next block.
       const DWORD l = std::min({remaining, packet, blockLength - offset});
       DWORD got = 0;
-      g_TransferFile.Read(data.data(), l, &got);  // read errors show as a bad CRC
+      if (!g_TransferFile.Read(data.data(), l, &got) || got != l) {
+        // What the buffer holds is not this part of the image: send none
+        // of it into the erased flash.
+        Fail(3);
+        ShowErrorText(7);
+        return FLASH_FINISHED;
+      }
       const BYTE frame[6] = {0x1D,
                              0x11,
                              static_cast<BYTE>(offset & 0xFF),
@@ -380,6 +408,7 @@ int CFlashDownload::DownloadCode() {
         return next;
       offset += l;
       remaining -= l;
+      m_qwAcked += l;
       const double done = 1.0 - static_cast<double>(remaining) / static_cast<double>(size);
       if (m_pTarget != nullptr) {
         m_pTarget->PostMessage(WM_TRANSFER_PROGRESS, static_cast<WPARAM>(done * 100.0), -1);

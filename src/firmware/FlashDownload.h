@@ -19,13 +19,27 @@
 // The USB re-open after the printer answered 'S' to the switch frame calls
 // the injected port opener with 0 (the window's OpenPort(0)).
 //
+// Frames are written whole (CTransferEngine::kWhole): an abort is seen
+// between frames and in every reply wait, never in the middle of a frame,
+// so the printer never reads the closing 1D FF as the rest of a cut data
+// frame. The closing 1D FF is sent after an abort too: it is the one frame
+// that returns the printer to normal work. A short read of the image ends
+// the download step with error box 7 before anything stale is sent.
+//
+// Outcome: before WM_TRANSFER_DONE the run stores its TransferOutcome in
+// g_TransferEngine (completed only when the printer passed the CRC check;
+// aborted when g_hAbortEvent ended it; the bytes are those acknowledged).
+//
 // Destruction: Stop() (sets g_evFlashStop, sleeps 200 ms); if a run is still
 // going, g_hAbortEvent is set so it ends, and the thread is waited for
-// (bounded) before the object goes.
+// (bounded). Everything the thread uses (the window target, the port
+// opener) lives in a worker object the thread shares, so a thread that
+// outlives the wait never touches freed memory.
 // Thread safety: Start/Stop from the window's thread; the rest runs on the
 // Flash thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -106,8 +120,16 @@ class CFlashDownload {
   void Fail(int step);
   void Pass(int step);
 
+  struct WorkerTag {};
+  // The worker: runs the thread's sequence; has no thread of its own.
+  CFlashDownload(IMessageTarget* target, PortOpener openPort, WorkerTag);
+  void SetOutcome(int state);
+
   IMessageTarget* m_pTarget;
   PortOpener m_fnOpenPort;
+  std::uint64_t m_qwAcked = 0;                // image bytes acknowledged in this run
+  bool m_bCrcPassed = false;                  // this run reached a passed CRC check
+  std::shared_ptr<CFlashDownload> m_pWorker;  // the owner's; shared with its thread
   std::unique_ptr<CThread> m_pThread;
 };
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -14,6 +16,7 @@
 #include "engine/TransferGlobals.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "platform/LastError.h"
 #include "testsupport/EngineTestSupport.h"
 
 namespace {
@@ -320,6 +323,60 @@ TEST_F(FlashDownloadTest, AbortDuringTheEraseWaitEndsWithinAPoll) {
   EXPECT_EQ(Leds(), (Strings{"0:2", "1:2", "2:1"}));
   EXPECT_TRUE(Boxes().empty());
   ExpectOrderlyEnd();
+}
+
+// The image shrinks on disk after it was opened: the part that cannot be
+// read must not be sent from whatever the buffer held before.
+TEST_F(FlashDownloadTest, ShortReadOfTheImageSendsNothingStale) {
+  Start(COMM_TYPE_TCPIP);
+  std::string path = MakeFile("fw.bin", 3 * 65536);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  ASSERT_EQ(truncate(path.c_str(), 65536 + 1000), 0);
+  g_RxDataBuffer.Reset();
+  ResetEvent(g_hAbortEvent);
+  m_pFlash->Start();
+  ExpectOneDone(10000);
+  EXPECT_EQ(Boxes(), (Strings{"error 7"}));
+  EXPECT_EQ(Leds(), (Strings{"0:2", "1:2", "2:2", "3:1"}));
+  EXPECT_EQ(m_printer.DataHeaders().size(), 16u) << "only block 0 could be read whole";
+  std::vector<BYTE> readable = ReadWhole(path);
+  readable.resize(65536);
+  EXPECT_EQ(m_printer.Image(), readable);
+  ExpectOrderlyEnd();
+  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
+  EXPECT_EQ(outcome.qwBytesDelivered, 65536u);
+}
+
+// An abort while a data frame is still being written: the frame is finished
+// before the run ends, so the closing 1D FF that follows is read by the
+// printer as a command, not as the rest of the frame's data.
+TEST_F(FlashDownloadTest, AbortWhileADataFrameIsWrittenFinishesItBeforeTheLeaveFrame) {
+  Start(COMM_TYPE_TCPIP);
+  int headers = 0;
+  m_link.SetResponder([&](const BYTE* p, DWORD n) {
+    m_printer.OnWrite(p, n);
+    if (n == 6 && p[0] == 0x1D && p[1] == 0x11 && ++headers == 3)
+      m_link.HoldWrites(true);  // the third frame's data stays pending
+  });
+  std::string path = MakeFile("fw.bin", 65536);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  ResetEvent(g_hAbortEvent);
+  m_pFlash->Start();
+  ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
+  SetEvent(g_hAbortEvent);
+  Sleep(100);
+  m_link.HoldWrites(false);
+  // Whatever is pending now completes in full.
+  EXPECT_TRUE(m_link.CompleteHeldWrite(4096, ERROR_SUCCESS));
+  ExpectOneDone(5000);
+  std::vector<BYTE> frame = ReadWhole(path);
+  frame = std::vector<BYTE>(frame.begin() + 2 * 4096, frame.begin() + 3 * 4096);
+  EXPECT_EQ(m_link.HeldSent(), frame) << "the frame was cut by the abort";
+  EXPECT_EQ(m_link.Writes().back(), (std::vector<BYTE>{0x1D, 0xFF}));
+  EXPECT_EQ(m_printer.DataHeaders().size(), 3u);
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_ABORTED);
 }
 
 TEST_F(FlashDownloadTest, UsbPrinterThatAnswersSIsOpenedAgain) {

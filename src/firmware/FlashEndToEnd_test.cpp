@@ -121,6 +121,35 @@ TEST_P(FlashEndToEndTest, SuccessStoresTheImageAndShowsTheCrc) {
   EXPECT_EQ(m_pSim->GetCounters().dwFlashBlocks, 4u);
   EXPECT_EQ(m_window.Filter(WM_TRANSFER_PROGRESS).back().wParam, 100u);
   EXPECT_TRUE(Boxes().empty());
+  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  EXPECT_EQ(outcome.nResult, TRANSFER_COMPLETED);
+  EXPECT_EQ(outcome.qwBytesDelivered, image.size());
+}
+
+// An abort while a data frame is still being written: the frame must not be
+// cut, or the printer reads the closing 1D FF as the rest of its data and
+// stays in download mode.
+TEST_P(FlashEndToEndTest, AbortInTheMiddleOfADataFrameStillLeavesDownloadMode) {
+  StartPrinter({});
+  std::string path = MakeFile("image.bin", 16 * 65536, 5);
+  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  g_RxDataBuffer.Reset();
+  ResetEvent(g_hAbortEvent);
+  m_pFlash->Start();
+  ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.dwDataFrames >= 2; }, 20000));
+  CSimFaults faults = m_pSim->GetFaults();
+  faults.m_dwThrottle = 2000;  // the printer nearly stops reading: a frame's write waits
+  m_pSim->SetFaults(faults);
+  Sleep(300);
+  SetEvent(g_hAbortEvent);
+  Sleep(300);
+  faults.m_dwThrottle = 0;
+  m_pSim->SetFaults(faults);
+  ExpectOneDone(20000);
+  ExpectLeftDownloadMode();
+  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  EXPECT_EQ(outcome.nResult, TRANSFER_ABORTED);
+  EXPECT_LT(outcome.qwBytesDelivered, 16u * 65536u);
 }
 
 struct FaultCase {

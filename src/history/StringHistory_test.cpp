@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/CodecTestSupport.h"
+#include "testsupport/CodecTestSupport.h"
 
 namespace {
 

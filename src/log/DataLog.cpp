@@ -87,6 +87,8 @@ void CDataLog::Open() {
   if (m_hFile < 0)
     return;
   m_buffer.resize(kBufferSize);
+  m_spare.resize(kBufferSize);
+  m_bActive = true;
   char header[160];
   int n = std::snprintf(header, sizeof header,
                         "<html>\r\n<body>\r\n<pre>\r\n<h1>Sendrix V%d.%d.%d %s Log File, pid = "
@@ -129,25 +131,23 @@ CDataLog::~CDataLog() {
   if (m_pWriter)
     m_pWriter->Wait(INFINITE);  // its last flush ends before ours
   m_pWriter.reset();
-  std::lock_guard<std::mutex> guard(m_lock);
-  FlushLocked();
+  Flush();
+  std::lock_guard<std::mutex> file(m_fileLock);
   if (m_hFile >= 0) {
-    WriteLocked(kFooter, sizeof kFooter - 1);
+    WriteFileLocked(kFooter, sizeof kFooter - 1);
     ::close(m_hFile);
     m_hFile = -1;
   }
-  m_buffer.clear();
 }
 
 DWORD CDataLog::WriterProc() {
-  if (m_hFile < 0 || m_buffer.empty()) {
+  if (m_hFile < 0 || !m_bActive) {
     OutputDebugStringA("**  Thread Log failed to start\r\n");
     return 1;
   }
   OutputDebugStringA("**  Thread Log started\r\n");
   while (WaitForSingleObject(&m_evStop, kFlushIntervalMs) == WAIT_TIMEOUT) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    FlushLocked();
+    Flush();
   }
   OutputDebugStringA("** Thread Log stopped\r\n");
   return 0;
@@ -166,7 +166,7 @@ SYSTEMTIME CDataLog::NowLocked() {
 }
 
 int CDataLog::Log(const char* text, const void* data, DWORD length) {
-  if (m_buffer.empty())
+  if (!m_bActive)
     return 1;  // disabled, or no file: nothing to do
   // Everything that does not depend on the time is built before the lock.
   std::string& entry = Scratch();
@@ -179,15 +179,41 @@ int CDataLog::Log(const char* text, const void* data, DWORD length) {
     AppendHexDump(entry, static_cast<const BYTE*>(data), length);
     entry.append("</h4>");
   }
-  std::lock_guard<std::mutex> guard(m_lock);
+  const size_t worst = kTimeLineSize + 5 + entry.size();
+  std::unique_lock<std::mutex> lock(m_lock);
+  // No room: the full buffer is handed to the file outside this lock, so
+  // other threads keep logging meanwhile.
+  while (m_nUsed > 0 && m_nUsed + worst > m_buffer.size()) {
+    lock.unlock();
+    Flush();
+    lock.lock();
+  }
+  if (worst > m_buffer.size()) {
+    // Bigger than the whole buffer (rare): straight to the file, in order.
+    lock.unlock();
+    std::lock_guard<std::mutex> file(m_fileLock);
+    lock.lock();
+    WriteFileLocked(m_buffer.data(), m_nUsed);
+    m_nUsed = 0;
+    AppendEntryLocked(text != nullptr, entry, dumpStart);
+    WriteFileLocked(m_buffer.data(), m_nUsed);
+    m_nUsed = 0;
+    m_buffer.resize(kBufferSize);
+    return 1;
+  }
+  AppendEntryLocked(text != nullptr, entry, dumpStart);
+  return 1;
+}
+
+void CDataLog::AppendEntryLocked(bool hasText, const std::string& entry, size_t dumpStart) {
   SYSTEMTIME now = NowLocked();
   if (m_bFirstEntry) {
     m_stPrevious = now;
     m_bFirstEntry = false;
   }
-  if (text) {
+  if (hasText) {
     SYSTEMTIME d = TimeDifference(now, m_stPrevious);
-    char line[96];
+    char line[kTimeLineSize];
     int n = std::snprintf(line, sizeof line,
                           "<h3>Time = %02d/%02d/%04d %02d:%02d:%02d:%03d (+%02d:%02d:%02d:%03d) : ",
                           now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond,
@@ -198,38 +224,43 @@ int CDataLog::Log(const char* text, const void* data, DWORD length) {
   }
   AppendLocked(entry.data() + dumpStart, entry.size() - dumpStart);
   m_stPrevious = now;
-  return 1;
 }
 
 void CDataLog::AppendLocked(const char* data, size_t length) {
-  if (m_buffer.empty() || length == 0)
+  if (length == 0)
     return;
-  if (m_nUsed + length > m_buffer.size())
-    FlushLocked();
-  if (length > m_buffer.size()) {
-    WriteLocked(data, length);  // bigger than the whole buffer: straight to the file
-    return;
+  if (m_nUsed + length > m_buffer.size()) {
+    // Only an entry larger than the buffer gets here (Log wrote out what was
+    // buffered and holds the file lock): the buffer grows for it.
+    m_buffer.resize(m_nUsed + length);
   }
   std::memcpy(m_buffer.data() + m_nUsed, data, length);
   m_nUsed += length;
 }
 
-void CDataLog::FlushLocked() {
-  if (m_nUsed == 0)
-    return;
-  WriteLocked(m_buffer.data(), m_nUsed);
-  m_nUsed = 0;
+void CDataLog::Flush() {
+  std::lock_guard<std::mutex> file(m_fileLock);
+  size_t n = 0;
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_nUsed == 0)
+      return;
+    m_buffer.swap(m_spare);
+    n = m_nUsed;
+    m_nUsed = 0;
+  }
+  WriteFileLocked(m_spare.data(), n);
 }
 
-void CDataLog::WriteLocked(const char* data, size_t length) {
-  if (m_hFile < 0)
+void CDataLog::WriteFileLocked(const char* data, size_t length) {
+  if (m_hFile < 0 || length == 0)
     return;
   WriteAll(m_hFile, data, length);  // a failing log file is not reported
   m_nTotal += length;
 }
 
 int CDataLog::GetLogFileSize(std::uint64_t* size) {
-  std::lock_guard<std::mutex> guard(m_lock);
+  std::lock_guard<std::mutex> file(m_fileLock);
   struct stat st {};
   if (m_hFile < 0 || size == nullptr || ::fstat(m_hFile, &st) != 0)
     return 0;
@@ -238,7 +269,7 @@ int CDataLog::GetLogFileSize(std::uint64_t* size) {
 }
 
 int CDataLog::ReadLogFile(void* buffer, DWORD bytesToRead, DWORD* bytesRead) {
-  std::lock_guard<std::mutex> guard(m_lock);
+  std::lock_guard<std::mutex> file(m_fileLock);
   if (bytesRead)
     *bytesRead = 0;
   if (m_hFile < 0 || buffer == nullptr)
@@ -252,12 +283,15 @@ int CDataLog::ReadLogFile(void* buffer, DWORD bytesToRead, DWORD* bytesRead) {
 }
 
 int CDataLog::WriteSnapshot(std::string* path) {
-  std::lock_guard<std::mutex> guard(m_lock);
   if (m_hFile < 0)
     return 0;
-  FlushLocked();  // the copy shows everything logged up to now
+  Flush();  // the copy shows everything logged up to now
   SYSTEMTIME now{};
-  m_pClock->LocalTime(&now);
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_pClock->LocalTime(&now);
+  }
+  std::lock_guard<std::mutex> file(m_fileLock);
   std::string copyName = LogPath(now, ".temp.html");
   int out = ::open(copyName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0)

@@ -10,9 +10,15 @@
 // holder before it ends (the log's destructor stops a thread and must not
 // run among the static destructors).
 //
-// CDataLog: Log() may be called from any thread; appends, the writer
-// thread's flush and ReadLogFile are serialised by one lock. A buffer that
-// would overflow is written to the file first: nothing is dropped.
+// CDataLog: Log() may be called from any thread. Appends take the buffer
+// lock only for the copy into the buffer; a flush (the writer thread's, or
+// an append's that finds the buffer full) swaps the full buffer for the
+// spare one under that lock and writes it to the file outside it, under
+// the file lock, which keeps flushes in order and also serialises
+// ReadLogFile and snapshots. So a thread that logs (a reader, a transmit
+// thread) never waits for the disk unless the buffer it needs is still
+// being written. Nothing is dropped. Lock order: file lock, then buffer
+// lock.
 //
 // File format: an HTML page holding one <pre> block. After the header come
 // the entries: a time line "<h3>Time = dd/mm/yyyy hh:mm:ss:mmm
@@ -126,14 +132,21 @@ class CDataLog {
   void StartClock();
   DWORD WriterProc();
   SYSTEMTIME NowLocked();
+  void AppendEntryLocked(bool hasText, const std::string& entry, size_t dumpStart);
   void AppendLocked(const char* data, size_t length);
-  void FlushLocked();
-  void WriteLocked(const char* data, size_t length);
+  // Takes the file lock, then the buffer lock for the swap only.
+  void Flush();
+  // Under the file lock.
+  void WriteFileLocked(const char* data, size_t length);
+
+  static constexpr size_t kTimeLineSize = 96;
 
   int m_hFile = -1;
-  std::vector<char> m_buffer;  // empty when the log has no file
+  bool m_bActive = false;      // has a file and buffers; fixed after construction
+  std::vector<char> m_buffer;  // the one appends go to (buffer lock)
+  std::vector<char> m_spare;   // the one being written (file lock)
   size_t m_nUsed = 0;
-  std::uint64_t m_nTotal = 0;
+  std::uint64_t m_nTotal = 0;  // file lock
   LONGLONG m_llStartCounter = 0;
   LONGLONG m_llFrequency = 0;
   SYSTEMTIME m_stStart{};
@@ -141,7 +154,8 @@ class CDataLog {
   bool m_bFirstEntry = true;
   std::string m_strFileName;
   std::shared_ptr<IClock> m_pClock;
-  std::mutex m_lock;  // buffer, file, clock state
+  std::mutex m_fileLock;  // the file, m_spare, m_nTotal
+  std::mutex m_lock;      // m_buffer, m_nUsed, clock state
   CEvent m_evStop{false, false};
   std::unique_ptr<CThread> m_pWriter;
 };

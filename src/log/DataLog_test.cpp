@@ -2,8 +2,10 @@
 // load, several threads, turning logging off while others log, snapshots.
 #include "log/DataLog.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -201,6 +204,62 @@ TEST_F(DataLogTest, NothingIsLostBetweenFlushes) {
   EXPECT_EQ(file.substr(0, Header().size()), Header());
   EXPECT_EQ(file.substr(file.size() - kFooter.size()), kFooter);
   EXPECT_EQ(ParseDumps(file), sent);
+}
+
+// A slow disk (here a pipe that nobody reads yet) must not hold up the
+// threads that log: a full buffer is written outside the lock they need.
+TEST_F(DataLogTest, LoggingGoesOnWhileTheFileWriteIsStalled) {
+  char name[96];
+  std::snprintf(name, sizeof name, "SendrixLog_2026-12-06_10-00-59_pid-%X.html",
+                static_cast<unsigned>(getpid()));
+  const std::string path = (m_home / "Output" / name).string();
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  auto log = std::make_unique<CDataLog>("OS Version = test", m_clock);
+  ASSERT_TRUE(log->IsOpen());
+  const int pipe = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(pipe, 0);
+  const int capacity = fcntl(pipe, F_GETPIPE_SZ);
+  auto inPipe = [pipe] {
+    int n = 0;
+    ioctl(pipe, FIONREAD, &n);
+    return n;
+  };
+  // More than the buffer holds: the filler's own flush meets the full pipe.
+  const std::string block(1000, 'x');
+  std::thread filler([&] {
+    for (int i = 0; i < 180; ++i)
+      log->Log(block.c_str());
+  });
+  for (int i = 0; i < 500 && inPipe() < capacity; ++i)
+    Sleep(10);
+  ASSERT_EQ(inPipe(), capacity);
+  auto meanwhile = std::async(std::launch::async, [&] { log->Log("meanwhile"); });
+  EXPECT_EQ(meanwhile.wait_for(std::chrono::seconds(2)), std::future_status::ready)
+      << "a thread that logs waited for the disk";
+  std::string content;
+  std::thread drain([&] {
+    char chunk[65536];
+    for (int i = 0; i < 20000; ++i) {
+      ssize_t n = read(pipe, chunk, sizeof chunk);
+      if (n == 0)
+        break;  // the log closed its end
+      if (n > 0)
+        content.append(chunk, static_cast<size_t>(n));
+      else
+        Sleep(1);
+    }
+  });
+  filler.join();
+  meanwhile.wait();
+  log.reset();
+  drain.join();
+  close(pipe);
+  size_t blocks = 0;
+  for (size_t pos = 0; (pos = content.find(block, pos)) != std::string::npos; pos += block.size())
+    ++blocks;
+  EXPECT_EQ(blocks, 180u) << "nothing lost";
+  EXPECT_NE(content.find(" : meanwhile</h3>"), std::string::npos);
+  EXPECT_EQ(content.substr(content.size() - kFooter.size()), kFooter);
 }
 
 TEST_F(DataLogTest, WithoutOutputFolderNothingIsWrittenOrShown) {

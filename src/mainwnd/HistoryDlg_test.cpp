@@ -11,7 +11,7 @@
 
 #include "app/HistoryTestSupport.h"
 #include "platform/Notifier.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 
 class HistoryDlgTest : public QObject {
   Q_OBJECT

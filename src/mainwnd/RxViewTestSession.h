@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/MessageQueue.h"
-#include "platform/RecordingNotifier.h"
+#include "testsupport/RecordingNotifier.h"
 #include "platform/Win32Types.h"
 
 class CPrinterSim;

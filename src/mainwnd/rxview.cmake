@@ -21,7 +21,7 @@ if(SENDRIX_BUILD_TESTS)
     ${CMAKE_CURRENT_LIST_DIR}/OutputWindow_test.cpp
   )
   set_target_properties(rxview_tests PROPERTIES AUTOMOC ON)
-  target_link_libraries(rxview_tests PRIVATE sendrix_rxview printer_sim Qt6::Test)
+  target_link_libraries(rxview_tests PRIVATE sendrix_rxview sendrix_test_support printer_sim Qt6::Test)
   add_test(NAME rxview_tests COMMAND rxview_tests)
   set(rxview_env "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
   if(SENDRIX_SANITIZE MATCHES "thread")

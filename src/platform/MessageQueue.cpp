@@ -4,7 +4,8 @@
 
 BOOL CMessageQueue::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   QueuedMessage m{message, wParam, lParam, false};
-  if (m_hook) m_hook(m);
+  if (m_hook)
+    m_hook(m);
   Record(m);
   return TRUE;
 }
@@ -31,25 +32,29 @@ void CMessageQueue::Record(const QueuedMessage& m) {
 
 std::vector<QueuedMessage> CMessageQueue::Snapshot() const {
   std::lock_guard<std::mutex> guard(m_lock);
-  return m_messages;
+  return std::vector<QueuedMessage>(m_messages.begin(), m_messages.end());
 }
 
 std::vector<QueuedMessage> CMessageQueue::Filter(UINT message) const {
   std::lock_guard<std::mutex> guard(m_lock);
   std::vector<QueuedMessage> out;
   for (const QueuedMessage& m : m_messages) {
-    if (m.message == message) out.push_back(m);
+    if (m.message == message)
+      out.push_back(m);
   }
   return out;
 }
 
-size_t CMessageQueue::Count(UINT message) const { return Filter(message).size(); }
+size_t CMessageQueue::Count(UINT message) const {
+  return Filter(message).size();
+}
 
 bool CMessageQueue::WaitForCount(UINT message, size_t count, DWORD timeoutMs) const {
   std::unique_lock<std::mutex> lock(m_lock);
   auto enough = [&] {
     size_t n = 0;
-    for (const QueuedMessage& m : m_messages) n += m.message == message ? 1 : 0;
+    for (const QueuedMessage& m : m_messages)
+      n += m.message == message ? 1 : 0;
     return n >= count;
   };
   return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), enough);
@@ -58,15 +63,15 @@ bool CMessageQueue::WaitForCount(UINT message, size_t count, DWORD timeoutMs) co
 bool CMessageQueue::Take(QueuedMessage* out, DWORD timeoutMs) {
   std::unique_lock<std::mutex> lock(m_lock);
   if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [&] { return m_nTaken < m_messages.size(); })) {
+                          [&] { return !m_messages.empty(); })) {
     return false;
   }
-  *out = m_messages[m_nTaken++];
+  *out = m_messages.front();
+  m_messages.pop_front();
   return true;
 }
 
 void CMessageQueue::Clear() {
   std::lock_guard<std::mutex> guard(m_lock);
   m_messages.clear();
-  m_nTaken = 0;
 }

@@ -1,5 +1,8 @@
 // A message target that records every message in arrival order, for tests,
-// benchmarks and the headless batch run.
+// benchmarks and the headless batch run. Take() removes what it returns, so
+// a consumer that takes each message (the batch run) holds only those not
+// yet handled, however long it runs; Snapshot, Filter and the counts see
+// the messages not taken.
 //
 // A hook, when installed, runs on the caller's thread inside PostMessage and
 // SendMessage (before the message is recorded), so that a sent message's
@@ -11,6 +14,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -33,7 +37,7 @@ class CMessageQueue : public IMessageTarget {
 
   // Install before the workers start; not to be changed while they run.
   void SetHook(Hook hook);
-  // Every message so far, in order.
+  // Every message not taken, in order.
   std::vector<QueuedMessage> Snapshot() const;
   // Messages with this number so far, in order.
   std::vector<QueuedMessage> Filter(UINT message) const;
@@ -49,7 +53,6 @@ class CMessageQueue : public IMessageTarget {
 
   mutable std::mutex m_lock;
   mutable std::condition_variable m_changed;
-  std::vector<QueuedMessage> m_messages;
-  size_t m_nTaken = 0;
+  std::deque<QueuedMessage> m_messages;
   Hook m_hook;
 };

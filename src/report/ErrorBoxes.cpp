@@ -56,6 +56,16 @@ void ShowErrorText(int n) {
   ShowAndLog(text != nullptr ? text : "");
 }
 
+// The record's texts for the log line of a code whose box does not carry
+// them: " (text1, text2)", either left out when empty.
+static std::string RecordDetails(const std::string& text1, const std::string& text2) {
+  if (text1.empty() && text2.empty())
+    return "";
+  if (text1.empty() || text2.empty())
+    return " (" + text1 + text2 + ")";
+  return " (" + text1 + ", " + text2 + ")";
+}
+
 void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
   const PFN_THES_GETTEXT getText = g_pfnCommErrorGetText.load();
   if (getText == nullptr)
@@ -63,10 +73,11 @@ void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
   const char* text = getText(code);
   if (text == nullptr)
     text = "";
+  const std::string text1 = record != nullptr ? RecordText(record->szText1) : std::string();
+  const std::string text2 = record != nullptr ? RecordText(record->szText2) : std::string();
   char message[kCommErrorTextSize] = {};
+  std::string details;
   if ((code == 1 || code == 10) && IsTwoTextFormat(text)) {
-    const std::string text1 = record != nullptr ? RecordText(record->szText1) : std::string();
-    const std::string text2 = record != nullptr ? RecordText(record->szText2) : std::string();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
@@ -74,8 +85,10 @@ void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
 #pragma GCC diagnostic pop
   } else {
     AppendFormatTo(message, sizeof(message), "%s", text);
+    details = RecordDetails(text1, text2);
   }
-  ShowAndLog(message);
+  AfxMessageBox(message, MB_OK);
+  LogText((message + details).c_str());
 }
 
 void LogSystemError(DWORD code) {

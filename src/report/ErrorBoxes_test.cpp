@@ -132,16 +132,29 @@ TEST_F(ErrorBoxesLogTest, TextsAndSystemErrorGoToTheLog) {
   ShowErrorText(26);
   const COMM_ERROR_RECORD record = Record("127.0.0.1:9100", "Connection refused");
   ShowCommError(1, &record);
+  // Other codes: the box keeps the library's text, the log line gets the
+  // record's details (the backends' "address:port" and reason).
+  const COMM_ERROR_RECORD closed = Record("127.0.0.1:9100", "main");
+  ShowCommError(7, &closed);
+  const COMM_ERROR_RECORD onlyPort = Record("/dev/ttyUSB0", "");
+  ShowCommError(5, &onlyPort);
+  ShowCommError(8, nullptr);
   LogSystemError(ERROR_FILE_NOT_FOUND);
   LogSystemError(ERROR_IO_PENDING);
   const std::string file = CloseLog();
+  EXPECT_NE(file.find(" : other (127.0.0.1:9100, main)</h3>"), std::string::npos) << file;
+  EXPECT_NE(file.find(" : other (/dev/ttyUSB0)</h3>"), std::string::npos);
+  EXPECT_NE(file.find(" : other</h3>"), std::string::npos);
   EXPECT_NE(file.find(" : error 26</h3>"), std::string::npos) << file;
   EXPECT_NE(file.find(" : Cannot open 127.0.0.1:9100: Connection refused</h3>"), std::string::npos);
   EXPECT_NE(file.find(" : System Error 0x2 - Description : " +
                       SystemErrorText(ERROR_FILE_NOT_FOUND) + "</h3>"),
             std::string::npos);
   EXPECT_NE(file.find(" : System Error 0x3E5 - Description : "), std::string::npos);
-  EXPECT_EQ(Boxes().size(), 2u) << "the system error is only logged";
+  EXPECT_EQ(Boxes(),
+            (std::vector<std::string>{"error 26", "Cannot open 127.0.0.1:9100: Connection refused",
+                                      "other", "other", "other"}))
+      << "the system error is only logged";
 }
 
 TEST_F(ErrorBoxesLogTest, NothingWithoutTheLibraryOrTheLog) {

@@ -191,6 +191,7 @@ constexpr NumberedText kErrors[] = {
     {4, "The file is empty."},
     {5, "The receive thread could not be started."},
     {6, "No file is selected."},
+    {7, "Firmware download: the image file could not be read."},
     {8, "Firmware download: the printer did not answer the erase command."},
     {9, "Firmware download: unexpected answer to the erase command."},
     {10, "Firmware download: the printer did not answer a block header."},
