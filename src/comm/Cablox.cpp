@@ -41,6 +41,12 @@ int Comm_BreakDownCommPort() {
   return Lib().BreakDown();
 }
 
+void Comm_AbortOutput() {
+  auto backend = Lib().Backend();
+  if (backend)
+    backend->AbortOutput();
+}
+
 unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6) {
   auto backend = Lib().Backend();
   return backend ? backend->IsConnectionValid(port, p1, p2, p3, p4, p5, p6) : 2;

@@ -43,6 +43,11 @@ int Comm_IsOpened();
 int Comm_IsConnected();
 void Comm_CloseCleanuo();
 int Comm_BreakDownCommPort();
+// The output written so far is abandoned (an aborted transfer): the next
+// break-down may throw away what the port has not sent yet instead of
+// waiting for it. Any later write withdraws this. Without it a break-down
+// first lets the written bytes go out, within a bounded wait.
+void Comm_AbortOutput();
 // 0 = the open connection matches, 1 = it differs (close, reconnect), 2 = none.
 unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6);
 int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,

@@ -15,7 +15,9 @@
 //    other last error = failed. A new operation on a record whose previous
 //    operation is still pending cancels that one first (completed with 995).
 //  - BreakDown() completes every pending operation with 995 before it
-//    returns; afterwards no record of the caller is touched again.
+//    returns; afterwards no record of the caller is touched again. Bytes a
+//    completed write handed over still reach the device (unless
+//    AbortOutput() came first).
 //  - No member blocks longer than a bounded time-out (each backend documents
 //    its own in docs/comm-library.md).
 //  - Errors go to the sink given to Setup(), never to the user directly.
@@ -106,4 +108,9 @@ class ICommBackend {
   virtual int SetDeviceParams(const char* frame) = 0;
   // Fills at most size - 1 characters (the buffer stays terminated).
   virtual void ShowPortProperties(char* buffer, size_t size) = 0;
+  // The output written so far was abandoned (the operator aborted the
+  // transfer): the next break-down may discard what has not gone out yet
+  // instead of waiting for it. A later write withdraws this. Without it a
+  // break-down lets the written bytes go out first (bounded per backend).
+  virtual void AbortOutput() {}
 };

@@ -127,22 +127,6 @@ int CCommIoEngine::Read(const CommIoRequest& request, void* buffer, DWORD length
   return Queue(std::move(op));
 }
 
-int CCommIoEngine::Watch(const void* owner, OVERLAPPED* ov,
-                         std::function<bool(DWORD* bytes)> check) {
-  CancelRecord(ov, ERROR_OPERATION_ABORTED);
-  DWORD bytes = 0;
-  if (check(&bytes)) {
-    CompleteOverlapped(ov, ERROR_SUCCESS, bytes);
-    return 1;
-  }
-  Op op;
-  op.kind = Kind::Watch;
-  op.req.owner = owner;
-  op.req.ov = ov;
-  op.check = std::move(check);
-  return Queue(std::move(op));
-}
-
 int CCommIoEngine::Queue(Op op) {
   BeginOverlapped(op.req.ov);
   op.req.ov->InternalHigh.store(op.done);
@@ -159,7 +143,7 @@ int CCommIoEngine::Queue(Op op) {
 }
 
 void CCommIoEngine::CancelFd(int fd, DWORD error) {
-  CancelIf([fd](const Op& op) { return op.kind != Kind::Watch && op.req.fd == fd; }, error);
+  CancelIf([fd](const Op& op) { return op.req.fd == fd; }, error);
 }
 
 void CCommIoEngine::CancelOwner(const void* owner, DWORD error) {
@@ -211,9 +195,8 @@ int CCommIoEngine::PollTimeout(uint64_t now) const {
   int timeout = -1;
   for (const Op& op : m_ops) {
     int t = -1;
-    if (op.kind == Kind::Watch || (op.req.gate && op.kind == Kind::Write)) {
+    if (op.req.gate && op.kind == Kind::Write)
       t = static_cast<int>(kTickMs);
-    }
     if (op.kind == Kind::Write && op.req.idleTimeoutMs != 0) {
       uint64_t end = op.lastProgressMs + op.req.idleTimeoutMs;
       int left = end > now ? static_cast<int>(end - now) : 0;
@@ -233,7 +216,7 @@ DWORD CCommIoEngine::Run() {
     fds.assign(1, {m_wakeFd, POLLIN, 0});
     ids.assign(1, 0);
     for (const Op& op : m_ops) {
-      if (op.kind == Kind::Watch || op.req.fd < 0)
+      if (op.req.fd < 0)
         continue;
       if (op.kind == Kind::Write && op.req.gate && !op.req.gate())
         continue;
@@ -311,14 +294,8 @@ bool CCommIoEngine::Attempt(Op& op, std::list<Failure>& failures) {
 void CCommIoEngine::ServiceTimers(uint64_t now, std::list<Failure>& /*failures*/) {
   for (auto it = m_ops.begin(); it != m_ops.end();) {
     bool ended = false;
-    if (it->kind == Kind::Watch) {
-      DWORD bytes = 0;
-      if (it->check(&bytes)) {
-        CompleteOverlapped(it->req.ov, ERROR_SUCCESS, bytes);
-        ended = true;
-      }
-    } else if (it->kind == Kind::Write && it->req.idleTimeoutMs != 0 &&
-               now >= it->lastProgressMs + it->req.idleTimeoutMs) {
+    if (it->kind == Kind::Write && it->req.idleTimeoutMs != 0 &&
+        now >= it->lastProgressMs + it->req.idleTimeoutMs) {
       // Timed out: success status with the short count, as a serial write
       // time-out reports it.
       CompleteOverlapped(it->req.ov, ERROR_SUCCESS, it->done);

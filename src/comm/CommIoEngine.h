@@ -24,8 +24,6 @@
 //    status 0 and the short count (the caller sees a timed-out write).
 //  - gate (writes): while it returns false the write is held and re-checked
 //    every kTickMs (used to emulate DSR flow control).
-//  - Watch(): completes the record when check() returns true, polled every
-//    kTickMs (modem-line changes).
 // Thread safety: every member may be called from any thread.
 #pragma once
 
@@ -66,9 +64,6 @@ class CCommIoEngine {
 
   int Write(const CommIoRequest& request, const void* buffer, DWORD length, DWORD* written);
   int Read(const CommIoRequest& request, void* buffer, DWORD length, DWORD* read);
-  // Always pending (returns 0, last error 997) unless check() holds at once
-  // (then completed and nonzero). check may fill *bytes.
-  int Watch(const void* owner, OVERLAPPED* ov, std::function<bool(DWORD* bytes)> check);
 
   // Complete every pending operation of the fd / owner / record with `error`.
   void CancelFd(int fd, DWORD error);
@@ -77,7 +72,7 @@ class CCommIoEngine {
   size_t PendingCount() const;
 
  private:
-  enum class Kind { Read, Write, Watch };
+  enum class Kind { Read, Write };
   struct Op {
     uint64_t id = 0;
     Kind kind = Kind::Read;
@@ -86,7 +81,6 @@ class CCommIoEngine {
     DWORD length = 0;
     DWORD done = 0;
     uint64_t lastProgressMs = 0;
-    std::function<bool(DWORD*)> check;
   };
   struct Failure {
     void (*callback)(void*, uint64_t, DWORD);

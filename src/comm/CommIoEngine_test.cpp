@@ -130,7 +130,7 @@ TEST_F(CommIoEngineTest, StalledWriteTimesOutWithShortCount) {
   EXPECT_LT(n, data.size());
 }
 
-TEST_F(CommIoEngineTest, GatedWriteWaitsForTheGateAndWatchFollowsItsCheck) {
+TEST_F(CommIoEngineTest, GatedWriteWaitsForTheGate) {
   std::atomic<bool> open{false};
   CommIoRequest r = Request();
   r.gate = [&] { return open.load(); };
@@ -142,29 +142,6 @@ TEST_F(CommIoEngineTest, GatedWriteWaitsForTheGateAndWatchFollowsItsCheck) {
   open = true;
   ASSERT_EQ(WaitForSingleObject(&m_event, 5000), WAIT_OBJECT_0);
   EXPECT_EQ(Drain(3), (std::vector<BYTE>{'x', 'y', 'z'}));
-
-  CEvent watchEvent(true, false);
-  OVERLAPPED watchOv;
-  watchOv.hEvent = &watchEvent;
-  std::atomic<bool> changed{false};
-  ASSERT_EQ(m_engine.Watch(this, &watchOv,
-                           [&](DWORD* bytes) {
-                             *bytes = 4;
-                             return changed.load();
-                           }),
-            0);
-  EXPECT_EQ(WaitForSingleObject(&watchEvent, 60), WAIT_TIMEOUT);
-  changed = true;
-  ASSERT_EQ(WaitForSingleObject(&watchEvent, 5000), WAIT_OBJECT_0);
-  ASSERT_TRUE(GetOverlappedResult(nullptr, &watchOv, &n, FALSE));
-  EXPECT_EQ(n, 4u);
-
-  // A pending watch is ended by cancelling its owner.
-  changed = false;
-  ASSERT_EQ(m_engine.Watch(this, &watchOv, [&](DWORD*) { return changed.load(); }), 0);
-  m_engine.CancelOwner(this, ERROR_OPERATION_ABORTED);
-  EXPECT_FALSE(GetOverlappedResult(nullptr, &watchOv, &n, FALSE));
-  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +18,12 @@
 #include "platform/LastError.h"
 
 namespace {
+
+uint64_t NowMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 DWORD LinesToStatus(int lines) {
   DWORD status = 0;
@@ -99,9 +107,11 @@ std::string CSerialBackend::ResolvePath(DWORD port, const char* name) {
     if (p == given)
       return p;
   }
-  if (Exists(given))
+  // Only a name the caller really cut short stands for a longer path: an
+  // exact path of a port that went away (/dev/ttyUSB1 unplugged) must fail,
+  // not open /dev/ttyUSB10.
+  if (Exists(given) || given.size() != kCutNameLength)
     return given;
-  // The caller may have cut a long path short.
   if (port < m_ports.size() && m_ports[port].rfind(given, 0) == 0)
     return m_ports[port];
   for (const std::string& p : m_ports) {
@@ -190,10 +200,39 @@ void CSerialBackend::Close() {
     return;
   m_engine.CancelFd(m_fd, ERROR_OPERATION_ABORTED);
   m_engine.CancelOwner(this, ERROR_OPERATION_ABORTED);
-  tcflush(m_fd, TCIOFLUSH);
+  // write() returns once the bytes are in the kernel's buffer; the line may
+  // need seconds to send them. Flushing output here would cut off the end
+  // of every transfer, so only an abandoned transfer's output is thrown away.
+  if (m_bAbortOutput.exchange(false)) {
+    tcflush(m_fd, TCOFLUSH);
+  } else {
+    DrainOutput();
+  }
+  tcflush(m_fd, TCIFLUSH);
   flock(m_fd, LOCK_UN);
   close(m_fd);
   m_fd = -1;
+}
+
+DWORD CSerialBackend::DrainLimitMs(DWORD queued) const {
+  // 12 bit times per character covers start, 8 data, parity and 2 stop bits.
+  int rate = CSerialSettings::BaudRate(m_params.baud);
+  uint64_t lineMs = rate > 0 ? static_cast<uint64_t>(queued) * 12 * 1000 / rate : 0;
+  return static_cast<DWORD>(std::min<uint64_t>(lineMs, kDrainMaxMs)) + kDrainMarginMs;
+}
+
+void CSerialBackend::DrainOutput() {
+  int queued = 0;
+  if (ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+    return;
+  // Bounded: flow control (CTS, XOFF) may hold the output for ever.
+  const uint64_t end = NowMs() + DrainLimitMs(static_cast<DWORD>(queued));
+  while (ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0 && NowMs() < end)
+    usleep(kDrainPollMs * 1000);
+}
+
+void CSerialBackend::AbortOutput() {
+  m_bAbortOutput = true;
 }
 
 int CSerialBackend::BreakDown() {
@@ -236,6 +275,7 @@ int CSerialBackend::Write(const void* buffer, DWORD length, DWORD* written, OVER
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
+  m_bAbortOutput = false;  // new output: what went before is wanted again
   CommIoRequest r = Request(ov);
   r.callerWaitMs = kCallerWaitMs;
   r.idleTimeoutMs = WriteIdleTimeoutMs();

@@ -2,8 +2,10 @@
 //
 // Connection values (Comm_IsConnectionValid / Comm_UpdateConnection):
 // port = index in the port list (CSerialPortList order), name = its path (may
-// be cut short by the caller: a name that is not an existing path is matched
-// as the beginning of a listed path, else the index decides); p1..p5 = baud,
+// be cut short by the caller to kCutNameLength characters: only a name of
+// exactly that length that is not an existing path is matched as the
+// beginning of a listed path, at the index first; any other name is opened
+// as given, so a port that went away fails as not present); p1..p5 = baud,
 // parity, flow-control, data-bits and stop-bits indices (SerialSettings.h).
 // Nothing is filled in.
 //
@@ -23,6 +25,12 @@
 // DSR flow control (DSR and DSR/CTS): writes are held while DSR is low; the
 // I/O thread re-reads the lines every 20 ms. DSR/CTS adds CRTSCTS.
 //
+// Closing: an orderly break-down waits until the kernel has sent what was
+// written (TIOCOUTQ reaches 0), for at most the line time of the bytes still
+// queued plus kDrainMarginMs (capped at kDrainMaxMs + kDrainMarginMs; flow
+// control may hold the output for ever), then discards unread input. After
+// AbortOutput() (the operator's abort) the queued output is discarded at once.
+//
 // Thread safety: as ICommBackend. Reads and writes share m_rw; connecting and
 // breaking down take it exclusively, so an fd is never closed under a call.
 #pragma once
@@ -41,6 +49,11 @@ class CSerialBackend : public ICommBackend {
  public:
   static constexpr DWORD kReadTimeoutMs = 200;
   static constexpr DWORD kCallerWaitMs = 50;
+  // How many characters of a port's name the caller may keep.
+  static constexpr size_t kCutNameLength = 11;
+  static constexpr DWORD kDrainMarginMs = 500;
+  static constexpr DWORD kDrainMaxMs = 10000;
+  static constexpr DWORD kDrainPollMs = 5;
 
   CSerialBackend() = default;
   ~CSerialBackend() override;
@@ -65,6 +78,7 @@ class CSerialBackend : public ICommBackend {
                     char (*table)[128], int capacity) override;
   int SetDeviceParams(const char*) override { return 0; }
   void ShowPortProperties(char* buffer, size_t size) override;
+  void AbortOutput() override;
 
   // Line-status bits of the open port; false without modem lines.
   bool ReadLineStatus(DWORD* status) const;
@@ -73,6 +87,8 @@ class CSerialBackend : public ICommBackend {
   std::string ResolvePath(DWORD port, const char* name);
   int Open(const std::string& path, const SerialParams& params);
   void Close();
+  void DrainOutput();
+  DWORD DrainLimitMs(DWORD queued) const;
   CommIoRequest Request(OVERLAPPED* ov) const;
   DWORD WriteIdleTimeoutMs() const;
 
@@ -83,6 +99,7 @@ class CSerialBackend : public ICommBackend {
   DWORD m_nPort = 0;
   SerialParams m_params;
   bool m_bModemLines = false;
+  std::atomic<bool> m_bAbortOutput{false};
   std::atomic<DWORD> m_lastReportedStatus{0xFFFFFFFFu};
   std::mutex m_portsLock;
   std::vector<std::string> m_ports;  // the last enumeration

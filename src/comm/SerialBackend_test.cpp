@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -261,30 +262,41 @@ TEST_F(SerialBackendTest, BadIndexAndVanishedPortAreReported) {
 namespace {
 
 // The whole path through the library: the port list from the environment, a
-// name the caller cut short, the properties text.
-TEST(SerialLibraryTest, ListedPtyOpensByCutNameThroughTheLibrary) {
-  int master = -1, slave = -1;
-  char name[128] = {};
+// name the caller cut to 11 characters, the exact name of a port that went
+// away (which must never open its longer-named neighbour), the properties text.
+TEST(SerialLibraryTest, CutNameOpensItsListedPortAndAGonePortOpensNoOther) {
+  int master = -1, slave = -1, master1 = -1, slave1 = -1;
+  char name[128] = {}, name1[128] = {};
   ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ASSERT_EQ(openpty(&master1, &slave1, name1, nullptr, nullptr), 0);
   close(slave);
-  std::string dir = TempDir();
-  std::string link = dir + "/printer-port7";
+  close(slave1);
+  // Short paths, so that 11 characters cut them short: "/tmp/sxNNNNN".
+  char base[32];
+  std::snprintf(base, sizeof base, "/tmp/sx%05d", static_cast<int>(getpid() % 100000));
+  const std::string link = std::string(base) + "p10", gone = std::string(base) + "p1";
+  unlink(link.c_str());
+  unlink(gone.c_str());
   ASSERT_EQ(symlink(name, link.c_str()), 0);
-  setenv("SENDRIX_EXTRA_SERIAL_PORTS", link.c_str(), 1);
+  ASSERT_EQ(symlink(name1, gone.c_str()), 0);
+  setenv("SENDRIX_EXTRA_SERIAL_PORTS", (gone + ":" + link).c_str(), 1);
 
   CMessageQueue owner;
   Comm_CloseCleanuo();
   ASSERT_NE(Comm_OpenSetup(&owner, COMM_TYPE_SERIAL), 0);
   static char table[50][128];
   int usm = 0, rt = 0, count = 0;
-  ASSERT_NE(Comm_GetPortParams(usm, rt, "COM", count, table), 0);
-  int index = -1;
-  for (int i = 0; i < count; ++i) {
-    if (link == table[i])
-      index = i;
-  }
+  auto indexOf = [&](const std::string& path) {
+    EXPECT_NE(Comm_GetPortParams(usm, rt, "COM", count, table), 0);
+    for (int i = 0; i < count; ++i) {
+      if (path == table[i])
+        return i;
+    }
+    return -1;
+  };
+  int index = indexOf(link);
   ASSERT_GE(index, 0);
-  std::string cut = link.substr(0, link.size() - 3);  // "…printer-po"
+  std::string cut = link.substr(0, CSerialBackend::kCutNameLength);  // also begins "…p1"
   DWORD port = static_cast<DWORD>(index);
   int baud = 4, parity = 0, flow = 3, data = 3, stop = 0;
   ASSERT_NE(Comm_UpdateConnection(0, port, cut.data(), baud, parity, flow, data, stop), 0);
@@ -309,9 +321,23 @@ TEST(SerialLibraryTest, ListedPtyOpensByCutNameThroughTheLibrary) {
   EXPECT_NE(text.find("9600 baud"), std::string::npos);
   EXPECT_NE(text.find("flow control CTS"), std::string::npos);
   EXPECT_EQ(owner.Count(WM_SHOW_ERROR), 0u);
+
+  // The adapter of "…p1" is unplugged: asked for by its exact name (at the
+  // index its neighbour now has), it fails as not present.
+  unlink(gone.c_str());
+  index = indexOf(link);
+  port = static_cast<DWORD>(index);
+  std::string exact = gone;
+  EXPECT_EQ(Comm_UpdateConnection(0, port, exact.data(), baud, parity, flow, data, stop), 0);
+  EXPECT_EQ(Comm_IsConnected(), 0);
+  auto errors = owner.Filter(WM_SHOW_ERROR);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].wParam, static_cast<WPARAM>(COMM_ERR_NOT_PRESENT));
   Comm_CloseCleanuo();
   unsetenv("SENDRIX_EXTRA_SERIAL_PORTS");
+  unlink(link.c_str());
   close(master);
+  close(master1);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "comm/TcpBackend.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,6 +40,18 @@ std::string DottedAddress(DWORD address) {
   std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
                 (address >> 8) & 0xFF, address & 0xFF);
   return text;
+}
+
+// Reads and drops what is waiting; false at the end of the stream or on an
+// error (nothing more will come).
+bool DiscardInput(int fd) {
+  char scrap[4096];
+  for (;;) {
+    ssize_t n = recv(fd, scrap, sizeof scrap, MSG_DONTWAIT);
+    if (n > 0)
+      continue;
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+  }
 }
 
 bool ValidPort(int port) {
@@ -228,16 +242,65 @@ std::string CTcpBackend::MacFromNeighbourTable(const std::string& table, DWORD a
 
 void CTcpBackend::Close() {
   for (Connection& c : m_conn) {
-    if (c.fd < 0)
-      continue;
-    m_engine.CancelFd(c.fd, ERROR_OPERATION_ABORTED);
-    close(c.fd);
-    c.fd = -1;
+    if (c.fd >= 0)
+      m_engine.CancelFd(c.fd, ERROR_OPERATION_ABORTED);
   }
   m_engine.CancelOwner(this, ERROR_OPERATION_ABORTED);
+  if (!m_bAbortOutput.exchange(false))
+    DrainConnections();
+  for (Connection& c : m_conn) {
+    if (c.fd >= 0)
+      close(c.fd);
+    c.fd = -1;
+  }
   m_bConnected = false;
   std::lock_guard<std::mutex> lock(m_endpointLock);
   ++m_nGeneration;
+}
+
+void CTcpBackend::DrainConnections() {
+  // close() with unread input makes the kernel reset the connection and drop
+  // the send queue. So: end the output, discard input until the printer has
+  // taken every byte (SIOCOUTQ counts those not yet acknowledged), then close.
+  for (Connection& c : m_conn) {
+    if (c.fd >= 0)
+      shutdown(c.fd, SHUT_WR);
+  }
+  const int64_t start = NowMs();
+  int64_t progressAt = start;
+  int64_t lastQueued = -1;
+  bool ended[3] = {false, false, false};  // the printer closed its side
+  for (;;) {
+    struct pollfd fds[3];
+    int which[3];
+    nfds_t n = 0;
+    int64_t queued = 0;
+    for (int i = 0; i < 3; ++i) {
+      int q = 0;
+      if (m_conn[i].fd >= 0 && ioctl(m_conn[i].fd, SIOCOUTQ, &q) == 0 && q > 0)
+        queued += q;
+      if (m_conn[i].fd >= 0 && !ended[i]) {
+        which[n] = i;
+        fds[n++] = {m_conn[i].fd, POLLIN, 0};
+      }
+    }
+    const int64_t now = NowMs();
+    if (queued != lastQueued)
+      progressAt = now;
+    lastQueued = queued;
+    if (queued == 0 || now - progressAt >= kCloseIdleMs || now - start >= kCloseDrainMaxMs)
+      return;
+    if (poll(fds, n, static_cast<int>(kClosePollMs)) <= 0)
+      continue;
+    for (nfds_t i = 0; i < n; ++i) {
+      if (fds[i].revents != 0)
+        ended[which[i]] = !DiscardInput(fds[i].fd);
+    }
+  }
+}
+
+void CTcpBackend::AbortOutput() {
+  m_bAbortOutput = true;
 }
 
 int CTcpBackend::BreakDown() {
@@ -304,6 +367,7 @@ int CTcpBackend::Write(const void* buffer, DWORD length, DWORD* written, OVERLAP
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
+  m_bAbortOutput = false;  // new output: what went before is wanted again
   CommIoRequest r = Request(index, ov);
   r.callerWaitMs = kCallerWaitMs;
   r.idleTimeoutMs = kWriteIdleTimeoutMs;

@@ -28,11 +28,19 @@
 // Discovery (Comm_GetPortParams with a null prefix) and device-setup frames
 // (Comm_SetDeviceParams): EthernetDiscovery.h.
 //
+// Closing: an orderly break-down ends the output of each connection
+// (shutdown SHUT_WR) and discards input until the printer has acknowledged
+// every byte sent (SIOCOUTQ 0), at most kCloseDrainMaxMs and at most
+// kCloseIdleMs without progress; only then closes (a close with unread input
+// would reset the connection and lose the send queue). After AbortOutput()
+// the connections are closed at once.
+//
 // Thread safety: as ICommBackend; m_rw is shared for I/O, exclusive for
 // connecting and breaking down.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -46,6 +54,9 @@ class CTcpBackend : public ICommBackend {
   static constexpr DWORD kReadTimeoutMs = 500;
   static constexpr DWORD kCallerWaitMs = 50;
   static constexpr DWORD kWriteIdleTimeoutMs = 10000;
+  static constexpr int64_t kCloseDrainMaxMs = 10000;
+  static constexpr int64_t kCloseIdleMs = 2000;
+  static constexpr DWORD kClosePollMs = 5;
   static constexpr int kMain = 0, kRealTime = 1, kUsm = 2;
 
   ~CTcpBackend() override;
@@ -71,6 +82,7 @@ class CTcpBackend : public ICommBackend {
                     char (*table)[128], int capacity) override;
   int SetDeviceParams(const char* frame) override;
   void ShowPortProperties(char* buffer, size_t size) override;
+  void AbortOutput() override;
 
   // "XX-XX-XX-XX-XX-XX" for a host-order IPv4 address from a neighbour table
   // in /proc/net/arp format; empty when not listed or incomplete.
@@ -89,12 +101,14 @@ class CTcpBackend : public ICommBackend {
   static void OnFailure(void* context, uint64_t tag, DWORD error);
   bool Alive(int index);
   void Close();
+  void DrainConnections();
 
   ICommErrorSink* m_pErrors = nullptr;
   std::shared_mutex m_rw;
   DWORD m_dwAddress = 0;
   int m_nOutputSel = 0;
   bool m_bConnected = false;
+  std::atomic<bool> m_bAbortOutput{false};
   // Counts connections, so that a late failure report of an old connection
   // is not taken for the current one.
   std::atomic<unsigned> m_nGeneration{0};

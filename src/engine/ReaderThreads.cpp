@@ -36,27 +36,30 @@ int CTransferEngine::StartReaders() {
 }
 
 void CTransferEngine::StopReaders() {
-  const DWORD running = (m_pReadThread ? 1 : 0) + (m_pReadUsmThread ? 1 : 0);
+  HANDLE stopped[2];
+  DWORD running = 0;
+  if (m_pReadThread)
+    stopped[running++] = m_hReaderStopped;
+  if (m_pReadUsmThread)
+    stopped[running++] = m_hUsmReaderStopped;
   SetEvent(m_hStopReader);
   SetEvent(m_hStopUsmReader);
-  if (running > 0) {
-    HANDLE stopped[2] = {m_hReaderStopped, m_hUsmReaderStopped};
-    if (WaitForMultipleObjects(running, stopped, TRUE, kStopReadersTimeoutMs) != WAIT_OBJECT_0) {
-      if (!m_hReaderStopped->IsSet())
-        ShowErrorText(27);
-      if (running == 2 && !m_hUsmReaderStopped->IsSet())
-        ShowErrorText(28);
-      ShowErrorText(26);
-    }
+  if (running > 0 &&
+      WaitForMultipleObjects(running, stopped, TRUE, m_dwStopReadersTimeoutMs) != WAIT_OBJECT_0) {
+    if (m_pReadThread && !m_hReaderStopped->IsSet())
+      ShowErrorText(27);
+    if (m_pReadUsmThread && !m_hUsmReaderStopped->IsSet())
+      ShowErrorText(28);
+    ShowErrorText(26);
   }
   ResetEvent(m_hStopReader);
   ResetEvent(m_hStopUsmReader);
   // A reader that signalled its end is a moment from returning: give it that
-  // moment so its slot is joined rather than left running detached.
+  // moment so its slot is joined. One that is still running keeps its slot:
+  // a second reader in it would share the read buffer and the file batch.
   for (std::unique_ptr<CThread>* slot : {&m_pReadThread, &m_pReadUsmThread}) {
-    if (*slot)
-      (*slot)->Wait(100);
-    slot->reset();
+    if (*slot && (*slot)->Wait(kReaderEndWaitMs) == WAIT_OBJECT_0)
+      slot->reset();
   }
 }
 

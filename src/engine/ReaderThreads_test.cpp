@@ -138,4 +138,26 @@ TEST_F(ReaderThreadsTest, BreakDownEndsTheReadersWhoseSlotsWaitForStopReaders) {
   EXPECT_NE(log.find("Error Transfer - Read USM aborted USM"), std::string::npos);
 }
 
+TEST_F(ReaderThreadsTest, AReaderThatDoesNotStopKeepsItsSlotAndNoSecondOneStarts) {
+  g_TransferEngine.m_dwStopReadersTimeoutMs = 30;
+  g_TransferEngine.SetConnectionParams(COMM_TYPE_USB, 0, 0, 0, 0, 0);  // the data reader only
+  m_link.BlockReads(true);  // the data reader hangs inside the library
+  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
+  ASSERT_TRUE(m_link.WaitForBlockedRead(COMM_CHANNEL_RX, 5000));
+  for (int round = 0; round < 10; ++round) {
+    g_TransferEngine.StopReaders();
+    EXPECT_TRUE(g_TransferEngine.m_pReadThread != nullptr) << round;
+    ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
+  }
+  Sleep(20);  // a second reader would be inside the library by now
+  EXPECT_EQ(m_link.MaxReadsAtOnce(COMM_CHANNEL_RX), 1);
+  EXPECT_EQ(m_link.ReadCalls(COMM_CHANNEL_RX), 1);
+  EXPECT_EQ(Boxes().size(), 20u);  // "reader did not stop" and "readers did not stop" each time
+  m_link.BlockReads(false);        // the call fails, the reader ends on the error
+  g_TransferEngine.m_dwStopReadersTimeoutMs = CTransferEngine::kStopReadersTimeoutMs;
+  g_TransferEngine.StopReaders();
+  EXPECT_TRUE(g_TransferEngine.m_pReadThread == nullptr);
+  EXPECT_EQ(Boxes().size(), 20u);
+}
+
 }  // namespace

@@ -182,6 +182,7 @@ int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length, WriteMode m
       return CollectWrite(length, &m_bHardFailure);
     case WAIT_OBJECT_0 + 1:
       LogText("Error Transfer - Write aborted by user");
+      Comm_AbortOutput();  // the break-down need not wait for this output
       return -1;
     case WAIT_TIMEOUT:
       LogText("Error Transfer - Wait Timeout in WriterGeneric");

@@ -84,6 +84,8 @@ class CTransferEngine {
   static constexpr DWORD kStringBufferSize = 1024;
   static constexpr DWORD kReadSize = 512;
   static constexpr DWORD kStopReadersTimeoutMs = 3000;
+  // How long StopReaders gives a reader that signalled its end to return.
+  static constexpr DWORD kReaderEndWaitMs = 100;
   // The largest piece WriterGeneric stages (the largest download packet);
   // WritePacket never offers a larger one.
   static constexpr DWORD kTxStagingSize = 32768;
@@ -145,8 +147,12 @@ class CTransferEngine {
   // Starts the readers whose slots are empty (the USM reader only when the
   // USM channel is 1). 1 ok, 0 failed (error box 5).
   int StartReaders();
-  // Stops the running readers, waiting up to 3000 ms (error boxes 27/28 and
-  // 26 on time-out), and empties both slots. At once when none runs.
+  // Stops the running readers, waiting up to m_dwStopReadersTimeoutMs
+  // (error boxes 27/28 and 26 on time-out), and empties the slots of the
+  // readers that ended. A reader still running (stuck in a library call)
+  // keeps its slot, so StartReaders never runs a second reader beside it; it
+  // goes on as the channel's reader and the next StopReaders waits for it
+  // again. At once when none runs.
   void StopReaders();
 
   // "Clear Buffer": drops the bytes the data reader has not written yet and
@@ -172,6 +178,8 @@ class CTransferEngine {
   // Program exit and test tear-down: transmit threads, then readers.
   void Shutdown();
 
+  // StopReaders' wait; tests shorten it.
+  DWORD m_dwStopReadersTimeoutMs = kStopReadersTimeoutMs;
   // Reader slots and their events (auto-reset, initially clear).
   std::unique_ptr<CThread> m_pReadThread;
   std::unique_ptr<CThread> m_pReadUsmThread;

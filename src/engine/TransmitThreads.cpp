@@ -108,6 +108,8 @@ void RunFileJob(CTransferEngine* engine) {
   }
   g_TransferFile.Close();
   g_evFileTransfer.Reset();
+  if (IsAborted())
+    Comm_AbortOutput();  // a break-down need not wait for the abandoned file
   engine->EndJob(failed);
   engine->Post(WM_TRANSFER_DONE, 0, 0);
 }

@@ -111,9 +111,17 @@ int CFakeCommBackend::Write(const void* buffer, DWORD length, DWORD* written, OV
 }
 
 int CFakeCommBackend::Read(int channel, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov) {
-  std::lock_guard<std::mutex> guard(m_link->m_lock);
+  std::unique_lock<std::mutex> guard(m_link->m_lock);
   CFakeCommLink::Channel& ch = m_link->m_channels[channel];
   ++ch.reads;
+  if (m_link->m_bBlockReads) {
+    ch.maxInside = std::max(ch.maxInside, ++ch.inside);
+    m_link->m_changed.notify_all();
+    m_link->m_changed.wait(guard, [this] { return !m_link->m_bBlockReads; });
+    --ch.inside;
+    SetLastError(ERROR_OPERATION_ABORTED);
+    return 0;
+  }
   if (ch.pending != nullptr)
     CompleteOverlapped(ch.pending, ERROR_OPERATION_ABORTED, 0);
   ch.pending = nullptr;
@@ -217,6 +225,23 @@ bool CFakeCommLink::WaitForWritten(size_t bytes, DWORD timeoutMs) const {
   std::unique_lock<std::mutex> lock(m_lock);
   return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                             [&] { return m_written.size() >= bytes; });
+}
+
+void CFakeCommLink::BlockReads(bool block) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_bBlockReads = block;
+  m_changed.notify_all();
+}
+
+bool CFakeCommLink::WaitForBlockedRead(int channel, DWORD timeoutMs) {
+  std::unique_lock<std::mutex> guard(m_lock);
+  return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                            [&] { return m_channels[channel].inside > 0; });
+}
+
+int CFakeCommLink::MaxReadsAtOnce(int channel) const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_channels[channel].maxInside;
 }
 
 int CFakeCommLink::ReadCalls(int channel) const {

@@ -60,6 +60,12 @@ class CFakeCommLink {
   // Waits until at least `bytes` were written.
   bool WaitForWritten(size_t bytes, DWORD timeoutMs) const;
   int ReadCalls(int channel) const;
+  // While set, a read call does not return (a library call that hangs);
+  // clearing it lets the blocked calls fail with 995.
+  void BlockReads(bool block);
+  bool WaitForBlockedRead(int channel, DWORD timeoutMs);
+  // The most read calls of the channel that were inside the library at once.
+  int MaxReadsAtOnce(int channel) const;
   int BreakDowns() const;
 
   // A backend bound to this link (the library owns it).
@@ -73,6 +79,8 @@ class CFakeCommLink {
     BYTE* buffer = nullptr;
     DWORD length = 0;
     int reads = 0;
+    int inside = 0;  // blocked read calls
+    int maxInside = 0;
   };
   // Completes the pending read of ch when bytes are queued; under m_lock.
   void ServeLocked(Channel& ch);
@@ -84,6 +92,7 @@ class CFakeCommLink {
   int m_nStatusResult = 0;
   DWORD m_dwStatus = 0;
   bool m_bHold = false;
+  bool m_bBlockReads = false;
   DWORD m_dwFailError = 0;
   OVERLAPPED* m_pHeld = nullptr;
   const BYTE* m_pHeldBuffer = nullptr;

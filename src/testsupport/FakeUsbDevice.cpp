@@ -80,6 +80,12 @@ bool CFakeUsbDevice::WaitReceived(uint8_t endpoint, size_t count, unsigned timeo
   });
 }
 
+void CFakeUsbDevice::SetHung(bool hung) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_bHung = hung;
+  m_changed.notify_all();
+}
+
 void CFakeUsbDevice::SetOutBlocked(bool blocked) {
   std::lock_guard<std::mutex> lock(m_lock);
   m_bOutBlocked = blocked;
@@ -202,6 +208,7 @@ int CFakeUsbDevice::Transfer(uint8_t endpoint, uint8_t* data, int length, int* t
                              unsigned timeoutMs) {
   std::unique_lock<std::mutex> lock(m_lock);
   *transferred = 0;
+  m_changed.wait(lock, [this] { return !m_bHung; });
   if (!m_bPlugged)
     return USB_ERROR_NO_DEVICE;
   if (FindEndpoint(endpoint) == nullptr || length < 0)

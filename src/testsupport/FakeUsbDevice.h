@@ -45,6 +45,9 @@ class CFakeUsbDevice {
   void SetOutBlocked(bool blocked);
   // Every bulk/interrupt transfer fails with this error (USB_SUCCESS: none).
   void SetTransferError(int error);
+  // While hung, a transfer that starts waits, whatever its time-out, until
+  // this is cleared (a libusb call that does not return).
+  void SetHung(bool hung);
   void SetPortStatus(uint8_t status);
   // The IEEE 1284 ID text; the reply carries the two-byte length in front.
   void SetDeviceId(const std::string& id);
@@ -82,6 +85,7 @@ class CFakeUsbDevice {
   bool m_bDriverAttached = false;
   int m_nDetachError = USB_SUCCESS;
   bool m_bOutBlocked = false;
+  bool m_bHung = false;
   int m_nTransferError = USB_SUCCESS;
   uint8_t m_byPortStatus = 0x18;  // not error, selected, paper present
   std::string m_strDeviceId;

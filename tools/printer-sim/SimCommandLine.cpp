@@ -43,6 +43,7 @@ const char kUsage[] =
     "  --fault nak-erase | nak-block=N | nak-data=N | nak-crc | nak=STEP\n"
     "  --fault silent=STEP | garbage=STEP | xonxoff | xonxoff=STEP | short-readcrc\n"
     "  --fault drop-after=N | throttle=R | refuse | no-setup-ack\n"
+    "         throttle=R: read at most R bytes/s from the TCP data ports and the pty\n"
     "         STEP: switch, size, erase, block[:N], data[:N], crc, readcrc\n"
     "Other:\n"
     "  --exit-after-s S       exit by itself after S seconds\n"

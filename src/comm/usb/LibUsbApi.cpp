@@ -8,7 +8,9 @@ namespace {
 // different endpoints of one handle.
 class CLibUsbDeviceHandle : public IUsbDeviceHandle {
  public:
-  explicit CLibUsbDeviceHandle(libusb_device_handle* handle) : m_pHandle(handle) {}
+  CLibUsbDeviceHandle(libusb_device_handle* handle, std::shared_ptr<libusb_context> context)
+      : m_pHandle(handle), m_context(std::move(context)) {}
+  // Closed before the context share is given up (the member goes after).
   ~CLibUsbDeviceHandle() override { libusb_close(m_pHandle); }
   CLibUsbDeviceHandle(const CLibUsbDeviceHandle&) = delete;
   CLibUsbDeviceHandle& operator=(const CLibUsbDeviceHandle&) = delete;
@@ -46,6 +48,7 @@ class CLibUsbDeviceHandle : public IUsbDeviceHandle {
 
  private:
   libusb_device_handle* m_pHandle;
+  std::shared_ptr<libusb_context> m_context;
 };
 
 std::string PortPath(libusb_device* dev) {
@@ -118,23 +121,22 @@ std::string ReadString(libusb_device_handle* handle, uint8_t index) {
 
 }  // namespace
 
-CLibUsbApi::~CLibUsbApi() {
-  if (m_pContext != nullptr)
-    libusb_exit(m_pContext);
-}
-
 int CLibUsbApi::Init() {
-  if (m_pContext != nullptr)
+  if (m_context)
     return USB_SUCCESS;
-  return libusb_init(&m_pContext);
+  libusb_context* context = nullptr;
+  int result = libusb_init(&context);
+  if (result == LIBUSB_SUCCESS)
+    m_context.reset(context, [](libusb_context* c) { libusb_exit(c); });
+  return result;
 }
 
 int CLibUsbApi::ListDevices(std::vector<UsbDeviceInfo>& out) {
   out.clear();
-  if (m_pContext == nullptr)
+  if (!m_context)
     return USB_ERROR_OTHER;
   libusb_device** list = nullptr;
-  ssize_t count = libusb_get_device_list(m_pContext, &list);
+  ssize_t count = libusb_get_device_list(m_context.get(), &list);
   if (count < 0)
     return static_cast<int>(count);
   for (ssize_t i = 0; i < count; ++i) {
@@ -165,10 +167,10 @@ int CLibUsbApi::ListDevices(std::vector<UsbDeviceInfo>& out) {
 // or USB_ERROR_NO_DEVICE when it has left the bus.
 int CLibUsbApi::OpenByAddress(const UsbDeviceInfo& device, libusb_device_handle** handle) {
   *handle = nullptr;
-  if (m_pContext == nullptr)
+  if (!m_context)
     return USB_ERROR_OTHER;
   libusb_device** list = nullptr;
-  ssize_t count = libusb_get_device_list(m_pContext, &list);
+  ssize_t count = libusb_get_device_list(m_context.get(), &list);
   if (count < 0)
     return static_cast<int>(count);
   int result = USB_ERROR_NO_DEVICE;
@@ -200,7 +202,7 @@ int CLibUsbApi::Open(const UsbDeviceInfo& device, std::unique_ptr<IUsbDeviceHand
   libusb_device_handle* handle = nullptr;
   int result = OpenByAddress(device, &handle);
   if (result == LIBUSB_SUCCESS)
-    out = std::make_unique<CLibUsbDeviceHandle>(handle);
+    out = std::make_unique<CLibUsbDeviceHandle>(handle, m_context);
   return result;
 }
 

@@ -1,10 +1,15 @@
 // IUsbApi over the real libusb-1.0 (synchronous API only).
 //
-// One libusb context per object, made by Init() and ended by the destructor;
-// every handle it gave out must be destroyed before the object. Device
+// One libusb context per object, made by Init(). The context is shared with
+// the handles given out, and libusb_exit runs when the object and every
+// handle are gone: a USB worker left running detached may close its handle
+// after the object was destroyed, and libusb_close must come before
+// libusb_exit. Device
 // identity for Open(): bus number and address, looked up again in a fresh
 // device list, so no libusb_device reference outlives a call.
 #pragma once
+
+#include <memory>
 
 #include "comm/usb/UsbApi.h"
 
@@ -14,7 +19,7 @@ struct libusb_device_handle;
 class CLibUsbApi : public IUsbApi {
  public:
   CLibUsbApi() = default;
-  ~CLibUsbApi() override;
+  ~CLibUsbApi() override = default;
   CLibUsbApi(const CLibUsbApi&) = delete;
   CLibUsbApi& operator=(const CLibUsbApi&) = delete;
 
@@ -27,5 +32,5 @@ class CLibUsbApi : public IUsbApi {
  private:
   int OpenByAddress(const UsbDeviceInfo& device, libusb_device_handle** handle);
 
-  libusb_context* m_pContext = nullptr;
+  std::shared_ptr<libusb_context> m_context;
 };

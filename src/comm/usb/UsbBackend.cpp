@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "comm/CommBackend.h"
 #include "comm/usb/UsbPropertiesText.h"
 #include "platform/LastError.h"
 
@@ -18,20 +19,52 @@ uint64_t NowMs() {
 }
 }  // namespace
 
+// The hooks and the error texts, as the workers' links reach them. Shared
+// with the links, so a detached worker finds it even after the backend went;
+// Close() (the backend's end) makes every later call do nothing.
+class CUsbReporter {
+ public:
+  CUsbReporter(CUsbBackend::Hooks hooks, IUsbApi* api) : m_hooks(std::move(hooks)), m_pApi(api) {}
+
+  void Show(int code, const std::string& text1, const std::string& text2) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_hooks.show)
+      m_hooks.show(code, text1, text2);
+  }
+  void ShowUsbError(int code, const std::string& text1, int usbError) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_hooks.show && m_pApi != nullptr)
+      m_hooks.show(code, text1, m_pApi->ErrorText(usbError));
+  }
+  void Log(DWORD systemError) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_hooks.log)
+      m_hooks.log(systemError);
+  }
+  // Waits for a report in progress; none follows.
+  void Close() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_hooks = {};
+    m_pApi = nullptr;
+  }
+
+ private:
+  std::mutex m_lock;  // held while a hook runs
+  CUsbBackend::Hooks m_hooks;
+  IUsbApi* m_pApi;
+};
+
 CUsbBackend::CUsbBackend(std::unique_ptr<IUsbApi> api, Hooks hooks)
-    : m_api(std::move(api)), m_hooks(std::move(hooks)) {
-  m_ovTx.hEvent = &m_evTx;
-  m_ovRx.hEvent = &m_evRx;
-  m_ovUsm.hEvent = &m_evUsm;
-}
+    : m_api(std::move(api)),
+      m_reporter(std::make_shared<CUsbReporter>(std::move(hooks), m_api.get())) {}
 
 CUsbBackend::~CUsbBackend() {
   Cleanup();
+  m_reporter->Close();
 }
 
 void CUsbBackend::Report(int code, const std::string& text1, const std::string& text2) {
-  if (m_hooks.show)
-    m_hooks.show(code, text1, text2);
+  m_reporter->Show(code, text1, text2);
 }
 
 int CUsbBackend::Setup() {
@@ -95,17 +128,17 @@ int CUsbBackend::GetPortParams(int& usmChannel, int& rtChannel, int& count, char
 
 CUsbLink::ErrorHook CUsbBackend::LinkHook(const std::string& name) {
   // A transfer failure is shown once per connection; the rest go to the log.
+  // The hook may outlive this object (a detached worker): it holds only the
+  // shared reporter.
   auto shown = std::make_shared<std::atomic<bool>>(false);
-  return [this, name, shown](int usbError) {
+  std::shared_ptr<CUsbReporter> reporter = m_reporter;
+  return [reporter, name, shown](int usbError) {
     if (usbError == USB_ERROR_NO_DEVICE) {
-      if (m_hooks.log)
-        m_hooks.log(ERROR_DEVICE_NOT_CONNECTED);
-      return;
-    }
-    if (!shown->exchange(true)) {
-      Report(COMM_ERROR_USB_TRANSFER, name, m_api->ErrorText(usbError));
-    } else if (m_hooks.log) {
-      m_hooks.log(ERROR_IO_DEVICE);
+      reporter->Log(ERROR_DEVICE_NOT_CONNECTED);
+    } else if (!shown->exchange(true)) {
+      reporter->ShowUsbError(COMM_ERROR_USB_TRANSFER, name, usbError);
+    } else {
+      reporter->Log(ERROR_IO_DEVICE);
     }
   };
 }
@@ -181,37 +214,36 @@ int CUsbBackend::BreakDown() {
   return 1;
 }
 
-CUsbChannel* CUsbBackend::Channel(CUsbConnection& connection, void* handle, bool write) {
-  if (write && handle == TxHandle()) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return &connection.Tx(m_nOutputPort);
-  }
-  if (!write && handle == RxHandle())
+CUsbChannel* CUsbBackend::ReadChannel(CUsbConnection& connection, int channel) {
+  if (channel == COMM_CHANNEL_RX)
     return &connection.Rx();
-  if (!write && handle == RxUsmHandle())
+  if (channel == COMM_CHANNEL_RX_USM)
     return &connection.Usm();
   return nullptr;
 }
 
-BOOL CUsbBackend::Write(void* handle, const void* buffer, DWORD length, DWORD* written,
-                        OVERLAPPED* ov) {
+BOOL CUsbBackend::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED* ov) {
   std::shared_ptr<CUsbConnection> connection = Current();
-  CUsbChannel* channel = connection != nullptr ? Channel(*connection, handle, true) : nullptr;
-  if (channel == nullptr) {
+  if (connection == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
+  }
+  CUsbChannel* channel;
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    channel = &connection->Tx(m_nOutputPort);
   }
   return channel->Submit(const_cast<void*>(buffer), length, written, ov);
 }
 
-BOOL CUsbBackend::Read(void* handle, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov) {
+BOOL CUsbBackend::Read(int channel, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov) {
   std::shared_ptr<CUsbConnection> connection = Current();
-  CUsbChannel* channel = connection != nullptr ? Channel(*connection, handle, false) : nullptr;
-  if (channel == nullptr) {
+  CUsbChannel* endpoint = connection != nullptr ? ReadChannel(*connection, channel) : nullptr;
+  if (endpoint == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  return channel->Submit(buffer, length, read, ov);
+  return endpoint->Submit(buffer, length, read, ov);
 }
 
 int CUsbBackend::PollStatus(CUsbConnection& connection, uint8_t& status) {

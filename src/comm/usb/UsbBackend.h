@@ -10,8 +10,9 @@
 //  - Line status: USB_STATUS_ERROR (0x1) and USB_STATUS_PAPER_OUT (0x2) from
 //    GET_PORT_STATUS, read synchronously (at most kControlTimeoutMs) and
 //    reused for kStatusCacheMs, so a busy reader does not flood the bus.
-// Channel handles are stable tokens of this object (the same across
-// reconnections); the overlapped records are owned here.
+// Channels are named by the library's COMM_CHANNEL_* numbers; the handles
+// and the overlapped records belong to the library (CCommLibrary), which
+// hands the caller's record in with each request.
 //
 // Errors reach the owner through two hooks: `show` with (comm-error code,
 // text 1, text 2), codes of UsbConnection.h, for failures the operator must
@@ -19,6 +20,12 @@
 // `log` with a system error code for what belongs in the log only (the open
 // printer unplugged: 1167, which also happens on purpose when a printer
 // restarts into its download mode). Both may be called from any thread.
+//
+// Reports of channel workers: a worker that did not stop within its wait is
+// left running detached (CUsbChannel) and may report a failure after this
+// object is gone. It reports through CUsbReporter, shared with the
+// workers' links; the destructor switches it off (waiting for a report in
+// progress), so a late report is dropped instead of calling into freed memory.
 //
 // Thread safety: every member may be called from any thread. The connection
 // is shared: a caller that is using it keeps it alive while another thread
@@ -34,8 +41,9 @@
 
 #include "comm/usb/UsbApi.h"
 #include "comm/usb/UsbConnection.h"
-#include "platform/Event.h"
 #include "platform/Overlapped.h"
+
+class CUsbReporter;
 
 class CUsbBackend {
  public:
@@ -88,15 +96,10 @@ class CUsbBackend {
   int IsOpened() const;
   int IsConnected() const;
 
-  void* TxHandle() { return &m_tokens[0]; }
-  void* RxHandle() { return &m_tokens[1]; }
-  void* RxUsmHandle() { return &m_tokens[2]; }
-  OVERLAPPED* TxOverlapped() { return &m_ovTx; }
-  OVERLAPPED* RxOverlapped() { return &m_ovRx; }
-  OVERLAPPED* RxUsmOverlapped() { return &m_ovUsm; }
-
-  BOOL Write(void* handle, const void* buffer, DWORD length, DWORD* written, OVERLAPPED* ov);
-  BOOL Read(void* handle, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov);
+  // On the output channel (by the output port).
+  BOOL Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED* ov);
+  // channel: COMM_CHANNEL_RX or COMM_CHANNEL_RX_USM (else ERROR_INVALID_HANDLE).
+  BOOL Read(int channel, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov);
 
   // 1 with the port status byte in buffer[0] (*outLength 1); 0 when no
   // printer is open or it does not answer. Never pending: `ov` is not used.
@@ -110,20 +113,13 @@ class CUsbBackend {
 
  private:
   std::shared_ptr<CUsbConnection> Current() const;
-  CUsbChannel* Channel(CUsbConnection& connection, void* handle, bool write);
+  CUsbChannel* ReadChannel(CUsbConnection& connection, int channel);
   int PollStatus(CUsbConnection& connection, uint8_t& status);
   CUsbLink::ErrorHook LinkHook(const std::string& name);
   void Report(int code, const std::string& text1, const std::string& text2);
 
   std::unique_ptr<IUsbApi> m_api;
-  Hooks m_hooks;
-  char m_tokens[3] = {};
-  CEvent m_evTx{true, false};
-  CEvent m_evRx{true, false};
-  CEvent m_evUsm{true, false};
-  OVERLAPPED m_ovTx;
-  OVERLAPPED m_ovRx;
-  OVERLAPPED m_ovUsm;
+  std::shared_ptr<CUsbReporter> m_reporter;
 
   mutable std::mutex m_lock;  // guards the members below
   bool m_bSetUp = false;

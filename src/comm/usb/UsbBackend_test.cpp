@@ -5,7 +5,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "comm/CommBackend.h"
 #include "platform/Clock.h"
+#include "platform/Event.h"
 #include "platform/LastError.h"
 #include "testsupport/FakeUsbApi.h"
 
@@ -26,6 +28,8 @@ struct ShownError {
 class UsbBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    for (int i = 0; i < 3; ++i)
+      m_ov[i].hEvent = &m_events[i];
     auto api = std::make_unique<CFakeUsbApi>();
     m_api = api.get();
     CUsbBackend::Hooks hooks;
@@ -57,6 +61,11 @@ class UsbBackendTest : public ::testing::Test {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_shown;
   }
+  // The library's three records, as it hands them in.
+  OVERLAPPED* Tx() { return &m_ov[0]; }
+  OVERLAPPED* Rx() { return &m_ov[1]; }
+  OVERLAPPED* Usm() { return &m_ov[2]; }
+
   std::vector<DWORD> Logged() {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_logged;
@@ -71,16 +80,17 @@ class UsbBackendTest : public ::testing::Test {
 
   BOOL Write(const std::vector<uint8_t>& data) {
     DWORD written = 0;
-    BOOL ok = m_backend->Write(m_backend->TxHandle(), data.data(), static_cast<DWORD>(data.size()),
-                               &written, m_backend->TxOverlapped());
+    BOOL ok = m_backend->Write(data.data(), static_cast<DWORD>(data.size()), &written, Tx());
     if (!ok && GetLastError() == ERROR_IO_PENDING) {
-      auto [status, bytes] = Collect(m_backend->TxOverlapped());
+      auto [status, bytes] = Collect(Tx());
       return status == ERROR_SUCCESS && bytes == data.size();
     }
     return ok;
   }
 
   CFakeUsbApi* m_api = nullptr;
+  CEvent m_events[3] = {{true, false}, {true, false}, {true, false}};
+  OVERLAPPED m_ov[3];
   std::unique_ptr<CUsbBackend> m_backend;
   std::mutex m_lock;
   std::vector<ShownError> m_shown;
@@ -181,23 +191,20 @@ TEST_F(UsbBackendTest, ReadsDataAndUsmFromTheirEndpoints) {
   uint8_t data[512];
   uint8_t usm[512];
   DWORD n = 0;
-  ASSERT_FALSE(
-      m_backend->Read(m_backend->RxHandle(), data, sizeof data, &n, m_backend->RxOverlapped()));
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX, data, sizeof data, &n, Rx()));
   ASSERT_EQ(ERROR_IO_PENDING, GetLastError());
-  ASSERT_FALSE(
-      m_backend->Read(m_backend->RxUsmHandle(), usm, sizeof usm, &n, m_backend->RxUsmOverlapped()));
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX_USM, usm, sizeof usm, &n, Usm()));
   ASSERT_EQ(ERROR_IO_PENDING, GetLastError());
   device->Feed(0x83, {0x10, 0x20});
   device->Feed(0x81, {'O', 'K'});
-  EXPECT_EQ(std::make_pair(ERROR_SUCCESS, DWORD{2}), Collect(m_backend->RxOverlapped()));
-  EXPECT_EQ(std::make_pair(ERROR_SUCCESS, DWORD{2}), Collect(m_backend->RxUsmOverlapped()));
+  EXPECT_EQ(std::make_pair(ERROR_SUCCESS, DWORD{2}), Collect(Rx()));
+  EXPECT_EQ(std::make_pair(ERROR_SUCCESS, DWORD{2}), Collect(Usm()));
   EXPECT_EQ('O', data[0]);
   EXPECT_EQ(0x20, usm[1]);
 
-  // A read on the TX handle or a write on RX is refused.
-  EXPECT_FALSE(m_backend->Read(m_backend->TxHandle(), data, 1, &n, m_backend->RxOverlapped()));
+  // A read on the TX channel is refused.
+  EXPECT_FALSE(m_backend->Read(COMM_CHANNEL_TX, data, 1, &n, Rx()));
   EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
-  EXPECT_FALSE(m_backend->Write(m_backend->RxHandle(), data, 1, &n, m_backend->TxOverlapped()));
   EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
 }
 
@@ -236,10 +243,9 @@ TEST_F(UsbBackendTest, UnplugIsFollowedEverywhere) {
   EXPECT_EQ(1, m_backend->IsDevicePresent());
   uint8_t data[512];
   DWORD n = 0;
-  ASSERT_FALSE(
-      m_backend->Read(m_backend->RxHandle(), data, sizeof data, &n, m_backend->RxOverlapped()));
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX, data, sizeof data, &n, Rx()));
   device->Unplug();
-  EXPECT_EQ(ERROR_DEVICE_NOT_CONNECTED, Collect(m_backend->RxOverlapped()).first);
+  EXPECT_EQ(ERROR_DEVICE_NOT_CONNECTED, Collect(Rx()).first);
   EXPECT_EQ(0, m_backend->IsDevicePresent());
   EXPECT_FALSE(Write({1}));
   EXPECT_EQ(ERROR_DEVICE_NOT_CONNECTED, GetLastError());
@@ -312,19 +318,16 @@ TEST_F(UsbBackendTest, BreakDownCompletesPendingWithAborted) {
   uint8_t data[512];
   uint8_t usm[512];
   DWORD n = 0;
-  ASSERT_FALSE(m_backend->Write(m_backend->TxHandle(), data, 100, &n, m_backend->TxOverlapped()));
-  ASSERT_FALSE(
-      m_backend->Read(m_backend->RxHandle(), data, sizeof data, &n, m_backend->RxOverlapped()));
-  ASSERT_FALSE(
-      m_backend->Read(m_backend->RxUsmHandle(), usm, sizeof usm, &n, m_backend->RxUsmOverlapped()));
+  ASSERT_FALSE(m_backend->Write(data, 100, &n, Tx()));
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX, data, sizeof data, &n, Rx()));
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX_USM, usm, sizeof usm, &n, Usm()));
   EXPECT_EQ(1, m_backend->BreakDown());
   // Completed before BreakDown returned.
-  for (OVERLAPPED* ov :
-       {m_backend->TxOverlapped(), m_backend->RxOverlapped(), m_backend->RxUsmOverlapped()}) {
+  for (OVERLAPPED* ov : {Tx(), Rx(), Usm()}) {
     EXPECT_TRUE(ov->hEvent->IsSet());
     EXPECT_EQ(ERROR_OPERATION_ABORTED, Collect(ov).first);
   }
-  EXPECT_FALSE(m_backend->Read(m_backend->RxHandle(), data, 1, &n, m_backend->RxOverlapped()));
+  EXPECT_FALSE(m_backend->Read(COMM_CHANNEL_RX, data, 1, &n, Rx()));
   EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
 }
 
@@ -361,6 +364,30 @@ TEST_F(UsbBackendTest, PropertiesDescribeTheOpenPrinter) {
   char tiny[16];
   m_backend->ShowPortProperties(tiny, sizeof tiny);
   EXPECT_EQ(15u, std::strlen(tiny));
+}
+
+// A worker stuck in a transfer is left running detached by the break-down
+// (after CUsbChannel::kStopWaitMs); when its transfer finally fails, the
+// backend that made it is gone and the report must go nowhere.
+TEST_F(UsbBackendTest, WorkerLeftBehindReportsNothingAfterTheBackendIsGone) {
+  auto device = AddPrinter(2, "P", {kOut, kIn});
+  ASSERT_EQ(1, m_backend->Setup());
+  ASSERT_EQ(1, Connect(0, 0));
+  device->SetHung(true);
+  uint8_t data[64] = {};
+  DWORD n = 0;
+  ASSERT_FALSE(m_backend->Read(COMM_CHANNEL_RX, data, sizeof data, &n, Rx()));
+  Sleep(50);  // the worker is inside the hung transfer
+  EXPECT_EQ(1, m_backend->BreakDown());
+  EXPECT_EQ(ERROR_OPERATION_ABORTED, Collect(Rx()).first);
+  m_backend.reset();
+  const size_t logged = Logged().size();
+  device->Unplug();  // the transfer fails with "no device", which the worker reports
+  device->SetHung(false);
+  for (int i = 0; i < 300 && device->OpenCount() > 0; ++i)
+    Sleep(10);
+  EXPECT_EQ(0, device->OpenCount());  // the worker ended and closed its handle
+  EXPECT_EQ(logged, Logged().size());
 }
 
 }  // namespace

@@ -54,12 +54,11 @@ bool CUsbCommBackend::HasChannel(int channel) {
 }
 
 int CUsbCommBackend::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED* ov) {
-  return m_backend.Write(m_backend.TxHandle(), buffer, length, written, ov);
+  return m_backend.Write(buffer, length, written, ov);
 }
 
 int CUsbCommBackend::Read(int channel, void* buffer, DWORD length, DWORD* read, OVERLAPPED* ov) {
-  void* handle = channel == COMM_CHANNEL_RX_USM ? m_backend.RxUsmHandle() : m_backend.RxHandle();
-  return m_backend.Read(handle, buffer, length, read, ov);
+  return m_backend.Read(channel, buffer, length, read, ov);
 }
 
 CommPacketSizes CUsbCommBackend::PacketSizes() {
