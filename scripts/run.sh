@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up Sendrix (Debian packages, release build) and runs its main job:
-# a file and a data string sent to the virtual printer over loopback TCP by
-# the command-line runner, with the printer's replies shown and the bytes
-# checked at the printer's end.
+# Sets up Sendrix (Debian packages, release build) and runs its main job in
+# the window: the virtual printer on loopback TCP, the window connected to it
+# on a temporary settings home with a demo receipt in its file list. Without
+# a display the same job runs on the offscreen platform and the script prints
+# what the window showed and checks the bytes at the printer's end.
+# (scripts/demo.sh is the same job through the command-line runner.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --build-dir build/release --release --no-tests
-scripts/demo.sh build/release/bin/sendrix-cli build/release/tools/printer-sim/sendrix-printer-sim
+scripts/window-demo.sh build/release/bin build/release/tools/printer-sim/sendrix-printer-sim "$@"

@@ -25,17 +25,17 @@ struct CSerialFields {
 
 // USB panel.
 struct CUsbFields {
-  int m_nDeviceIndex = 0;      // position in the device list
-  std::string m_strDevice;     // text of the selected device entry
-  int m_nOutEndpoint = -1;     // 0 "Norm/RT", 1 "Real Time"
-  int m_bMonitor = 0;          // poll the printer status
+  int m_nDeviceIndex = 0;   // position in the device list
+  std::string m_strDevice;  // text of the selected device entry
+  int m_nOutEndpoint = -1;  // 0 "Norm/RT", 1 "Real Time"
+  int m_bMonitor = 0;       // poll the printer status
 };
 
 // Ethernet (TCP/IP) panel.
 struct CEthernetFields {
-  DWORD m_dwIpAddress = 0;     // first dotted octet most significant
-  std::string m_strMac;        // written by the library on connect, <= 50 chars
-  int m_nOutputPort = -1;      // 0 "Main Port", 1 "Real Time"
+  DWORD m_dwIpAddress = 0;  // first dotted octet most significant
+  std::string m_strMac;     // written by the library on connect, <= 50 chars
+  int m_nOutputPort = -1;   // 0 "Main Port", 1 "Real Time"
   int m_bAutoReconnect = 0;
   int m_nMainPort = 0;
   int m_nRealTimePort = 0;
@@ -45,13 +45,13 @@ struct CEthernetFields {
 // The main window's own fields.
 struct CMainFields {
   std::string m_strFileName;
-  int m_nStringFormat = -1;    // 0 ASCII, 1 Hex
+  int m_nStringFormat = -1;  // 0 ASCII, 1 Hex
   int m_bRepeat = 0;
-  unsigned m_nDelay = 0;       // milliseconds, 0..300000
+  unsigned m_nDelay = 0;  // milliseconds, 0..300000
   std::string m_strRepeatNumber;
-  int m_nRepeatCount = 1;      // -1 = continuous
+  int m_nRepeatCount = 1;  // -1 = continuous
   std::string m_strDataString;
-  int m_nInterface = -1;       // InterfaceType: 0 Serial, 1 USB, 2 Ethernet
+  int m_nInterface = -1;  // InterfaceType: 0 Serial, 1 USB, 2 Ethernet
   int m_bPacketMode = 0;
   int m_bShowUsm = 0;
   int m_bCreateLog = 0;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "history/FileHistory.h"
+
 class IDialogView {
  public:
   virtual ~IDialogView() = default;
@@ -42,12 +44,8 @@ class IDialogView {
 };
 
 // One row of the main window's file list: name, size ("%ld"), date
-// ("%B %d, %Y").
-struct CFileListRow {
-  std::string name;
-  std::string size;
-  std::string date;
-};
+// ("%B %d, %Y"); the history rules' row.
+using CFileListRow = CFileHistoryRow;
 
 // The main window's own controls beyond those every dialog has.
 class IMainView : public IDialogView {
@@ -56,6 +54,20 @@ class IMainView : public IDialogView {
   virtual IDialogView& Panel(int interfaceType) = 0;
   // Shows panel n (0..2) and hides the other two; -1 leaves visibility alone.
   virtual void ShowPanel(int n) = 0;
+  // Enables every control of panel `selected` and disables those of the
+  // other panels (-1: all disabled), with each panel's own exceptions (its
+  // caption choice of USB button 1046, controls that follow a check box);
+  // reloads the Ethernet panel's address control from its field.
+  virtual void EnablePanels(int selected) = 0;
+
+  // The window's title bar.
+  virtual void SetTitle(const std::string& title) = 0;
+  // Captions held in lists rather than in controls: the file list's three
+  // column headers, the serial panel's parity entries 0..4 and the first
+  // entry of its flow-control list.
+  virtual void SetListCaptions(const std::vector<std::string>& fileListHeaders,
+                               const std::vector<std::string>& parity,
+                               const std::string& flowNone) = 0;
 
   // File list (1025), most recent first, and its selection mark (-1 none).
   virtual void SetFileList(const std::vector<CFileListRow>& rows) = 0;

@@ -38,9 +38,11 @@ DWORD LinesToStatus(int lines) {
   return status;
 }
 
-bool Exists(const std::string& path) {
+// A port is a character device (or a link to one). A folder whose name
+// happens to be the cut name, such as "/work/main/", is not.
+bool IsDevice(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0;
+  return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
 // Unix98 pseudo-terminal slaves have majors 136..143.
@@ -110,8 +112,12 @@ std::string CSerialBackend::ResolvePath(DWORD port, const char* name) {
   // Only a name the caller really cut short stands for a longer path: an
   // exact path of a port that went away (/dev/ttyUSB1 unplugged) must fail,
   // not open /dev/ttyUSB10.
-  if (Exists(given) || given.size() != kCutNameLength)
+  if (IsDevice(given) || given.size() != kCutNameLength)
     return given;
+  // Ports come and go (USB adapters): look again before giving up.
+  if (std::none_of(m_ports.begin(), m_ports.end(),
+                   [&](const std::string& p) { return p.rfind(given, 0) == 0; }))
+    m_ports = CSerialPortList::Enumerate();
   if (port < m_ports.size() && m_ports[port].rfind(given, 0) == 0)
     return m_ports[port];
   for (const std::string& p : m_ports) {

@@ -26,7 +26,7 @@ if(SENDRIX_BUILD_TESTS)
   set(rxview_env "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
   if(SENDRIX_SANITIZE MATCHES "thread")
     # Qt is not built with ThreadSanitizer; see the suppressions file.
-    list(APPEND rxview_env "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan-qt.supp")
+    list(APPEND rxview_env "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/qt-tsan.supp")
   endif()
   set_tests_properties(rxview_tests PROPERTIES LABELS threaded TIMEOUT 300
     ENVIRONMENT "${rxview_env}")

@@ -9,6 +9,7 @@
 
 #include "platform/Notifier.h"
 #include "testsupport/RecordingNotifier.h"
+#include "texts/TooltipTable.h"
 
 namespace {
 
@@ -114,6 +115,23 @@ TEST_F(TextLibraryTest, CaptionAndTipLoadLeavesSharedLookUpsAlone) {
   m_notifier.Clear();
   EXPECT_EQ(dialog.LoadCaptionAndTipTexts("/nonexistent/lib.so"), 0);
   EXPECT_EQ(m_notifier.Texts(), Texts{"Thesaurus DLL not found"});
+}
+
+// Tip requests: the rate label and its unit share a tip; the Ethernet panel
+// names a control outside its table, the serial panel shows nothing; without
+// the tip export every tip is empty.
+TEST_F(TextLibraryTest, TooltipTextsByDialogAndControl) {
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
+  const std::string rate = TooltipText(m_library, -1, 1156);
+  EXPECT_FALSE(rate.empty());
+  EXPECT_EQ(TooltipText(m_library, -1, 1157), rate);
+  EXPECT_EQ(TooltipText(m_library, -1, 1300), m_library.GetTipText(42));
+  EXPECT_EQ(TooltipText(m_library, 2, 1099), "Undefined Control ID #1099");
+  EXPECT_EQ(TooltipText(m_library, 0, 1116), "");
+  EXPECT_EQ(TooltipText(m_library, 1, 1108), m_library.GetTipText(26));
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
+  EXPECT_EQ(TooltipText(m_library, -1, 1156), "");
+  EXPECT_EQ(TooltipText(m_library, 2, 1099), "");
 }
 
 }  // namespace

@@ -9,15 +9,8 @@
 
 #include "comm/CommBackend.h"
 #include "comm/usb/UsbPropertiesText.h"
+#include "platform/Clock.h"
 #include "platform/LastError.h"
-
-namespace {
-uint64_t NowMs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-}  // namespace
 
 // The hooks and the error texts, as the workers' links reach them. Shared
 // with the links, so a detached worker finds it even after the backend went;
@@ -71,7 +64,7 @@ int CUsbBackend::Setup() {
   std::lock_guard<std::mutex> api(m_apiLock);
   int result = m_api->Init();
   if (result != USB_SUCCESS) {
-    Report(COMM_ERROR_USB_UNAVAILABLE, "libusb", m_api->ErrorText(result));
+    Report(COMM_ERR_USB_UNAVAILABLE, "libusb", m_api->ErrorText(result));
     return 0;
   }
   std::lock_guard<std::mutex> guard(m_lock);
@@ -136,7 +129,7 @@ CUsbLink::ErrorHook CUsbBackend::LinkHook(const std::string& name) {
     if (usbError == USB_ERROR_NO_DEVICE) {
       reporter->Log(ERROR_DEVICE_NOT_CONNECTED);
     } else if (!shown->exchange(true)) {
-      reporter->ShowUsbError(COMM_ERROR_USB_TRANSFER, name, usbError);
+      reporter->ShowUsbError(COMM_ERR_USB_TRANSFER, name, usbError);
     } else {
       reporter->Log(ERROR_IO_DEVICE);
     }
@@ -158,17 +151,17 @@ int CUsbBackend::UpdateConnection(int /*readersStopped*/, DWORD index, int outpu
   std::vector<USB_PRINTER> printers;
   int result = IsOpened() ? ListUsbPrinters(*m_api, printers) : USB_ERROR_OTHER;
   if (result != USB_SUCCESS) {
-    Report(COMM_ERROR_USB_OPEN, "USB", m_api->ErrorText(result));
+    Report(COMM_ERR_OPEN_FAILED, "USB", m_api->ErrorText(result));
     return 0;
   }
   if (printers.empty()) {
     BreakDown();
-    Report(COMM_ERROR_USB_NOT_PRESENT, "USB", "no USB printer is connected");
+    Report(COMM_ERR_NOT_PRESENT, "USB", "no USB printer is connected");
     return 0;
   }
   if (index >= printers.size()) {
     BreakDown();
-    Report(COMM_ERROR_USB_BAD_INDEX, std::to_string(index),
+    Report(COMM_ERR_INVALID_INDEX, std::to_string(index),
            std::to_string(printers.size()) + " USB printer(s) found");
     return 0;
   }

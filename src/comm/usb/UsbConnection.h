@@ -20,15 +20,6 @@
 #include "comm/usb/UsbLink.h"
 #include "comm/usb/UsbPrinter.h"
 
-// The USB backend reports the library's comm-error codes (COMM_ERR_* in
-// comm/CommBackend.h). UsbBackend.cpp still spells five of them by these
-// older names, which carry the same numbers.
-inline constexpr int COMM_ERROR_USB_OPEN = COMM_ERR_OPEN_FAILED;
-inline constexpr int COMM_ERROR_USB_NOT_PRESENT = COMM_ERR_NOT_PRESENT;
-inline constexpr int COMM_ERROR_USB_TRANSFER = COMM_ERR_USB_TRANSFER;
-inline constexpr int COMM_ERROR_USB_UNAVAILABLE = COMM_ERR_USB_UNAVAILABLE;
-inline constexpr int COMM_ERROR_USB_BAD_INDEX = COMM_ERR_INVALID_INDEX;
-
 // Why an open failed: the comm-error code and its two texts.
 struct USB_OPEN_ERROR {
   int code = 0;

@@ -232,6 +232,7 @@ constexpr NumberedText kErrors[] = {
     {44, "Another device in the list already has this IP address. Use it anyway?"},
     {45, "The selected device has no readable MAC address."},
     {49, "This operating system is not supported."},
+    {50, "File transfer failed: not every byte reached the printer."},
 };
 
 // Communication-error texts of the communications library. 1 and 10 are

@@ -1,0 +1,26 @@
+// The receive display as the window's logic sees it: the display thread,
+// the two receive lists and their buttons. Built by another module; the
+// window works without one (received data are then not shown).
+//
+// Threading: every member is called on the window's thread. OnRxMessage runs
+// inside the display thread's SendMessage, so its lParam buffer is valid only
+// during the call.
+#pragma once
+
+#include "platform/Win32Types.h"
+
+class IReceiveDisplay {
+ public:
+  virtual ~IReceiveDisplay() = default;
+  // Starts the display thread (initialisation) / sets its stop event (close).
+  virtual int Start() = 0;
+  virtual void Stop() = 0;
+  // WM_RX_DATA and WM_RX_USM (byte count, address of the bytes). Returns 1.
+  virtual LRESULT OnRxMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  // The next received byte starts a new line of the data list.
+  virtual void ResetDataLineCounter() = 0;
+  // Buttons 1029 "Clear Buffer", 1032 "Save As", check box 1070 "Show USM".
+  virtual void OnCommand(int id) = 0;
+  // The USM view when usmChannel is 1 and showUsm is 1, else the data view.
+  virtual void RefreshUsmView(int usmChannel, int showUsm) = 0;
+};

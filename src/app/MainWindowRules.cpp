@@ -1,0 +1,105 @@
+#include "app/MainWindowRules.h"
+
+namespace {
+
+struct NumberedControl {
+  int number;  // caption or tooltip number
+  int id;
+};
+
+const NumberedControl kMainCaptions[] = {
+    {0, 1064},  {1, 1026},  {6, 1065},  {2, 1003},  {7, 1058},  {8, 1063},  {9, 1061},
+    {10, 1157}, {14, 1068}, {3, 1005},  {15, 1007}, {16, 1008}, {17, 1009}, {18, 1010},
+    {19, 1011}, {20, 1012}, {21, 1066}, {4, 1027},  {22, 1075}, {23, 1029}, {57, 1070},
+    {72, 1032}, {24, 1067}, {25, 1014}, {27, 1043}, {47, 1300}, {48, 1158}, {85, 1159}};
+const NumberedControl kSerialCaptions[] = {
+    {28, 1116}, {29, 1040}, {30, 1035}, {36, 1034}, {46, 1095}};
+const NumberedControl kUsbCaptions[] = {{38, 1048}, {42, 1049}, {45, 1047}, {58, 1122},
+                                        {59, 1114}, {60, 1115}, {61, 1152}};
+const NumberedControl kEthernetCaptions[] = {{49, 1099}, {50, 1100}, {55, 1103}, {51, 1112},
+                                             {52, 1110}, {53, 1111}, {54, 1154}, {56, 1123}};
+
+// Linux file names tell case apart: each pattern is offered in both cases.
+const std::vector<CFileFilter> kBrowseFilters = {{" All Files (*.*)", "*"},
+                                                 {" Boot Code Files (*.pbt)", "*.pbt *.PBT"},
+                                                 {" BootStrap Code Files (*.bsl)", "*.bsl *.BSL"},
+                                                 {" Flash Code Files (*.bin)", "*.bin *.BIN"},
+                                                 {" Setup Files (*.eep)", "*.eep *.EEP"},
+                                                 {" Test Files (*.tst)", "*.tst *.TST"},
+                                                 {" Graphics Files (*.gfx)", "*.gfx *.GFX"},
+                                                 {" Logo Files (*.log)", "*.log *.LOG"}};
+
+// "*" plus the name's part from its first dot, "*.*" without a dot.
+std::string NamePattern(const std::string& name) {
+  const size_t dot = name.find('.');
+  return dot == std::string::npos ? "*.*" : "*" + name.substr(dot);
+}
+
+const NumberedControl kMainTips[] = {
+    {0, 1002},  {1, 1025},  {2, 1026},  {3, 1003},  {4, 1058},  {5, 1059},  {6, 1060},
+    {7, 1157},  {7, 1156},  {8, 1006},  {9, 1028},  {10, 1045}, {11, 1029}, {12, 1005},
+    {13, 1027}, {14, 1001}, {15, 1031}, {16, 1030}, {17, 1014}, {18, 1043}, {42, 1300},
+    {29, 1069}, {30, 1007}, {31, 1008}, {32, 1009}, {33, 1010}, {34, 1011}, {35, 1012},
+    {36, 1022}, {53, 1070}, {63, 1032}, {65, 1158}, {66, 1159}};
+
+}  // namespace
+
+int MainWindowTipNumber(int id) {
+  for (const NumberedControl& tip : kMainTips) {
+    if (tip.id == id)
+      return tip.number;
+  }
+  return -1;
+}
+
+void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime) {
+  auto caption = [&texts](int n) {
+    const char* text = texts.GetCaptionText(n);
+    return std::string(text != nullptr ? text : "");
+  };
+  auto apply = [&caption](IDialogView& dialog, const NumberedControl* table, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+      dialog.SetDlgItemText(table[i].id, caption(table[i].number));
+  };
+  apply(view, kMainCaptions, std::size(kMainCaptions));
+  apply(view.Panel(0), kSerialCaptions, std::size(kSerialCaptions));
+  apply(view.Panel(1), kUsbCaptions, std::size(kUsbCaptions));
+  apply(view.Panel(2), kEthernetCaptions, std::size(kEthernetCaptions));
+  view.Panel(1).SetDlgItemText(1046, caption(usbRealTime ? 43 : 44));
+  std::vector<std::string> headers, parity;
+  for (int n : {11, 12, 13})
+    headers.push_back(caption(n));
+  for (int n = 31; n <= 35; ++n)
+    parity.push_back(caption(n));
+  view.SetListCaptions(headers, parity, caption(37));
+}
+
+std::string BrowseInitialName(const std::string& lastBrowsed) {
+  if (lastBrowsed.empty())
+    return "*.*";
+  const size_t slash = lastBrowsed.rfind('/');
+  if (slash == std::string::npos)
+    return NamePattern(lastBrowsed);
+  return lastBrowsed.substr(0, slash + 1) + NamePattern(lastBrowsed.substr(slash + 1));
+}
+
+const std::vector<CFileFilter>& BrowseFilters() {
+  return kBrowseFilters;
+}
+
+void ShowLineStatus(IMainView& view, int interfaceType, int flowIndex, DWORD bits) {
+  auto green = [](DWORD set) { return set ? 2 : 1; };
+  auto red = [](DWORD set) { return set ? 1 : 2; };
+  if (interfaceType == 0) {
+    view.SetLed(0, 1020, green(bits & 0x20));
+    view.SetLed(0, 1024, green(bits & 0x10));
+    view.SetLed(0, 1025, green(bits & 0x40));
+    view.SetLed(0, 1026, green(bits & 0x80));
+    view.SetLed(0, 1027, flowIndex == 4 ? green(bits & 0x100) : 0);
+  } else if (interfaceType == 1) {
+    view.Panel(1).ShowDlgItem(1116, 1);
+    view.Panel(1).ShowDlgItem(1021, 1);
+    view.SetLed(1, 1116, red(bits & 0x1));
+    view.SetLed(1, 1021, red(bits & 0x2));
+  }
+}

@@ -1,0 +1,208 @@
+// CSendrixDlg: the deciding logic of the main window, without Qt. It holds
+// the bound fields (CDialogFields), drives the controls through IMainView,
+// opens the port (CPortOpener), runs the three operations (file transfer,
+// string transfer, firmware download) and handles the worker threads'
+// messages.
+//
+// How the window layer uses it (all on the window's thread):
+//  1. Construct; the settings store fills Fields(); LoadTextLibrary().
+//  2. Attach(view, fileDialog, target, receiveDisplay) once the widgets
+//     exist. `target` is the window's IMessageTarget: the workers and the
+//     communications library post to it; the window layer delivers each
+//     message on its own thread to OnMessage().
+//  3. OnInitDialog() once (returns 1, or 0 when initialisation stopped).
+//  4. Events: OnCommand(id) for button / check box / radio clicks,
+//     OnFileListClick(), OnDropFiles(), PreTranslateKey(key) for every
+//     key-down (1 = consumed: do not pass it on), OnSysCommand(cmd) for the
+//     system menu and the window manager's close (1 = go on with the
+//     default processing: for SC_CLOSE, close the window).
+//  5. IMainView::PostClose() is how the logic closes the window (a batch run
+//     with auto-close): the window layer then calls OnSysCommand(SC_CLOSE)
+//     and closes.
+//  6. After the window closed: the settings store saves Fields() and the
+//     histories (FileHistoryList/StringHistoryList); destroy the object
+//     (the destructor stops the Flash thread).
+//
+// Threading: every member runs on the window's thread, except the port
+// re-open the Flash thread makes through CPortOpener with flag 0 (it never
+// touches the view; see PortOpener.h).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/DialogFields.h"
+#include "app/FirmwareGroupState.h"
+#include "app/IDialogView.h"
+#include "app/IFileDialog.h"
+#include "app/IPortHost.h"
+#include "app/IReceiveDisplay.h"
+#include "app/PortOpener.h"
+#include "app/WindowHistory.h"
+#include "platform/MessageTarget.h"
+#include "texts/TextLibrary.h"
+
+class CFlashDownload;
+
+// RunningOperation.
+enum : int {
+  OP_IDLE = 0,
+  OP_FIRMWARE_DOWNLOAD = 1,
+  OP_FILE_TRANSFER = 2,
+  OP_STRING_TRANSFER = 3,
+};
+
+// Keys PreTranslateKey understands (Windows virtual-key numbers).
+inline constexpr int VK_RETURN = 0x0D;
+inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_UP = 0x26;
+inline constexpr int VK_DOWN = 0x28;
+
+// System-menu commands of the window.
+inline constexpr unsigned IDM_ABOUTBOX = 0x10;
+inline constexpr unsigned IDM_STRING_HISTORY = 0x11;
+inline constexpr unsigned IDM_FILE_HISTORY = 0x12;
+
+class CSendrixDlg : public IPortHost {
+ public:
+  // Runs the history manager modally on `list` (mode 0 strings, 1 files);
+  // the list comes back edited. Without one the lists are shown as they are.
+  using HistoryManager = std::function<void(int mode, std::vector<std::string>& list)>;
+  using AboutBox = std::function<void()>;
+
+  CSendrixDlg();
+  ~CSendrixDlg() override;
+  CSendrixDlg(const CSendrixDlg&) = delete;
+  CSendrixDlg& operator=(const CSendrixDlg&) = delete;
+
+  CDialogFields& Fields() { return m_fields; }
+  CTextLibrary& Texts() { return m_texts; }
+  // Loads the text library named by the settings (see TextLibrary.h).
+  int LoadTextLibrary(const std::string& fileName);
+  // The OS version line a new data log starts with.
+  void SetOSVersion(const std::string& text) { m_strOSVersion = text; }
+
+  void Attach(IMainView* view, IFileDialog* files, IMessageTarget* target,
+              IReceiveDisplay* display = nullptr);
+  void SetHistoryManager(HistoryManager manager) { m_fnHistoryManager = std::move(manager); }
+  void SetAboutBox(AboutBox about) { m_fnAbout = std::move(about); }
+
+  // The histories of the application: at start-up the settings put them
+  // here oldest first (each is added at the top); at close the window leaves
+  // the files oldest first and the strings most recent first (the orders of
+  // CHistoryLists, app/SettingsStore.h).
+  std::vector<std::string>& FileHistoryList() { return m_fileHistory; }
+  std::vector<std::string>& StringHistoryList() { return m_stringHistory; }
+
+  // Batch run (set by the command-line parser before OnInitDialog).
+  int m_nBatchMode = 0;
+  int m_bAutoCloseWindow = 1;
+  // The command line of a batch run (before OnInitDialog; none: interactive).
+  void SetCommandLine(CCommandLine commandLine) { m_commandLine = std::move(commandLine); }
+  // Tests: replaces the command line's parsing (fills the fields, returns
+  // the batch mode).
+  std::function<int(CSendrixDlg&)> m_fnParseCommandLine;
+
+  int OnInitDialog();
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Results of PreTranslateKey: normal processing; consumed (nothing more
+  // happens); or to the focused control only, never to the dialog's own
+  // handling (Escape: the window never closes on it).
+  static constexpr int kKeyNormal = 0;
+  static constexpr int kKeyConsumed = 1;
+  static constexpr int kKeyToControlOnly = 2;
+  int PreTranslateKey(int key);
+  void OnCommand(int id);
+  void OnFileListClick();
+  void OnDropFiles(const std::vector<std::string>& files);
+  int OnSysCommand(unsigned command);
+
+  // Handlers (also reached through OnCommand and the keys).
+  void OnStartTransmit();
+  void OnStartString();
+  void OnStartFirmware();
+  void OnInterface(int type);  // the radios 1014 (0), 1043 (1), 1300 (2)
+  void OnBrowse();
+  void OnRepeat();
+  void OnHex();
+  void OnAscii();
+  void OnPacketProtocol();
+  void OnCreateLog();
+  void OnViewLog();
+
+  int OpenPort(int updateControls) { return m_portOpener.OpenPort(updateControls); }
+  int GetRunningOperation() const { return m_nRunningOperation; }
+  const CWindowHistory& History() const { return m_history; }
+  // Caption n of the text library, or null without its caption function.
+  const char* GetCaptionText(int n) { return m_texts.GetCaptionText(n); }
+  void ApplyCaptions();
+  void ShowProgress(int percent, int repeat);
+
+  // Group operations (b: 1 enable, 0 disable).
+  void EnableFileGroup(int b);
+  void EnableRepeatGroup(int b);
+  void EnableStringSendButton(int b);
+  void EnableFirmwareGroup(int b);
+  void EnableReceiveGroup(int b);
+  void EnableFileStartGroup(int b);
+  void EnableStringGroup(int b);
+  void EnableInterfaceGroup(int b);
+
+  // IPortHost.
+  int UpdateAll(int save) override;
+  void ShowInterfacePanel(int n) override;
+  void DisableAllSendControls() override;
+  void EnableSendControls(int available, int firmwareFlag, int receiveFlag) override;
+  void ShowDlgItem(int dialog, int id, int show) override;
+  void EnableDlgItem(int dialog, int id, int enable) override;
+  void RefreshSerialPortList() override {}
+  void RefreshUsbDeviceList() override {}
+  void RefreshUsmView(int usmChannel) override;
+
+ private:
+  // The caption a Start button shows: caption n, or the template's "Start"
+  // (n 2..4) and "Abort" (n 5) when the library has no caption function.
+  std::string ButtonCaption(int n);
+  void AddFileToHistory(const std::string& path);
+  void AddStringToHistory(const std::string& text);
+  void ShowLists();
+  void OnTransferDone();
+  void EndFileTransfer();
+  // Whether the file job that just ended wrote everything; the one place
+  // where the outcome of a job is read.
+  int ReadFileJobOutcome();
+  void ShowFileTransferFailed();
+  void OnClose();
+  void ConvertStrings(int toHex);
+  int OpenReceivedDataFile();
+  int ParseCommandLine();
+
+  CDialogFields m_fields;
+  IMainView* m_pView = nullptr;
+  IFileDialog* m_pFiles = nullptr;
+  IMessageTarget* m_pTarget = nullptr;
+  IReceiveDisplay* m_pDisplay = nullptr;
+  HistoryManager m_fnHistoryManager;
+  AboutBox m_fnAbout;
+  CTextLibrary m_texts;
+  CPortOpener m_portOpener;
+  CFirmwareGroupState m_firmwareGroup;
+  CWindowHistory m_history;
+  std::vector<std::string> m_fileHistory;
+  std::vector<std::string> m_stringHistory;
+  std::unique_ptr<CFlashDownload> m_pFlash;
+  int m_nRunningOperation = OP_IDLE;
+  int m_bStringBoxHadFocus = 0;  // EnableStringGroup's focus record
+  int m_bCommErrorDuringJob = 0;
+  int m_bInitialised = 0;
+  std::string m_strLastBrowsed;
+  bool m_bLastBrowsedSet = false;
+  std::string m_strLogCopy;  // the last View Log copy
+  std::string m_strOSVersion;
+  std::string m_strRxDataFileName;
+  CCommandLine m_commandLine;
+  CBatchRun m_batchRun;
+};

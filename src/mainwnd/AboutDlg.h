@@ -1,0 +1,14 @@
+// The about box: icon, version line (static 1085), the maker's notice
+// (static 1161) and OK.
+// Threading: window thread only.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class CAboutDlg : public QDialog {
+ public:
+  explicit CAboutDlg(QWidget* parent = nullptr);
+  // "Sendrix V5.0.894 svn  - built on : : 2013/03/14 21:36:18".
+  static std::string VersionText();
+};

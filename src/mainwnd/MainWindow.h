@@ -1,0 +1,110 @@
+// The operator's window: every control of the main dialog with its ID, the
+// three interface panels, and nothing that decides. Commands, keys, drops,
+// menu commands and closing go to CMainWindowHooks; the logic changes the
+// window through IMainView.
+//
+// Layout: Qt layouts in the proportions of the original 480 x 327
+// dialog-unit template (about 62:38 between the left and right columns, the
+// receive buffer below); the window may grow. Group boxes are frames laid
+// under their controls, not their parents (see ControlMap.h).
+//
+// Keys: the window sees each key before the focused control (as a dialog's
+// pretranslation would) and offers Enter, Escape, Up and Down to onKey with
+// the focused control's ID. Enter is always consumed; Escape never closes
+// the window.
+//
+// Threading: window thread only. Worker threads reach the window through its
+// CQtMessageTarget (see AttachMessageTarget).
+#pragma once
+
+#include <QDialog>
+
+#include "app/DialogFields.h"
+#include "app/IDialogView.h"
+#include "panels/ControlMap.h"
+#include "mainwnd/MainWindowHooks.h"
+
+class CPanelBase;
+class CQtMessageTarget;
+class QMenu;
+class QToolButton;
+class QHelpEvent;
+
+class CMainWindow : public QDialog, public IMainView {
+ public:
+  explicit CMainWindow(CDialogFields& fields, QWidget* parent = nullptr);
+  ~CMainWindow() override;
+
+  void SetHooks(CMainWindowHooks hooks) { m_hooks = std::move(hooks); }
+  // The target the workers post to; closing the window closes it first, so
+  // no worker waits on a window that is going away. Not owned.
+  void AttachMessageTarget(CQtMessageTarget* target) { m_pTarget = target; }
+  // The window's menu: none when aboutText is empty, as the system menu.
+  void BuildSystemMenu(const std::string& aboutText, const std::string& stringsText,
+                       const std::string& filesText);
+  // Puts a receive view in the place of list 1028 or 1045; it takes the ID.
+  void ReplaceReceiveList(int id, QWidget* view);
+  // The inside of the "Receive Buffer" frame, where the receive lists go.
+  QWidget* ReceiveArea() const { return m_pReceiveArea; }
+  CControlMap& Controls() { return m_controls; }
+  QToolButton* MenuButton() const { return m_pMenuButton; }
+  void ShowAbout();
+
+  // IDialogView
+  int EnableDlgItem(int id, int enable) override { return m_controls.Enable(id, enable); }
+  int IsDlgItemEnabled(int id) override { return m_controls.IsEnabled(id); }
+  void ShowDlgItem(int id, int show) override { m_controls.Show(id, show); }
+  int IsDlgItemVisible(int id) override { return m_controls.IsVisible(id); }
+  void SetDlgItemText(int id, const std::string& text) override { m_controls.SetText(id, text); }
+  std::string GetDlgItemText(int id) override { return m_controls.GetText(id); }
+  int GetFocusId() override { return m_controls.FocusId(); }
+  void SetFocusId(int id) override { m_controls.SetFocus(id); }
+  int UpdateData(int save) override;
+
+  // IMainView
+  IDialogView& Panel(int interfaceType) override;
+  void ShowPanel(int n) override;
+  void EnablePanels(int selected) override;
+  void SetTitle(const std::string& title) override;
+  void SetListCaptions(const std::vector<std::string>& fileListHeaders,
+                       const std::vector<std::string>& parity,
+                       const std::string& flowNone) override;
+  void SetFileList(const std::vector<CFileListRow>& rows) override;
+  int GetFileListSelection() override;
+  void SetStringList(const std::vector<std::string>& entries) override;
+  void SetProgress(int percent) override;
+  void SetLed(int dialog, int id, int state) override;
+  void PostClose() override;
+  int OpenWithDesktop(const std::string& path) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  QWidget* Group(int id, const QString& title, QWidget** cell);
+  QWidget* BuildTransmitFile();
+  QWidget* BuildFirmware();
+  QWidget* BuildString();
+  QWidget* BuildCommunication();
+  QWidget* BuildSelectFile();
+  QWidget* BuildReceive();
+  QWidget* BuildBottomRow();
+  template <class T>
+  T* Clickable(int id, T* button, const QString& name = QString());
+  bool HandleKey(QKeyEvent* key);
+  bool HandlePanelKey(int panel, QKeyEvent* key);
+  bool HandleToolTip(QWidget* w, QHelpEvent* help);
+
+  CDialogFields& m_fields;
+  CControlMap m_controls;
+  CPanelBase* m_pPanels[3] = {};
+  CMainWindowHooks m_hooks;
+  CQtMessageTarget* m_pTarget = nullptr;
+  QToolButton* m_pMenuButton = nullptr;
+  QMenu* m_pMenu = nullptr;
+  QWidget* m_pReceiveArea = nullptr;
+};

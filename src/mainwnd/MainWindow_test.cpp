@@ -1,0 +1,330 @@
+// The window as the logic sees it: controls by ID, data exchange, keys,
+// lamps, panels, the menu and drops. Offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+#include <utility>
+
+#include "mainwnd/AboutDlg.h"
+#include "panels/Led.h"
+#include "mainwnd/MainWindow.h"
+#include "panels/PanelBase.h"
+#include "testsupport/RecordingNotifier.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetNotifier(&m_notifier);
+    m_pWindow = std::make_unique<CMainWindow>(m_fields);
+    CMainWindowHooks hooks;
+    hooks.onKey = [this](int vk, int focus) {
+      m_keys.emplace_back(vk, focus);
+      return 0;
+    };
+    hooks.onCommand = [this](int id) { m_commands.push_back(id); };
+    hooks.onPanelEnter = [this](int panel, int id) { m_panelEnters.emplace_back(panel, id); };
+    hooks.onSysCommand = [this](UINT cmd) { m_sysCommands.push_back(cmd); };
+    hooks.onDropFiles = [this](const std::vector<std::string>& p) { m_drops = p; };
+    m_pWindow->SetHooks(hooks);
+  }
+  void TearDown() override {
+    m_pWindow.reset();
+    SetNotifier(nullptr);
+  }
+  void ShowAndFocus(QWidget* w) {
+    m_pWindow->show();
+    QApplication::setActiveWindow(m_pWindow.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
+    w->setFocus();
+    QApplication::processEvents();
+  }
+  // Keys go where the keyboard would send them: the focused widget.
+  static void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+  CPanelBase& PanelOf(int n) { return static_cast<CPanelBase&>(m_pWindow->Panel(n)); }
+
+  CRecordingNotifier m_notifier;
+  CDialogFields m_fields;
+  std::unique_ptr<CMainWindow> m_pWindow;
+  std::vector<std::pair<int, int>> m_keys;
+  std::vector<std::pair<int, int>> m_panelEnters;
+  std::vector<int> m_commands;
+  std::vector<UINT> m_sysCommands;
+  std::vector<std::string> m_drops;
+};
+
+// Every control of each dialog is found by its ID and carries an accessible
+// name: (dialog, id, expected name or "" for any non-empty name).
+TEST_F(MainWindowTest, ControlsAreFoundByIdWithAccessibleNames) {
+  const std::vector<std::pair<int, std::vector<int>>> dialogs = {
+      {-1, {1065, 1002, 1026, 1003, 1058, 1059, 1061, 1063, 1060, 1062, 1156, 1157, 1068,
+            1005, 1007, 1008, 1009, 1010, 1011, 1012, 1015, 1016, 1017, 1018, 1019, 1022,
+            1066, 1001, 1027, 1030, 1031, 1067, 1014, 1043, 1300, 1087, 1069, 1064, 1025,
+            1006, 1033, 1041, 1075, 1028, 1045, 1029, 1032, 1070, 1159, 1158}},
+      {0, {1116, 1038, 1040, 1039, 1035, 1204, 1034, 1013, 1036, 1205, 1037, 1206,
+           1095, 1090, 1091, 1092, 1093, 1094, 1020, 1024, 1025, 1026, 1027}},
+      {1, {1048, 1050, 1108, 1049, 1046, 1047, 1122, 1116, 1114, 1021, 1115, 1152}},
+      {2,
+       {1099, 1100, 1098, 1103, 1104, 1112, 1110, 1101, 1111, 1105, 1155, 1154, 1102, 1151, 1123}}};
+  for (const auto& [dialog, ids] : dialogs) {
+    CControlMap& map = dialog < 0 ? m_pWindow->Controls() : PanelOf(dialog).Controls();
+    for (int id : ids) {
+      QWidget* w = map.Find(id);
+      ASSERT_NE(w, nullptr) << dialog << " " << id;
+      EXPECT_EQ(w->property("ctrlId").toInt(), id);
+      if (id != 1155) {  // the USM frame has no caption and names nothing
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << dialog << " " << id;
+      }
+    }
+  }
+  const std::vector<std::pair<int, const char*>> names = {
+      {1003, "Start"},      {1026, "Browse"},          {1015, "Switch To Download Mode"},
+      {1019, "Check CRC"},  {1002, "Transmit File"},   {1060, "Delay"},
+      {1159, "Create Log"}, {1001, "Send Data String"}};
+  for (const auto& [id, name] : names) {
+    EXPECT_EQ(m_pWindow->Controls().Find(id)->accessibleName(), QString::fromLatin1(name)) << id;
+  }
+  // A new caption renames the control; a labelled edit keeps its label's name.
+  m_pWindow->SetDlgItemText(1003, "&Abort");
+  EXPECT_EQ(m_pWindow->Controls().Find(1003)->accessibleName(), QStringLiteral("Abort"));
+  EXPECT_EQ(m_pWindow->GetDlgItemText(1003), "&Abort");
+  m_pWindow->SetDlgItemText(1060, "25");
+  EXPECT_EQ(m_pWindow->Controls().Find(1060)->accessibleName(), QStringLiteral("Delay"));
+  EXPECT_EQ(m_pWindow->EnableDlgItem(4242, 0), 0);  // no such control
+}
+
+TEST_F(MainWindowTest, MainFieldsExchangeBothWaysAndRefuseAnOutOfRangeDelay) {
+  CMainFields& f = m_fields.main;
+  f.m_strFileName = "/tmp/receipt.prn";
+  f.m_nStringFormat = 1;
+  f.m_bRepeat = 1;
+  f.m_nDelay = 300000;
+  f.m_nRepeatCount = -1;
+  f.m_strDataString = "1B 40";
+  f.m_nInterface = 2;
+  f.m_bCreateLog = 1;
+  ASSERT_EQ(m_pWindow->UpdateData(0), 1);
+  EXPECT_EQ(m_pWindow->GetDlgItemText(1002), "/tmp/receipt.prn");
+  EXPECT_EQ(m_pWindow->GetDlgItemText(1060), "300000");
+  EXPECT_EQ(m_pWindow->GetDlgItemText(1059), "-1");
+  EXPECT_EQ(m_pWindow->GetDlgItemText(1001), "1B 40");
+  EXPECT_TRUE(m_pWindow->Controls().Get<QAbstractButton>(1031)->isChecked());
+  EXPECT_TRUE(m_pWindow->Controls().Get<QAbstractButton>(1300)->isChecked());
+
+  CMainFields back;
+  std::swap(back, f);
+  ASSERT_EQ(m_pWindow->UpdateData(1), 1);
+  EXPECT_EQ(f.m_strFileName, "/tmp/receipt.prn");
+  EXPECT_EQ(f.m_nStringFormat, 1);
+  EXPECT_EQ(f.m_nDelay, 300000u);
+  EXPECT_EQ(f.m_nRepeatCount, -1);
+  EXPECT_EQ(f.m_nInterface, 2);
+  EXPECT_EQ(f.m_bCreateLog, 1);
+  EXPECT_EQ(f.m_bPacketMode, 0);
+  EXPECT_TRUE(m_notifier.Texts().empty());
+
+  // -1 clears a radio group.
+  f.m_nInterface = -1;
+  m_pWindow->UpdateData(0);
+  f.m_nInterface = 7;
+  m_pWindow->UpdateData(1);
+  EXPECT_EQ(f.m_nInterface, -1);
+
+  // Out of range: told, field kept, and the exchange stops before the count.
+  for (const char* bad : {"300001", "-1", "12x"}) {
+    m_notifier.Clear();
+    m_pWindow->SetDlgItemText(1060, bad);
+    m_pWindow->SetDlgItemText(1059, "5");
+    f.m_nDelay = 7;
+    f.m_nRepeatCount = 1;
+    EXPECT_EQ(m_pWindow->UpdateData(1), 0) << bad;
+    EXPECT_EQ(f.m_nDelay, 7u);
+    EXPECT_EQ(f.m_nRepeatCount, 1);
+    ASSERT_EQ(m_notifier.Texts().size(), 1u);
+    EXPECT_EQ(m_notifier.Texts()[0], "Please enter an integer between 0 and 300000.");
+  }
+}
+
+TEST_F(MainWindowTest, PanelFieldsExchangeBothWays) {
+  m_fields.serial = {3, 4, 2, 3, 1, 4};
+  m_fields.ethernet.m_dwIpAddress = 0x7F000001;
+  m_fields.ethernet.m_strMac = "02-00-00-00-00-01";
+  m_fields.ethernet.m_nOutputPort = 1;
+  m_fields.ethernet.m_nMainPort = 9100;
+  m_fields.ethernet.m_nRealTimePort = 9105;
+  m_fields.ethernet.m_nUsmPort = 9110;
+  m_fields.usb.m_nOutEndpoint = 0;
+  m_fields.usb.m_bMonitor = 1;
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_EQ(m_pWindow->Panel(n).UpdateData(0), 1);
+  }
+  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(1038), "COM4");
+  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(1039), "9600");
+  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(1013), "Xon / Xoff");
+  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(1098), "127.0.0.1");
+  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(1104), "02-00-00-00-00-01");
+
+  CDialogFields saved = m_fields;
+  m_fields = CDialogFields();
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_EQ(m_pWindow->Panel(n).UpdateData(1), 1);
+  }
+  EXPECT_EQ(m_fields.serial.m_nBaudIndex, 4);
+  EXPECT_EQ(m_fields.serial.m_nFlowIndex, 4);
+  EXPECT_EQ(m_fields.serial.m_nStopBitsIndex, 1);
+  EXPECT_EQ(m_fields.ethernet.m_dwIpAddress, 0x7F000001u);
+  EXPECT_EQ(m_fields.ethernet.m_nOutputPort, 1);
+  EXPECT_EQ(m_fields.ethernet.m_nUsmPort, 9110);
+  EXPECT_EQ(m_fields.ethernet.m_strMac, saved.ethernet.m_strMac);
+  EXPECT_EQ(m_fields.usb.m_nOutEndpoint, 0);
+  EXPECT_EQ(m_fields.usb.m_bMonitor, 1);
+
+  // A port that is not a number is refused; a partly typed address counts
+  // its empty fields as 0.
+  m_pWindow->Panel(2).SetDlgItemText(1098, "10.1");
+  m_pWindow->Panel(2).SetDlgItemText(1101, "91x0");
+  EXPECT_EQ(m_pWindow->Panel(2).UpdateData(1), 0);
+  EXPECT_EQ(m_fields.ethernet.m_dwIpAddress, 0x0A010000u);
+  EXPECT_EQ(m_fields.ethernet.m_nMainPort, 9100);
+  ASSERT_EQ(m_notifier.Texts().size(), 1u);
+  EXPECT_EQ(m_notifier.Texts()[0], "Please enter an integer.");
+}
+
+TEST_F(MainWindowTest, EscapeNeverClosesAndEnterGoesToTheLogicByFocusedId) {
+  auto* file = m_pWindow->Controls().Get<QLineEdit>(1002);
+  ShowAndFocus(file);
+  Press(Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_TRUE(m_pWindow->isVisible());
+  EXPECT_TRUE(m_sysCommands.empty());
+
+  m_keys.clear();
+  auto* combo = m_pWindow->Controls().Get<QComboBox>(1001);
+  combo->setFocus();
+  Press(Qt::Key_Return);
+  auto* start = m_pWindow->Controls().Get<QAbstractButton>(1003);
+  start->setFocus();
+  Press(Qt::Key_Enter);
+  Press(Qt::Key_A);  // not a key the logic wants
+  Press(Qt::Key_Down);
+  const std::vector<std::pair<int, int>> want = {
+      {VK_RETURN, 1001}, {VK_RETURN, 1003}, {VK_DOWN, 1003}};
+  EXPECT_EQ(m_keys, want);
+  EXPECT_TRUE(m_commands.empty()) << "Enter pressed a button itself";
+
+  // In a panel, Enter goes to the panel's rule and never to a control.
+  m_pWindow->ShowPanel(2);
+  QWidget* port = PanelOf(2).Controls().Find(1101);
+  port->setFocus();
+  m_keys.clear();
+  Press(Qt::Key_Return);
+  EXPECT_TRUE(m_keys.empty());
+  ASSERT_EQ(m_panelEnters.size(), 1u);
+  EXPECT_EQ(m_panelEnters[0], std::make_pair(2, 1101));
+  EXPECT_EQ(m_pWindow->Panel(2).GetFocusId(), 1101);
+  EXPECT_EQ(m_pWindow->GetFocusId(), 0);
+}
+
+TEST_F(MainWindowTest, LampsShowTheirStateAndColours) {
+  auto* step = m_pWindow->Controls().Get<CLed>(1015);
+  ASSERT_NE(step, nullptr);
+  const std::vector<std::pair<int, int>> steps = {{1, 1}, {2, 2}, {3, 2}, {0, 0}, {2, 2}};
+  for (const auto& [state, shown] : steps) {
+    m_pWindow->SetLed(-1, 1015, state);
+    EXPECT_EQ(step->GetShownColour(), shown) << state;
+    EXPECT_EQ(step->GetState(), state);
+  }
+  // Drawn faces: the round lamp's corner is the grey background, its middle
+  // green; the panel lamp has a black border round a red face.
+  QImage face = step->grab().toImage();
+  EXPECT_EQ(face.size(), QSize(15, 15));
+  EXPECT_EQ(face.pixelColor(0, 0), QColor(192, 192, 192));
+  QColor mid = face.pixelColor(7, 7);
+  EXPECT_GT(mid.green(), 150);
+  EXPECT_LT(mid.red(), 100);
+
+  m_pWindow->SetLed(1, 1116, 1);  // USB ERROR, not the serial panel's frame 1116
+  CLed* error = PanelOf(1).Led(1116);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->GetShownColour(), 1);
+  EXPECT_EQ(PanelOf(0).Led(1116), nullptr);
+  QImage rect = error->grab().toImage();
+  EXPECT_EQ(rect.size(), QSize(8, 10));
+  EXPECT_EQ(rect.pixelColor(0, 0), QColor(Qt::black));
+  EXPECT_EQ(rect.pixelColor(4, 5), QColor(255, 0, 0));
+  m_pWindow->SetLed(0, 1020, 2);
+  EXPECT_EQ(PanelOf(0).Led(1020)->GetShownColour(), 2);
+  m_pWindow->SetLed(5, 1020, 1);  // no such dialog
+  EXPECT_EQ(PanelOf(0).Led(1020)->GetShownColour(), 2);
+}
+
+TEST_F(MainWindowTest, PanelsShowEnableAndFramesDoNotGovernTheirControls) {
+  m_pWindow->ShowPanel(1);
+  EXPECT_TRUE(PanelOf(0).isHidden());
+  EXPECT_FALSE(PanelOf(1).isHidden());
+  m_pWindow->ShowPanel(-1);
+  EXPECT_FALSE(PanelOf(1).isHidden());
+
+  m_fields.serial.m_nFlowIndex = 4;
+  m_fields.ethernet.m_dwIpAddress = 0xC0000201;
+  m_pWindow->EnablePanels(0);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1094), 1);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1039), 1);
+  EXPECT_EQ(m_pWindow->Panel(2).IsDlgItemEnabled(1101), 0);
+  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(1098), "192.0.2.1");
+  m_fields.serial.m_nFlowIndex = 0;
+  m_pWindow->EnablePanels(0);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1094), 0);
+  m_pWindow->EnablePanels(-1);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1039), 0);
+
+  // The string group disabled around a running string transfer keeps its
+  // abort button usable.
+  m_pWindow->EnableDlgItem(1066, 0);
+  m_pWindow->EnableDlgItem(1001, 0);
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1027), 1);
+  EXPECT_EQ(m_pWindow->EnableDlgItem(1001, 1), 0);
+}
+
+TEST_F(MainWindowTest, MenuFollowsTheAboutTextAndDropsGiveLocalFiles) {
+  m_pWindow->BuildSystemMenu("", "Manage Commandes history", "Manage Files history");
+  EXPECT_TRUE(m_pWindow->MenuButton()->isHidden());
+  m_pWindow->BuildSystemMenu("&About Sendrix...", "Manage Commandes history",
+                             "Manage Files history");
+  EXPECT_FALSE(m_pWindow->MenuButton()->isHidden());
+  QList<QAction*> items = m_pWindow->MenuButton()->menu()->actions();
+  ASSERT_EQ(items.size(), 5);
+  EXPECT_TRUE(items[0]->isSeparator());
+  EXPECT_EQ(items[1]->text(), QStringLiteral("Manage Commandes history"));
+  EXPECT_EQ(items[4]->text(), QStringLiteral("&About Sendrix..."));
+  items[2]->trigger();
+  items[4]->trigger();
+  const std::vector<UINT> want = {IDM_FILE_HISTORY, IDM_ABOUTBOX};
+  EXPECT_EQ(m_sysCommands, want);
+  // Two blanks before the dash; the stamp brings its own colon.
+  EXPECT_EQ(CAboutDlg::VersionText(), "Sendrix V5.0.894 svn  - built on : : 2013/03/14 21:36:18");
+
+  QMimeData mime;
+  mime.setUrls({QUrl(QStringLiteral("http://example.invalid/x")),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/a b.prn")),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/c.prn"))});
+  m_pWindow->show();
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m_pWindow.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(m_pWindow.get(), &drop);
+  const std::vector<std::string> files = {"/tmp/a b.prn", "/tmp/c.prn"};
+  EXPECT_EQ(m_drops, files);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#include "mainwnd/QtReceiveDisplay.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+
+#include "mainwnd/HexListView.h"
+#include "mainwnd/MainWindow.h"
+#include "mainwnd/ReceiveDisplay.h"
+
+namespace {
+
+// The display places its lists by the template's factors of a whole window;
+// here they live in the "Receive Buffer" frame, so they fill its inside:
+// the data list alone, or above the USM list (3:2) when USM is shown.
+void Fit(QWidget* area, CReceiveDisplay* display) {
+  QRect r = area->contentsRect();
+  if (!display->IsUsmShown()) {
+    display->DataList()->setGeometry(r);
+    return;
+  }
+  int top = r.height() * 3 / 5;
+  display->DataList()->setGeometry(r.x(), r.y(), r.width(), top);
+  display->UsmList()->setGeometry(r.x(), r.y() + top, r.width(), r.height() - top);
+}
+
+// Keeps the lists fitted to their area when the window resizes.
+class CRelayout : public QObject {
+ public:
+  CRelayout(QWidget* area, CReceiveDisplay* display)
+      : QObject(area), m_pArea(area), m_pDisplay(display) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) {
+      Fit(m_pArea, m_pDisplay);
+    }
+    return false;
+  }
+
+ private:
+  QWidget* m_pArea;
+  CReceiveDisplay* m_pDisplay;
+};
+
+}  // namespace
+
+CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
+  QWidget* area = window.ReceiveArea();
+  m_pDisplay = std::make_unique<CReceiveDisplay>(area);
+  window.ReplaceReceiveList(1028, m_pDisplay->DataList());
+  window.ReplaceReceiveList(1045, m_pDisplay->UsmList());
+  area->installEventFilter(new CRelayout(area, m_pDisplay.get()));
+  Fit(area, m_pDisplay.get());
+}
+
+CQtReceiveDisplay::~CQtReceiveDisplay() = default;
+
+int CQtReceiveDisplay::Start() {
+  m_pDisplay->Start();
+  return 1;
+}
+
+void CQtReceiveDisplay::Stop() {
+  m_pDisplay->Stop();
+}
+
+void CQtReceiveDisplay::ResetDataLineCounter() {
+  m_pDisplay->StartNewDataRow();
+}
+
+void CQtReceiveDisplay::OnCommand(int id) {
+  if (id == 1029) {
+    m_pDisplay->OnClearBuffer();
+  } else if (id == 1032) {
+    m_pDisplay->OnSaveAs();
+  } else if (id == 1070) {
+    auto* box = m_window.Controls().Get<QAbstractButton>(1070);
+    m_pDisplay->OnShowUsm(m_nUsmChannel, box != nullptr && box->isChecked() ? 1 : 0);
+    Fit(m_window.ReceiveArea(), m_pDisplay.get());
+  }
+}
+
+void CQtReceiveDisplay::RefreshUsmView(int usmChannel, int showUsm) {
+  m_nUsmChannel = usmChannel;
+  m_pDisplay->OnShowUsm(usmChannel, showUsm);
+  Fit(m_window.ReceiveArea(), m_pDisplay.get());
+}

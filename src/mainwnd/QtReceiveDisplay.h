@@ -1,0 +1,34 @@
+// The receive display as the window logic sees it (IReceiveDisplay), over
+// CReceiveDisplay: its lists take the places of lists 1028 and 1045 in the
+// window's "Receive Buffer" area and keep their IDs.
+//
+// CReceiveDisplay polls the readers' feeds on the window thread, so no
+// display thread sends WM_RX_DATA or WM_RX_USM; OnRxMessage only answers.
+//
+// Threading: window thread only.
+#pragma once
+
+#include <memory>
+
+#include "app/IReceiveDisplay.h"
+
+class CMainWindow;
+class CReceiveDisplay;
+
+class CQtReceiveDisplay : public IReceiveDisplay {
+ public:
+  explicit CQtReceiveDisplay(CMainWindow& window);
+  ~CQtReceiveDisplay() override;
+
+  int Start() override;
+  void Stop() override;
+  LRESULT OnRxMessage(UINT, WPARAM, LPARAM) override { return 1; }
+  void ResetDataLineCounter() override;
+  void OnCommand(int id) override;
+  void RefreshUsmView(int usmChannel, int showUsm) override;
+
+ private:
+  CMainWindow& m_window;
+  std::unique_ptr<CReceiveDisplay> m_pDisplay;
+  int m_nUsmChannel = 0;
+};

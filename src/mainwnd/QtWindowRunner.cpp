@@ -1,0 +1,89 @@
+#include "mainwnd/QtWindowRunner.h"
+
+#include "app/HistoryEditor.h"
+#include "app/HistoryFileBrowser.h"
+#include "app/WindowPlacementStore.h"
+#include "mainwnd/HistoryDlg.h"
+#include "mainwnd/MainWindow.h"
+#include "mainwnd/QtFileDialog.h"
+#include "mainwnd/QtNotifier.h"
+#include "mainwnd/QtReceiveDisplay.h"
+#include "mainwnd/SplashWnd.h"
+#include "texts/TooltipTable.h"
+
+void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg& dlg) {
+  m_target.SetHandler([&dlg](UINT message, WPARAM wParam, LPARAM lParam) {
+    return dlg.OnMessage(message, wParam, lParam);
+  });
+  window.AttachMessageTarget(&m_target);
+  CMainWindowHooks hooks;
+  hooks.onCommand = [&dlg](int id) {
+    if (id == 1025) {
+      dlg.OnFileListClick();
+    } else {
+      dlg.OnCommand(id);
+    }
+  };
+  hooks.onKey = [&dlg](int vk, int) {
+    return dlg.PreTranslateKey(vk) == CSendrixDlg::kKeyConsumed ? 1 : 0;
+  };
+  hooks.onDropFiles = [&dlg](const std::vector<std::string>& paths) { dlg.OnDropFiles(paths); };
+  hooks.onSysCommand = [&dlg](UINT command) { dlg.OnSysCommand(command); };
+  hooks.tipText = [&dlg](int dialog, int id) { return TooltipText(dlg.Texts(), dialog, id); };
+  window.SetHooks(hooks);
+  dlg.SetAboutBox([&window] { window.ShowAbout(); });
+  // The manager edits one history; the other is handed over as it stands
+  // (a history file loaded there replaces only the one being managed).
+  dlg.SetHistoryManager([&window, &files, &dlg](int mode, std::vector<std::string>& list) {
+    const bool fileMode = mode == CHistoryEditor::kFileMode;
+    CHistoryLists lists;
+    lists.files = fileMode ? list : dlg.History().FileHistory();
+    lists.strings = fileMode ? dlg.StringHistoryList() : list;
+    CHistoryFileBrowser browser;
+    CHistoryDlg manager(mode, lists, files, browser, &window);
+    manager.exec();
+    list = fileMode ? lists.files : lists.strings;
+  });
+  window.BuildSystemMenu("&About Sendrix...", "Manage Commandes history", "Manage Files history");
+}
+
+void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
+  if (m_bSplash) {
+    CSplashWnd::ShowFor(500);
+  }
+  CMainWindow window(dlg.Fields());
+  CQtFileDialog files(&window);
+  if (m_pNotifier != nullptr) {
+    m_pNotifier->SetParent(&window);
+  }
+  Join(window, files, dlg);
+  CQtReceiveDisplay display(window);
+  dlg.Attach(&window, &files, &m_target, &display);
+  dlg.OnInitDialog();  // a stopped initialisation still leaves the window open
+
+  CWindowPlacementStore placements;
+  CWindowPlacement placement;
+  if (placements.Load(&placement)) {
+    window.move(placement.m_nX, placement.m_nY);  // the position only, never the size
+  }
+  if (placement.m_nShowCmd == CWindowPlacement::kShowMaximized) {
+    window.showMaximized();
+  } else {
+    window.show();
+  }
+  if (m_onShown) {
+    m_onShown(window, dlg);
+  }
+  if (window.isVisible()) {
+    window.exec();
+  }
+  placement.m_nX = window.x();
+  placement.m_nY = window.y();
+  placement.m_nShowCmd =
+      window.isMaximized() ? CWindowPlacement::kShowMaximized : CWindowPlacement::kShowNormal;
+  placements.Save(placement);
+  m_target.Close();
+  if (m_pNotifier != nullptr) {
+    m_pNotifier->SetParent(nullptr);
+  }
+}

@@ -1,0 +1,42 @@
+// Runs the window logic (CSendrixDlg) with the Qt window: builds the
+// widgets, joins them to the logic (view, file dialogs, message target,
+// commands, keys, drops, menu, tips), restores the saved position, runs the
+// window modally and saves its position when it has closed.
+//
+// The message target belongs to the runner, not to the window, because the
+// worker threads keep it after the window is gone; the window closes it
+// first thing when it closes.
+//
+// Threading: the window thread (the one that owns the QApplication).
+#pragma once
+
+#include <functional>
+
+#include "app/SendrixApp.h"
+#include "mainwnd/QtMessageTarget.h"
+
+class CMainWindow;
+class CQtNotifier;
+
+class CQtWindowRunner : public IWindowRunner {
+ public:
+  // showSplash: the splash window is shown (500 ms) before the window is
+  // built, as when the program has no command line.
+  explicit CQtWindowRunner(bool showSplash) : m_bSplash(showSplash) {}
+  void SetNotifier(CQtNotifier* notifier) { m_pNotifier = notifier; }
+  // Called once the window is shown, before its event loop runs (tests,
+  // benchmarks and the demo drive the window from here).
+  void SetOnShown(std::function<void(CMainWindow&, CSendrixDlg&)> onShown) {
+    m_onShown = std::move(onShown);
+  }
+  void RunModal(CSendrixDlg& dlg) override;
+  CQtMessageTarget& Target() { return m_target; }
+
+ private:
+  void Join(CMainWindow& window, IFileDialog& files, CSendrixDlg& dlg);
+
+  bool m_bSplash;
+  CQtNotifier* m_pNotifier = nullptr;
+  std::function<void(CMainWindow&, CSendrixDlg&)> m_onShown;
+  CQtMessageTarget m_target;
+};

@@ -1,0 +1,97 @@
+// The Qt window over the window logic, end to end: a file sent to the
+// virtual printer over loopback TCP by typing its name and clicking Start.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <memory>
+
+#include "PrinterSim.h"
+#include "Sha256.h"
+#include "app/SendrixDlg.h"
+#include "testsupport/EngineTestSupport.h"
+#include "mainwnd/MainWindow.h"
+#include "mainwnd/QtWindowRunner.h"
+
+namespace {
+
+class WindowEndToEndTest : public CEngineTest {
+ protected:
+  void SetUp() override {
+    CEngineTest::SetUp();
+    m_bConnected = true;  // the fixture's tear-down ends the library set-up
+    SIM_OPTIONS o;
+    o.nMainPort = o.nRtPort = o.nUsmPort = 0;
+    m_pSim = std::make_unique<CPrinterSim>(o);
+    std::string error;
+    ASSERT_TRUE(m_pSim->Start(error)) << error;
+    CDialogFields& f = m_dlg.Fields();
+    f.main.m_nInterface = 2;
+    f.ethernet.m_dwIpAddress = 0x7F000001;
+    f.ethernet.m_nMainPort = m_pSim->GetMainPort();
+    f.ethernet.m_nRealTimePort = m_pSim->GetRtPort();
+    f.ethernet.m_nUsmPort = m_pSim->GetUsmPort();
+    f.ethernet.m_nOutputPort = 0;
+  }
+  void TearDown() override {
+    CEngineTest::TearDown();
+    m_pSim->Stop();
+  }
+
+  std::unique_ptr<CPrinterSim> m_pSim;
+  CQtWindowRunner m_runner{false};  // outlives the logic: the workers post to it
+  CSendrixDlg m_dlg;
+};
+
+template <class F>
+bool PumpUntil(F done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+TEST_F(WindowEndToEndTest, FileTypedAndStartedReachesThePrinterAndTheWindowComesBack) {
+  const std::string path = MakeFile("receipt.prn", 3 * 1024 * 1024 + 5, 9);
+  bool ran = false;
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
+    ran = true;
+    CControlMap& c = window.Controls();
+    auto* start = c.Get<QAbstractButton>(1003);
+    ASSERT_TRUE(start->isEnabled()) << "the port did not open";
+    auto* file = c.Get<QLineEdit>(1002);
+    file->clear();
+    QTest::keyClicks(file, QString::fromStdString(path));
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(dlg.GetRunningOperation(), OP_FILE_TRANSFER);
+    EXPECT_FALSE(c.Find(1002)->isEnabled());
+    EXPECT_FALSE(c.Find(1300)->isEnabled());
+    EXPECT_TRUE(start->isEnabled());  // the abort button
+    ASSERT_TRUE(PumpUntil([&] { return dlg.GetRunningOperation() == OP_IDLE; }, 30000));
+    EXPECT_EQ(c.Get<QProgressBar>(1006)->value(), 100);
+    EXPECT_EQ(c.Get<QLabel>(1033)->text(), QStringLiteral("100 %"));
+    for (int id : {1003, 1026, 1002, 1025, 1027, 1001, 1014, 1043, 1300, 1069, 1005}) {
+      EXPECT_TRUE(c.Find(id)->isEnabled()) << id;
+    }
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  ASSERT_TRUE(ran);
+  std::vector<BYTE> sent = ReadWhole(path);
+  ASSERT_TRUE(
+      m_pSim->WaitFor([&](const SIM_COUNTERS& s) { return s.qwPrintBytes >= sent.size(); }, 10000));
+  CSha256 sha;
+  sha.Update(sent.data(), sent.size());
+  EXPECT_EQ(m_pSim->GetSha256(), sha.HexDigest());
+  EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+  EXPECT_TRUE(m_runner.Target().IsClosed());
+}
+
+}  // namespace

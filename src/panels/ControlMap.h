@@ -1,0 +1,67 @@
+// One dialog's controls by their numeric IDs: the widget side of
+// IDialogView shared by the main window and its panels.
+//
+// Each registered widget carries its ID in the dynamic property "ctrlId" and
+// an accessible name (its caption, or the text of the label that names it).
+// Group boxes here are frames, never parents of the controls they frame:
+// enabling or disabling a group box must not change its contents, because
+// the window's rules enable a group's frame and its controls one by one
+// (an abort button stays usable inside a disabled group).
+//
+// Threading: window thread only.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <map>
+#include <string>
+
+class QGridLayout;
+class QGroupBox;
+
+class CControlMap {
+ public:
+  explicit CControlMap(QWidget* owner) : m_pOwner(owner) {}
+
+  // Registers w under id with its accessible name (empty: the widget's own
+  // caption). Returns w.
+  template <class T>
+  T* Add(int id, T* w, const QString& accessibleName = QString()) {
+    Register(id, w, accessibleName);
+    return w;
+  }
+  QWidget* Find(int id) const;
+  template <class T>
+  T* Get(int id) const {
+    return qobject_cast<T*>(Find(id));
+  }
+  const std::map<int, QWidget*>& All() const { return m_controls; }
+
+  int Enable(int id, int enable);
+  int IsEnabled(int id) const;
+  void Show(int id, int show);
+  int IsVisible(int id) const;
+  void SetText(int id, const std::string& text);
+  std::string GetText(int id) const;
+  int FocusId() const;
+  void SetFocus(int id);
+
+  // The ID of w or of its nearest registered ancestor in this map; 0 if none.
+  int IdOf(const QWidget* w) const;
+
+  // A group box frame at a grid cell, and the widget (a sibling laid over
+  // it, inside its border) that holds what the frame shows.
+  static QWidget* Framed(QGridLayout* grid, QGroupBox* box, int row, int col, int rowSpan = 1,
+                         int colSpan = 1);
+
+ private:
+  void Register(int id, QWidget* w, const QString& accessibleName);
+
+  QWidget* m_pOwner;
+  std::map<int, QWidget*> m_controls;
+};
+
+// Caption texts as QString (the program's texts are 8-bit, local encoding).
+inline QString Qs(const std::string& s) {
+  return QString::fromLocal8Bit(s.c_str());
+}

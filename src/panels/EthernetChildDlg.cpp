@@ -1,0 +1,106 @@
+#include "panels/EthernetChildDlg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+#include "panels/DataExchange.h"
+#include "platform/Notifier.h"
+
+CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
+    : CPanelBase(parent), m_fields(fields) {
+  auto* outer = new QGridLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  QWidget* panel =
+      CControlMap::Framed(outer, m_controls.Add(1099, new QGroupBox(tr("Ethernet Port"))), 0, 0);
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(0, 0, 0, 0);
+
+  grid->addWidget(m_controls.Add(1100, new QLabel(tr("IP address"), panel)), 0, 0);
+  auto* ip = m_controls.Add(1098, new QLineEdit(panel), tr("IP address"));
+  // Four fields of 0..255, as an address control allows.
+  static const QString kOctet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?");
+  ip->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(kOctet + "(\\." + kOctet + "){0,3}"), ip));
+  grid->addWidget(ip, 0, 1, 1, 2);
+  grid->addWidget(m_controls.Add(1103, new QLabel(tr("MAC Address"), panel)), 1, 0);
+  auto* mac = m_controls.Add(1104, new QLabel(panel), tr("MAC Address"));
+  mac->setAlignment(Qt::AlignCenter);
+  grid->addWidget(mac, 1, 1, 1, 2);
+
+  QWidget* ports =
+      CControlMap::Framed(grid, m_controls.Add(1112, new QGroupBox(tr("Settings"))), 2, 0, 1, 3);
+  auto* portLay = new QGridLayout(ports);
+  portLay->setContentsMargins(0, 0, 0, 0);
+  portLay->addWidget(Button(1110, new QRadioButton(tr("Main Port"), ports)), 0, 0);
+  portLay->addWidget(m_controls.Add(1101, new QLineEdit(ports), tr("Main Port")), 0, 1);
+  portLay->addWidget(Button(1111, new QRadioButton(tr("Real Time"), ports)), 1, 0);
+  portLay->addWidget(m_controls.Add(1105, new QLineEdit(ports), tr("Real Time")), 1, 1);
+
+  QWidget* usm =
+      CControlMap::Framed(grid, m_controls.Add(1155, new QGroupBox(QString())), 3, 0, 1, 3);
+  auto* usmLay = new QGridLayout(usm);
+  usmLay->setContentsMargins(0, 0, 0, 0);
+  usmLay->addWidget(m_controls.Add(1154, new QLabel(tr("USM Port"), usm)), 0, 0);
+  usmLay->addWidget(m_controls.Add(1102, new QLineEdit(usm), tr("USM Port")), 0, 1);
+  usmLay->addWidget(Button(1151, new QCheckBox(tr("Auto"), usm)), 0, 2);
+  grid->addWidget(Button(1123, new QPushButton(tr("Setup"), panel)), 4, 2);
+}
+
+QString CEthernetChildDlg::IpText(DWORD a) {
+  return QStringLiteral("%1.%2.%3.%4")
+      .arg((a >> 24) & 0xFF)
+      .arg((a >> 16) & 0xFF)
+      .arg((a >> 8) & 0xFF)
+      .arg(a & 0xFF);
+}
+
+int CEthernetChildDlg::ParseIpText(const QString& text, DWORD* address) {
+  QStringList parts = text.trimmed().split(QLatin1Char('.'));
+  if (parts.size() > 4) {
+    return 0;
+  }
+  DWORD value = 0;
+  for (int i = 0; i < 4; ++i) {
+    unsigned octet = 0;
+    if (i < parts.size() && !parts.at(i).isEmpty()) {
+      bool ok = false;
+      octet = parts.at(i).toUInt(&ok, 10);
+      if (!ok || octet > 255) {
+        return 0;
+      }
+    }
+    value = (value << 8) | octet;
+  }
+  *address = value;
+  return 1;
+}
+
+int CEthernetChildDlg::UpdateData(int save) {
+  auto* ip = m_controls.Get<QLineEdit>(1098);
+  if (save) {
+    if (!ParseIpText(ip->text(), &m_fields.m_dwIpAddress)) {
+      AfxMessageBox("Please enter a valid IP address.", MB_OK);
+      ip->setFocus();
+      return 0;
+    }
+  } else {
+    ip->setText(IpText(m_fields.m_dwIpAddress));
+  }
+  if (!save && m_fields.m_strMac.size() > 50) {
+    m_fields.m_strMac.resize(50);  // the MAC text's field holds at most 50 characters
+  }
+  ddx::Text(m_controls, 1104, m_fields.m_strMac, save);
+  ddx::Radio(m_controls, {1110, 1111}, m_fields.m_nOutputPort, save);
+  ddx::Check(m_controls, 1151, m_fields.m_bAutoReconnect, save);
+  return ddx::Int(m_controls, 1105, m_fields.m_nRealTimePort, save) &&
+                 ddx::Int(m_controls, 1102, m_fields.m_nUsmPort, save) &&
+                 ddx::Int(m_controls, 1101, m_fields.m_nMainPort, save)
+             ? 1
+             : 0;
+}

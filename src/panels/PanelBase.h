@@ -1,0 +1,52 @@
+// What the three interface panels share: a child widget of the main window
+// that is one IDialogView, its controls registered by ID, and one callback
+// for the commands its controls give (button clicks, radio and check box
+// clicks, a new choice in a drop-down list) so the window's logic can act.
+//
+// Threading: window thread only.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "app/IDialogView.h"
+#include "panels/ControlMap.h"
+#include "panels/Led.h"
+
+class QAbstractButton;
+class QComboBox;
+
+class CPanelBase : public QWidget, public IDialogView {
+ public:
+  using CommandHandler = std::function<void(int id)>;
+
+  explicit CPanelBase(QWidget* parent) : QWidget(parent), m_controls(this) {}
+  void SetCommandHandler(CommandHandler handler) { m_onCommand = std::move(handler); }
+  CControlMap& Controls() { return m_controls; }
+  // The lamp on picture control id; null when there is none.
+  CLed* Led(int id) const { return m_controls.Get<CLed>(id); }
+
+  int EnableDlgItem(int id, int enable) override { return m_controls.Enable(id, enable); }
+  int IsDlgItemEnabled(int id) override { return m_controls.IsEnabled(id); }
+  void ShowDlgItem(int id, int show) override { m_controls.Show(id, show); }
+  int IsDlgItemVisible(int id) override { return m_controls.IsVisible(id); }
+  void SetDlgItemText(int id, const std::string& text) override { m_controls.SetText(id, text); }
+  std::string GetDlgItemText(int id) override { return m_controls.GetText(id); }
+  int GetFocusId() override { return m_controls.FocusId(); }
+  void SetFocusId(int id) override { m_controls.SetFocus(id); }
+
+ protected:
+  // Registers a command-giving control and routes its signal to the handler.
+  QAbstractButton* Button(int id, QAbstractButton* b, const QString& name = QString());
+  QComboBox* Combo(int id, QComboBox* c, const QStringList& items, const QString& name);
+  void Command(int id) {
+    if (m_onCommand) {
+      m_onCommand(id);
+    }
+  }
+
+  CControlMap m_controls;
+
+ private:
+  CommandHandler m_onCommand;
+};

@@ -1,0 +1,96 @@
+#include "panels/SerialChildDlg.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "panels/DataExchange.h"
+
+namespace {
+
+QStringList PortNames() {
+  QStringList names;
+  for (int n = 1; n <= 10; ++n) {
+    names << QStringLiteral("COM%1").arg(n);
+  }
+  return names;
+}
+
+}  // namespace
+
+CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
+    : CPanelBase(parent), m_fields(fields) {
+  auto* outer = new QGridLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  QWidget* panel =
+      CControlMap::Framed(outer, m_controls.Add(1116, new QGroupBox(tr("&Serial Port"))), 0, 0);
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(0, 0, 0, 0);
+
+  // One drop-down list in a frame of its own (the port list has none).
+  auto listIn = [&](int boxId, const char* title, int id, const QStringList& items, int row,
+                    int col) {
+    QString name = QString::fromLatin1(title).remove(QLatin1Char('&'));
+    auto* combo = Combo(id, new QComboBox(), items, name);
+    if (boxId == 0) {
+      auto* cell = new QWidget(panel);
+      auto* lay = new QVBoxLayout(cell);
+      lay->setContentsMargins(0, 0, 0, 0);
+      lay->addStretch();
+      combo->setParent(cell);
+      lay->addWidget(combo);
+      grid->addWidget(cell, row, col);
+      return;
+    }
+    QWidget* inner =
+        CControlMap::Framed(grid, m_controls.Add(boxId, new QGroupBox(tr(title))), row, col);
+    auto* lay = new QVBoxLayout(inner);
+    lay->setContentsMargins(0, 0, 0, 0);
+    combo->setParent(inner);
+    lay->addWidget(combo);
+  };
+  listIn(0, "Serial Port", 1038, PortNames(), 0, 0);
+  listIn(1040, "Baud Rate", 1039,
+         {"115200", "57600", "38400", "19200", "9600", "4800", "2400", "1200", "600", "300", "110"},
+         0, 1);
+  listIn(1035, "&Parity", 1204, {"None", "Odd", "Even", "Mark", "Space"}, 0, 2);
+  listIn(1034, "&Flow Control", 1013, {"None", "DSR+CTS", "DSR", "CTS", "Xon / Xoff"}, 1, 0);
+  listIn(1036, "&Data Bits", 1205, {"5", "6", "7", "8"}, 1, 1);
+  listIn(1037, "&Stop Bits", 1206, {"1", "1.5", "2"}, 1, 2);
+
+  QWidget* status =
+      CControlMap::Framed(grid, m_controls.Add(1095, new QGroupBox(tr("&Status"))), 2, 0, 1, 3);
+  auto* lamps = new QGridLayout(status);
+  lamps->setContentsMargins(0, 0, 0, 0);
+  const struct {
+    int led;
+    int label;
+    const char* text;
+  } kLamps[] = {{1020, 1090, "DSR"},
+                {1024, 1091, "CTS"},
+                {1025, 1092, "RING"},
+                {1026, 1093, "DCD"},
+                {1027, 1094, "XON / XOFF"}};
+  int col = 0;
+  for (const auto& l : kLamps) {
+    lamps->addWidget(
+        m_controls.Add(l.led, new CLed(CLed::PanelLamp, status), QString::fromLatin1(l.text)), 0,
+        col, Qt::AlignHCenter);
+    lamps->addWidget(m_controls.Add(l.label, new QLabel(QString::fromLatin1(l.text), status)), 1,
+                     col, Qt::AlignHCenter);
+    ++col;
+  }
+}
+
+int CSerialChildDlg::UpdateData(int save) {
+  ddx::ComboIndex(m_controls, 1038, m_fields.m_nPortIndex, save);
+  ddx::ComboIndex(m_controls, 1039, m_fields.m_nBaudIndex, save);
+  ddx::ComboIndex(m_controls, 1204, m_fields.m_nParityIndex, save);
+  ddx::ComboIndex(m_controls, 1205, m_fields.m_nDataBitsIndex, save);
+  ddx::ComboIndex(m_controls, 1206, m_fields.m_nStopBitsIndex, save);
+  ddx::ComboIndex(m_controls, 1013, m_fields.m_nFlowIndex, save);
+  return 1;
+}

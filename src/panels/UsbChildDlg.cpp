@@ -1,0 +1,62 @@
+#include "panels/UsbChildDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "panels/DataExchange.h"
+
+CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
+    : CPanelBase(parent), m_fields(fields) {
+  auto* outer = new QGridLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  QWidget* panel =
+      CControlMap::Framed(outer, m_controls.Add(1048, new QGroupBox(tr("Settings"))), 0, 0);
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(Combo(1050, new QComboBox(panel), {}, tr("USB device")), 0, 0, 1, 2);
+  grid->addWidget(Button(1108, new QPushButton(tr("Info"), panel)), 0, 2);
+
+  QWidget* endp =
+      CControlMap::Framed(grid, m_controls.Add(1049, new QGroupBox(tr("OUT endp"))), 1, 0);
+  auto* endLay = new QVBoxLayout(endp);
+  endLay->setContentsMargins(0, 0, 0, 0);
+  endLay->addWidget(Button(1046, new QRadioButton(tr("Norm/RT"), endp)));
+  endLay->addWidget(Button(1047, new QRadioButton(tr("Real Time"), endp)));
+
+  QWidget* status =
+      CControlMap::Framed(grid, m_controls.Add(1122, new QGroupBox(tr("Status"))), 1, 1, 1, 2);
+  auto* lamps = new QGridLayout(status);
+  lamps->setContentsMargins(0, 0, 0, 0);
+  lamps->addWidget(m_controls.Add(1116, new CLed(CLed::PanelLamp, status), tr("ERROR")), 0, 0,
+                   Qt::AlignHCenter);
+  lamps->addWidget(m_controls.Add(1114, new QLabel(tr("ERROR"), status)), 1, 0, Qt::AlignHCenter);
+  lamps->addWidget(m_controls.Add(1021, new CLed(CLed::PanelLamp, status), tr("P OUT")), 0, 1,
+                   Qt::AlignHCenter);
+  lamps->addWidget(m_controls.Add(1115, new QLabel(tr("P OUT"), status)), 1, 1, Qt::AlignHCenter);
+  lamps->addWidget(Button(1152, new QCheckBox(tr("Monitor"), status)), 2, 0, 1, 2);
+}
+
+int CUsbChildDlg::UpdateData(int save) {
+  auto* devices = m_controls.Get<QComboBox>(1050);
+  if (save) {
+    m_fields.m_strDevice = devices->currentText().toLocal8Bit().toStdString();
+  } else {
+    // The first entry that begins with the text, letter case ignored.
+    QString text = Qs(m_fields.m_strDevice);
+    for (int i = 0; i < devices->count(); ++i) {
+      if (devices->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
+        devices->setCurrentIndex(i);
+        break;
+      }
+    }
+  }
+  ddx::Radio(m_controls, {1046, 1047}, m_fields.m_nOutEndpoint, save);
+  ddx::Check(m_controls, 1152, m_fields.m_bMonitor, save);
+  return 1;
+}

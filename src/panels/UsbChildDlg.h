@@ -1,0 +1,17 @@
+// The USB panel: device list (exchanged by text), output endpoint radios,
+// status monitoring, the Info button and two status lamps (ERROR, P OUT).
+//
+// Threading: window thread only.
+#pragma once
+
+#include "app/DialogFields.h"
+#include "panels/PanelBase.h"
+
+class CUsbChildDlg : public CPanelBase {
+ public:
+  CUsbChildDlg(CUsbFields& fields, QWidget* parent);
+  int UpdateData(int save) override;
+
+ private:
+  CUsbFields& m_fields;
+};

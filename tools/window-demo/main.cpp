@@ -1,0 +1,217 @@
+// Drives the window the way an operator would, on whatever Qt platform runs
+// it (offscreen in scripts), with the settings of $XDG_CONFIG_HOME:
+//
+//   sendrix-window-demo --job [--repeat N --delay MS] [--hex "10 04 01"]
+//       shows the window, sends the file of the file list's first row by
+//       clicking Start, then the data string, and prints what the window
+//       showed on the way; exit status 0 when every job ended with the
+//       controls back and no message box.
+//   sendrix-window-demo --shots <folder>
+//       writes window-serial.png, window-usb.png and window-ethernet.png: the
+//       window with each interface selected (the panels only; no port is
+//       opened for the shots but the one the settings name).
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/SendrixApp.h"
+#include "app/SettingsStore.h"
+#include "mainwnd/MainWindow.h"
+#include "mainwnd/QtWindowRunner.h"
+#include "platform/Notifier.h"
+
+namespace {
+
+// Nobody is there to click a message box: each one is kept, answered OK, and
+// listed at the end of the job.
+class CDemoNotifier : public INotifier {
+ public:
+  int MessageBox(const char* text, UINT) override {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_texts.emplace_back(text != nullptr ? text : "");
+    return IDOK;
+  }
+  std::vector<std::string> Texts() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_texts;
+  }
+
+ private:
+  mutable std::mutex m_lock;
+  std::vector<std::string> m_texts;
+};
+
+struct Options {
+  std::string shots;
+  bool job = false;
+  int repeat = 0;
+  int delay = 0;
+  std::string hex;
+};
+
+std::string Text(CMainWindow& w, int id) {
+  return w.GetDlgItemText(id);
+}
+
+// Runs the window's loop until the operation has ended (or 60 s); with
+// progress, prints it each time it passes another quarter.
+bool WaitIdle(CMainWindow& window, CSendrixDlg& dlg, bool progress) {
+  QEventLoop wait;
+  QTimer poll;
+  int shown = -1;
+  int ticks = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    int percent = window.Controls().Get<QProgressBar>(1006)->value();
+    if (progress && (percent / 25 != shown / 25 || shown < 0)) {
+      shown = percent;
+      std::printf("  progress %s  pass %s\n", Text(window, 1033).c_str(),
+                  Text(window, 1041).empty() ? "-" : Text(window, 1041).c_str());
+    }
+    if (dlg.GetRunningOperation() == OP_IDLE || ++ticks > 3000) {
+      wait.quit();
+    }
+  });
+  poll.start(20);
+  wait.exec();
+  return dlg.GetRunningOperation() == OP_IDLE;
+}
+
+bool Restored(CMainWindow& window) {
+  for (int id : {1003, 1026, 1002, 1025, 1027, 1001, 1014, 1043, 1300}) {
+    if (!window.IsDlgItemEnabled(id)) {
+      std::printf("  control %d still disabled\n", id);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RunJob(CMainWindow& window, CSendrixDlg& dlg, const Options& o, CDemoNotifier& boxes) {
+  std::printf("window: \"%s\"\n", window.windowTitle().toLocal8Bit().constData());
+  const CEthernetFields& e = dlg.Fields().ethernet;
+  std::printf("interface: %s, printer %u.%u.%u.%u port %d; Start %s\n", Text(window, 1300).c_str(),
+              e.m_dwIpAddress >> 24, (e.m_dwIpAddress >> 16) & 255, (e.m_dwIpAddress >> 8) & 255,
+              e.m_dwIpAddress & 255, e.m_nMainPort,
+              window.IsDlgItemEnabled(1003) ? "enabled (connected)" : "disabled (not connected)");
+  bool ok = window.IsDlgItemEnabled(1003) != 0;
+  if (ok) {
+    if (o.repeat > 0) {
+      window.Controls().Get<QAbstractButton>(1058)->click();
+      window.SetDlgItemText(1059, std::to_string(o.repeat));
+      window.SetDlgItemText(1060, std::to_string(o.delay));
+    }
+    std::printf("file: %s%s\n", Text(window, 1002).c_str(),
+                o.repeat > 0 ? (", " + std::to_string(o.repeat) + " passes " +
+                                std::to_string(o.delay) + " ms apart")
+                                   .c_str()
+                             : "");
+    window.Controls().Get<QAbstractButton>(1003)->click();
+    std::printf("Start clicked: the button reads \"%s\"\n", Text(window, 1003).c_str());
+    ok = WaitIdle(window, dlg, true);
+    std::printf("file done: progress %s, rate %s %s, the button reads \"%s\"\n",
+                Text(window, 1033).c_str(), Text(window, 1156).c_str(), Text(window, 1157).c_str(),
+                Text(window, 1003).c_str());
+    ok = ok && Restored(window);
+  }
+  if (ok && !o.hex.empty()) {
+    window.Controls().Get<QRadioButton>(1031)->click();
+    window.Controls().Get<QComboBox>(1001)->setEditText(QString::fromStdString(o.hex));
+    window.Controls().Get<QAbstractButton>(1027)->click();
+    ok = WaitIdle(window, dlg, false) && Restored(window);
+    std::printf("data string \"%s\" (Hex) sent\n", Text(window, 1001).c_str());
+  }
+  for (const std::string& box : boxes.Texts()) {
+    std::printf("message box: %s\n", box.c_str());
+  }
+  std::printf("message boxes: %zu\n", boxes.Texts().size());
+  return ok && boxes.Texts().empty();
+}
+
+int Shots(CMainWindow& window, CSendrixDlg& dlg, const QString& folder) {
+  static const char* const kNames[] = {"serial", "usb", "ethernet"};
+  int written = 0;
+  for (int n : {0, 1, 2}) {
+    dlg.Fields().main.m_nInterface = n;
+    dlg.UpdateAll(0);
+    dlg.ShowInterfacePanel(n);
+    QApplication::processEvents();
+    QString path = folder + QStringLiteral("/window-%1.png").arg(QLatin1String(kNames[n]));
+    if (window.grab().save(path)) {
+      ++written;
+      std::printf("%s\n", path.toLocal8Bit().constData());
+    }
+  }
+  return written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--shots" && i + 1 < argc) {
+      o.shots = argv[++i];
+    } else if (a == "--job") {
+      o.job = true;
+    } else if (a == "--repeat" && i + 1 < argc) {
+      o.repeat = std::atoi(argv[++i]);
+    } else if (a == "--delay" && i + 1 < argc) {
+      o.delay = std::atoi(argv[++i]);
+    } else if (a == "--hex" && i + 1 < argc) {
+      o.hex = argv[++i];
+    }
+  }
+  if (o.shots.empty() == !o.job) {
+    std::fprintf(stderr,
+                 "usage: sendrix-window-demo --job [--repeat N --delay MS] [--hex TEXT]\n"
+                 "       sendrix-window-demo --shots <folder>\n");
+    return 2;
+  }
+  CDemoNotifier boxes;
+  SetNotifier(&boxes);
+  CSettingsStore store;
+  CHistoryLists lists;
+  CSendrixApp::Hooks hooks;
+  hooks.loadSettings = [&](CSendrixDlg& dlg) {
+    store.LoadSettings(dlg.Fields(), lists);
+    dlg.FileHistoryList() = lists.m_files;
+    dlg.StringHistoryList() = lists.m_strings;
+  };
+  hooks.saveSettings = [&](CSendrixDlg& dlg) {
+    lists.m_files = dlg.FileHistoryList();
+    lists.m_strings = dlg.StringHistoryList();
+    store.SaveSettings(dlg.Fields(), lists);
+  };
+  hooks.textLibraryName = [&store] { return store.ThesaurusDllName(); };
+  bool ok = false;
+  CQtWindowRunner runner(false);
+  runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
+    if (o.job) {
+      ok = RunJob(window, dlg, o, boxes);
+    } else {
+      QDir().mkpath(QString::fromLocal8Bit(o.shots.c_str()));
+      ok = Shots(window, dlg, QString::fromLocal8Bit(o.shots.c_str())) == 3;
+    }
+    window.close();
+  });
+  CSendrixApp theApp(hooks);
+  theApp.InitInstance(runner);
+  theApp.ExitInstance();
+  SetNotifier(nullptr);
+  return ok ? 0 : 1;
+}
