@@ -40,6 +40,7 @@
 #include "app/IFileDialog.h"
 #include "app/IPortHost.h"
 #include "app/IReceiveDisplay.h"
+#include "app/PanelController.h"
 #include "app/PortOpener.h"
 #include "app/WindowHistory.h"
 #include "platform/MessageTarget.h"
@@ -89,6 +90,19 @@ class CSendrixDlg : public IPortHost {
               IReceiveDisplay* display = nullptr);
   void SetHistoryManager(HistoryManager manager) { m_fnHistoryManager = std::move(manager); }
   void SetAboutBox(AboutBox about) { m_fnAbout = std::move(about); }
+  // The Ethernet panel's Setup (the device setup dialog, modal) and the USB
+  // panel's Info (the port properties in the output window).
+  void SetDeviceSetup(std::function<void()> setup) { m_fnDeviceSetup = std::move(setup); }
+  void SetPortProperties(std::function<void()> show) { m_fnPortProperties = std::move(show); }
+  // The text library's file name given to LoadTextLibrary.
+  const std::string& TextLibraryName() const { return m_strTextLibrary; }
+
+  // The interface panels' events (panel 0 serial, 1 USB, 2 TCP/IP), once
+  // Attach has run: a command by control ID, Enter on the panel, a list
+  // dropping down.
+  void OnPanelCommand(int panel, int id);
+  void OnPanelEnter(int panel);
+  void OnPanelDropDown(int panel, int id);
 
   // The histories of the application: at start-up the settings put them
   // here oldest first (each is added at the top); at close the window leaves
@@ -158,8 +172,8 @@ class CSendrixDlg : public IPortHost {
   void EnableSendControls(int available, int firmwareFlag, int receiveFlag) override;
   void ShowDlgItem(int dialog, int id, int show) override;
   void EnableDlgItem(int dialog, int id, int enable) override;
-  void RefreshSerialPortList() override {}
-  void RefreshUsbDeviceList() override {}
+  void RefreshSerialPortList() override;
+  void RefreshUsbDeviceList() override;
   void RefreshUsmView(int usmChannel) override;
 
  private:
@@ -187,6 +201,10 @@ class CSendrixDlg : public IPortHost {
   IReceiveDisplay* m_pDisplay = nullptr;
   HistoryManager m_fnHistoryManager;
   AboutBox m_fnAbout;
+  std::function<void()> m_fnDeviceSetup;
+  std::function<void()> m_fnPortProperties;
+  std::string m_strTextLibrary;
+  std::unique_ptr<CPanelController> m_pPanels;  // with panels that list (Attach)
   CTextLibrary m_texts;
   CPortOpener m_portOpener;
   CFirmwareGroupState m_firmwareGroup;
