@@ -257,14 +257,29 @@ void CSendrixDlg::ShowInterfacePanel(int n) {
   const int panel = n >= 0 && n <= 2 ? n : -1;
   m_pView->ShowPanel(panel);
   m_pView->EnablePanels(panel);
+  ApplyPanelConnectionState(panel);
+}
+
+void CSendrixDlg::ApplyPanelConnectionState(int panel) {
   if (m_pPanels) {
     // What the last connection offers: the real-time radios, the USM label.
-    m_pPanels->Usb().SetChannels(m_portOpener.GetUsmChannel(), m_portOpener.GetRealTimeChannel());
+    m_pPanels->Usb().SetChannels(m_nLastUsm, m_nLastRealTime);
     m_pPanels->Usb().ApplyEndpointState(panel == 1, &m_texts);
-    m_pPanels->Ethernet().ApplyConnectionState(panel == 2, m_portOpener.GetCompletion(),
-                                               m_portOpener.GetRealTimeChannel(),
-                                               m_portOpener.GetUsmChannel());
+    m_pPanels->Ethernet().ApplyConnectionState(panel == 2, m_nLastCompletion, m_nLastRealTime,
+                                               m_nLastUsm);
   }
+}
+
+int CSendrixDlg::OpenPort(int updateControls) {
+  int result = m_portOpener.OpenPort(updateControls);
+  if (updateControls) {
+    m_nLastUsm = m_portOpener.GetUsmChannel();
+    m_nLastRealTime = m_portOpener.GetRealTimeChannel();
+    m_nLastCompletion = m_portOpener.GetCompletion();
+    int n = m_fields.main.m_nInterface;
+    ApplyPanelConnectionState(m_nRunningOperation == OP_IDLE && n >= 0 && n <= 2 ? n : -1);
+  }
+  return result;
 }
 
 void CSendrixDlg::RefreshSerialPortList() {

@@ -147,7 +147,9 @@ class CSendrixDlg : public IPortHost {
   void OnCreateLog();
   void OnViewLog();
 
-  int OpenPort(int updateControls) { return m_portOpener.OpenPort(updateControls); }
+  // OpenPort of the port opener; with flag 1 the panels then show what the
+  // connection offers (real-time radios, USM label).
+  int OpenPort(int updateControls);
   int GetRunningOperation() const { return m_nRunningOperation; }
   const CWindowHistory& History() const { return m_history; }
   // Caption n of the text library, or null without its caption function.
@@ -205,6 +207,12 @@ class CSendrixDlg : public IPortHost {
   std::function<void()> m_fnPortProperties;
   std::string m_strTextLibrary;
   std::unique_ptr<CPanelController> m_pPanels;  // with panels that list (Attach)
+  // The connection values of the last open, kept here because the opener's
+  // getters lock it and ShowInterfacePanel runs inside its OpenPort.
+  int m_nLastUsm = 0;
+  int m_nLastRealTime = 0;
+  int m_nLastCompletion = 0;
+  void ApplyPanelConnectionState(int panel);
   CTextLibrary m_texts;
   CPortOpener m_portOpener;
   CFirmwareGroupState m_firmwareGroup;
