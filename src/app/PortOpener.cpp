@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "comm/SerialPortList.h"
 #include "engine/TransferGlobals.h"
 #include "platform/Clock.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -55,6 +55,11 @@ int CPortOpener::GetUsmChannel() const {
 int CPortOpener::GetRealTimeChannel() const {
   std::lock_guard<std::mutex> lock(m_lock);
   return m_nRealTimeChannel;
+}
+
+int CPortOpener::GetCompletion() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_nCompletion;
 }
 
 int CPortOpener::GetPreviousType() const {

@@ -57,6 +57,7 @@ class CPortOpener {
 
   int GetUsmChannel() const;
   int GetRealTimeChannel() const;
+  int GetCompletion() const;  // the TCP/IP main-connection flag of the last open
   int GetPreviousType() const;
   void SetTimings(const Timings& timings) { m_timings = timings; }
   // Where the library reports errors; set before the first OpenPort.

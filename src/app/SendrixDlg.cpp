@@ -4,18 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/AppMessages.h"
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
-#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "history/StringHistory.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -47,6 +47,7 @@ CSendrixDlg::~CSendrixDlg() {
 }
 
 int CSendrixDlg::LoadTextLibrary(const std::string& fileName) {
+  m_strTextLibrary = fileName;
   return m_texts.LoadTextLibrary(fileName.c_str());
 }
 
@@ -57,6 +58,44 @@ void CSendrixDlg::Attach(IMainView* view, IFileDialog* files, IMessageTarget* ta
   m_pTarget = target;
   m_pDisplay = display;
   m_portOpener.SetOwner(target);
+  if (view == nullptr) {
+    return;
+  }
+  auto* serialLists = dynamic_cast<IListControls*>(&view->Panel(0));
+  auto* usbLists = dynamic_cast<IListControls*>(&view->Panel(1));
+  if (serialLists == nullptr || usbLists == nullptr) {
+    return;  // a view whose panels hold no lists: the panels' events go nowhere
+  }
+  CPanelHooks hooks;
+  hooks.selectedInterface = [this] { return m_fields.main.m_nInterface; };
+  hooks.runningOperation = [this] { return m_nRunningOperation; };
+  hooks.openPort = [this](int update) { return OpenPort(update); };
+  hooks.setLed = [this](int dialog, int id, int state) { m_pView->SetLed(dialog, id, state); };
+  hooks.log = [](const std::string& line) {
+    if (g_pDataLog)
+      g_pDataLog->Log(line.c_str());
+  };
+  hooks.disableActionControls = [this] { DisableAllSendControls(); };
+  hooks.setMonitor = [this](int monitor) {
+    g_TransferEngine.SetConnectionParams(
+        m_fields.main.m_nInterface, static_cast<DWORD>(m_fields.usb.m_nDeviceIndex),
+        m_fields.usb.m_nOutEndpoint, m_portOpener.GetRealTimeChannel(),
+        m_portOpener.GetUsmChannel(), monitor);
+  };
+  hooks.showPortProperties = [this] {
+    UpdateAll(1);
+    if (m_fnPortProperties)
+      m_fnPortProperties();
+  };
+  hooks.openDeviceSetup = [this] {
+    if (m_fnDeviceSetup)
+      m_fnDeviceSetup();
+  };
+  m_pPanels = std::make_unique<CPanelController>(
+      m_fields,
+      CPanelController::Views{&view->Panel(0), serialLists, &view->Panel(1), usbLists,
+                              &view->Panel(2)},
+      hooks);
 }
 
 // ---- Initialisation -------------------------------------------------------
@@ -218,6 +257,54 @@ void CSendrixDlg::ShowInterfacePanel(int n) {
   const int panel = n >= 0 && n <= 2 ? n : -1;
   m_pView->ShowPanel(panel);
   m_pView->EnablePanels(panel);
+  ApplyPanelConnectionState(panel);
+}
+
+void CSendrixDlg::ApplyPanelConnectionState(int panel) {
+  if (m_pPanels) {
+    // What the last connection offers: the real-time radios, the USM label.
+    m_pPanels->Usb().SetChannels(m_nLastUsm, m_nLastRealTime);
+    m_pPanels->Usb().ApplyEndpointState(panel == 1, &m_texts);
+    m_pPanels->Ethernet().ApplyConnectionState(panel == 2, m_nLastCompletion, m_nLastRealTime,
+                                               m_nLastUsm);
+  }
+}
+
+int CSendrixDlg::OpenPort(int updateControls) {
+  int result = m_portOpener.OpenPort(updateControls);
+  if (updateControls) {
+    m_nLastUsm = m_portOpener.GetUsmChannel();
+    m_nLastRealTime = m_portOpener.GetRealTimeChannel();
+    m_nLastCompletion = m_portOpener.GetCompletion();
+    int n = m_fields.main.m_nInterface;
+    ApplyPanelConnectionState(m_nRunningOperation == OP_IDLE && n >= 0 && n <= 2 ? n : -1);
+  }
+  return result;
+}
+
+void CSendrixDlg::RefreshSerialPortList() {
+  if (m_pPanels)
+    m_pPanels->Serial().RefreshPortList();
+}
+
+void CSendrixDlg::RefreshUsbDeviceList() {
+  if (m_pPanels)
+    m_pPanels->Usb().RefreshDeviceList();
+}
+
+void CSendrixDlg::OnPanelCommand(int panel, int id) {
+  if (m_pPanels)
+    m_pPanels->OnPanelCommand(panel, id);
+}
+
+void CSendrixDlg::OnPanelEnter(int panel) {
+  if (m_pPanels)
+    m_pPanels->OnPanelKey(panel, VK_RETURN);
+}
+
+void CSendrixDlg::OnPanelDropDown(int panel, int id) {
+  if (m_pPanels)
+    m_pPanels->OnDropDown(panel, id);
 }
 
 void CSendrixDlg::DisableAllSendControls() {

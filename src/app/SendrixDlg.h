@@ -40,6 +40,7 @@
 #include "app/IFileDialog.h"
 #include "app/IPortHost.h"
 #include "app/IReceiveDisplay.h"
+#include "app/PanelController.h"
 #include "app/PortOpener.h"
 #include "app/WindowHistory.h"
 #include "platform/MessageTarget.h"
@@ -89,6 +90,19 @@ class CSendrixDlg : public IPortHost {
               IReceiveDisplay* display = nullptr);
   void SetHistoryManager(HistoryManager manager) { m_fnHistoryManager = std::move(manager); }
   void SetAboutBox(AboutBox about) { m_fnAbout = std::move(about); }
+  // The Ethernet panel's Setup (the device setup dialog, modal) and the USB
+  // panel's Info (the port properties in the output window).
+  void SetDeviceSetup(std::function<void()> setup) { m_fnDeviceSetup = std::move(setup); }
+  void SetPortProperties(std::function<void()> show) { m_fnPortProperties = std::move(show); }
+  // The text library's file name given to LoadTextLibrary.
+  const std::string& TextLibraryName() const { return m_strTextLibrary; }
+
+  // The interface panels' events (panel 0 serial, 1 USB, 2 TCP/IP), once
+  // Attach has run: a command by control ID, Enter on the panel, a list
+  // dropping down.
+  void OnPanelCommand(int panel, int id);
+  void OnPanelEnter(int panel);
+  void OnPanelDropDown(int panel, int id);
 
   // The histories of the application: at start-up the settings put them
   // here oldest first (each is added at the top); at close the window leaves
@@ -133,7 +147,9 @@ class CSendrixDlg : public IPortHost {
   void OnCreateLog();
   void OnViewLog();
 
-  int OpenPort(int updateControls) { return m_portOpener.OpenPort(updateControls); }
+  // OpenPort of the port opener; with flag 1 the panels then show what the
+  // connection offers (real-time radios, USM label).
+  int OpenPort(int updateControls);
   int GetRunningOperation() const { return m_nRunningOperation; }
   const CWindowHistory& History() const { return m_history; }
   // Caption n of the text library, or null without its caption function.
@@ -158,8 +174,8 @@ class CSendrixDlg : public IPortHost {
   void EnableSendControls(int available, int firmwareFlag, int receiveFlag) override;
   void ShowDlgItem(int dialog, int id, int show) override;
   void EnableDlgItem(int dialog, int id, int enable) override;
-  void RefreshSerialPortList() override {}
-  void RefreshUsbDeviceList() override {}
+  void RefreshSerialPortList() override;
+  void RefreshUsbDeviceList() override;
   void RefreshUsmView(int usmChannel) override;
 
  private:
@@ -187,6 +203,16 @@ class CSendrixDlg : public IPortHost {
   IReceiveDisplay* m_pDisplay = nullptr;
   HistoryManager m_fnHistoryManager;
   AboutBox m_fnAbout;
+  std::function<void()> m_fnDeviceSetup;
+  std::function<void()> m_fnPortProperties;
+  std::string m_strTextLibrary;
+  std::unique_ptr<CPanelController> m_pPanels;  // with panels that list (Attach)
+  // The connection values of the last open, kept here because the opener's
+  // getters lock it and ShowInterfacePanel runs inside its OpenPort.
+  int m_nLastUsm = 0;
+  int m_nLastRealTime = 0;
+  int m_nLastCompletion = 0;
+  void ApplyPanelConnectionState(int panel);
   CTextLibrary m_texts;
   CPortOpener m_portOpener;
   CFirmwareGroupState m_firmwareGroup;

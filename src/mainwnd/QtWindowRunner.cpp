@@ -7,11 +7,18 @@
 #include "app/WindowPlacementStore.h"
 #include "mainwnd/HistoryDlg.h"
 #include "mainwnd/MainWindow.h"
+#include "mainwnd/OutputWindow.h"
 #include "mainwnd/QtFileDialog.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtReceiveDisplay.h"
 #include "mainwnd/SplashWnd.h"
+#include "panels/PanelBase.h"
+#include "panels/SetupEthDevDlg.h"
 #include "texts/TooltipTable.h"
+
+CQtWindowRunner::CQtWindowRunner(bool showSplash) : m_bSplash(showSplash) {}
+
+CQtWindowRunner::~CQtWindowRunner() = default;
 
 void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg& dlg) {
   m_target.SetHandler([&dlg](UINT message, WPARAM wParam, LPARAM lParam) {
@@ -32,7 +39,24 @@ void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg&
   hooks.onDropFiles = [&dlg](const std::vector<std::string>& paths) { dlg.OnDropFiles(paths); };
   hooks.onSysCommand = [&dlg](UINT command) { dlg.OnSysCommand(command); };
   hooks.tipText = [&dlg](int dialog, int id) { return TooltipText(dlg.Texts(), dialog, id); };
+  hooks.onPanelCommand = [&dlg](int panel, int id) { dlg.OnPanelCommand(panel, id); };
+  hooks.onPanelEnter = [&dlg](int panel, int) { dlg.OnPanelEnter(panel); };
   window.SetHooks(hooks);
+  for (int n = 0; n < 3; ++n) {
+    if (auto* panel = dynamic_cast<CPanelBase*>(&window.Panel(n))) {
+      panel->SetDropDownHandler([&dlg, n](int id) { dlg.OnPanelDropDown(n, id); });
+    }
+  }
+  dlg.SetDeviceSetup([&window, &dlg] {
+    CSetupEthDevDlg setup(dlg.TextLibraryName(), &window);
+    setup.exec();
+  });
+  dlg.SetPortProperties([this] {
+    if (!m_pOutput) {
+      m_pOutput = std::make_unique<COutputWindow>();
+    }
+    m_pOutput->ShowPortProperties();
+  });
   dlg.SetAboutBox([&window] { window.ShowAbout(); });
   // The manager edits one history; the other is handed over as it stands
   // (a history file loaded there replaces only the one being managed).

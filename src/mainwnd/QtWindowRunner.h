@@ -11,18 +11,21 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "app/SendrixApp.h"
 #include "mainwnd/QtMessageTarget.h"
 
 class CMainWindow;
 class CQtNotifier;
+class COutputWindow;
 
 class CQtWindowRunner : public IWindowRunner {
  public:
   // showSplash: the splash window is shown (500 ms) before the window is
   // built, as when the program has no command line.
-  explicit CQtWindowRunner(bool showSplash) : m_bSplash(showSplash) {}
+  explicit CQtWindowRunner(bool showSplash);
+  ~CQtWindowRunner() override;
   void SetNotifier(CQtNotifier* notifier) { m_pNotifier = notifier; }
   // Called once the window is shown, before its event loop runs (tests,
   // benchmarks and the demo drive the window from here).
@@ -39,4 +42,5 @@ class CQtWindowRunner : public IWindowRunner {
   CQtNotifier* m_pNotifier = nullptr;
   std::function<void(CMainWindow&, CSendrixDlg&)> m_onShown;
   CQtMessageTarget m_target;
+  std::unique_ptr<COutputWindow> m_pOutput;  // made on the first port-properties request
 };

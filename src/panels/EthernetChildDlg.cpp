@@ -49,6 +49,12 @@ CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
   usmLay->addWidget(m_controls.Add(1154, new QLabel(tr("USM Port"), usm)), 0, 0);
   usmLay->addWidget(m_controls.Add(1102, new QLineEdit(usm), tr("USM Port")), 0, 1);
   usmLay->addWidget(Button(1151, new QCheckBox(tr("Auto"), usm)), 0, 2);
+  // What the operator types (not what data exchange writes) is a command:
+  // an edited port waits for Enter, an edited address is taken at once.
+  for (int id : {1098, 1101, 1102, 1105}) {
+    connect(m_controls.Get<QLineEdit>(id), &QLineEdit::textEdited, this,
+            [this, id] { Command(id); });
+  }
   grid->addWidget(Button(1123, new QPushButton(tr("Setup"), panel)), 4, 2);
 }
 

@@ -10,18 +10,27 @@
 #include <functional>
 
 #include "app/IDialogView.h"
+#include "app/IListControls.h"
 #include "panels/ControlMap.h"
 #include "panels/Led.h"
 
 class QAbstractButton;
 class QComboBox;
 
-class CPanelBase : public QWidget, public IDialogView {
+class CPanelBase : public QWidget, public IDialogView, public IListControls {
  public:
   using CommandHandler = std::function<void(int id)>;
 
   explicit CPanelBase(QWidget* parent) : QWidget(parent), m_controls(this) {}
   void SetCommandHandler(CommandHandler handler) { m_onCommand = std::move(handler); }
+  // Called with a list's ID when the operator opens a drop-down list made
+  // as a CDropDownCombo, before its entries show.
+  void SetDropDownHandler(CommandHandler handler) { m_onDropDown = std::move(handler); }
+
+  // IListControls: the entries of a drop-down list (no command is given).
+  void SetListItems(int id, const std::vector<std::string>& items) override;
+  std::vector<std::string> GetListItems(int id) override;
+  int GetListSelection(int id) override;
   CControlMap& Controls() { return m_controls; }
   // The lamp on picture control id; null when there is none.
   CLed* Led(int id) const { return m_controls.Get<CLed>(id); }
@@ -49,4 +58,5 @@ class CPanelBase : public QWidget, public IDialogView {
 
  private:
   CommandHandler m_onCommand;
+  CommandHandler m_onDropDown;
 };

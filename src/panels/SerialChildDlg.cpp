@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "panels/DataExchange.h"
+#include "panels/DropDownCombo.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
   auto listIn = [&](int boxId, const char* title, int id, const QStringList& items, int row,
                     int col) {
     QString name = QString::fromLatin1(title).remove(QLatin1Char('&'));
-    auto* combo = Combo(id, new QComboBox(), items, name);
+    // The port list is refilled from the library each time it drops down.
+    auto* combo = Combo(id, id == 1038 ? new CDropDownCombo() : new QComboBox(), items, name);
     if (boxId == 0) {
       auto* cell = new QWidget(panel);
       auto* lay = new QVBoxLayout(cell);

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "panels/DataExchange.h"
+#include "panels/DropDownCombo.h"
 
 CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {
@@ -19,7 +20,7 @@ CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
       CControlMap::Framed(outer, m_controls.Add(1048, new QGroupBox(tr("Settings"))), 0, 0);
   auto* grid = new QGridLayout(panel);
   grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(Combo(1050, new QComboBox(panel), {}, tr("USB device")), 0, 0, 1, 2);
+  grid->addWidget(Combo(1050, new CDropDownCombo(panel), {}, tr("USB device")), 0, 0, 1, 2);
   grid->addWidget(Button(1108, new QPushButton(tr("Info"), panel)), 0, 2);
 
   QWidget* endp =

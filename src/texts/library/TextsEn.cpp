@@ -230,7 +230,7 @@ constexpr NumberedText kErrors[] = {
     {42, "The new name could not be sent to the device."},
     {43, "The restart command could not be sent to the device."},
     {44, "Another device in the list already has this IP address. Use it anyway?"},
-    {45, "The selected device has no MAC address."},
+    {45, "The selected device has no readable MAC address."},
     {49, "This operating system is not supported."},
     {50, "File transfer failed: not every byte reached the printer."},
 };

@@ -1,0 +1,167 @@
+#include "app/SerialPanel.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+
+#include "comm/Cablox.h"
+#include "texts/TextLibrary.h"
+
+namespace {
+
+constexpr int kKeyReturn = 0x0D;
+constexpr int kKeyEscape = 0x1B;
+constexpr int kMaxPorts = 50;
+
+int LibraryPortList(std::vector<std::string>& names) {
+  static char table[kMaxPorts][128];
+  int first = 0;
+  int second = 0;
+  int count = 0;
+  if (!Comm_GetPortParams(first, second, "COM", count, table)) {
+    return 0;
+  }
+  names.clear();
+  for (int i = 0; i < count && i < kMaxPorts; ++i) {
+    table[i][127] = '\0';
+    names.emplace_back(table[i]);
+  }
+  return 1;
+}
+
+}  // namespace
+
+CSerialPanel::CSerialPanel(CSerialFields& fields, IDialogView& view, IListControls& lists,
+                           const CPanelHooks& hooks)
+    : m_fields(fields),
+      m_view(view),
+      m_lists(lists),
+      m_hooks(hooks),
+      m_fnListPorts(LibraryPortList) {}
+
+std::vector<std::string> CSerialPanel::ListTexts(int id) {
+  switch (id) {
+    case IDC_PORT: {
+      std::vector<std::string> ports;
+      for (int n = 1; n <= 10; ++n)
+        ports.push_back("COM" + std::to_string(n));
+      return ports;
+    }
+    case IDC_BAUD:
+      return {"115200", "57600", "38400", "19200", "9600", "4800",
+              "2400",   "1200",  "600",   "300",   "110"};
+    case IDC_PARITY:
+      return {"None", "Odd", "Even", "Mark", "Space"};
+    case IDC_DATABITS:
+      return {"5", "6", "7", "8"};
+    case IDC_STOPBITS:
+      return {"1", "1.5", "2"};
+    case IDC_FLOW:
+      return {"None", "DSR+CTS", "DSR", "CTS", "Xon / Xoff"};
+    default:
+      return {};
+  }
+}
+
+std::string CSerialPanel::FlowLogText(int index) {
+  static const char* const kLog[] = {"None", "DSR/CTS", "DSR", "CTS", "XON/XOFF"};
+  return index >= 0 && index < 5 ? kLog[index] : "";
+}
+
+long CSerialPanel::PortNumber(const std::string& name) {
+  if (name.size() > 3 && strncasecmp(name.c_str(), "COM", 3) == 0 &&
+      std::isdigit(static_cast<unsigned char>(name[3]))) {
+    return std::strtol(name.c_str() + 3, nullptr, 10);
+  }
+  std::size_t end = name.size();
+  std::size_t start = end;
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(name[start - 1])))
+    --start;
+  // More than nine digits cannot be a port number; such a name sorts last.
+  if (start == end || end - start > 9) {
+    return LONG_MAX;
+  }
+  return std::strtol(name.c_str() + start, nullptr, 10);
+}
+
+std::vector<std::string> CSerialPanel::OrderPorts(const std::vector<std::string>& table) {
+  std::vector<std::string> list;
+  std::vector<long> numbers;
+  for (const std::string& name : table) {
+    bool seen = false;
+    for (const std::string& have : list) {
+      if (strcasecmp(have.c_str(), name.c_str()) == 0) {
+        seen = true;
+        break;
+      }
+    }
+    if (seen)
+      continue;
+    long number = PortNumber(name);
+    std::size_t at = 0;
+    while (at < numbers.size() && numbers[at] <= number)
+      ++at;
+    list.insert(list.begin() + static_cast<long>(at), name);
+    numbers.insert(numbers.begin() + static_cast<long>(at), number);
+  }
+  return list;
+}
+
+void CSerialPanel::RefreshPortList() {
+  if (m_hooks.Selected() != 0) {
+    return;
+  }
+  std::vector<std::string> table;
+  if (!m_fnListPorts || !m_fnListPorts(table)) {
+    return;
+  }
+  m_view.UpdateData(1);
+  m_lists.SetListItems(IDC_PORT, OrderPorts(table));
+  m_view.UpdateData(0);
+}
+
+void CSerialPanel::OnSelChange(int id) {
+  if (id != IDC_PORT && id != IDC_FLOW) {
+    return;
+  }
+  m_view.UpdateData(1);
+  if (m_hooks.Selected() == 0) {
+    m_hooks.OpenPort(1);
+  }
+}
+
+void CSerialPanel::ApplyLineStatus(DWORD status) {
+  static const struct {
+    int id;
+    DWORD bit;
+  } kLamps[] = {
+      {IDC_LED_DSR, 0x20}, {IDC_LED_CTS, 0x10}, {IDC_LED_RING, 0x40}, {IDC_LED_DCD, 0x80}};
+  for (const auto& lamp : kLamps) {
+    m_hooks.SetLed(0, lamp.id, (status & lamp.bit) ? 2 : 1);
+  }
+  int xon = m_fields.m_nFlowIndex == kFlowXonXoff ? ((status & 0x100) ? 2 : 1) : 0;
+  m_hooks.SetLed(0, IDC_LED_XONXOFF, xon);
+}
+
+int CSerialPanel::PreTranslateKey(int key) {
+  return key == kKeyReturn || key == kKeyEscape;
+}
+
+int CSerialPanel::TipNumber(int id) {
+  static const int kTips[][2] = {{1038, 19}, {1039, 20}, {1204, 21}, {1013, 22},
+                                 {1205, 23}, {1206, 24}, {1090, 37}, {1091, 38},
+                                 {1092, 39}, {1093, 40}, {1094, 41}};
+  for (const auto& t : kTips) {
+    if (t[0] == id)
+      return t[1];
+  }
+  return -1;
+}
+
+std::string CSerialPanel::TipText(int id, CTextLibrary& texts) {
+  int n = TipNumber(id);
+  const char* tip = n >= 0 ? texts.GetTipText(n) : nullptr;
+  return tip ? tip : "";
+}

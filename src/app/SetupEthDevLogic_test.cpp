@@ -1,0 +1,209 @@
+// The device setup dialog's logic against a recording view and a scripted
+// discovery: the search, the three frames and their order, the errors and
+// the question, and Enter by focused control.
+#include "app/SetupEthDevLogic.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "testsupport/PanelTestSupport.h"
+#include "testsupport/RecordingNotifier.h"
+#include "texts/TextFunctions.h"
+
+namespace {
+
+const char* ErrorText(int n) {
+  static std::string text;
+  text = "error " + std::to_string(n);
+  return text.c_str();
+}
+
+class SetupEthDevTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetNotifier(&m_notifier);
+    m_oldError = g_pfnErrorGetText.exchange(ErrorText);
+    CSetupEthDevLogic::Hooks hooks;
+    hooks.discover = [this](int& count, CSetupEthDevLogic::Table& table) {
+      ++m_searches;
+      count = static_cast<int>(m_records.size());
+      for (size_t i = 0; i < m_records.size(); ++i) {
+        std::memset(table[i], 0, sizeof table[i]);
+        std::memcpy(table[i], m_records[i].data(), m_records[i].size());
+      }
+      return m_discoverResult;
+    };
+    hooks.sendFrame = [this](const std::string& frame) {
+      m_frames.push_back(frame);
+      return frame.compare(3, 4, m_failWord) != 0;
+    };
+    hooks.sleepMs = [this](unsigned ms) { m_sleeps.push_back(ms); };
+    hooks.runBlocking = [this](const std::function<void()>& work) {
+      ++m_blocked;
+      work();
+    };
+    m_logic.SetHooks(hooks);
+    m_logic.OnInitDialog();
+    m_initBoxes = m_notifier.Texts();
+    m_notifier.Clear();
+  }
+  void TearDown() override {
+    g_pfnErrorGetText = m_oldError;
+    SetNotifier(nullptr);
+  }
+  // Searches and selects row `row`.
+  void Select(int row) {
+    m_logic.SearchDevices(true);
+    m_view.selection = row;
+    m_logic.OnClickDeviceList();
+    m_notifier.Clear();
+    m_searches = 0;
+  }
+  std::vector<std::string> Words() const {
+    std::vector<std::string> words;
+    for (const auto& f : m_frames)
+      words.push_back(f.substr(3, 4));
+    return words;
+  }
+
+  CRecordingNotifier m_notifier;
+  PFN_THES_GETTEXT m_oldError = nullptr;
+  CFakePanelView m_view;
+  CSetupEthDevLogic m_logic{m_view};
+  std::vector<std::string> m_records = {
+      "PRINTSERVER\t10.0.0.9\t02-11-22-33-44-55\tFoo\t",
+      "PRINTSERVER\t10.0.0.10\t02-00-00-00-00-01\tBar\t",
+      "PRINTSERVER\tbroken record without tabs",
+  };
+  int m_discoverResult = 1;
+  int m_searches = 0;
+  int m_blocked = 0;
+  std::string m_failWord = "none";
+  std::vector<std::string> m_frames;
+  std::vector<unsigned> m_sleeps;
+  std::vector<std::string> m_initBoxes;
+};
+
+TEST_F(SetupEthDevTest, SearchSortsByAddressTextAndLeavesOutBrokenRecords) {
+  EXPECT_EQ(m_view.IsDlgItemEnabled(1128), 0);
+  m_logic.SearchDevices(true);
+  ASSERT_EQ(m_view.rows.size(), 2u);
+  EXPECT_EQ(m_view.rows[0].strIp, "10.0.0.10");  // text order, not numeric
+  EXPECT_EQ(m_view.rows[0].strName, "Bar");
+  EXPECT_EQ(m_view.rows[1].strMac, "02-11-22-33-44-55");
+  EXPECT_TRUE(m_notifier.Texts().empty());
+  EXPECT_GE(m_blocked, 1);  // discovery ran through the blocking hook
+
+  m_records.clear();
+  m_logic.SearchDevices(true);
+  EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 39"});
+  m_notifier.Clear();
+  m_discoverResult = 0;  // a failed discovery says nothing
+  m_logic.SearchDevices(true);
+  EXPECT_TRUE(m_notifier.Texts().empty());
+  EXPECT_TRUE(m_view.rows.empty());
+}
+
+TEST_F(SetupEthDevTest, ClickSelectsAndUnchangedUpdateSendsNothing) {
+  Select(1);
+  EXPECT_EQ(m_view.texts[1133], "10.0.0.9");
+  EXPECT_EQ(m_view.texts[1134], "Foo");
+  for (int id : {1128, 1130, 1133, 1134})
+    EXPECT_EQ(m_view.IsDlgItemEnabled(id), 1) << id;
+  m_logic.OnUpdateDevice();
+  EXPECT_TRUE(m_frames.empty());
+  EXPECT_EQ(m_searches, 0);
+}
+
+TEST_F(SetupEthDevTest, NewNameSendsOnePaddedChnoAndSearchesKeepingTheSelection) {
+  Select(1);
+  m_view.texts[1134] = "AB";
+  m_logic.OnUpdateDevice();
+  ASSERT_EQ(Words(), std::vector<std::string>{"CHNO"});
+  EXPECT_EQ(m_frames[0].substr(13), "AB        ");
+  EXPECT_TRUE(m_sleeps.empty());
+  EXPECT_EQ(m_searches, 1);
+  EXPECT_EQ(m_view.IsDlgItemEnabled(1128), 1);
+  EXPECT_EQ(m_logic.m_strMacAddress, "02-11-22-33-44-55");
+  EXPECT_EQ(m_view.texts[1134], "AB        ");
+}
+
+TEST_F(SetupEthDevTest, NewAddressSendsChipThenRestWaitsAndSearches) {
+  Select(1);
+  m_view.texts[1133] = "10.0.0.5";
+  m_logic.OnUpdateDevice();
+  EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "REST"}));
+  EXPECT_EQ(m_frames[0].substr(13), std::string("\x0A\x00\x00\x05", 4));
+  EXPECT_EQ(m_sleeps, std::vector<unsigned>{3000});
+  EXPECT_EQ(m_searches, 1);
+  EXPECT_EQ(m_logic.m_strIpAddress, "10.0.0.5");
+  EXPECT_EQ(m_view.waitCursor, 0);
+}
+
+TEST_F(SetupEthDevTest, FailedChipStillRestartsAndEachFailureHasItsError) {
+  Select(1);
+  m_view.texts[1133] = "10.0.0.5";
+  m_view.texts[1134] = "New";
+  m_failWord = "CHIP";
+  m_logic.OnUpdateDevice();
+  EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "CHNO", "REST"}));
+  EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 41"});
+  m_notifier.Clear();
+  m_failWord = "REST";
+  m_logic.OnRebootDevice();
+  EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 43"});
+}
+
+TEST_F(SetupEthDevTest, AddressOfAnotherRowAsksAndCancelSendsNothing) {
+  Select(1);
+  m_view.texts[1133] = "10.0.0.10";
+  m_notifier.SetAnswer(IDCANCEL);
+  m_logic.OnUpdateDevice();
+  EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 44"});
+  EXPECT_TRUE(m_frames.empty());
+  m_notifier.SetAnswer(IDOK);
+  m_logic.OnUpdateDevice();
+  EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "REST"}));
+}
+
+TEST_F(SetupEthDevTest, UnreadableMacBuildsNoFrame) {
+  m_records = {"K\t10.0.0.9\t02-11-22-33-44\tFoo"};
+  Select(0);
+  m_view.texts[1134] = "Other";
+  m_logic.OnUpdateDevice();
+  m_logic.OnRebootDevice();
+  EXPECT_TRUE(m_frames.empty());
+  EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 45", "error 45"}));
+}
+
+TEST_F(SetupEthDevTest, NothingSelectedIsError40) {
+  m_logic.OnUpdateDevice();
+  m_logic.OnRebootDevice();
+  EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 40", "error 40"}));
+  EXPECT_TRUE(m_frames.empty());
+}
+
+TEST_F(SetupEthDevTest, EnterActsByFocusAndNeitherKeyCloses) {
+  m_view.focus = 1127;
+  EXPECT_EQ(m_logic.PreTranslateKey(0x0D), 1);
+  EXPECT_EQ(m_searches, 1);
+  m_view.selection = 0;
+  m_logic.OnClickDeviceList();
+  m_view.texts[1134] = "Typed";
+  m_view.focus = 1134;
+  EXPECT_EQ(m_logic.PreTranslateKey(0x0D), 1);
+  EXPECT_EQ(Words(), std::vector<std::string>{"CHNO"});
+  m_view.focus = 1;  // OK
+  EXPECT_EQ(m_logic.PreTranslateKey(0x0D), 1);
+  EXPECT_EQ(m_logic.PreTranslateKey(0x1B), 1);
+  EXPECT_EQ(m_view.ended, 0);
+  EXPECT_EQ(m_frames.size(), 1u);
+}
+
+TEST_F(SetupEthDevTest, WithoutTheTextLibraryCaptionsStayBuiltIn) {
+  EXPECT_EQ(m_view.title, "Setup Devices");  // no library named: not loaded
+  EXPECT_EQ(m_initBoxes, std::vector<std::string>{"Thesaurus DLL not found"});
+}
+
+}  // namespace

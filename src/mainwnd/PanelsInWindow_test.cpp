@@ -1,0 +1,153 @@
+// The three interface panels in the real window, joined to the window's
+// logic: the serial port list with pseudo-terminal links, the lamps from
+// status words, and the Ethernet port edits against the virtual printer on
+// loopback TCP. Offscreen platform.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "PrinterSim.h"
+#include "app/SendrixDlg.h"
+#include "comm/Cablox.h"
+#include "mainwnd/MainWindow.h"
+#include "panels/Led.h"
+#include "panels/PanelBase.h"
+#include "platform/AppMessages.h"
+#include "platform/MessageQueue.h"
+#include "testsupport/RecordingNotifier.h"
+
+namespace {
+
+class PanelsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetNotifier(&m_notifier);
+    m_pWindow = std::make_unique<CMainWindow>(m_dlg.Fields());
+    // The panels' part of the window runner's joining.
+    CMainWindowHooks hooks;
+    hooks.onPanelCommand = [this](int panel, int id) { m_dlg.OnPanelCommand(panel, id); };
+    hooks.onPanelEnter = [this](int panel, int) { m_dlg.OnPanelEnter(panel); };
+    m_pWindow->SetHooks(hooks);
+    Panel(0).SetDropDownHandler([this](int id) { m_dlg.OnPanelDropDown(0, id); });
+    m_dlg.Attach(m_pWindow.get(), nullptr, &m_owner, nullptr);
+  }
+  void TearDown() override {
+    m_dlg.OnSysCommand(0xF060);  // the window's close: readers stopped, port closed
+    Comm_CloseCleanuo();
+    m_pWindow.reset();
+    SetNotifier(nullptr);
+  }
+  CPanelBase& Panel(int n) { return static_cast<CPanelBase&>(m_pWindow->Panel(n)); }
+  int Lamp(int panel, int id) { return Panel(panel).Led(id)->GetState(); }
+
+  CRecordingNotifier m_notifier;
+  CMessageQueue m_owner;
+  CSendrixDlg m_dlg;
+  std::unique_ptr<CMainWindow> m_pWindow;
+};
+
+TEST_F(PanelsTest, PortListDropsDownInNumericOrderWithPtyLinks) {
+  const char* base = std::getenv("SENDRIX_TEST_TMP");
+  std::filesystem::path dir =
+      std::filesystem::path(base ? base : "/tmp") / ("qtpanels-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::vector<int> fds;
+  std::string extra;
+  for (const char* name : {"ttyW10", "ttyW2", "ttyW1"}) {
+    int master = -1, slave = -1;
+    char path[128];
+    ASSERT_EQ(openpty(&master, &slave, path, nullptr, nullptr), 0);
+    fds.insert(fds.end(), {master, slave});
+    std::filesystem::remove(dir / name);
+    std::filesystem::create_symlink(path, dir / name);
+    extra += (extra.empty() ? "" : ":") + (dir / name).string();
+  }
+  setenv("SENDRIX_EXTRA_SERIAL_PORTS", extra.c_str(), 1);
+  m_dlg.Fields().main.m_nInterface = 0;
+  ASSERT_NE(Comm_OpenSetup(&m_owner, COMM_TYPE_SERIAL), 0);
+
+  auto* ports = Panel(0).Controls().Get<QComboBox>(1038);
+  m_pWindow->show();
+  ports->showPopup();  // as the operator opens the list
+  ports->hidePopup();
+  QStringList ours;
+  for (int i = 0; i < ports->count(); ++i) {
+    if (ports->itemText(i).startsWith(QString::fromStdString(dir.string())))
+      ours << ports->itemText(i);
+  }
+  const QString d = QString::fromStdString(dir.string());
+  EXPECT_EQ(ours, (QStringList{d + "/ttyW1", d + "/ttyW2", d + "/ttyW10"}));
+
+  unsetenv("SENDRIX_EXTRA_SERIAL_PORTS");
+  for (int fd : fds)
+    close(fd);
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(PanelsTest, SerialStatusWordAndXonOnlyWithFlowFour) {
+  m_dlg.Fields().main.m_nInterface = 0;
+  m_dlg.Fields().serial.m_nFlowIndex = 1;
+  m_dlg.OnMessage(WM_LINE_STATUS, 0x30, 0);
+  EXPECT_EQ(Lamp(0, 1020), CLed::Green);
+  EXPECT_EQ(Lamp(0, 1024), CLed::Green);
+  EXPECT_EQ(Lamp(0, 1025), CLed::Red);
+  EXPECT_EQ(Lamp(0, 1026), CLed::Red);
+  EXPECT_EQ(Lamp(0, 1027), CLed::Hidden);
+  EXPECT_FALSE(Panel(0).Led(1027)->isVisible());
+  m_dlg.Fields().serial.m_nFlowIndex = 4;
+  m_dlg.OnMessage(WM_LINE_STATUS, 0x30, 0);
+  EXPECT_EQ(Lamp(0, 1027), CLed::Red);
+  m_dlg.OnMessage(WM_LINE_STATUS, 0x130, 0);
+  EXPECT_EQ(Lamp(0, 1027), CLed::Green);
+}
+
+TEST_F(PanelsTest, UsbStatusWordOneShowsErrorRedAndPaperOutGreen) {
+  m_dlg.Fields().main.m_nInterface = 1;
+  m_dlg.OnMessage(WM_LINE_STATUS, 0x1, 0);
+  EXPECT_EQ(Lamp(1, 1116), CLed::Red);
+  EXPECT_EQ(Lamp(1, 1021), CLed::Green);
+}
+
+TEST_F(PanelsTest, EditedPortDisablesActionsUntilEnterReconnects) {
+  SIM_OPTIONS options;
+  options.nMainPort = options.nRtPort = options.nUsmPort = 0;
+  CPrinterSim sim(options);
+  std::string error;
+  ASSERT_TRUE(sim.Start(error)) << error;
+  CEthernetFields& eth = m_dlg.Fields().ethernet;
+  eth.m_dwIpAddress = 0x7F000001u;
+  eth.m_nMainPort = 1;  // nothing listens there: the edit will fix it
+  eth.m_nRealTimePort = sim.GetRtPort();
+  eth.m_nUsmPort = sim.GetUsmPort();
+  eth.m_nOutputPort = 0;
+  eth.m_bAutoReconnect = 1;
+  m_dlg.Fields().main.m_nInterface = 2;
+  m_pWindow->show();
+  m_dlg.UpdateAll(0);
+  m_dlg.ShowInterfacePanel(2);
+
+  auto* mainPort = Panel(2).Controls().Get<QLineEdit>(1101);
+  QApplication::setActiveWindow(m_pWindow.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
+  mainPort->setFocus();
+  QApplication::processEvents();
+  mainPort->selectAll();
+  QTest::keyClicks(mainPort, QString::number(sim.GetMainPort()));
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1075), 0);
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1003), 0);
+  QTest::keyClick(mainPort, Qt::Key_Return);
+  EXPECT_EQ(eth.m_nMainPort, sim.GetMainPort());
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1075), 1);
+  EXPECT_TRUE(sim.WaitFor([](const SIM_COUNTERS& c) { return c.nMainConnections >= 1; }, 3000));
+  m_dlg.OnSysCommand(0xF060);
+  sim.Stop();
+}
+
+}  // namespace

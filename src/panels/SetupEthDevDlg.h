@@ -1,0 +1,76 @@
+// CSetupEthDevDlg: the "Setup Devices" dialog (Qt). Decides nothing: its
+// logic is CSetupEthDevLogic (app/SetupEthDevLogic.h), which drives it
+// through ISetupEthDevView.
+//
+// Keys: Enter and Escape never close it; every key-down of either, on the
+// dialog or any of its controls, goes to the logic (Enter acts by the
+// focused control). The window has no close button; only OK ends it.
+//
+// Blocking work (discovery, frames, the 3000 ms restart wait) runs on a
+// worker thread while the dialog's thread spins a local event loop that
+// repaints but takes no user input, with the wait cursor shown.
+//
+// Threading: window thread only; the worker touches only the library.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <map>
+
+#include "app/ISetupEthDevView.h"
+#include "app/SetupEthDevLogic.h"
+
+class QLineEdit;
+class QTreeWidget;
+
+class CSetupEthDevDlg : public QDialog, public ISetupEthDevView {
+ public:
+  // textLibrary: the main window's text library file name. hooks: the
+  // library calls (defaults when empty); runBlocking is the dialog's own.
+  CSetupEthDevDlg(const std::string& textLibrary, QWidget* parent = nullptr,
+                  CSetupEthDevLogic::Hooks hooks = {});
+  ~CSetupEthDevDlg() override;
+
+  CSetupEthDevLogic& Logic() { return m_logic; }
+  QWidget* Control(int id) const;
+  QTreeWidget* List() const { return m_pList; }
+  // Number of blocking jobs run so far (tests).
+  int BlockingRuns() const { return m_nBlockingRuns; }
+
+  // IDialogView.
+  int EnableDlgItem(int id, int enable) override;
+  int IsDlgItemEnabled(int id) override;
+  void ShowDlgItem(int id, int show) override;
+  int IsDlgItemVisible(int id) override;
+  void SetDlgItemText(int id, const std::string& text) override;
+  std::string GetDlgItemText(int id) override;
+  int GetFocusId() override;
+  void SetFocusId(int id) override;
+  int UpdateData(int save) override;
+  // ISetupEthDevView.
+  void SetRows(const std::vector<CEthDevRecord>& rows) override;
+  int GetSelectionMark() override;
+  void SetWaitCursor(int on) override;
+  void SetTitle(const std::string& title) override;
+  void SetColumnHeader(int column, const std::string& text) override;
+  void EndDialog(int result) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override {}  // Escape and the window manager never close it
+
+ private:
+  void Build();
+  QWidget* Add(int id, QWidget* widget, const QString& accessibleName);
+  void RunBlocking(const std::function<void()>& work);
+  void ApplyTips();
+
+  CSetupEthDevLogic m_logic;
+  std::map<int, QWidget*> m_controls;
+  QTreeWidget* m_pList = nullptr;
+  int m_nWaitDepth = 0;
+  int m_nBlockingRuns = 0;
+  bool m_bClosing = false;
+};
