@@ -4,18 +4,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/AppMessages.h"
+#include "app/HistoryFileBrowser.h"
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
-#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "history/StringHistory.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -663,8 +664,8 @@ void CSendrixDlg::OnBrowse() {
     m_bLastBrowsedSet = true;
   }
   std::string chosen;
-  if (m_pFiles && m_pFiles->GetOpenFileName("", BrowseInitialName(m_strLastBrowsed),
-                                            BrowseFilters(), 0, chosen)) {
+  if (m_pFiles && m_pFiles->GetOpenFileName("", CHistoryFileBrowser::InitialName(m_strLastBrowsed),
+                                            CHistoryFileBrowser::Filters(), 0, chosen)) {
     m_fields.main.m_strFileName = chosen;
     m_strLastBrowsed = chosen;
   }
