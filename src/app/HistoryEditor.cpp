@@ -1,19 +1,10 @@
 #include "app/HistoryEditor.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 
-#include "history/IniFile.h"
 #include "platform/Notifier.h"
 
 namespace {
-
-const char* const kMonths[] = {"January",   "February", "March",    "April",
-                               "May",       "June",     "July",     "August",
-                               "September", "October",  "November", "December"};
 
 const std::vector<CFileFilter>& IniFilters() {
   static const std::vector<CFileFilter> filters = {{" Ini Files (*.ini)", "*.ini *.INI"}};
@@ -23,20 +14,6 @@ const std::vector<CFileFilter>& IniFilters() {
 constexpr char kIniDialogTitle[] = "Save Ini files";
 
 }  // namespace
-
-CFileListRow MakeFileListRow(const std::string& path) {
-  CFileListRow row{path, "", ""};
-  struct stat info {};
-  tm local{};
-  if (::stat(path.c_str(), &info) != 0 || localtime_r(&info.st_mtime, &local) == nullptr)
-    return row;
-  row.size = std::to_string(static_cast<long>(info.st_size));
-  char date[40];
-  std::snprintf(date, sizeof(date), "%s %02d, %d", kMonths[local.tm_mon % 12], local.tm_mday,
-                local.tm_year + 1900);
-  row.date = date;
-  return row;
-}
 
 CHistoryEditor::CHistoryEditor(int mode, CHistoryFileLists& lists, IFileDialog& dialogs,
                                CHistoryFileBrowser& browser)
@@ -77,14 +54,7 @@ void CHistoryEditor::RefreshList() {
 }
 
 void CHistoryEditor::AddFileItem(const std::string& path) {
-  const auto same = std::find_if(m_rows.begin(), m_rows.end(), [&](const CFileListRow& row) {
-    return CIniFile::SameName(row.name, path);
-  });
-  if (same != m_rows.end())
-    m_rows.erase(same);
-  else if (m_rows.size() >= kMaxFileRows)
-    m_rows.erase(m_rows.begin() + (kMaxFileRows - 1));
-  m_rows.insert(m_rows.begin(), MakeFileListRow(path));
+  AddFileToHistory(m_rows, path, 1);
   m_nSelection = -1;
 }
 
@@ -104,7 +74,7 @@ void CHistoryEditor::OnEndLabelEdit(int row, const std::string& text) {
   if (row < 0 || row >= static_cast<int>(m_rows.size()))
     return;
   // A typed path gets the size and date of the file it names.
-  m_rows[row] = m_nMode == kFileMode ? MakeFileListRow(text) : CFileListRow{text, "", ""};
+  m_rows[row] = m_nMode == kFileMode ? MakeFileHistoryRow(text, 1) : CFileListRow{text, "", ""};
 }
 
 int CHistoryEditor::EditSelected() {
@@ -113,7 +83,7 @@ int CHistoryEditor::EditSelected() {
   if (m_nMode == kFileMode) {
     std::string chosen;
     if (m_browser.BrowseHistoryFile(m_dialogs, m_rows[m_nSelection].name, chosen) != 0)
-      m_rows[m_nSelection] = MakeFileListRow(chosen);
+      m_rows[m_nSelection] = MakeFileHistoryRow(chosen, 1);
   }
   return m_nSelection;
 }

@@ -22,18 +22,13 @@
 #include "app/HistoryFileBrowser.h"
 #include "app/IDialogView.h"  // CFileListRow
 #include "app/IFileDialog.h"
+#include "history/FileHistory.h"
 #include "history/HistoryFile.h"
-
-// One row of the file list: path, size ("%ld") and date ("%B %d, %Y", local
-// time, English month). A file that cannot be examined gets an empty size
-// and date.
-CFileListRow MakeFileListRow(const std::string& path);
 
 class CHistoryEditor {
  public:
   static constexpr int kStringMode = 0;
   static constexpr int kFileMode = 1;
-  static constexpr int kMaxFileRows = 20;
 
   struct CColumn {
     int width;

@@ -19,38 +19,7 @@ const NumberedControl kUsbCaptions[] = {{38, 1048}, {42, 1049}, {45, 1047}, {58,
 const NumberedControl kEthernetCaptions[] = {{49, 1099}, {50, 1100}, {55, 1103}, {51, 1112},
                                              {52, 1110}, {53, 1111}, {54, 1154}, {56, 1123}};
 
-// Linux file names tell case apart: each pattern is offered in both cases.
-const std::vector<CFileFilter> kBrowseFilters = {{" All Files (*.*)", "*"},
-                                                 {" Boot Code Files (*.pbt)", "*.pbt *.PBT"},
-                                                 {" BootStrap Code Files (*.bsl)", "*.bsl *.BSL"},
-                                                 {" Flash Code Files (*.bin)", "*.bin *.BIN"},
-                                                 {" Setup Files (*.eep)", "*.eep *.EEP"},
-                                                 {" Test Files (*.tst)", "*.tst *.TST"},
-                                                 {" Graphics Files (*.gfx)", "*.gfx *.GFX"},
-                                                 {" Logo Files (*.log)", "*.log *.LOG"}};
-
-// "*" plus the name's part from its first dot, "*.*" without a dot.
-std::string NamePattern(const std::string& name) {
-  const size_t dot = name.find('.');
-  return dot == std::string::npos ? "*.*" : "*" + name.substr(dot);
-}
-
-const NumberedControl kMainTips[] = {
-    {0, 1002},  {1, 1025},  {2, 1026},  {3, 1003},  {4, 1058},  {5, 1059},  {6, 1060},
-    {7, 1157},  {7, 1156},  {8, 1006},  {9, 1028},  {10, 1045}, {11, 1029}, {12, 1005},
-    {13, 1027}, {14, 1001}, {15, 1031}, {16, 1030}, {17, 1014}, {18, 1043}, {42, 1300},
-    {29, 1069}, {30, 1007}, {31, 1008}, {32, 1009}, {33, 1010}, {34, 1011}, {35, 1012},
-    {36, 1022}, {53, 1070}, {63, 1032}, {65, 1158}, {66, 1159}};
-
 }  // namespace
-
-int MainWindowTipNumber(int id) {
-  for (const NumberedControl& tip : kMainTips) {
-    if (tip.id == id)
-      return tip.number;
-  }
-  return -1;
-}
 
 void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime) {
   auto caption = [&texts](int n) {
@@ -72,19 +41,6 @@ void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime) 
   for (int n = 31; n <= 35; ++n)
     parity.push_back(caption(n));
   view.SetListCaptions(headers, parity, caption(37));
-}
-
-std::string BrowseInitialName(const std::string& lastBrowsed) {
-  if (lastBrowsed.empty())
-    return "*.*";
-  const size_t slash = lastBrowsed.rfind('/');
-  if (slash == std::string::npos)
-    return NamePattern(lastBrowsed);
-  return lastBrowsed.substr(0, slash + 1) + NamePattern(lastBrowsed.substr(slash + 1));
-}
-
-const std::vector<CFileFilter>& BrowseFilters() {
-  return kBrowseFilters;
 }
 
 void ShowLineStatus(IMainView& view, int interfaceType, int flowIndex, DWORD bits) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/HistoryFileBrowser.h"
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
@@ -750,8 +751,8 @@ void CSendrixDlg::OnBrowse() {
     m_bLastBrowsedSet = true;
   }
   std::string chosen;
-  if (m_pFiles && m_pFiles->GetOpenFileName("", BrowseInitialName(m_strLastBrowsed),
-                                            BrowseFilters(), 0, chosen)) {
+  if (m_pFiles && m_pFiles->GetOpenFileName("", CHistoryFileBrowser::InitialName(m_strLastBrowsed),
+                                            CHistoryFileBrowser::Filters(), 0, chosen)) {
     m_fields.main.m_strFileName = chosen;
     m_strLastBrowsed = chosen;
   }

@@ -38,13 +38,15 @@ bool HistoryTextEquals(const std::string& a, const std::string& b) {
   return true;
 }
 
-CFileHistoryRow MakeFileHistoryRow(const std::string& path) {
+CFileHistoryRow MakeFileHistoryRow(const std::string& path, int blankWhenMissing) {
   struct stat st {};
   long size = 0;
   time_t modified = 0;
   if (::stat(path.c_str(), &st) == 0) {
     size = static_cast<long>(st.st_size);
     modified = st.st_mtime;
+  } else if (blankWhenMissing) {
+    return CFileHistoryRow{path, "", ""};
   }
   char sizeText[32];
   std::snprintf(sizeText, sizeof(sizeText), "%ld", size);
@@ -59,12 +61,13 @@ int FindFileHistoryRow(const std::vector<CFileHistoryRow>& rows, const std::stri
   return -1;
 }
 
-void AddFileToHistory(std::vector<CFileHistoryRow>& rows, const std::string& path) {
+void AddFileToHistory(std::vector<CFileHistoryRow>& rows, const std::string& path,
+                      int blankWhenMissing) {
   const int found = FindFileHistoryRow(rows, path);
   if (found >= 0) {
     rows.erase(rows.begin() + found);
   } else if (rows.size() >= static_cast<std::size_t>(kMaxHistoryItems)) {
     rows.resize(kMaxHistoryItems - 1);
   }
-  rows.insert(rows.begin(), MakeFileHistoryRow(path));
+  rows.insert(rows.begin(), MakeFileHistoryRow(path, blankWhenMissing));
 }

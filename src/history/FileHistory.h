@@ -23,9 +23,10 @@ struct CFileHistoryRow {
 bool HistoryTextEquals(const std::string& a, const std::string& b);
 
 // A row for `path` from the file's status: size and modification date. When
-// the status cannot be read, size "0" and the date of time 0 (local time).
+// the status cannot be read: size "0" and the date of time 0 (local time),
+// or, with blankWhenMissing 1 (the history manager), empty size and date.
 // Month names are English whatever the process locale is.
-CFileHistoryRow MakeFileHistoryRow(const std::string& path);
+CFileHistoryRow MakeFileHistoryRow(const std::string& path, int blankWhenMissing = 0);
 
 // Index of the row whose name equals `path` ignoring ASCII letter case, or
 // -1.
@@ -33,6 +34,7 @@ int FindFileHistoryRow(const std::vector<CFileHistoryRow>& rows, const std::stri
 
 // Puts `path` on top of the list: a row of the same name (ignoring case) is
 // removed first, wherever it is; otherwise, with 20 rows or more, rows from
-// index 19 on are dropped. The new row is built by MakeFileHistoryRow, so a
-// file chosen again gets its current size and date.
-void AddFileToHistory(std::vector<CFileHistoryRow>& rows, const std::string& path);
+// index 19 on are dropped. The new row is built by MakeFileHistoryRow (with
+// blankWhenMissing), so a file chosen again gets its current size and date.
+void AddFileToHistory(std::vector<CFileHistoryRow>& rows, const std::string& path,
+                      int blankWhenMissing = 0);

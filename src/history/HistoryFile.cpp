@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "history/FileHistory.h"
 #include "history/IniFile.h"
 
 namespace {
@@ -27,7 +28,7 @@ long long ReadCount(const std::string& text) {
 // The index i when `key` is prefix + i written as "%d" would write it
 // (prefix compared without case), else -1.
 long long EntryIndex(const std::string& key, const std::string& prefix) {
-  if (key.size() <= prefix.size() || !CIniFile::SameName(key.substr(0, prefix.size()), prefix))
+  if (key.size() <= prefix.size() || !HistoryTextEquals(key.substr(0, prefix.size()), prefix))
     return -1;
   const std::string digits = key.substr(prefix.size());
   if (digits.size() > 10 || (digits.size() > 1 && digits[0] == '0'))

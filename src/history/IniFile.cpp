@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "history/FileHistory.h"
+
 namespace {
 
 bool IsBlank(char c) {
@@ -17,10 +19,6 @@ std::string Trim(const std::string& text) {
   while (end > begin && IsBlank(text[end - 1]))
     --end;
   return text.substr(begin, end - begin);
-}
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool IsQuote(char c) {
@@ -67,16 +65,6 @@ void AddLine(CIniFile::CSection*& current, std::vector<CIniFile::CSection>& sect
 }
 
 }  // namespace
-
-bool CIniFile::SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i]))
-      return false;
-  }
-  return true;
-}
 
 CIniFile CIniFile::Parse(const char* data, std::size_t size) {
   CIniFile ini;
@@ -143,7 +131,7 @@ int CIniFile::Save(const std::string& path) const {
 
 const CIniFile::CSection* CIniFile::FindSection(const std::string& section) const {
   for (const CSection& s : m_sections) {
-    if (s.bHeader && SameName(s.name, section))
+    if (s.bHeader && HistoryTextEquals(s.name, section))
       return &s;
   }
   return nullptr;
@@ -159,7 +147,7 @@ std::string CIniFile::GetString(const std::string& section, const std::string& k
   if (s == nullptr)
     return def;
   for (const CLine& line : s->lines) {
-    if (!line.key.empty() && SameName(line.key, key))
+    if (!line.key.empty() && HistoryTextEquals(line.key, key))
       return line.value.substr(0, kValueBufferSize - 1);
   }
   return def;
@@ -178,7 +166,7 @@ int CIniFile::SetString(const std::string& section, const std::string& key,
   std::size_t insertAt = 0;
   for (std::size_t i = 0; i < s->lines.size(); ++i) {
     CLine& line = s->lines[i];
-    if (!line.key.empty() && SameName(line.key, key)) {
+    if (!line.key.empty() && HistoryTextEquals(line.key, key)) {
       line.value = value;
       return 1;
     }

@@ -62,8 +62,6 @@ class CIniFile {
   // The first section of that name, or null.
   const CSection* FindSection(const std::string& section) const;
 
-  static bool SameName(const std::string& a, const std::string& b);
-
  private:
   CSection* FindSectionToChange(const std::string& section);
 

@@ -16,7 +16,6 @@
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
-#include "testsupport/RecordingNotifier.h"
 
 namespace {
 
@@ -69,11 +68,6 @@ TEST(ClockTest, CounterAdvancesWithSleep) {
   Sleep(15);
   ASSERT_TRUE(QueryPerformanceCounter(&b));
   EXPECT_GE((b - a) * 1000 / freq, 15);
-  SYSTEMTIME st{};
-  GetLocalTime(&st);
-  EXPECT_GE(st.wYear, 2024);
-  EXPECT_LE(st.wMilliseconds, 999);
-  EXPECT_NE(GetCurrentProcessId(), 0u);
 }
 
 TEST(DebugOutputTest, QuietWithoutVariableAndLoudWithIt) {
@@ -137,14 +131,9 @@ TEST(MessageQueueTest, RecordsPostsAndSendsInOrderAcrossThreads) {
   EXPECT_FALSE(queue.Take(&m, 0));
 }
 
-TEST(NotifierTest, RecorderCapturesBoxesAndAnswers) {
-  CRecordingNotifier recorder;
-  SetNotifier(&recorder);
-  recorder.SetAnswer(IDCANCEL);
-  EXPECT_EQ(AfxMessageBox("Thesaurus DLL not found", MB_OKCANCEL), IDCANCEL);
+// Without a window the boxes go to stderr (what batch runs show).
+TEST(NotifierTest, WithoutANotifierBoxesGoToStderr) {
   SetNotifier(nullptr);
-  ASSERT_EQ(recorder.Texts().size(), 1u);
-  EXPECT_EQ(recorder.Texts()[0], "Thesaurus DLL not found");
   testing::internal::CaptureStderr();
   EXPECT_EQ(AfxMessageBox("to stderr"), IDOK);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Sendrix: to stderr\n");
