@@ -4,18 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/AppMessages.h"
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
-#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "history/StringHistory.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -117,6 +117,8 @@ int CSendrixDlg::ParseCommandLine() {
   if (m_fnParseCommandLine)
     return m_fnParseCommandLine(*this);
   const int mode = m_commandLine.ParseCommandLine(m_fields, m_batchRun);
+  if (m_commandLine.HasCommandLine())
+    m_nExitStatus = BatchExitStatusForMode(mode);
   m_bAutoCloseWindow = m_batchRun.m_bAutoCloseWindow;
   if (m_batchRun.m_bEnableRepeatControls) {
     for (int id : kRepeatControlIds)
@@ -261,6 +263,24 @@ void CSendrixDlg::ShowProgress(int percent, int repeat) {
   m_pView->SetDlgItemText(1033, Format("%ld %%", percent));
   m_fields.main.m_strRepeatNumber = repeat == -1 ? "" : Format("%ld", repeat);
   m_pView->SetDlgItemText(1041, m_fields.main.m_strRepeatNumber);
+  if (m_pProgressEcho && m_nRunningOperation != OP_IDLE)
+    m_pProgressEcho->OnProgress(percent, repeat);
+}
+
+int CSendrixDlg::AbortRunningOperation() {
+  switch (m_nRunningOperation) {
+    case OP_FILE_TRANSFER:
+      OnStartTransmit();
+      return 1;
+    case OP_STRING_TRANSFER:
+      OnStartString();
+      return 1;
+    case OP_FIRMWARE_DOWNLOAD:
+      OnStartFirmware();
+      return 1;
+    default:
+      return 0;
+  }
 }
 
 // ---- Histories --------------------------------------------------------------
@@ -503,6 +523,14 @@ void CSendrixDlg::OnTransferDone() {
       return;
   }
   m_nRunningOperation = OP_IDLE;
+  if (m_pProgressEcho)
+    m_pProgressEcho->End();
+  if (BatchModeMatchesOperation(m_nBatchMode, ended)) {
+    m_nExitStatus = g_TransferEngine.GetLastOutcome().nResult;
+    // A file job that reported a write failure failed, whatever its count said.
+    if (ended == OP_FILE_TRANSFER && m_nExitStatus == kBatchExitCompleted && !ReadFileJobOutcome())
+      m_nExitStatus = kBatchExitFailed;
+  }
   if (BatchModeMatchesOperation(m_nBatchMode, ended) && m_bAutoCloseWindow == 1)
     m_pView->PostClose();
 }
@@ -514,6 +542,12 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_AUTO_START:
       UpdateAll(0);
       OnCommand(BatchStartButton(m_nBatchMode));
+      if (m_nRunningOperation == OP_IDLE) {
+        // A start check refused the action (its message has been shown).
+        m_nExitStatus = kBatchExitFailed;
+        if (m_bHeadless)
+          m_pView->PostClose();
+      }
       break;
     case WM_TRANSFER_PROGRESS:
       ShowProgress(static_cast<int>(wParam), static_cast<int>(lParam));
@@ -551,6 +585,9 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != 0 && lParam != 0)
         std::snprintf(text, sizeof text, "%3.1f", *reinterpret_cast<const double*>(lParam));
       m_pView->SetDlgItemText(1156, text);
+      if (m_pProgressEcho)
+        m_pProgressEcho->OnRate(
+            wParam != 0 && lParam != 0 ? *reinterpret_cast<const double*>(lParam) : -1.0);
       break;
     }
     default:
