@@ -54,3 +54,8 @@ void CHeadlessProgress::End() {
   m_nLastStep = -1;
   m_dRate = -1.0;
 }
+
+void CHeadlessProgress::OnFlashCrc(unsigned crc) {
+  std::fprintf(m_pResults, "CRC = %04X\n", crc & 0xFFFFu);
+  std::fflush(m_pResults);
+}

@@ -5,7 +5,8 @@
 // file, a log) one plain line per 10 % step, so a script's log stays short:
 //   progress 40% (pass 2)
 // End() finishes the live line with a newline; plain output has nothing to
-// finish.
+// finish. Results a script wants (the firmware CRC) go to the result stream
+// (stdout) as one line each: "CRC = 1A2B".
 //
 // Threading: the window thread only (the logic calls it from ShowProgress
 // and the rate message). The stream is not owned and must outlive the object.
@@ -21,11 +22,15 @@ class CHeadlessProgress {
   // rate: the rate the window shows (KB/s); a negative value clears it.
   void OnRate(double rate);
   void End();
+  // The CRC the printer reported after a firmware download.
+  void OnFlashCrc(unsigned crc);
+  void SetResultOutput(std::FILE* out) { m_pResults = out; }
 
  private:
   void WriteLiveLine();
 
   std::FILE* m_pOut;
+  std::FILE* m_pResults = stdout;
   bool m_bTerminal;
   int m_nPercent = -1;
   int m_nPass = -1;

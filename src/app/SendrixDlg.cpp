@@ -568,6 +568,8 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_FLASH_CRC:
       m_pView->SetDlgItemText(1022, Format("%04lX", static_cast<long>(wParam & 0xFFFF)));
+      if (m_pProgressEcho)
+        m_pProgressEcho->OnFlashCrc(static_cast<unsigned>(wParam));
       break;
     case WM_RX_DATA:
     case WM_RX_USM:

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QtGlobal>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -77,11 +78,24 @@ int RefusesToStayOpen(const CCommandLine& commandLine) {
   return BatchExitStatusForMode(mode) == -1 && run.m_bAutoCloseWindow == 0;
 }
 
+QtMessageHandler g_qtHandler = nullptr;
+
+// The offscreen platform's notes about what it cannot do, and the missing
+// runtime folder, say nothing to a script reading stderr.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.contains(QLatin1String("propagateSizeHints")) ||
+      text.contains(QLatin1String("XDG_RUNTIME_DIR")))
+    return;
+  if (g_qtHandler != nullptr)
+    g_qtHandler(type, context, text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!HasDisplay())
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  g_qtHandler = qInstallMessageHandler(FilterQtMessages);
   QApplication app(argc, argv);
   const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
   const CCommandLine commandLine = CCommandLine::FromArgv(argc, argv);
