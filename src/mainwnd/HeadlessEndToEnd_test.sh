@@ -80,6 +80,16 @@ check "packet ascii exit" 0 "$RC"
 check "packet frames" "2 0" "$(field frames_ok) $(field frames_bad)"
 check "packet data" "$(printf '\x1b@AABC' | sha256sum | cut -d' ' -f1)" "$(field sha256)"
 
+# What the printer sends shows on stdout as the receive list's rows.
+printf 'STATUS 0123456789\x01' > reply.bin
+start_sim --stream reply.bin
+run "1B 76" -M:X
+stop_sim
+check "reply exit" 0 "$RC"
+ROW1=$(printf 'data %-50s  %s' "53 54 41 54 55 53 20 30 - 31 32 33 34 35 36 37 38 " "STATUS 012345678")
+ROW2=$(printf 'data %-50s  %s' "39 01 " "9 ")
+check "reply rows" "$ROW1|$ROW2|" "$(grep '^data ' out.txt | tr '\n' '|')"
+
 # Failures: a missing file (error 3), a refused erase.
 start_sim --erase-ms 10 --fault nak-erase
 run missing.prn -M:T

@@ -15,6 +15,7 @@
 #include "app/SendrixApp.h"
 #include "mainwnd/QtMessageTarget.h"
 
+class CHeadlessRows;
 class CMainWindow;
 class CQtNotifier;
 
@@ -29,6 +30,8 @@ class CQtWindowRunner : public IWindowRunner {
   void SetOnShown(std::function<void(CMainWindow&, CSendrixDlg&)> onShown) {
     m_onShown = std::move(onShown);
   }
+  // Headless runs: the receive lists' rows also go to `rows` (null: none).
+  void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
   void RunModal(CSendrixDlg& dlg) override;
   CQtMessageTarget& Target() { return m_target; }
 
@@ -37,6 +40,7 @@ class CQtWindowRunner : public IWindowRunner {
 
   bool m_bSplash;
   CQtNotifier* m_pNotifier = nullptr;
+  CHeadlessRows* m_pRowEcho = nullptr;
   std::function<void(CMainWindow&, CSendrixDlg&)> m_onShown;
   CQtMessageTarget m_target;
 };

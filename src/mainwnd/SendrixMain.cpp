@@ -22,6 +22,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HeadlessProgress.h"
+#include "app/HeadlessRows.h"
 #include "app/OsVersion.h"
 #include "app/SendrixApp.h"
 #include "app/SettingsStore.h"
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
   if (!headless)
     SetNotifier(&notifier);  // headless: the stderr notifier stays
   CHeadlessProgress progress(stderr, isatty(STDERR_FILENO) == 1);
+  CHeadlessRows rows(stdout);
   CSettingsStore store;
   CHistoryLists lists;
   CSendrixApp::Hooks hooks;
@@ -155,11 +157,14 @@ int main(int argc, char** argv) {
   CQtWindowRunner runner(!commandLine.HasCommandLine() && !headless);
   if (!headless)
     runner.SetNotifier(&notifier);
+  else
+    runner.SetRowEcho(&rows);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     shownWindow = &window;
     shownDlg = &dlg;
   });
   theApp.InitInstance(runner);
+  rows.FlushPartial();
   shownWindow = nullptr;
   shownDlg = nullptr;
   theApp.ExitInstance();
