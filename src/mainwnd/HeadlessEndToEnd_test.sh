@@ -113,6 +113,31 @@ stop_sim
 check "SIGTERM exit" 3 "$RC"
 [[ -f "$REG" ]] || fail "SIGTERM: settings not saved"
 
+# SIGTERM during a download's erase: aborted (3), and the printer is back in
+# normal mode: the next bytes are print data.
+start_sim --erase-ms 5000
+timeout 60 "$SENDRIX" firmware.bin -M:D -I:T -A:127.0.0.1 "-O:$PORT" > out.txt 2> err.txt &
+PID=$!
+sleep 1
+kill -TERM "$PID"
+wait "$PID"
+RC_ABORT=$?
+run "41 42" -M:X
+stop_sim
+check "SIGTERM download exit" 3 "$RC_ABORT"
+check "printer in normal mode after the abort" "2 $(printf 'AB' | sha256sum | cut -d' ' -f1)" \
+  "$(field bytes) $(field sha256)"
+
+# A signal with no action running closes the window normally: exit 0, saved.
+rm -f "$REG"
+timeout 60 "$SENDRIX" > out.txt 2> err.txt &
+PID=$!
+sleep 1
+kill -INT "$PID"
+wait "$PID"
+check "SIGINT idle exit" 0 "$?"
+[[ -f "$REG" ]] || fail "SIGINT idle: settings not saved"
+
 # No valid action: the help on stdout and 2; -W:0 headless refused with 2.
 timeout 30 "$SENDRIX" onlyone > out.txt 2> err.txt
 check "one token exit" 2 "$?"
