@@ -131,6 +131,9 @@ int main(int argc, char** argv) {
     lists.m_strings = dlg.StringHistoryList();
     store.SaveSettings(dlg.Fields(), lists);
     exitStatus = dlg.BatchExitStatus();
+    // Closed while its action ran: the shutdown cuts the action short.
+    if (exitStatus == -1 && dlg.GetRunningOperation() != OP_IDLE)
+      exitStatus = kBatchExitAborted;
   };
   hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
   hooks.textLibraryName = [&store] { return store.ThesaurusDllName(); };
@@ -174,7 +177,7 @@ int main(int argc, char** argv) {
   SetNotifier(nullptr);
   if (!commandLine.HasCommandLine())
     return 0;
-  if (exitStatus == -1)  // the window closed before the action ended
+  if (exitStatus == -1)  // the window closed before the action started
     return stopRequested ? kBatchExitAborted : kBatchExitFailed;
   return exitStatus;
 }
