@@ -157,6 +157,8 @@ int CSendrixDlg::ParseCommandLine() {
   if (m_fnParseCommandLine)
     return m_fnParseCommandLine(*this);
   const int mode = m_commandLine.ParseCommandLine(m_fields, m_batchRun);
+  if (m_commandLine.HasCommandLine())
+    m_nExitStatus = BatchExitStatusForMode(mode);
   m_bAutoCloseWindow = m_batchRun.m_bAutoCloseWindow;
   if (m_batchRun.m_bEnableRepeatControls) {
     for (int id : kRepeatControlIds)
@@ -349,6 +351,24 @@ void CSendrixDlg::ShowProgress(int percent, int repeat) {
   m_pView->SetDlgItemText(1033, Format("%ld %%", percent));
   m_fields.main.m_strRepeatNumber = repeat == -1 ? "" : Format("%ld", repeat);
   m_pView->SetDlgItemText(1041, m_fields.main.m_strRepeatNumber);
+  if (m_pProgressEcho && m_nRunningOperation != OP_IDLE)
+    m_pProgressEcho->OnProgress(percent, repeat);
+}
+
+int CSendrixDlg::AbortRunningOperation() {
+  switch (m_nRunningOperation) {
+    case OP_FILE_TRANSFER:
+      OnStartTransmit();
+      return 1;
+    case OP_STRING_TRANSFER:
+      OnStartString();
+      return 1;
+    case OP_FIRMWARE_DOWNLOAD:
+      OnStartFirmware();
+      return 1;
+    default:
+      return 0;
+  }
 }
 
 // ---- Histories --------------------------------------------------------------
@@ -591,6 +611,14 @@ void CSendrixDlg::OnTransferDone() {
       return;
   }
   m_nRunningOperation = OP_IDLE;
+  if (m_pProgressEcho)
+    m_pProgressEcho->End();
+  if (BatchModeMatchesOperation(m_nBatchMode, ended)) {
+    m_nExitStatus = g_TransferEngine.GetLastOutcome().nResult;
+    // A file job that reported a write failure failed, whatever its count said.
+    if (ended == OP_FILE_TRANSFER && m_nExitStatus == kBatchExitCompleted && !ReadFileJobOutcome())
+      m_nExitStatus = kBatchExitFailed;
+  }
   if (BatchModeMatchesOperation(m_nBatchMode, ended) && m_bAutoCloseWindow == 1)
     m_pView->PostClose();
 }
@@ -602,6 +630,12 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_AUTO_START:
       UpdateAll(0);
       OnCommand(BatchStartButton(m_nBatchMode));
+      if (m_nRunningOperation == OP_IDLE) {
+        // A start check refused the action (its message has been shown).
+        m_nExitStatus = kBatchExitFailed;
+        if (m_bHeadless)
+          m_pView->PostClose();
+      }
       break;
     case WM_TRANSFER_PROGRESS:
       ShowProgress(static_cast<int>(wParam), static_cast<int>(lParam));
@@ -622,6 +656,8 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_FLASH_CRC:
       m_pView->SetDlgItemText(1022, Format("%04lX", static_cast<long>(wParam & 0xFFFF)));
+      if (m_pProgressEcho)
+        m_pProgressEcho->OnFlashCrc(static_cast<unsigned>(wParam));
       break;
     case WM_RX_DATA:
     case WM_RX_USM:
@@ -639,6 +675,9 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != 0 && lParam != 0)
         std::snprintf(text, sizeof text, "%3.1f", *reinterpret_cast<const double*>(lParam));
       m_pView->SetDlgItemText(1156, text);
+      if (m_pProgressEcho)
+        m_pProgressEcho->OnRate(
+            wParam != 0 && lParam != 0 ? *reinterpret_cast<const double*>(lParam) : -1.0);
       break;
     }
     default:

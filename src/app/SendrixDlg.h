@@ -36,6 +36,7 @@
 #include "app/CommandLine.h"
 #include "app/DialogFields.h"
 #include "app/FirmwareGroupState.h"
+#include "app/HeadlessProgress.h"
 #include "app/IDialogView.h"
 #include "app/IFileDialog.h"
 #include "app/IPortHost.h"
@@ -119,6 +120,20 @@ class CSendrixDlg : public IPortHost {
   // Tests: replaces the command line's parsing (fills the fields, returns
   // the batch mode).
   std::function<int(CSendrixDlg&)> m_fnParseCommandLine;
+  // Headless run (no one can click): a batch action that a start check
+  // refused closes the window instead of leaving it open.
+  int m_bHeadless = 0;
+  // The exit status of a batch run (kBatchExit*, CommandLine.h): decided by
+  // parsing for no action or an invalid one, by a refused start (1), or by
+  // the engine's outcome of the batch action's job. -1 while undecided
+  // (interactive, or the window closed before the action ended).
+  int BatchExitStatus() const { return m_nExitStatus; }
+  // Also shows the progress and rate on `echo` (headless runs; null: none).
+  void SetProgressEcho(CHeadlessProgress* echo) { m_pProgressEcho = echo; }
+  // Aborts the running operation exactly as its Abort button does (log line,
+  // abort event; the job ends with WM_TRANSFER_DONE). Returns 0 when no
+  // operation runs.
+  int AbortRunningOperation();
 
   int OnInitDialog();
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -221,6 +236,8 @@ class CSendrixDlg : public IPortHost {
   std::vector<std::string> m_stringHistory;
   std::unique_ptr<CFlashDownload> m_pFlash;
   int m_nRunningOperation = OP_IDLE;
+  int m_nExitStatus = -1;
+  CHeadlessProgress* m_pProgressEcho = nullptr;
   int m_bStringBoxHadFocus = 0;  // EnableStringGroup's focus record
   int m_bCommErrorDuringJob = 0;
   int m_bInitialised = 0;

@@ -11,15 +11,15 @@
 
 #include "PrinterSim.h"
 #include "Sha256.h"
-#include "platform/AppMessages.h"
-#include "testsupport/FakeMainView.h"
 #include "app/SendrixDlg.h"
-#include "testsupport/EngineTestSupport.h"
 #include "comm/SerialPortList.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "testsupport/EngineTestSupport.h"
+#include "testsupport/FakeMainView.h"
 
 namespace {
 
@@ -262,11 +262,46 @@ TEST_F(WindowTest, AbortDuringRepeatDelayEndsAtOnceAndClosesTheBatchWindow) {
   EXPECT_LT(std::chrono::steady_clock::now() - abortAt, std::chrono::seconds(3));
   ExpectRestored(1003);
   EXPECT_EQ(m_pView->m_nCloseRequests, 1);
+  EXPECT_EQ(m_pDlg->BatchExitStatus(), kBatchExitAborted);
   // One pass reached the printer, and no second one follows.
   EXPECT_TRUE(
       m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; }, 5000));
   Sleep(100);
   EXPECT_EQ(m_pSim->GetCounters().qwPrintBytes, 100000u);
+}
+
+// The exit status of a headless batch run: the job's outcome, or a failure
+// when a start check refused the action, which then closes the window (nobody
+// could close it).
+TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
+  StartPrinter(kTcp, {"nak-erase"});
+  struct Case {
+    int mode;
+    std::string file;
+    int status;
+  };
+  const Case cases[] = {
+      {2, MakeFile("ok.prn", 5000, 1), kBatchExitCompleted},
+      {3, MakeFile("fw.BIN", 65536, 2), kBatchExitFailed},  // the erase is refused
+      {2, m_strHome + "/missing.prn", kBatchExitFailed},    // error 3: nothing starts
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    m_pDlg = std::make_unique<CSendrixDlg>();
+    m_pView = std::make_unique<CFakeMainView>(m_pDlg->Fields());
+    m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
+    SetTcp(m_pSim.get(), m_pDlg->Fields());
+    m_pDlg->Fields().main.m_nInterface = 2;
+    m_pDlg->m_bHeadless = 1;
+    m_pDlg->m_fnParseCommandLine = [&c](CSendrixDlg& dlg) {
+      dlg.Fields().main.m_strFileName = c.file;
+      return c.mode;
+    };
+    Init();
+    ASSERT_TRUE(Pump([this] { return m_pView->m_nCloseRequests > 0; }, 30000));
+    EXPECT_EQ(m_pDlg->BatchExitStatus(), c.status);
+    EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_IDLE);
+  }
 }
 
 TEST_F(WindowTest, ConnectionDroppedMidFileEndsShowingFailure) {

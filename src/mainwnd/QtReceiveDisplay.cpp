@@ -83,3 +83,7 @@ void CQtReceiveDisplay::RefreshUsmView(int usmChannel, int showUsm) {
   m_pDisplay->OnShowUsm(usmChannel, showUsm);
   Fit(m_window.ReceiveArea(), m_pDisplay.get());
 }
+
+void CQtReceiveDisplay::SetRowEcho(CHeadlessRows* rows) {
+  m_pDisplay->SetRowEcho(rows);
+}

@@ -12,6 +12,7 @@
 
 #include "app/IReceiveDisplay.h"
 
+class CHeadlessRows;
 class CMainWindow;
 class CReceiveDisplay;
 
@@ -26,6 +27,8 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   void ResetDataLineCounter() override;
   void OnCommand(int id) override;
   void RefreshUsmView(int usmChannel, int showUsm) override;
+  // Headless runs: the lists' rows also go to `rows` (null: none).
+  void SetRowEcho(CHeadlessRows* rows);
 
  private:
   CMainWindow& m_window;

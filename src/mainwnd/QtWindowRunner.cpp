@@ -62,8 +62,7 @@ void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg&
   // (a history file loaded there replaces only the one being managed).
   // One browser for the whole run: it remembers the filter last chosen.
   auto browser = std::make_shared<CHistoryFileBrowser>();
-  dlg.SetHistoryManager([&window, &files, &dlg, browser](int mode,
-                                                         std::vector<std::string>& list) {
+  dlg.SetHistoryManager([&window, &files, &dlg, browser](int mode, std::vector<std::string>& list) {
     const bool fileMode = mode == CHistoryEditor::kFileMode;
     CHistoryFileLists lists;
     lists.files = fileMode ? list : dlg.History().FileHistory();
@@ -86,6 +85,7 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   }
   Join(window, files, dlg);
   CQtReceiveDisplay display(window);
+  display.SetRowEcho(m_pRowEcho);
   dlg.Attach(&window, &files, &m_target, &display);
   dlg.OnInitDialog();  // a stopped initialisation still leaves the window open
 

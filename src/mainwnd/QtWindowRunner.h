@@ -16,6 +16,7 @@
 #include "app/SendrixApp.h"
 #include "mainwnd/QtMessageTarget.h"
 
+class CHeadlessRows;
 class CMainWindow;
 class CQtNotifier;
 class COutputWindow;
@@ -32,6 +33,8 @@ class CQtWindowRunner : public IWindowRunner {
   void SetOnShown(std::function<void(CMainWindow&, CSendrixDlg&)> onShown) {
     m_onShown = std::move(onShown);
   }
+  // Headless runs: the receive lists' rows also go to `rows` (null: none).
+  void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
   void RunModal(CSendrixDlg& dlg) override;
   CQtMessageTarget& Target() { return m_target; }
 
@@ -40,6 +43,7 @@ class CQtWindowRunner : public IWindowRunner {
 
   bool m_bSplash;
   CQtNotifier* m_pNotifier = nullptr;
+  CHeadlessRows* m_pRowEcho = nullptr;
   std::function<void(CMainWindow&, CSendrixDlg&)> m_onShown;
   CQtMessageTarget m_target;
   std::unique_ptr<COutputWindow> m_pOutput;  // made on the first port-properties request

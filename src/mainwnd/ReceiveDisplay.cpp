@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "app/HeadlessRows.h"
 #include "engine/ReceivedDataFile.h"
 #include "engine/RxFeed.h"
 #include "engine/TransferGlobals.h"
@@ -52,6 +53,9 @@ void CReceiveDisplay::Start() {
 }
 
 void CReceiveDisplay::Stop() {
+  // A headless run prints what had already arrived: its output is all there is.
+  if (m_pRowEcho && m_timer.isActive())
+    UpdateRXDisplay();
   m_timer.stop();
   g_RxDataFeed.SetEnabled(false);
   g_RxUsmFeed.SetEnabled(false);
@@ -66,30 +70,42 @@ size_t CReceiveDisplay::UpdateRXDisplay() {
   size_t total = g_RxDataFeed.Take(&m_taken);
   for (CRxFeed::Block& block : m_taken) {
     LogBlock("Data Received. Size = %d bytes\n", block.data(), block.size());
+    if (m_pRowEcho)
+      m_pRowEcho->Append(CHeadlessRows::kData, block.data(), block.size());
     m_pDataList->Adopt(std::move(block));
   }
   total += g_RxUsmFeed.Take(&m_taken);
   for (CRxFeed::Block& block : m_taken) {
     LogBlock("USM Data Received. Size = %d bytes\n", block.data(), block.size());
+    if (m_pRowEcho)
+      m_pRowEcho->Append(CHeadlessRows::kUsm, block.data(), block.size());
     m_pUsmList->Adopt(std::move(block));
   }
   m_taken.clear();
+  if (m_pRowEcho && total == 0)
+    m_pRowEcho->FlushPartial();  // quiet: a short reply shows at once
   return total;
 }
 
 void CReceiveDisplay::OnRxData(const BYTE* bytes, size_t count) {
   LogBlock("Data Received. Size = %d bytes\n", bytes, count);
+  if (m_pRowEcho)
+    m_pRowEcho->Append(CHeadlessRows::kData, bytes, count);
   m_pDataList->Append(bytes, count);
 }
 
 void CReceiveDisplay::OnRxUsm(const BYTE* bytes, size_t count) {
   LogBlock("USM Data Received. Size = %d bytes\n", bytes, count);
+  if (m_pRowEcho)
+    m_pRowEcho->Append(CHeadlessRows::kUsm, bytes, count);
   m_pUsmList->Append(bytes, count);
 }
 
 void CReceiveDisplay::StartNewDataRow() {
   UpdateRXDisplay();  // what arrived before the operation stays on its rows
   m_pDataList->BreakRow();
+  if (m_pRowEcho)
+    m_pRowEcho->BreakRow(CHeadlessRows::kData);
 }
 
 void CReceiveDisplay::LayoutReceiveLists(int showUsm) {

@@ -35,6 +35,7 @@
 
 #include "platform/Win32Types.h"
 
+class CHeadlessRows;
 class CHexListView;
 class QWidget;
 
@@ -62,6 +63,8 @@ class CReceiveDisplay : public QObject {
   // Turns the feeds on and starts the poll / stops it (feeds off).
   void Start();
   void Stop();
+  // Headless runs: also prints every row of both lists on `rows` (null: none).
+  void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
   // Polls every 100 ms instead of 10 ms while busy.
   void SetBusy(bool busy);
 
@@ -104,5 +107,6 @@ class CReceiveDisplay : public QObject {
   QTimer m_timer;
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
   std::string m_strRxDataFileName;
+  CHeadlessRows* m_pRowEcho = nullptr;
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
 };

@@ -1,21 +1,117 @@
 // The operator's program: the Qt window over the window logic. Qt's own
 // options (-platform and the like) are taken out of the command line by
 // QApplication before the program's parser sees it.
+//
+// Headless: with no display (neither DISPLAY nor WAYLAND_DISPLAY), or with
+// "-platform offscreen", the same window runs unseen: message boxes go to
+// stderr (nobody could click a modal box), the progress goes to stderr, and
+// the process ends with the batch action's exit status (CommandLine.h).
+// SIGINT and SIGTERM abort the running action as its Abort button does, or
+// close the window when none runs; the handler only writes to a pipe that the
+// window thread watches.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <QtGlobal>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/CommandLine.h"
+#include "app/HeadlessProgress.h"
+#include "app/HeadlessRows.h"
 #include "app/OsVersion.h"
 #include "app/SendrixApp.h"
 #include "app/SettingsStore.h"
+#include "mainwnd/MainWindow.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"
 
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  ssize_t ignored = write(g_signalPipe[1], &byte, 1);
+  (void)ignored;
+  errno = saved;
+}
+
+int InstallStopSignals() {
+  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    return 0;
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+bool HasDisplay() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+// Answers every box without showing it: the trial parse below must not
+// repeat the messages the real one shows.
+class CSilentNotifier : public INotifier {
+ public:
+  int MessageBox(const char*, UINT) override { return IDOK; }
+};
+
+// A headless batch action that keeps the window open afterwards ("-W:0")
+// would never end. The trial parse changes nothing the window keeps.
+int RefusesToStayOpen(const CCommandLine& commandLine) {
+  CSilentNotifier silent;
+  SetNotifier(&silent);
+  CCommandLine trial = commandLine;
+  trial.SetHelpOutput(nullptr);
+  CDialogFields fields;
+  CBatchRun run;
+  const int mode = trial.ParseCommandLine(fields, run);
+  SetNotifier(nullptr);
+  return BatchExitStatusForMode(mode) == -1 && run.m_bAutoCloseWindow == 0;
+}
+
+QtMessageHandler g_qtHandler = nullptr;
+
+// The offscreen platform's notes about what it cannot do, and the missing
+// runtime folder, say nothing to a script reading stderr.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.contains(QLatin1String("propagateSizeHints")) ||
+      text.contains(QLatin1String("XDG_RUNTIME_DIR")))
+    return;
+  if (g_qtHandler != nullptr)
+    g_qtHandler(type, context, text);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (!HasDisplay())
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  g_qtHandler = qInstallMessageHandler(FilterQtMessages);
   QApplication app(argc, argv);
+  const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
   const CCommandLine commandLine = CCommandLine::FromArgv(argc, argv);
+  if (headless && RefusesToStayOpen(commandLine)) {
+    std::fprintf(stderr,
+                 "Sendrix: -W:0 keeps the window open after the action, and a headless run "
+                 "has no window to close: leave -W:0 out.\n");
+    return kBatchExitNoAction;
+  }
 
   CQtNotifier notifier;
-  SetNotifier(&notifier);
+  if (!headless)
+    SetNotifier(&notifier);  // headless: the stderr notifier stays
+  CHeadlessProgress progress(stderr, isatty(STDERR_FILENO) == 1);
+  CHeadlessRows rows(stdout);
   CSettingsStore store;
   CHistoryLists lists;
   CSendrixApp::Hooks hooks;
@@ -24,23 +120,64 @@ int main(int argc, char** argv) {
     dlg.FileHistoryList() = lists.m_files;
     dlg.StringHistoryList() = lists.m_strings;
     dlg.SetCommandLine(commandLine);
+    if (headless) {
+      dlg.m_bHeadless = 1;
+      dlg.SetProgressEcho(&progress);
+    }
   };
+  int exitStatus = -1;
   hooks.saveSettings = [&](CSendrixDlg& dlg) {
     lists.m_files = dlg.FileHistoryList();
     lists.m_strings = dlg.StringHistoryList();
     store.SaveSettings(dlg.Fields(), lists);
+    exitStatus = dlg.BatchExitStatus();
+    // Closed while its action ran: the shutdown cuts the action short.
+    if (exitStatus == -1 && dlg.GetRunningOperation() != OP_IDLE)
+      exitStatus = kBatchExitAborted;
   };
   hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
   hooks.textLibraryName = [&store] { return store.ThesaurusDllName(); };
 
+  bool stopRequested = false;
+  CMainWindow* shownWindow = nullptr;
+  CSendrixDlg* shownDlg = nullptr;
+  std::unique_ptr<QSocketNotifier> stopWatch;
+  if (InstallStopSignals()) {
+    stopWatch = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(stopWatch.get(), &QSocketNotifier::activated, [&] {
+      char bytes[16];
+      while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+      }
+      stopRequested = true;
+      if (shownDlg == nullptr)
+        return;
+      if (!shownDlg->AbortRunningOperation())
+        shownWindow->PostClose();
+    });
+  }
+
   CSendrixApp theApp(hooks);
-  CQtWindowRunner runner(!commandLine.HasCommandLine());
-  runner.SetNotifier(&notifier);
+  CQtWindowRunner runner(!commandLine.HasCommandLine() && !headless);
+  if (!headless)
+    runner.SetNotifier(&notifier);
+  else
+    runner.SetRowEcho(&rows);
+  runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
+    shownWindow = &window;
+    shownDlg = &dlg;
+  });
   theApp.InitInstance(runner);
+  rows.FlushPartial();
+  shownWindow = nullptr;
+  shownDlg = nullptr;
   theApp.ExitInstance();
   // Worker threads that are still blocked on their events never report
   // again; a late message box goes to stderr.
   notifier.Close();
   SetNotifier(nullptr);
-  return 0;
+  if (!commandLine.HasCommandLine())
+    return 0;
+  if (exitStatus == -1)  // the window closed before the action started
+    return stopRequested ? kBatchExitAborted : kBatchExitFailed;
+  return exitStatus;
 }

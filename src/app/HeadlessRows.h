@@ -1,0 +1,34 @@
+// The receive lists of a headless run, printed as their rows: each row of
+// the data list and of the USM list becomes one line on stdout, formatted as
+// the list shows it (CHexRows::FormatRow), after the list's name:
+//   data 1B 40 41 42 43 44 45 46 - 47 48 49 4A 4B 4C 4D 4E   @ABCDEFGHIJKLMN
+//   usm  14 00 00 0F                                          ...
+// A row is printed once it is complete (16 bytes), when the list breaks the
+// row (an operation starts), and when the channel has been quiet for a poll
+// (FlushPartial), so a short reply shows at once; bytes arriving after such
+// a flush start a new printed row.
+//
+// Threading: the window thread only. The stream is not owned.
+#pragma once
+
+#include <cstdio>
+
+#include "codec/HexRows.h"
+
+class CHeadlessRows {
+ public:
+  enum Channel { kData = 0, kUsm = 1 };
+  explicit CHeadlessRows(std::FILE* out) : m_pOut(out) {}
+  void Append(Channel channel, const BYTE* bytes, size_t count);
+  // The next byte of `channel` starts a new row (the partial one is printed).
+  void BreakRow(Channel channel);
+  // Prints both partial rows.
+  void FlushPartial();
+
+ private:
+  void PrintRow(Channel channel);
+
+  std::FILE* m_pOut;
+  BYTE m_row[2][CHexRows::kRowBytes] = {};
+  int m_nFill[2] = {0, 0};
+};
