@@ -17,7 +17,7 @@ if(SENDRIX_BUILD_TESTS)
   set(setup_eth_dev_env "QT_QPA_PLATFORM=offscreen;SENDRIX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
   if(SENDRIX_SANITIZE MATCHES "thread")
     # Qt is not built with ThreadSanitizer; see the suppressions file.
-    list(APPEND setup_eth_dev_env "TSAN_OPTIONS=halt_on_error=1:suppressions=${PROJECT_SOURCE_DIR}/src/mainwnd/tsan-qt.supp")
+    list(APPEND setup_eth_dev_env "TSAN_OPTIONS=halt_on_error=1:suppressions=${PROJECT_SOURCE_DIR}/src/mainwnd/qt-tsan.supp")
   endif()
   set_tests_properties(setup_eth_dev_tests PROPERTIES LABELS threaded TIMEOUT 120
     ENVIRONMENT "${setup_eth_dev_env}")
