@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-#include "PrinterSim.h"
 #include "Sha256.h"
 #include "app/SendrixDlg.h"
 #include "comm/SerialPortList.h"
@@ -18,16 +17,10 @@
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
-#include "testsupport/EngineTestSupport.h"
 #include "testsupport/FakeMainView.h"
+#include "testsupport/SimTestSupport.h"
 
 namespace {
-
-enum Transport { kTcp, kPty };
-
-std::string TransportName(const ::testing::TestParamInfo<Transport>& p) {
-  return p.param == kTcp ? "Tcp" : "Pty";
-}
 
 std::string Sha(const std::vector<BYTE>& bytes) {
   CSha256 sha;
@@ -35,17 +28,11 @@ std::string Sha(const std::vector<BYTE>& bytes) {
   return sha.HexDigest();
 }
 
-class WindowTest : public CEngineTest {
+class WindowTest : public CSimTest {
  protected:
   void SetUp() override {
-    CEngineTest::SetUp();
+    CSimTest::SetUp();
     m_bConnected = true;  // the fixture's tear-down ends the library set-up
-    FlashTimings t;
-    t.dwLeaveMs = 20;
-    t.dwSettleMs = 20;
-    t.dwErasePolls = 400;
-    t.dwReplyPolls = 400;
-    CFlashDownload::SetTimings(t);
     m_pDlg = std::make_unique<CSendrixDlg>();
     m_pView = std::make_unique<CFakeMainView>(m_pDlg->Fields());
     m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
@@ -53,30 +40,19 @@ class WindowTest : public CEngineTest {
   void TearDown() override {
     m_pDlg.reset();
     m_pView.reset();
-    CFlashDownload::SetTimings(FlashTimings());
-    CEngineTest::TearDown();
-    if (m_pSim)
-      m_pSim->Stop();
+    CSimTest::TearDown();
     unsetenv("SENDRIX_EXTRA_SERIAL_PORTS");
   }
 
-  void StartPrinter(Transport transport, const std::vector<std::string>& faults = {},
+  void StartPrinter(SimTransport transport, const std::vector<std::string>& faults = {},
                     bool bothFaces = false) {
     SIM_OPTIONS o;
     o.flash.dwEraseMs = 0;
-    o.nMainPort = o.nRtPort = o.nUsmPort = 0;
-    o.bTcp = transport == kTcp || bothFaces;
-    if (transport == kPty || bothFaces)
-      o.strPtyLink = m_strHome + "/ttySIM";
-    std::string error;
-    for (const std::string& f : faults)
-      ASSERT_TRUE(o.faults.Add(f, error)) << error;
-    m_pSim = std::make_unique<CPrinterSim>(o);
-    ASSERT_TRUE(m_pSim->Start(error)) << error;
-    if (o.bTcp)
+    StartSim(transport, faults, o, bothFaces);
+    if (transport == kTcp || bothFaces)
       SetTcp(m_pSim.get(), m_pDlg->Fields());
-    if (!o.strPtyLink.empty()) {
-      setenv("SENDRIX_EXTRA_SERIAL_PORTS", o.strPtyLink.c_str(), 1);
+    if (transport == kPty || bothFaces) {
+      setenv("SENDRIX_EXTRA_SERIAL_PORTS", PtyLink().c_str(), 1);
       SetSerial(m_pDlg->Fields());
     }
     m_pDlg->Fields().main.m_nInterface = transport == kTcp ? 2 : 0;
@@ -90,7 +66,7 @@ class WindowTest : public CEngineTest {
   }
   void SetSerial(CDialogFields& f) {
     std::vector<std::string> ports = CSerialPortList::Enumerate();
-    auto it = std::find(ports.begin(), ports.end(), m_strHome + "/ttySIM");
+    auto it = std::find(ports.begin(), ports.end(), PtyLink());
     ASSERT_NE(it, ports.end());
     f.serial = CSerialFields{static_cast<int>(it - ports.begin()), 0, 0, 3, 0, 0};
   }
@@ -123,13 +99,13 @@ class WindowTest : public CEngineTest {
     EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_IDLE);
   }
 
-  std::unique_ptr<CPrinterSim> m_pSim;
   std::unique_ptr<CSendrixDlg> m_pDlg;
   std::unique_ptr<CFakeMainView> m_pView;
   CFakeFileDialog m_files;
 };
 
-class WindowTransportTest : public WindowTest, public ::testing::WithParamInterface<Transport> {};
+class WindowTransportTest : public WindowTest,
+                            public ::testing::WithParamInterface<SimTransport> {};
 
 // Without a text library the Start buttons still read "Start", and "Abort"
 // while their operation runs.
@@ -184,7 +160,7 @@ TEST_P(WindowTransportTest, FirmwareDownloadTurnsEveryStepGreenAndShowsThePrinte
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, WindowTransportTest, ::testing::Values(kTcp, kPty),
-                         TransportName);
+                         SimTransportName);
 
 TEST_F(WindowTest, NakAtEraseShowsError18AndEndsIdle) {
   StartPrinter(kTcp, {"nak-erase"});

@@ -146,11 +146,6 @@ TEST(EthernetDiscoveryTest, FramesGoOutWholeAndNeedTheMatchingAck) {
       "IP=CHNO\x02\x11\x22\x33\x44\x55"
       "AB        ";
   const char rest[14] = {'I', 'P', '=', 'R', 'E', 'S', 'T', 2, 0x11, 0x22, 0x33, 0x44, 0, 0};
-  EXPECT_EQ(CEthernetDiscovery::FrameLength(chip), 17u);
-  EXPECT_EQ(CEthernetDiscovery::FrameLength(chno), 23u);
-  EXPECT_EQ(CEthernetDiscovery::FrameLength(rest), 13u);
-  EXPECT_EQ(CEthernetDiscovery::FrameLength("IP=FIND"), 0u);
-
   EXPECT_EQ(CEthernetDiscovery::SendFrame(nullptr, chip), 1);
   EXPECT_EQ(CEthernetDiscovery::SendFrame(nullptr, chno), 1);
   EXPECT_EQ(CEthernetDiscovery::SendFrame(nullptr, rest), 1);

@@ -1,5 +1,9 @@
 // The reader threads against the fake backend: where received bytes go,
-// line status, starting and stopping, a reader that ends on an error.
+// line status, starting and stopping, a reader that ends on an error. And
+// the display feeds behind them: every byte in order however much arrives
+// between two takes, nothing while disabled, and "Clear Buffer" separating
+// the bytes before it from those after it in both the feed and the
+// received-data file.
 #include <gtest/gtest.h>
 
 #include "comm/Cablox.h"
@@ -10,35 +14,13 @@
 
 namespace {
 
-class ReaderThreadsTest : public CEngineTest {
- protected:
-  void SetUp() override {
-    CEngineTest::SetUp();
-    m_link.usmChannel = true;
-    Connect(COMM_TYPE_USB);
-    m_strRxFile = m_strHome + "/Output/RxData.bin";
-    ASSERT_EQ(g_RxDataFile.Open(m_strRxFile, CMyFile::kModeWrite, 0), 1);
-  }
-  // Waits until the ring holds `count` bytes.
-  static bool WaitForRing(CRingBuffer& ring, DWORD count) {
-    return ring.WaitForCount(count, 5000, nullptr) == 1;
-  }
-  static std::vector<BYTE> Take(CRingBuffer& ring, size_t n) {
-    std::vector<BYTE> v;
-    for (size_t i = 0; i < n; ++i)
-      v.push_back(ring.Get());
-    return v;
-  }
-  std::string m_strRxFile;
-};
+using ReaderThreadsTest = CReaderTest;
 
 TEST_F(ReaderThreadsTest, DataGoesToTheFileAndTheDataRingUsmToItsOwnRing) {
   StartLog();
   ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
   ASSERT_TRUE(g_TransferEngine.m_pReadUsmThread != nullptr);
-  std::vector<BYTE> data(1500);  // more than one 512-byte read
-  for (size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<BYTE>(i * 11);
+  const std::vector<BYTE> data = TestPattern(1500);  // more than one 512-byte read
   const std::vector<BYTE> usm = {0x10, 0x20, 0x30};
   m_link.Feed(COMM_CHANNEL_RX, data);
   m_link.Feed(COMM_CHANNEL_RX_USM, usm);
@@ -106,22 +88,6 @@ TEST_F(ReaderThreadsTest, LineStatusFirstReportThenOneAtEachReadTimeout) {
   EXPECT_EQ(m_window.Count(WM_LINE_STATUS), 0u);
 }
 
-TEST_F(ReaderThreadsTest, StopWithoutReadersIsImmediateAndSlotsRestart) {
-  g_TransferEngine.StopReaders();
-  EXPECT_TRUE(Boxes().empty());
-  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
-  CThread* first = g_TransferEngine.m_pReadThread.get();
-  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);  // running slots are kept
-  EXPECT_EQ(g_TransferEngine.m_pReadThread.get(), first);
-  g_TransferEngine.StopReaders();
-  EXPECT_TRUE(g_TransferEngine.m_pReadThread == nullptr);
-  EXPECT_TRUE(g_TransferEngine.m_pReadUsmThread == nullptr);
-  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
-  m_link.Feed(COMM_CHANNEL_RX, {7});
-  EXPECT_TRUE(WaitForRing(g_RxDataBuffer, 1));
-  EXPECT_TRUE(Boxes().empty());
-}
-
 TEST_F(ReaderThreadsTest, BreakDownEndsTheReadersWhoseSlotsWaitForStopReaders) {
   StartLog();
   ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
@@ -158,6 +124,67 @@ TEST_F(ReaderThreadsTest, AReaderThatDoesNotStopKeepsItsSlotAndNoSecondOneStarts
   g_TransferEngine.StopReaders();
   EXPECT_TRUE(g_TransferEngine.m_pReadThread == nullptr);
   EXPECT_EQ(Boxes().size(), 20u);
+}
+
+class RxFeedTest : public CReaderTest {
+ protected:
+  void TearDown() override {
+    g_RxDataFeed.SetEnabled(false);
+    g_RxUsmFeed.SetEnabled(false);
+    CReaderTest::TearDown();
+  }
+  // Everything the feed holds, in one piece.
+  static std::vector<BYTE> TakeAll(CRxFeed& feed) {
+    std::vector<CRxFeed::Block> blocks;
+    const size_t count = feed.Take(&blocks);
+    std::vector<BYTE> all;
+    for (const CRxFeed::Block& b : blocks)
+      all.insert(all.end(), b.begin(), b.end());
+    EXPECT_EQ(all.size(), count);
+    return all;
+  }
+};
+
+TEST_F(RxFeedTest, KeepsEveryByteOfBothChannelsInOrderWhateverTheRingDropped) {
+  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
+  m_link.Feed(COMM_CHANNEL_RX, {1, 2, 3});  // feeds still off: kept nowhere
+  ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 3));
+  g_RxDataFeed.SetEnabled(true);
+  g_RxUsmFeed.SetEnabled(true);
+  const std::vector<BYTE> data = TestPattern(20000, 1);  // five rings' worth
+  const std::vector<BYTE> usm = TestPattern(6000, 2);
+  m_link.Feed(COMM_CHANNEL_RX, data);
+  m_link.Feed(COMM_CHANNEL_RX_USM, usm);
+  ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 20003));
+  ASSERT_TRUE(WaitForRing(g_RxUsmBuffer, 6000));
+  EXPECT_EQ(TakeAll(g_RxDataFeed), data);
+  EXPECT_EQ(TakeAll(g_RxUsmFeed), usm);
+  EXPECT_TRUE(TakeAll(g_RxDataFeed).empty());
+}
+
+TEST_F(RxFeedTest, ClearDuringReceptionEmptiesTheFileAndTheFeedOfEverythingBefore) {
+  g_RxDataFeed.SetEnabled(true);
+  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
+  const std::vector<BYTE> before = TestPattern(70000, 3);  // more than one file batch
+  const std::vector<BYTE> after = TestPattern(3000, 4);
+  m_link.Feed(COMM_CHANNEL_RX, before);
+  // Clear while the reader is still delivering `before`.
+  ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 30000));
+  ASSERT_EQ(g_TransferEngine.ClearReceivedData(m_strRxFile), 1);
+  ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 70000));
+  const std::vector<BYTE> rest = TakeAll(g_RxDataFeed);
+  g_TransferEngine.FlushReceivedData();
+  EXPECT_EQ(ReadWhole(m_strRxFile), rest);  // the file kept what the feed kept
+  ASSERT_EQ(g_TransferEngine.ClearReceivedData(m_strRxFile), 1);
+  EXPECT_TRUE(ReadWhole(m_strRxFile).empty());
+  m_link.Feed(COMM_CHANNEL_RX, after);
+  ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 73000));
+  g_TransferEngine.StopReaders();
+  EXPECT_EQ(ReadWhole(m_strRxFile), after);
+  EXPECT_EQ(TakeAll(g_RxDataFeed), after);
+  // What the first clear kept was the tail of `before`.
+  ASSERT_LE(rest.size(), before.size());
+  EXPECT_TRUE(std::equal(rest.begin(), rest.end(), before.end() - rest.size()));
 }
 
 }  // namespace

@@ -22,13 +22,19 @@ class TransferEngineTest : public CEngineTest {
     m_link.sizes = {1000, 7, 4096};
     Connect(COMM_TYPE_SERIAL);
   }
-  // Opens g_TransferFile on a new file and runs one file job to its end.
-  std::vector<BYTE> SendFile(size_t size, int repeat, int count, int delayMs) {
+  // Opens g_TransferFile on a new file and starts a file job; returns the
+  // file's path.
+  std::string StartFile(size_t size, int repeat, int count, int delayMs) {
     std::string path = MakeFile("send.bin", size);
     EXPECT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
     g_TransferEngine.SetRepeatParams(repeat, count, delayMs);
     EXPECT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
     g_evFileTransfer.Set();
+    return path;
+  }
+  // Runs one file job to its end; returns the file.
+  std::vector<BYTE> SendFile(size_t size, int repeat, int count, int delayMs) {
+    std::string path = StartFile(size, repeat, count, delayMs);
     ExpectOneDone();
     return ReadWhole(path);
   }
@@ -77,9 +83,7 @@ TEST_F(TransferEngineTest, WriterReturnsCountsAndLogsEachFailure) {
 TEST_F(TransferEngineTest, AbortLeavesThePendingWriteWithItsOwnCopyOfTheBytes) {
   StartLog();
   m_link.HoldWrites(true);
-  std::vector<BYTE> expected(300);
-  for (size_t i = 0; i < expected.size(); ++i)
-    expected[i] = static_cast<BYTE>(i * 3);
+  const std::vector<BYTE> expected = TestPattern(300);
   {
     auto bytes = std::make_unique<std::vector<BYTE>>(expected);
     auto aborter = CThread::Create(
@@ -99,9 +103,7 @@ TEST_F(TransferEngineTest, AbortLeavesThePendingWriteWithItsOwnCopyOfTheBytes) {
 
 TEST_F(TransferEngineTest, WritePacketSplitsGoesOnAfterFailuresAndLogsShortDumps) {
   StartLog();
-  std::vector<BYTE> data(255);
-  for (size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<BYTE>(i);
+  const std::vector<BYTE> data = TestPattern(255);
   EXPECT_EQ(g_TransferEngine.WritePacket(data.data(), 255, 100, 1), 255);
   auto writes = m_link.Writes();
   ASSERT_EQ(writes.size(), 3u);
@@ -151,15 +153,6 @@ TEST_F(TransferEngineTest, OnePassSendsTheFileWithProgressRateAndLines) {
   EXPECT_NE(log.find("File Transfer complete. Average Transfer Rate"), std::string::npos);
 }
 
-TEST_F(TransferEngineTest, ShortFileIsOneWriteAndOneProgressOfAHundred) {
-  std::vector<BYTE> file = SendFile(17, 0, 1, 0);
-  EXPECT_EQ(m_link.WriteCount(), 1u);
-  EXPECT_EQ(m_link.Written(), file);
-  auto progress = Progress();
-  ASSERT_EQ(progress.size(), 1u);
-  EXPECT_EQ(progress[0].wParam, 100u);
-}
-
 TEST_F(TransferEngineTest, RepeatSendsNPassesEachFollowedByTheDelay) {
   StartLog();
   LONGLONG f = 0, t0 = 0, t1 = 0;
@@ -185,11 +178,7 @@ TEST_F(TransferEngineTest, RepeatSendsNPassesEachFollowedByTheDelay) {
 
 TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
   StartLog();
-  std::string path = MakeFile("loop.bin", 3000);
-  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
-  g_TransferEngine.SetRepeatParams(1, -1, 60000);  // a minute between passes
-  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
-  g_evFileTransfer.Set();
+  std::string path = StartFile(3000, 1, -1, 60000);                   // a minute between passes
   ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_PROGRESS, 3, 5000));  // in the delay now
   Sleep(20);
   SetEvent(g_hAbortEvent);
@@ -213,11 +202,8 @@ TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
 
 TEST_F(TransferEngineTest, AbortAtAPacketBoundaryEndsThePassWithoutItsCompletionLine) {
   StartLog();
-  std::string path = MakeFile("abort.bin", 10000);
-  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
   m_link.HoldWrites(true);
-  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
-  g_evFileTransfer.Set();
+  StartFile(10000, 0, 1, 0);
   ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
   m_link.CompleteHeldWrite(1000, ERROR_SUCCESS);
   ASSERT_TRUE(m_link.WaitForWritten(2000, 5000));  // the second packet is pending
@@ -257,23 +243,22 @@ TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsUnlessAborted) 
   EXPECT_NE(log.find("String Transfer. Size = 16 bytes"), std::string::npos);
 }
 
-TEST_F(TransferEngineTest, StringBufferHoldsAFramedStringOf255Bytes) {
-  EXPECT_GE(CTransferEngine::kStringBufferSize, 2u * 255u + 3u);
-}
+// A framed data string of 255 bytes fits the string buffer.
+static_assert(CTransferEngine::kStringBufferSize >= 2u * 255u + 3u);
 
-TEST_F(TransferEngineTest, ThreadsStopAndStartAgain) {
+// Stopped threads start again, and a file shorter than a packet is one write
+// and one progress of 100.
+TEST_F(TransferEngineTest, ThreadsStartAgainAndAShortFileIsOneWrite) {
   ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
   EXPECT_EQ(g_TransferEngine.StopTransmitThreads(5000), 1);
   ResetEvent(g_hAbortEvent);
-  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
-  g_TransferEngine.m_nStringLength = 1;
-  g_evStringTransfer.Set();
-  ExpectOneDone();
+  std::vector<BYTE> file = SendFile(17, 0, 1, 0);
+  EXPECT_EQ(m_link.WriteCount(), 1u);
+  EXPECT_EQ(m_link.Written(), file);
+  auto progress = Progress();
+  ASSERT_EQ(progress.size(), 1u);
+  EXPECT_EQ(progress[0].wParam, 100u);
 }
-
-}  // namespace
-
-namespace {
 
 // The process ends (static objects destroyed) while a file job waits on a
 // write the printer never completes. The engine must end its threads before
@@ -284,10 +269,7 @@ TEST_F(TransferEngineTest, ProcessExitsCleanlyWhileATransferIsBlocked) {
   EXPECT_EXIT(
       {
         m_link.HoldWrites(true);
-        std::string path = MakeFile("blocked.bin", 100000);
-        g_TransferFile.Open(path, CMyFile::kModeRead, 0);
-        g_TransferEngine.StartTransmitThreads();
-        g_evFileTransfer.Set();
+        StartFile(100000, 0, 1, 0);
         if (!m_link.WaitForHeldWrite(5000))
           std::_Exit(2);
         std::exit(0);

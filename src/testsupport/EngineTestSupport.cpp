@@ -14,17 +14,8 @@
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
+#include "testsupport/CodecTestSupport.h"
 #include "texts/TextFunctions.h"
-
-namespace {
-
-const char* FakeErrorText(int n) {
-  static thread_local char text[32];
-  std::snprintf(text, sizeof text, "error %d", n);
-  return text;
-}
-
-}  // namespace
 
 void CEngineTest::SetUp() {
   const char* base = std::getenv("SENDRIX_TEST_TMP");
@@ -71,6 +62,7 @@ void CEngineTest::TearDown() {
   g_pDataLog.Reset(nullptr);
   g_TransferEngine.SetMessageTarget(nullptr);
   g_pfnErrorGetText.store(nullptr);
+  g_pfnCommErrorGetText.store(nullptr);
   SetNotifier(nullptr);
   std::error_code ec;
   std::filesystem::remove_all(m_strHome, ec);
@@ -91,14 +83,22 @@ std::string CEngineTest::StopLog() {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::vector<BYTE> TestPattern(size_t size, unsigned seed) {
+  std::vector<BYTE> bytes(size);
+  unsigned x = seed;
+  for (BYTE& b : bytes) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<BYTE>(x >> 16);
+  }
+  return bytes;
+}
+
 std::string CEngineTest::MakeFile(const std::string& name, size_t size, unsigned seed) {
   std::string path = m_strHome + "/" + name;
-  std::ofstream out(path, std::ios::binary);
-  unsigned x = seed;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    out.put(static_cast<char>(x >> 16));
-  }
+  std::vector<BYTE> bytes = TestPattern(size, seed);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -111,6 +111,25 @@ void CEngineTest::ExpectOneDone(DWORD timeoutMs) {
   ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, timeoutMs));
   Sleep(30);
   EXPECT_EQ(m_window.Count(WM_TRANSFER_DONE), 1u);
+}
+
+void CReaderTest::SetUp() {
+  CEngineTest::SetUp();
+  m_link.usmChannel = true;
+  Connect(COMM_TYPE_USB);
+  m_strRxFile = m_strHome + "/Output/RxData.bin";
+  ASSERT_EQ(g_RxDataFile.Open(m_strRxFile, CMyFile::kModeWrite, 0), 1);
+}
+
+bool CReaderTest::WaitForRing(CRingBuffer& ring, DWORD count) {
+  return ring.WaitForCount(count, 5000, nullptr) == 1;
+}
+
+std::vector<BYTE> CReaderTest::Take(CRingBuffer& ring, size_t n) {
+  std::vector<BYTE> v;
+  for (size_t i = 0; i < n; ++i)
+    v.push_back(ring.Get());
+  return v;
 }
 
 std::vector<std::vector<BYTE>> ParseLogDumps(const std::string& log) {

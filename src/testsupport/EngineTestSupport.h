@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/RingBuffer.h"
 #include "platform/MessageQueue.h"
 #include "platform/Win32Types.h"
 #include "testsupport/FakeCommLink.h"
@@ -43,6 +44,21 @@ class CEngineTest : public ::testing::Test {
   bool m_bConnected = false;
   int m_nType = 0;
 };
+
+// The reader fixture: the fake backend as a USB printer with a USM channel,
+// connected, and the received-data file "<home>/Output/RxData.bin" open.
+class CReaderTest : public CEngineTest {
+ protected:
+  void SetUp() override;
+  // Waits (5 s at most) until the ring has been given `count` bytes in all.
+  static bool WaitForRing(CRingBuffer& ring, DWORD count);
+  static std::vector<BYTE> Take(CRingBuffer& ring, size_t n);
+
+  std::string m_strRxFile;
+};
+
+// `size` pattern bytes (a different pattern for each seed).
+std::vector<BYTE> TestPattern(size_t size, unsigned seed = 1);
 
 // The hex dumps of a log file, parsed back from its rows, in order.
 std::vector<std::vector<BYTE>> ParseLogDumps(const std::string& log);

@@ -62,28 +62,25 @@ TEST(UsbPrinter, NamesAreCleanAndBounded) {
   EXPECT_EQ(127u, MakeUsbPrinterName(info).size());
 }
 
+// Addresses of the out, real-time out, in and USM in roles (0: none).
 TEST(UsbPrinter, EndpointRoles) {
-  USB_PRINTER one = Choose({kIn1, kOut1});
-  EXPECT_EQ(0x01, one.out.address);
-  EXPECT_FALSE(one.HasRealTime());
-  EXPECT_EQ(0x81, one.in.address);
-  EXPECT_FALSE(one.HasUsm());
-
-  USB_PRINTER two = Choose({kOut1, kIn1, kOut2});
-  EXPECT_EQ(0x01, two.out.address);
-  EXPECT_EQ(0x02, two.rtOut.address);
-  EXPECT_TRUE(two.HasRealTime());
-
-  USB_PRINTER usm = Choose({kOut1, kIn1, kIn2});
-  EXPECT_EQ(0x81, usm.in.address);
-  EXPECT_EQ(0x82, usm.usmIn.address);
-
-  USB_PRINTER irq = Choose({kIntIn, kOut1, kIn1});
-  EXPECT_EQ(0x81, irq.in.address);  // data comes from bulk, whatever the order
-  EXPECT_EQ(0x83, irq.usmIn.address);
-
-  USB_PRINTER none = Choose({kIn1});
-  EXPECT_FALSE(none.HasOutput());
+  struct Case {
+    std::vector<UsbEndpointInfo> endpoints;
+    uint8_t out, rtOut, in, usmIn;
+  };
+  const Case cases[] = {
+      {{kIn1, kOut1}, 0x01, 0, 0x81, 0},
+      {{kOut1, kIn1, kOut2}, 0x01, 0x02, 0x81, 0},
+      {{kOut1, kIn1, kIn2}, 0x01, 0, 0x81, 0x82},
+      {{kIntIn, kOut1, kIn1}, 0x01, 0, 0x81, 0x83},  // data from bulk, whatever the order
+      {{kIn1}, 0, 0, 0x81, 0},
+  };
+  for (const Case& c : cases) {
+    USB_PRINTER p = Choose(c.endpoints);
+    EXPECT_EQ((std::vector<int>{p.out.address, p.rtOut.address, p.in.address, p.usmIn.address}),
+              (std::vector<int>{c.out, c.rtOut, c.in, c.usmIn}))
+        << c.endpoints.size();
+  }
 }
 
 TEST(UsbPrinter, PrefersTheBidirectionalSetting) {
@@ -134,15 +131,15 @@ TEST(UsbPrinter, PropertiesTextNamesEveryEndpointRole) {
   props.deviceId = "MFG:Acme;MDL:P1;";
   props.portStatus = 0x30;
   std::string text = FormatUsbProperties(props);
-  EXPECT_NE(std::string::npos, text.find("USB printer: Acme P1\r\n"));
-  EXPECT_NE(std::string::npos, text.find("Vendor ID: 0x1234, Product ID: 0x5602"));
-  EXPECT_NE(std::string::npos, text.find("0x01 OUT bulk, 64 bytes: Norm/RT output\r\n"));
-  EXPECT_NE(std::string::npos, text.find("0x02 OUT bulk, 64 bytes: Real Time output (selected)"));
-  EXPECT_NE(std::string::npos, text.find("0x81 IN bulk, 64 bytes: data input"));
-  EXPECT_NE(std::string::npos, text.find("0x83 IN interrupt, 8 bytes: USM input"));
-  EXPECT_NE(std::string::npos, text.find("IEEE 1284 device ID: MFG:Acme;MDL:P1;"));
-  EXPECT_NE(std::string::npos, text.find("(ERROR, selected, PAPER OUT)"));
-  EXPECT_NE(std::string::npos, text.find("detached while open (usblp)"));
+  for (const char* line :
+       {"USB printer: Acme P1\r\n", "Vendor ID: 0x1234, Product ID: 0x5602",
+        "0x01 OUT bulk, 64 bytes: Norm/RT output\r\n",
+        "0x02 OUT bulk, 64 bytes: Real Time output (selected)",
+        "0x81 IN bulk, 64 bytes: data input", "0x83 IN interrupt, 8 bytes: USM input",
+        "IEEE 1284 device ID: MFG:Acme;MDL:P1;", "(ERROR, selected, PAPER OUT)",
+        "detached while open (usblp)"}) {
+    EXPECT_NE(std::string::npos, text.find(line)) << line;
+  }
 
   USB_PROPERTIES closed;
   closed.available = {"Acme Alpha", "Beta"};
