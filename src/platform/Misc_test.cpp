@@ -1,4 +1,4 @@
-// Bounded formatting, last error, clocks, error texts, debugger output, dynamic loading,
+// Bounded formatting, last error, clocks, error texts, dynamic loading,
 // message queue, notifiers and the program folder.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,7 +10,6 @@
 
 #include "platform/AppendFormat.h"
 #include "platform/Clock.h"
-#include "platform/DebugOutput.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
@@ -39,16 +38,13 @@ TEST(AppendFormatTest, StaysInsideItsBuffer) {
   EXPECT_EQ(std::string(noNul, 4), "abcd");
 }
 
-TEST(LastErrorTest, IsPerThread) {
+TEST(LastErrorTest, PerThreadWithErrnoMappingAndTexts) {
   SetLastError(ERROR_IO_PENDING);
   DWORD other = 1;
   std::thread t([&] { other = GetLastError(); });
   t.join();
   EXPECT_EQ(other, ERROR_SUCCESS);
   EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
-}
-
-TEST(LastErrorTest, ErrnoMappingAndTexts) {
   EXPECT_EQ(ErrnoToWin32(ENOENT), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(ErrnoToWin32(ECANCELED), ERROR_OPERATION_ABORTED);
   DWORD odd = ErrnoToWin32(EXDEV);
@@ -68,18 +64,6 @@ TEST(ClockTest, CounterAdvancesWithSleep) {
   Sleep(15);
   ASSERT_TRUE(QueryPerformanceCounter(&b));
   EXPECT_GE((b - a) * 1000 / freq, 15);
-}
-
-TEST(DebugOutputTest, QuietWithoutVariableAndLoudWithIt) {
-  unsetenv("SENDRIX_DEBUG");
-  testing::internal::CaptureStderr();
-  OutputDebugStringA("** Thread Read started\r\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  setenv("SENDRIX_DEBUG", "1", 1);
-  testing::internal::CaptureStderr();
-  OutputDebugStringA("** Thread Read started\r\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "** Thread Read started\r\n");
-  unsetenv("SENDRIX_DEBUG");
 }
 
 TEST(DynamicLibraryTest, LoadsSystemLibraryAndReportsMissingOnes) {
