@@ -1,5 +1,6 @@
-// Bounded formatting, last error, clocks, error texts, dynamic loading,
-// message queue, notifiers and the program folder.
+// Bounded formatting, last error, clocks, error texts, message queue,
+// notifiers and the program folder. Dynamic loading is checked through the
+// text library (texts/TextLibrary_test.cpp).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -10,7 +11,6 @@
 
 #include "platform/AppendFormat.h"
 #include "platform/Clock.h"
-#include "platform/DynamicLibrary.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
@@ -64,19 +64,6 @@ TEST(ClockTest, CounterAdvancesWithSleep) {
   Sleep(15);
   ASSERT_TRUE(QueryPerformanceCounter(&b));
   EXPECT_GE((b - a) * 1000 / freq, 15);
-}
-
-TEST(DynamicLibraryTest, LoadsSystemLibraryAndReportsMissingOnes) {
-  HMODULE libm = LoadLibraryA("libm.so.6");
-  ASSERT_NE(libm, nullptr);
-  EXPECT_NE(GetProcAddress(libm, "cos"), nullptr);
-  EXPECT_EQ(GetProcAddress(libm, "no_such_symbol_here"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_NOT_FOUND);
-  EXPECT_TRUE(FreeLibrary(libm));
-  EXPECT_EQ(LoadLibraryA("/nonexistent/libnothing.so"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(LastLoadError().empty());
-  EXPECT_EQ(LoadLibraryA(""), nullptr);
 }
 
 TEST(MessageQueueTest, RecordsPostsAndSendsInOrderAcrossThreads) {

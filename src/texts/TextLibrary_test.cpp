@@ -40,23 +40,6 @@ TEST_F(TextLibraryTest, MissingLibrary) {
   }
 }
 
-TEST_F(TextLibraryTest, EnglishLibraryLoadsSilently) {
-  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
-  EXPECT_TRUE(m_notifier.Texts().empty());
-  EXPECT_STREQ(m_library.GetCaptionText(5), "Abort");
-  ASSERT_NE(m_library.GetTipText(7), nullptr);
-  EXPECT_GT(std::strlen(m_library.GetTipText(7)), 0u);
-  EXPECT_NE(g_pfnErrorGetText.load(), nullptr);
-  EXPECT_NE(g_pfnCommErrorGetText.load(), nullptr);
-
-  EXPECT_STREQ(g_pfnErrorGetText.load()(6), "No file is selected.");
-
-  m_library.FreeTextLibrary();
-  EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
-  EXPECT_EQ(g_pfnCommErrorGetText.load(), nullptr);
-  EXPECT_EQ(m_library.GetCaptionText(5), nullptr);
-}
-
 // A second load by bare name replaces the first library; the name is not on
 // the loader's search path, only the program's folder has it.
 TEST_F(TextLibraryTest, ReloadByBareNameWithoutTipExportAndALongCaption) {
@@ -89,20 +72,34 @@ TEST_F(TextLibraryTest, LibraryWithoutExports) {
   EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
 }
 
-TEST_F(TextLibraryTest, CaptionAndTipLoadLeavesSharedLookUpsAlone) {
-  CTextLibrary dialog;
+// The English library loads silently and sets the shared look-ups; a
+// dialog's own caption and tip load leaves them alone.
+TEST_F(TextLibraryTest, EnglishLoadsSilentlyAndADialogsOwnLoadLeavesSharedLookUpsAlone) {
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
+  EXPECT_TRUE(m_notifier.Texts().empty());
+  EXPECT_STREQ(m_library.GetCaptionText(5), "Abort");
+  ASSERT_NE(m_library.GetTipText(7), nullptr);
+  EXPECT_GT(std::strlen(m_library.GetTipText(7)), 0u);
+  EXPECT_NE(g_pfnCommErrorGetText.load(), nullptr);
   const PFN_THES_GETTEXT shared = g_pfnErrorGetText.load();
+  ASSERT_NE(shared, nullptr);
+  EXPECT_STREQ(shared(6), "No file is selected.");
+
+  CTextLibrary dialog;
   ASSERT_EQ(dialog.LoadCaptionAndTipTexts(SENDRIX_TEXTS_NOTIPS_PATH), 1);
   EXPECT_EQ(m_notifier.Texts(), Texts{"Thes_TipGetText function not found"});
   EXPECT_STREQ(dialog.GetCaptionText(0), "test caption");
   EXPECT_STREQ(m_library.GetCaptionText(0), "Select File") << "each dialog its own buffer";
   dialog.FreeTextLibrary();
   EXPECT_EQ(g_pfnErrorGetText.load(), shared);
-
   m_notifier.Clear();
   EXPECT_EQ(dialog.LoadCaptionAndTipTexts("/nonexistent/lib.so"), 0);
   EXPECT_EQ(m_notifier.Texts(), Texts{"Thesaurus DLL not found"});
+
+  m_library.FreeTextLibrary();
+  EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
+  EXPECT_EQ(g_pfnCommErrorGetText.load(), nullptr);
+  EXPECT_EQ(m_library.GetCaptionText(5), nullptr);
 }
 
 // Tip requests: the rate label and its unit share a tip; the Ethernet panel
