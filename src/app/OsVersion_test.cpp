@@ -19,12 +19,10 @@ TEST(OsVersionTest, NamesAndVerdictsOfEveryPlatform) {
     int result;
   } kRows[] = {
       {{0, 3, 11, 0, "x", 1}, "Microsoft Win32s- Version 3.11 x", 0},
-      // 95: "OSR2 " unless the CSD's second character is B or C; build's low word.
+      // 95: "OSR2 " unless CSD[1] is B or C; the build's low word.
       {{1, 4, 0, 0x040003B6, " A", 1}, "Microsoft Windows 95 OSR2 - Version 4.0.950 A", 0},
       {{1, 4, 0, 1111, " B", 1}, "Microsoft Windows 95 - Version 4.0.1111 B", 0},
-      {{1, 4, 0, 950, "", 1},
-       "Microsoft Windows 95 OSR2 - Version 4.0.950",
-       0},  // no 2nd character
+      {{1, 4, 0, 950, "", 1}, "Microsoft Windows 95 OSR2 - Version 4.0.950", 0},  // no CSD[1]
       {{1, 4, 10, 2222, " A", 1}, "Microsoft Windows 98 SE - Version 4.10.2222 A", 0},
       {{1, 4, 10, 1998, "", 1}, "Microsoft Windows 98 - Version 4.10.1998", 0},
       {{1, 4, 90, 3000, "", 1}, "Microsoft Windows Millemium Edition - Version 4.90.3000", 0},
@@ -36,10 +34,7 @@ TEST(OsVersionTest, NamesAndVerdictsOfEveryPlatform) {
       {{2, 5, 3, 1, "", 1}, nullptr, 0},
       {{2, 6, 0, 6002, "SP2", 1}, "Microsoft Windows Vista SP2 - Version 6.0.6002", 1},
       {{2, 6, 0, 6002, "", 3}, "Microsoft Windows Server 2008  - Version 6.0.6002", 1},
-      {{2, 6, 1, 7601, "", 1}, "Microsoft Windows 7  - Version 6.1.7601", 1},
       {{2, 6, 1, 7601, "", 2}, "Microsoft Windows Server 2008 R2  - Version 6.1.7601", 1},
-      {{2, 6, 2, 9200, "", 1}, "Microsoft Windows 8  - Version 6.2.9200", 1},
-      {{2, 6, 2, 9200, "", 3}, "Microsoft Windows Server 2012  - Version 6.2.9200", 1},
       {{2, 10, 0, 19045, "", 1}, "Microsoft Windows xxxx  - Version 10.0.19045", 1},
       {{3, 1, 2, 3, "csd", 1}, "unknown - Version 1.2 Build 3 csd", 0},
   };

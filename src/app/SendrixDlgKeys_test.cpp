@@ -35,11 +35,7 @@ TEST_F(WindowKeysTest, KeysActByTheFocusedControl) {
   m_view.controls.main.m_strDataString = "ESC@";
 
   struct Case {
-    int focus;
-    int key;
-    int selection;
-    int result;
-    int focusAfter;
+    int focus, key, selection, result, focusAfter;
     bool startRan;  // a start handler reached the port (error 25)
   };
   const Case cases[] = {
@@ -96,7 +92,6 @@ TEST(FirmwareGroupStateTest, EnablingRestoresExactlyWhatDisablingFound) {
   EXPECT_EQ(view.Enabled(1005), 0);
   EXPECT_EQ(view.Enabled(1003), 1);
 }
-
 
 // Switching ASCII -> Hex -> Hex -> ASCII converts the whole combo and the
 // data string each time the format changes, and nothing when it does not.
