@@ -1,4 +1,5 @@
-// Loading the text library, its messages, and the buffers texts are copied to.
+// Loading the text library, its messages, the buffers texts are copied to,
+// and what the English library says.
 #include "texts/TextLibrary.h"
 
 #include <gtest/gtest.h>
@@ -72,18 +73,38 @@ TEST_F(TextLibraryTest, LibraryWithoutExports) {
   EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
 }
 
-// The English library loads silently and sets the shared look-ups; a
-// dialog's own caption and tip load leaves them alone.
+// The conversions of a printf format, "%%" left out.
+std::string Conversions(const std::string& format) {
+  std::string found;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%')
+      continue;
+    if (i + 1 < format.size() && format[i + 1] == '%')
+      ++i;
+    else
+      found += format.substr(i, 2);  // a lone '%' at the end counts too
+  }
+  return found;
+}
+
+// The English library loads silently and sets the shared look-ups; its two
+// comm-error formats are safe to fill with two texts, the others are shown
+// as they stand, and unknown numbers still give a text. A dialog's own
+// caption and tip load leaves the shared look-ups alone.
 TEST_F(TextLibraryTest, EnglishLoadsSilentlyAndADialogsOwnLoadLeavesSharedLookUpsAlone) {
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
   EXPECT_TRUE(m_notifier.Texts().empty());
   EXPECT_STREQ(m_library.GetCaptionText(5), "Abort");
-  ASSERT_NE(m_library.GetTipText(7), nullptr);
   EXPECT_GT(std::strlen(m_library.GetTipText(7)), 0u);
-  EXPECT_NE(g_pfnCommErrorGetText.load(), nullptr);
-  const PFN_THES_GETTEXT shared = g_pfnErrorGetText.load();
-  ASSERT_NE(shared, nullptr);
+  EXPECT_GT(std::strlen(m_library.GetCaptionText(86)) * std::strlen(m_library.GetTipText(67)), 0u);
+  const PFN_THES_GETTEXT shared = g_pfnErrorGetText.load(), comm = g_pfnCommErrorGetText.load();
+  ASSERT_TRUE(shared != nullptr && comm != nullptr);
   EXPECT_STREQ(shared(6), "No file is selected.");
+  EXPECT_STREQ(shared(123), "Unknown error 123");
+  for (int n = 1; n <= 15; ++n)
+    EXPECT_EQ(Conversions(comm(n)), n == 1 || n == 10 ? "%s%s" : "") << "comm error " << n;
+  EXPECT_NE(std::string(comm(3)).find("dialout"), std::string::npos);
+  EXPECT_GT(std::strlen(comm(-1)), 0u);
 
   CTextLibrary dialog;
   ASSERT_EQ(dialog.LoadCaptionAndTipTexts(SENDRIX_TEXTS_NOTIPS_PATH), 1);
