@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "testsupport/CodecTestSupport.h"
+#include "testsupport/TestFiles.h"
 
 namespace {
 
@@ -46,11 +47,8 @@ class CommandLineTest : public CodecTest {
     std::FILE* out = std::tmpfile();
     line.SetHelpOutput(out);
     const int mode = line.ParseCommandLine(f, run);
-    if (printed != nullptr) {
-      printed->assign(static_cast<std::size_t>(std::ftell(out)), '\0');
-      std::rewind(out);
-      printed->resize(std::fread(printed->data(), 1, printed->size(), out));
-    }
+    if (printed != nullptr)
+      *printed = ReadStream(out);
     std::fclose(out);
     return mode;
   }
@@ -129,6 +127,7 @@ TEST_F(CommandLineTest, NoActionShowsTheHelpAndChangesNothing) {
   EXPECT_EQ(run.m_bCloseWindow, 0);
 
   const std::string& help = CommandLineHelpText();
+  ASSERT_NE(help.find("SENDRIX String -M:Mode [options]"), std::string::npos);
   for (const auto& tokens : std::vector<std::vector<std::string>>{
            {"receipt.prn"}, {"receipt.prn", "-R:5", "-I:R", "-M"}}) {
     m_notifier.Clear();
@@ -140,10 +139,6 @@ TEST_F(CommandLineTest, NoActionShowsTheHelpAndChangesNothing) {
     EXPECT_EQ(Boxes(), std::vector<std::string>{help});
     EXPECT_EQ(printed, help);
   }
-  EXPECT_EQ(help.rfind("Command Line Syntax : \r\n\nSENDRIX String -M:Mode [options]\r\n\n", 0),
-            0u);
-  EXPECT_EQ(help.substr(help.size() - 20), "\tPort\t\t: 0..65535\r\n\n");
-  EXPECT_EQ(help.size(), 1126u);
 }
 
 TEST(CommandLineRules, AutoCloseMatchAndRxFilePath) {

@@ -5,23 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/TestFiles.h"
+
 namespace {
 
 using namespace std::string_literals;
-
-// UTF-16LE with its byte-order mark, from ASCII/UTF-8 text whose only
-// non-ASCII characters are two-byte UTF-8 sequences (enough for a test).
-std::string Utf16Le(const std::string& utf8) {
-  std::string out = "\xFF\xFE";
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    unsigned cp = static_cast<unsigned char>(utf8[i]);
-    if ((cp & 0xE0) == 0xC0 && i + 1 < utf8.size())
-      cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
-    out += static_cast<char>(cp & 0xFF);
-    out += static_cast<char>(cp >> 8);
-  }
-  return out;
-}
 
 const char kKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX";
 

@@ -53,16 +53,7 @@ class SettingsStoreTest : public ::testing::Test {
   CSettingsPaths m_paths;
 };
 
-TEST_F(SettingsStoreTest, BuildTreeLayerNamesTheBuiltTextLibrary) {
-  m_paths.m_systemFiles = {SENDRIX_BUILD_SYSTEM_REG};
-  CDialogFields f;
-  CHistoryLists h;
-  CSettingsStore store(m_paths);
-  store.LoadSettings(f, h);
-  EXPECT_EQ(store.ThesaurusDllName(), SENDRIX_TEXTS_EN_NAME);
-}
-
-TEST_F(SettingsStoreTest, DefaultPathsFollowXdgAndTheExecutable) {
+TEST_F(SettingsStoreTest, DefaultPathsFollowXdgTheExecutableAndTheBuildTree) {
   const char* oldHome = std::getenv("XDG_CONFIG_HOME");
   const char* oldDirs = std::getenv("XDG_CONFIG_DIRS");
   const std::string savedHome = oldHome ? oldHome : "", savedDirs = oldDirs ? oldDirs : "";
@@ -77,6 +68,14 @@ TEST_F(SettingsStoreTest, DefaultPathsFollowXdgAndTheExecutable) {
   EXPECT_EQ(paths.m_systemFiles,
             (Strings{"/etc/a/sendrix/sendrix.reg", "/etc/b/sendrix/sendrix.reg",
                      exeDir + "/../share/sendrix/sendrix.reg", exeDir + "/sendrix.reg"}));
+
+  // The build tree's layer names the text library that is built.
+  m_paths.m_systemFiles = {SENDRIX_BUILD_SYSTEM_REG};
+  CDialogFields f;
+  CHistoryLists h;
+  CSettingsStore store(m_paths);
+  store.LoadSettings(f, h);
+  EXPECT_EQ(store.ThesaurusDllName(), SENDRIX_TEXTS_EN_NAME);
 }
 
 // The first system file is a Windows export (UTF-16, CR LF, the 32-bit view's
@@ -89,10 +88,7 @@ TEST_F(SettingsStoreTest, UserFileOverSystemLayersFirstSystemFileWins) {
                               "\"Interface Type\"=dword:00000002\r\n"
                               "\"Ethernet IP Address\"=dword:c0a80102\r\n"
                               "\"Ethernet Port\"=dword:0000238c\r\n";
-  std::string utf16 = "\xFF\xFE";
-  for (const char c : windows)
-    utf16 += std::string{c, '\0'};
-  WriteFileBytes(m_paths.m_systemFiles[0], utf16);
+  WriteFileBytes(m_paths.m_systemFiles[0], Utf16Le(windows));
   const std::string head = "Windows Registry Editor Version 5.00\n\n[" + kRoot;
   WriteFileBytes(m_paths.m_systemFiles[1],
                  head + "\\Communication Parameters]\n\"Baud Rate\"=dword:3\n" +

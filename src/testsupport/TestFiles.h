@@ -1,9 +1,10 @@
 // Test support: a fresh folder per test under $SENDRIX_TEST_TMP (else /tmp),
-// and whole-file reads and writes.
+// whole-file and whole-stream reads and writes, and UTF-16 text.
 #pragma once
 
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,4 +32,27 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Everything written so far to `f` (a std::tmpfile()), read from its start.
+inline std::string ReadStream(std::FILE* f) {
+  std::string text;
+  std::rewind(f);
+  for (int c = std::fgetc(f); c != EOF; c = std::fgetc(f))
+    text += static_cast<char>(c);
+  return text;
+}
+
+// UTF-16LE with its byte-order mark, from ASCII/UTF-8 text whose only
+// non-ASCII characters are two-byte UTF-8 sequences (enough for a test).
+inline std::string Utf16Le(const std::string& utf8) {
+  std::string out = "\xFF\xFE";
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    unsigned cp = static_cast<unsigned char>(utf8[i]);
+    if ((cp & 0xE0) == 0xC0 && i + 1 < utf8.size())
+      cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
+    out += static_cast<char>(cp & 0xFF);
+    out += static_cast<char>(cp >> 8);
+  }
+  return out;
 }
