@@ -5,40 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
+#include <string>
 
 namespace {
 
-std::vector<int> Bytes(const std::string& s) {
-  std::vector<int> out;
-  for (char c : s)
-    out.push_back(static_cast<unsigned char>(c));
-  return out;
-}
-
-TEST(EthDevFrames, WorkedExampleByteForByte) {
+TEST(EthDevFrames, FramesByteForByteWithZeroBytesAndNamesPaddedOrCut) {
   const BYTE mac[6] = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
   const BYTE ip[4] = {10, 0, 0, 5};
-  EXPECT_EQ(Bytes(CEthDevFrames::BuildChip(mac, ip)),
-            (std::vector<int>{0x49, 0x50, 0x3D, 0x43, 0x48, 0x49, 0x50, 0x02, 0x11, 0x22, 0x33,
-                              0x44, 0x55, 0x0A, 0x00, 0x00, 0x05}));
-  EXPECT_EQ(
-      Bytes(CEthDevFrames::BuildChno(mac, "Bar")),
-      (std::vector<int>{0x49, 0x50, 0x3D, 0x43, 0x48, 0x4E, 0x4F, 0x02, 0x11, 0x22, 0x33, 0x44,
-                        0x55, 0x42, 0x61, 0x72, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20}));
-  EXPECT_EQ(Bytes(CEthDevFrames::BuildRest(mac)),
-            (std::vector<int>{0x49, 0x50, 0x3D, 0x52, 0x45, 0x53, 0x54, 0x02, 0x11, 0x22, 0x33,
-                              0x44, 0x55}));
-}
-
-TEST(EthDevFrames, ZeroBytesKeepTheFullLengthAndLongNamesAreCut) {
-  const BYTE mac[6] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-  const BYTE ip[4] = {0, 0, 0, 0};
-  std::string chip = CEthDevFrames::BuildChip(mac, ip);
-  ASSERT_EQ(chip.size(), 17u);
-  EXPECT_EQ(chip.c_str()[17], '\0');  // the zero byte after the frame
-  EXPECT_EQ(CEthDevFrames::BuildChno(mac, "AB").substr(13), "AB        ");
-  EXPECT_EQ(CEthDevFrames::BuildChno(mac, "ABCDEFGHIJKL").substr(13), "ABCDEFGHIJ");
+  const std::string head = "IP=";
+  EXPECT_EQ(CEthDevFrames::BuildChip(mac, ip),
+            head + "CHIP\x02\x11\x22\x33\x44\x55\x0A" + std::string("\x00\x00\x05", 3));
+  EXPECT_EQ(CEthDevFrames::BuildChno(mac, "Bar"),
+            head + "CHNO\x02\x11\x22\x33\x44\x55" + "Bar       ");
+  EXPECT_EQ(CEthDevFrames::BuildRest(mac), head + "REST\x02\x11\x22\x33\x44\x55");
+  const BYTE zeroMac[6] = {};
+  const BYTE zeroIp[4] = {};
+  EXPECT_EQ(CEthDevFrames::BuildChip(zeroMac, zeroIp), "IP=CHIP" + std::string(10, '\0'));
+  EXPECT_EQ(CEthDevFrames::BuildChno(zeroMac, "ABCDEFGHIJKL").substr(7),
+            std::string(6, '\0') + "ABCDEFGHIJ");
 }
 
 TEST(EthDevFrames, OnlySixHexPairsAreAMac) {

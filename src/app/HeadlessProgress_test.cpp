@@ -4,15 +4,9 @@
 
 #include <string>
 
-namespace {
+#include "testsupport/TestFiles.h"
 
-std::string ReadAll(std::FILE* f) {
-  std::string text;
-  std::rewind(f);
-  for (int c = std::fgetc(f); c != EOF; c = std::fgetc(f))
-    text += static_cast<char>(c);
-  return text;
-}
+namespace {
 
 // Two passes of a file job with a progress message every 4 %: a log gets one
 // line per 10 % step of each pass, and a new pass starts its steps over.
@@ -41,8 +35,8 @@ TEST(HeadlessProgress, PlainOutputHasOneLinePerTenPercentStepOfEachPass) {
     expected += "progress 100% (pass " + std::to_string(pass) + ")\n";
   }
   expected += "progress 100%\n";
-  EXPECT_EQ(ReadAll(out), expected);
-  EXPECT_EQ(ReadAll(results), "CRC = CA76\n");
+  EXPECT_EQ(ReadStream(out), expected);
+  EXPECT_EQ(ReadStream(results), "CRC = CA76\n");
   std::fclose(out);
   std::fclose(results);
 }
@@ -58,7 +52,7 @@ TEST(HeadlessProgress, TerminalOutputRewritesOneLiveLine) {
   progress.OnRate(1234.56);
   progress.End();
   progress.End();  // nothing left to finish
-  EXPECT_EQ(ReadAll(out),
+  EXPECT_EQ(ReadStream(out),
             "\rprogress   5% (pass 2)  99.0 KB/s\x1b[K"
             "\rprogress   6% (pass 2)  99.0 KB/s\x1b[K"
             "\rprogress   6% (pass 2)  1234.6 KB/s\x1b[K\n");

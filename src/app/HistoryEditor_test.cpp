@@ -54,7 +54,8 @@ TEST(HistoryEditorTest, FileRowsNewestFirstAtMostTwentyAndCloseGivesOldestFirst)
   CHistoryFileLists lists;
   for (int i = 0; i < 22; ++i)
     lists.files.push_back("/f/" + std::to_string(i) + ".prn");
-  lists.files.push_back("/F/3.PRN");  // newest; the same file as /f/3.prn
+  // Newest, the same file as /f/3.prn; then chosen again while on top.
+  lists.files.insert(lists.files.end(), 2, "/F/3.PRN");
   CScriptedFileDialog dialogs;
   CHistoryFileBrowser browser;
   CHistoryEditor editor(CHistoryEditor::kFileMode, lists, dialogs, browser);

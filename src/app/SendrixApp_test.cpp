@@ -2,21 +2,13 @@
 // settings are saved only after it ran.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/SendrixApp.h"
-#include "testsupport/RecordingNotifier.h"
-#include "texts/TextFunctions.h"
+#include "testsupport/CodecTestSupport.h"
 
 namespace {
-
-const char* ErrorText(int n) {
-  static thread_local char text[32];
-  std::snprintf(text, sizeof text, "error %d", n);
-  return text;
-}
 
 class CRecordingRunner : public IWindowRunner {
  public:
@@ -27,13 +19,12 @@ class CRecordingRunner : public IWindowRunner {
   std::vector<std::string>& m_events;
 };
 
-TEST(SendrixAppTest, TheWindowRunsOnlyOnASupportedSystem) {
-  CRecordingNotifier notifier;
-  SetNotifier(&notifier);
-  g_pfnErrorGetText.store(&ErrorText);
+class SendrixAppTest : public CodecTest {};
+
+TEST_F(SendrixAppTest, TheWindowRunsOnlyOnASupportedSystem) {
   for (int supported : {1, 0}) {
     SCOPED_TRACE(supported);
-    notifier.Clear();
+    m_notifier.Clear();
     std::vector<std::string> events;
     CSendrixApp::Hooks hooks;
     hooks.loadSettings = [&](CSendrixDlg& dlg) {
@@ -53,16 +44,14 @@ TEST(SendrixAppTest, TheWindowRunsOnlyOnASupportedSystem) {
     if (supported) {
       EXPECT_EQ(events, (std::vector<std::string>{"load", "run interface=2", "save"}));
       // No text library is named: said once, and the program goes on.
-      EXPECT_EQ(notifier.Texts(), std::vector<std::string>{"Thesaurus DLL not found"});
+      EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"Thesaurus DLL not found"});
     } else {
       EXPECT_EQ(events, std::vector<std::string>{"load"});
-      EXPECT_EQ(notifier.Texts(),
+      EXPECT_EQ(m_notifier.Texts(),
                 (std::vector<std::string>{"Thesaurus DLL not found", "error 49"}));
     }
     app.ExitInstance();
   }
-  g_pfnErrorGetText.store(nullptr);
-  SetNotifier(nullptr);
 }
 
 }  // namespace

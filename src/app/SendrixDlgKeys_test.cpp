@@ -4,37 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/FirmwareGroupState.h"
 #include "app/MainWindowRules.h"
 #include "app/SendrixDlg.h"
+#include "testsupport/CodecTestSupport.h"
 #include "testsupport/FakeMainView.h"
-#include "testsupport/RecordingNotifier.h"
-#include "texts/TextFunctions.h"
 
 namespace {
 
-const char* ErrorText(int n) {
-  static thread_local char text[32];
-  std::snprintf(text, sizeof text, "error %d", n);
-  return text;
-}
-
-class WindowKeysTest : public ::testing::Test {
+class WindowKeysTest : public CodecTest {
  protected:
   void SetUp() override {
-    SetNotifier(&m_notifier);
-    g_pfnErrorGetText.store(&ErrorText);
+    CodecTest::SetUp();
     m_dlg.Attach(&m_view, nullptr, nullptr);
-  }
-  void TearDown() override {
-    g_pfnErrorGetText.store(nullptr);
-    SetNotifier(nullptr);
   }
   CSendrixDlg m_dlg;
   CFakeMainView m_view{m_dlg.Fields()};
-  CRecordingNotifier m_notifier;
 };
 
 TEST_F(WindowKeysTest, KeysActByTheFocusedControl) {
@@ -49,11 +35,7 @@ TEST_F(WindowKeysTest, KeysActByTheFocusedControl) {
   m_view.controls.main.m_strDataString = "ESC@";
 
   struct Case {
-    int focus;
-    int key;
-    int selection;
-    int result;
-    int focusAfter;
+    int focus, key, selection, result, focusAfter;
     bool startRan;  // a start handler reached the port (error 25)
   };
   const Case cases[] = {
@@ -110,10 +92,6 @@ TEST(FirmwareGroupStateTest, EnablingRestoresExactlyWhatDisablingFound) {
   EXPECT_EQ(view.Enabled(1005), 0);
   EXPECT_EQ(view.Enabled(1003), 1);
 }
-
-}  // namespace
-
-namespace {
 
 // Switching ASCII -> Hex -> Hex -> ASCII converts the whole combo and the
 // data string each time the format changes, and nothing when it does not.

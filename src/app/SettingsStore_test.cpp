@@ -6,12 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/WindowPlacementStore.h"
+#include "testsupport/TestFiles.h"
 
 namespace {
 
@@ -30,34 +29,19 @@ std::vector<long long> Persisted(const CDialogFields& f) {
           f.ethernet.m_nRealTimePort, f.ethernet.m_nUsmPort,     f.ethernet.m_bAutoReconnect};
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class SettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* base = std::getenv("SENDRIX_TEST_TMP");
-    fs::path root = base != nullptr ? fs::path(base) : fs::path(::testing::TempDir());
-    fs::create_directories(root);
-    std::string templ = (root / "settings-XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    m_dir = templ;
+    m_dir = MakeTestFolder("settings");
+    ASSERT_FALSE(m_dir.empty());
     m_paths.m_strUserFile = m_dir + "/user/sendrix/sendrix.reg";
     m_paths.m_systemFiles = {m_dir + "/etc/sendrix.reg", m_dir + "/bin/sendrix.reg"};
   }
   void TearDown() override { fs::remove_all(m_dir); }
 
-  void Write(const std::string& path, const std::string& bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
   std::string MakeFile(const std::string& name) {
     const std::string path = m_dir + "/data/" + name;
-    Write(path, "data");
+    WriteFileBytes(path, "data");
     return path;
   }
   // Loads through a fresh store, as a new run would.
@@ -69,34 +53,7 @@ class SettingsStoreTest : public ::testing::Test {
   CSettingsPaths m_paths;
 };
 
-TEST_F(SettingsStoreTest, FirstRunGivesTheDefaults) {
-  CDialogFields f;
-  CHistoryLists h;
-  h.m_files = {"left over"};
-  CSettingsStore store(m_paths);
-  ASSERT_EQ(store.LoadSettings(f, h), 1);
-  // String mode Hex, no USM, no log, no packet, serial, COM1, 115200, parity
-  // 0, flow 1, data bits 3, stop bits 0, Norm/RT, monitor, 0.0.0.0,
-  // 9100/9105/9110, reconnect.
-  EXPECT_EQ(Persisted(f), (std::vector<long long>{1, 0, 0, 0, 0, 0, 0, 0, 1, 3, 0, 0, 1, 0, 9100,
-                                                  9105, 9110, 1}));
-  EXPECT_EQ(store.ThesaurusDllName(), "");
-  EXPECT_TRUE(h.m_files.empty());
-  EXPECT_TRUE(h.m_strings.empty());
-  EXPECT_EQ(h.m_nFileCount, 0);
-  EXPECT_EQ(h.m_nStringCount, 0);
-}
-
-TEST_F(SettingsStoreTest, BuildTreeLayerNamesTheBuiltTextLibrary) {
-  m_paths.m_systemFiles = {SENDRIX_BUILD_SYSTEM_REG};
-  CDialogFields f;
-  CHistoryLists h;
-  CSettingsStore store(m_paths);
-  store.LoadSettings(f, h);
-  EXPECT_EQ(store.ThesaurusDllName(), SENDRIX_TEXTS_EN_NAME);
-}
-
-TEST_F(SettingsStoreTest, DefaultPathsFollowXdgAndTheExecutable) {
+TEST_F(SettingsStoreTest, DefaultPathsFollowXdgTheExecutableAndTheBuildTree) {
   const char* oldHome = std::getenv("XDG_CONFIG_HOME");
   const char* oldDirs = std::getenv("XDG_CONFIG_DIRS");
   const std::string savedHome = oldHome ? oldHome : "", savedDirs = oldDirs ? oldDirs : "";
@@ -111,45 +68,62 @@ TEST_F(SettingsStoreTest, DefaultPathsFollowXdgAndTheExecutable) {
   EXPECT_EQ(paths.m_systemFiles,
             (Strings{"/etc/a/sendrix/sendrix.reg", "/etc/b/sendrix/sendrix.reg",
                      exeDir + "/../share/sendrix/sendrix.reg", exeDir + "/sendrix.reg"}));
-}
 
-TEST_F(SettingsStoreTest, UserFileOverSystemLayersFirstSystemFileWins) {
-  const std::string head = "Windows Registry Editor Version 5.00\n\n[" + kRoot;
-  Write(m_paths.m_systemFiles[0], head + "]\n\"Thesaurus DLL Name\"=\"libsendrix-texts-en.so\"\n[" +
-                                      kSettingsCommKey + "]\n\"Baud Rate\"=dword:00000002\n");
-  Write(m_paths.m_systemFiles[1], head + "\\Communication Parameters]\n\"Baud Rate\"=dword:3\n" +
-                                      "\"Parity\"=dword:1\n\"Stop Bits\"=dword:2\n");
-  Write(m_paths.m_strUserFile, head + "\\Communication Parameters]\n\"Parity\"=dword:4\n");
+  // The build tree's layer names the text library that is built.
+  m_paths.m_systemFiles = {SENDRIX_BUILD_SYSTEM_REG};
   CDialogFields f;
   CHistoryLists h;
   CSettingsStore store(m_paths);
   store.LoadSettings(f, h);
-  EXPECT_EQ(store.ThesaurusDllName(), "libsendrix-texts-en.so");
+  EXPECT_EQ(store.ThesaurusDllName(), SENDRIX_TEXTS_EN_NAME);
+}
+
+// The first system file is a Windows export (UTF-16, CR LF, the 32-bit view's
+// key); a value missing from every layer keeps its default.
+TEST_F(SettingsStoreTest, UserFileOverSystemLayersFirstSystemFileWins) {
+  const std::string wow = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\KORVEL\\SENDRIX";
+  const std::string windows = "Windows Registry Editor Version 5.00\r\n\r\n" + wow +
+                              "]\r\n\"Thesaurus DLL Name\"=\"ThesEn.dll\"\r\n\r\n" + wow +
+                              "\\Communication Parameters]\r\n\"Baud Rate\"=dword:00000002\r\n"
+                              "\"Interface Type\"=dword:00000002\r\n"
+                              "\"Ethernet IP Address\"=dword:c0a80102\r\n"
+                              "\"Ethernet Port\"=dword:0000238c\r\n";
+  WriteFileBytes(m_paths.m_systemFiles[0], Utf16Le(windows));
+  const std::string head = "Windows Registry Editor Version 5.00\n\n[" + kRoot;
+  WriteFileBytes(m_paths.m_systemFiles[1],
+                 head + "\\Communication Parameters]\n\"Baud Rate\"=dword:3\n" +
+                     "\"Parity\"=dword:1\n\"Stop Bits\"=dword:2\n");
+  WriteFileBytes(m_paths.m_strUserFile, head + "\\Communication Parameters]\n\"Parity\"=dword:4\n");
+  CDialogFields f;
+  CHistoryLists h;
+  CSettingsStore store(m_paths);
+  store.LoadSettings(f, h);
+  EXPECT_EQ(store.ThesaurusDllName(), "ThesEn.dll");
   EXPECT_EQ(f.serial.m_nBaudIndex, 2);
   EXPECT_EQ(f.serial.m_nParityIndex, 4);
   EXPECT_EQ(f.serial.m_nStopBitsIndex, 2);
+  EXPECT_EQ(f.main.m_nInterface, 2);
+  EXPECT_EQ(f.ethernet.m_dwIpAddress, 0xC0A80102u);
+  EXPECT_EQ(f.ethernet.m_nMainPort, 9100);
+  EXPECT_EQ(f.ethernet.m_nUsmPort, 9110);  // missing: default
 }
 
 TEST_F(SettingsStoreTest, SavedValuesComeBackAndForeignValuesAreKept) {
-  Write(m_paths.m_strUserFile, "[" + kRoot + "]\r\n\"Thesaurus DLL Name\"=\"/opt/t.so\"\r\n" +
-                                   "\"Added Later\"=dword:00000007\r\n[" + kRoot +
-                                   "\\Unrelated]\r\n\"X\"=dword:1\r\n");
+  WriteFileBytes(m_paths.m_strUserFile, "[" + kRoot +
+                                            "]\r\n\"Thesaurus DLL Name\"=\"/opt/t.so\"\r\n" +
+                                            "\"Added Later\"=dword:00000007\r\n[" + kRoot +
+                                            "\\Unrelated]\r\n\"X\"=dword:1\r\n");
   CDialogFields f;
   CSettingsStore::ApplyDefaults(f);
   f.main.m_nStringFormat = 0;
   f.main.m_bShowUsm = f.main.m_bCreateLog = f.main.m_bPacketMode = 1;
   f.main.m_nInterface = 2;
   f.serial = CSerialFields{4, 4, 2, 2, 1, 3};
-  f.usb.m_nOutEndpoint = 1;
-  f.usb.m_bMonitor = 0;
-  f.ethernet.m_dwIpAddress = 0xC0A80102u;
-  f.ethernet.m_nMainPort = 9200;
-  f.ethernet.m_nRealTimePort = 1;
-  f.ethernet.m_nUsmPort = 65535;
-  f.ethernet.m_bAutoReconnect = 0;
+  f.usb = CUsbFields{0, "", 1, 0};
+  f.ethernet = CEthernetFields{0xC0A80102u, "", 0, 0, 9200, 1, 65535};
   ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, CHistoryLists()), 1);
 
-  const std::string text = Slurp(m_paths.m_strUserFile);
+  const std::string text = ReadFileBytes(m_paths.m_strUserFile);
   EXPECT_NE(text.find("\"Ethernet IP Address\"=dword:c0a80102\n"), std::string::npos);
   EXPECT_NE(text.find("\"Thesaurus DLL Name\"=\"/opt/t.so\""), std::string::npos);
   EXPECT_NE(text.find("\"Added Later\"=dword:00000007"), std::string::npos);
@@ -188,7 +162,7 @@ TEST_F(SettingsStoreTest, ShrunkHistoriesLeaveNoStaleEntriesAndDeadFilesDropOut)
   shrunk.m_files.assign(loaded.m_files.begin(), loaded.m_files.begin() + 5);
   shrunk.m_strings = {"AA ", "BB ", "CC ", "DD ", "EE "};  // most recent first
   ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, shrunk), 1);
-  const std::string text = Slurp(m_paths.m_strUserFile);
+  const std::string text = ReadFileBytes(m_paths.m_strUserFile);
   EXPECT_NE(text.find("\"Nb Files History\"=dword:00000005"), std::string::npos);
   EXPECT_NE(text.find("\"Nb String History\"=dword:00000005"), std::string::npos);
   for (int i = 5; i < 12; ++i) {
@@ -198,8 +172,8 @@ TEST_F(SettingsStoreTest, ShrunkHistoriesLeaveNoStaleEntriesAndDeadFilesDropOut)
   EXPECT_NE(text.find("\"Hist String #0\"=\"AA \""), std::string::npos);
 
   // A count above the entries present loads those there are.
-  Write(m_paths.m_strUserFile,
-        text + "[" + kSettingsFilesKey + "]\n\"Nb Files History\"=dword:40\n");
+  WriteFileBytes(m_paths.m_strUserFile,
+                 text + "[" + kSettingsFilesKey + "]\n\"Nb Files History\"=dword:40\n");
   CHistoryLists again;
   Load(f, again);
   EXPECT_EQ(again.m_nFileCount, 64);
@@ -214,7 +188,7 @@ TEST_F(SettingsStoreTest, DataStringsAreStoredAsHexTextAndConvertedPerMode) {
   CHistoryLists h;
   h.m_strings = {"\\x1Bt\\r", std::string(86, 'z'), "", "A"};
   ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, h), 1);
-  const std::string text = Slurp(m_paths.m_strUserFile);
+  const std::string text = ReadFileBytes(m_paths.m_strUserFile);
   EXPECT_NE(text.find("\"Nb String History\"=dword:00000002\n\"Hist String #0\"=\"1B 74 0D \"\n"
                       "\"Hist String #1\"=\"41 \"\n"),
             std::string::npos);
@@ -229,48 +203,17 @@ TEST_F(SettingsStoreTest, DataStringsAreStoredAsHexTextAndConvertedPerMode) {
   hexMode.replace(hexMode.find("\"String Mode\"=dword:00000000"), 28,
                   "\"String Mode\"=dword:00000001");
   hexMode.replace(hexMode.find("\"1B 74 0D \""), 11, "\"1b740d\"");
-  Write(m_paths.m_strUserFile, hexMode);
+  WriteFileBytes(m_paths.m_strUserFile, hexMode);
   CHistoryLists hex;
   Load(f, hex);
   EXPECT_EQ(hex.m_strings, (Strings{"41 ", "1B 74 0D "}));
-}
-
-TEST_F(SettingsStoreTest, ExportMadeOnWindowsInUtf16Loads) {
-  const std::string text =
-      "Windows Registry Editor Version 5.00\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\KORVEL\\SENDRIX]\r\n"
-      "\"String Mode\"=dword:00000000\r\n"
-      "\"Thesaurus DLL Name\"=\"ThesEn.dll\"\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\KORVEL\\SENDRIX\\Communication Parameters]\r\n"
-      "\"Interface Type\"=dword:00000002\r\n"
-      "\"Ethernet IP Address\"=dword:c0a80102\r\n"
-      "\"Ethernet Port\"=dword:0000238c\r\n\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\KORVEL\\SENDRIX\\Strings History]\r\n"
-      "\"Nb String History\"=dword:00000001\r\n"
-      "\"Hist String #0\"=\"1B 40 \"\r\n";
-  std::string utf16 = "\xFF\xFE";
-  for (const char c : text) {
-    utf16 += c;
-    utf16 += '\0';
-  }
-  Write(m_paths.m_strUserFile, utf16);
-  CDialogFields f;
-  CHistoryLists h;
-  CSettingsStore store(m_paths);
-  store.LoadSettings(f, h);
-  EXPECT_EQ(f.main.m_nInterface, 2);
-  EXPECT_EQ(f.ethernet.m_dwIpAddress, 0xC0A80102u);
-  EXPECT_EQ(f.ethernet.m_nMainPort, 9100);
-  EXPECT_EQ(f.ethernet.m_nUsmPort, 9110);  // missing: default
-  EXPECT_EQ(store.ThesaurusDllName(), "ThesEn.dll");
-  EXPECT_EQ(h.m_strings, Strings{"\\x1B@"});
 }
 
 TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
   CDialogFields f;
   CSettingsStore::ApplyDefaults(f);
   ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, CHistoryLists()), 1);
-  const std::string before = Slurp(m_paths.m_strUserFile);
+  const std::string before = ReadFileBytes(m_paths.m_strUserFile);
   f.main.m_nInterface = 2;
 
   // A failure between the complete temporary file and the rename.
@@ -281,7 +224,7 @@ TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
     return false;
   });
   EXPECT_EQ(failing.SaveSettings(f, CHistoryLists()), 0);
-  EXPECT_EQ(Slurp(m_paths.m_strUserFile), before);
+  EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile), before);
   EXPECT_FALSE(tempSeen.empty());
   EXPECT_FALSE(fs::exists(tempSeen));
 
@@ -297,7 +240,7 @@ TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(Slurp(m_paths.m_strUserFile), before);
+  EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile), before);
   CDialogFields back;
   CHistoryLists h;
   Load(back, h);
@@ -305,14 +248,14 @@ TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
 }
 
 TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {
-  CDialogFields defaults;
-  CSettingsStore::ApplyDefaults(defaults);
+  // String mode Hex, no USM, no log, no packet, serial, COM1, 115200, parity
+  // 0, flow 1, data bits 3, stop bits 0, Norm/RT, monitor, 0.0.0.0,
+  // 9100/9105/9110, reconnect.
+  const std::vector<long long> defaults = {1, 0, 0, 0, 0, 0,    0,    0,    1,
+                                           3, 0, 0, 1, 0, 9100, 9105, 9110, 1};
   const std::string key = "[" + std::string(kSettingsCommKey) + "]\n";
   const std::vector<std::pair<const char*, std::string>> cases = {
-      {"empty", ""},
-      {"binary", std::string("\x00\x01\xFF\xFE\x80garbage\x00", 12)},
-      {"bom only", "\xFF\xFE"},
-      {"truncated utf-16", std::string("\xFF\xFE[\0H\0K", 7)},
+      {"first run: no file", ""},
       {"truncated line", key + "\"Interface Type\"=dword:000"},
       {"out of range", key + "\"Interface Type\"=dword:00000007\n\"Ethernet Port\"=dword:10000\n" +
                            "\"Data Bits\"=dword:ffffffff\n"},
@@ -329,11 +272,15 @@ TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {
       {"over 1 MiB", key + std::string(2 << 20, '\n') + "\"Interface Type\"=dword:2\n"},
   };
   for (const auto& [what, bytes] : cases) {
-    Write(m_paths.m_strUserFile, bytes);
+    if (!bytes.empty())
+      WriteFileBytes(m_paths.m_strUserFile, bytes);
     CDialogFields f;
     CHistoryLists h;
-    EXPECT_EQ(Load(f, h), 1) << what;
-    EXPECT_EQ(Persisted(f), Persisted(defaults)) << what;
+    h.m_files = {"left over"};
+    CSettingsStore store(m_paths);
+    EXPECT_EQ(store.LoadSettings(f, h), 1) << what;
+    EXPECT_EQ(Persisted(f), defaults) << what;
+    EXPECT_EQ(store.ThesaurusDllName(), "") << what;
     EXPECT_TRUE(h.m_files.empty() && h.m_strings.empty()) << what;
   }
   // A folder where the file should be.
@@ -342,7 +289,7 @@ TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {
   CDialogFields f;
   CHistoryLists h;
   EXPECT_EQ(Load(f, h), 1);
-  EXPECT_EQ(Persisted(f), Persisted(defaults));
+  EXPECT_EQ(Persisted(f), defaults);
   EXPECT_EQ(CSettingsStore(m_paths).SaveSettings(f, h), 0);
 }
 
@@ -351,7 +298,7 @@ TEST_F(SettingsStoreTest, WindowPlacementKeepsPositionAndShowState) {
   CWindowPlacement p;
   EXPECT_EQ(store.Load(&p), 0);
   ASSERT_EQ(store.Save(CWindowPlacement{-20, 300, CWindowPlacement::kShowMaximized}), 1);
-  EXPECT_EQ(Slurp(store.Path()), "[WindowState-Summary]\nWindowPlacement=-20 300 3\n");
+  EXPECT_EQ(ReadFileBytes(store.Path()), "[WindowState-Summary]\nWindowPlacement=-20 300 3\n");
   ASSERT_EQ(store.Load(&p), 1);
   EXPECT_EQ(p.m_nX, -20);
   EXPECT_EQ(p.m_nY, 300);
@@ -359,7 +306,7 @@ TEST_F(SettingsStoreTest, WindowPlacementKeepsPositionAndShowState) {
   for (const char* bad :
        {"[WindowState-Summary]\nWindowPlacement=1 2 9\n",
         "[WindowState-Summary]\nWindowPlacement=1 2\n", "[Other]\nWindowPlacement=1 2 1\n"}) {
-    Write(store.Path(), bad);
+    WriteFileBytes(store.Path(), bad);
     CWindowPlacement kept{7, 8, 1};
     EXPECT_EQ(store.Load(&kept), 0) << bad;
     EXPECT_EQ(kept.m_nX, 7);

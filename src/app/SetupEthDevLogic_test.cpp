@@ -7,23 +7,15 @@
 
 #include <cstring>
 
+#include "testsupport/CodecTestSupport.h"
 #include "testsupport/PanelTestSupport.h"
-#include "testsupport/RecordingNotifier.h"
-#include "texts/TextFunctions.h"
 
 namespace {
 
-const char* ErrorText(int n) {
-  static std::string text;
-  text = "error " + std::to_string(n);
-  return text.c_str();
-}
-
-class SetupEthDevTest : public ::testing::Test {
+class SetupEthDevTest : public CodecTest {
  protected:
   void SetUp() override {
-    SetNotifier(&m_notifier);
-    m_oldError = g_pfnErrorGetText.exchange(ErrorText);
+    CodecTest::SetUp();
     CSetupEthDevLogic::Hooks hooks;
     hooks.discover = [this](int& count, CSetupEthDevLogic::Table& table) {
       ++m_searches;
@@ -48,10 +40,6 @@ class SetupEthDevTest : public ::testing::Test {
     m_initBoxes = m_notifier.Texts();
     m_notifier.Clear();
   }
-  void TearDown() override {
-    g_pfnErrorGetText = m_oldError;
-    SetNotifier(nullptr);
-  }
   // Searches and selects row `row`.
   void Select(int row) {
     m_logic.SearchDevices(true);
@@ -67,8 +55,6 @@ class SetupEthDevTest : public ::testing::Test {
     return words;
   }
 
-  CRecordingNotifier m_notifier;
-  PFN_THES_GETTEXT m_oldError = nullptr;
   CFakePanelView m_view;
   CSetupEthDevLogic m_logic{m_view};
   std::vector<std::string> m_records = {
@@ -105,15 +91,25 @@ TEST_F(SetupEthDevTest, SearchSortsByAddressTextAndLeavesOutBrokenRecords) {
   EXPECT_TRUE(m_view.rows.empty());
 }
 
-TEST_F(SetupEthDevTest, ClickSelectsAndUnchangedUpdateSendsNothing) {
+TEST_F(SetupEthDevTest, NoFrameWithoutAChangeOrAReadableSelection) {
+  m_logic.OnUpdateDevice();
+  m_logic.OnRebootDevice();
+  EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 40", "error 40"}));
+  m_notifier.Clear();
   Select(1);
   EXPECT_EQ(m_view.texts[1133], "10.0.0.9");
   EXPECT_EQ(m_view.texts[1134], "Foo");
   for (int id : {1128, 1130, 1133, 1134})
     EXPECT_EQ(m_view.IsDlgItemEnabled(id), 1) << id;
-  m_logic.OnUpdateDevice();
-  EXPECT_TRUE(m_frames.empty());
+  m_logic.OnUpdateDevice();  // nothing changed
   EXPECT_EQ(m_searches, 0);
+  m_records = {"K\t10.0.0.9\t02-11-22-33-44\tFoo"};
+  Select(0);
+  m_view.texts[1134] = "Other";
+  m_logic.OnUpdateDevice();
+  m_logic.OnRebootDevice();
+  EXPECT_TRUE(m_frames.empty());
+  EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 45", "error 45"}));
 }
 
 TEST_F(SetupEthDevTest, NewNameSendsOnePaddedChnoAndSearchesKeepingTheSelection) {
@@ -127,18 +123,6 @@ TEST_F(SetupEthDevTest, NewNameSendsOnePaddedChnoAndSearchesKeepingTheSelection)
   EXPECT_EQ(m_view.IsDlgItemEnabled(1128), 1);
   EXPECT_EQ(m_logic.m_strMacAddress, "02-11-22-33-44-55");
   EXPECT_EQ(m_view.texts[1134], "AB        ");
-}
-
-TEST_F(SetupEthDevTest, NewAddressSendsChipThenRestWaitsAndSearches) {
-  Select(1);
-  m_view.texts[1133] = "10.0.0.5";
-  m_logic.OnUpdateDevice();
-  EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "REST"}));
-  EXPECT_EQ(m_frames[0].substr(13), std::string("\x0A\x00\x00\x05", 4));
-  EXPECT_EQ(m_sleeps, std::vector<unsigned>{3000});
-  EXPECT_EQ(m_searches, 1);
-  EXPECT_EQ(m_logic.m_strIpAddress, "10.0.0.5");
-  EXPECT_EQ(m_view.waitCursor, 0);
 }
 
 TEST_F(SetupEthDevTest, FailedChipStillRestartsAndEachFailureHasItsError) {
@@ -155,7 +139,7 @@ TEST_F(SetupEthDevTest, FailedChipStillRestartsAndEachFailureHasItsError) {
   EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 43"});
 }
 
-TEST_F(SetupEthDevTest, AddressOfAnotherRowAsksAndCancelSendsNothing) {
+TEST_F(SetupEthDevTest, AddressOfAnotherRowAsksAndOnlyOkSendsChipThenRest) {
   Select(1);
   m_view.texts[1133] = "10.0.0.10";
   m_notifier.SetAnswer(IDCANCEL);
@@ -165,40 +149,11 @@ TEST_F(SetupEthDevTest, AddressOfAnotherRowAsksAndCancelSendsNothing) {
   m_notifier.SetAnswer(IDOK);
   m_logic.OnUpdateDevice();
   EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "REST"}));
-}
-
-TEST_F(SetupEthDevTest, UnreadableMacBuildsNoFrame) {
-  m_records = {"K\t10.0.0.9\t02-11-22-33-44\tFoo"};
-  Select(0);
-  m_view.texts[1134] = "Other";
-  m_logic.OnUpdateDevice();
-  m_logic.OnRebootDevice();
-  EXPECT_TRUE(m_frames.empty());
-  EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 45", "error 45"}));
-}
-
-TEST_F(SetupEthDevTest, NothingSelectedIsError40) {
-  m_logic.OnUpdateDevice();
-  m_logic.OnRebootDevice();
-  EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 40", "error 40"}));
-  EXPECT_TRUE(m_frames.empty());
-}
-
-TEST_F(SetupEthDevTest, EnterActsByFocusAndNeitherKeyCloses) {
-  m_view.focus = 1127;
-  EXPECT_EQ(m_logic.PreTranslateKey(0x0D), 1);
+  EXPECT_EQ(m_frames[0].substr(13), std::string("\x0A\x00\x00\x0A", 4));
+  EXPECT_EQ(m_sleeps, std::vector<unsigned>{3000});
   EXPECT_EQ(m_searches, 1);
-  m_view.selection = 0;
-  m_logic.OnClickDeviceList();
-  m_view.texts[1134] = "Typed";
-  m_view.focus = 1134;
-  EXPECT_EQ(m_logic.PreTranslateKey(0x0D), 1);
-  EXPECT_EQ(Words(), std::vector<std::string>{"CHNO"});
-  m_view.focus = 1;  // OK
-  EXPECT_EQ(m_logic.PreTranslateKey(0x0D), 1);
-  EXPECT_EQ(m_logic.PreTranslateKey(0x1B), 1);
-  EXPECT_EQ(m_view.ended, 0);
-  EXPECT_EQ(m_frames.size(), 1u);
+  EXPECT_EQ(m_logic.m_strIpAddress, "10.0.0.10");
+  EXPECT_EQ(m_view.waitCursor, 0);
 }
 
 TEST_F(SetupEthDevTest, WithoutTheTextLibraryCaptionsStayBuiltIn) {

@@ -1,10 +1,12 @@
+// A row's size and date. The order, the cap of twenty and the same file in
+// another spelling are checked through the history manager
+// (app/HistoryEditor_test.cpp).
 #include "history/FileHistory.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <utime.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -13,32 +15,9 @@
 
 namespace {
 
-// Runs the test body with the local time zone set to UTC.
-class UtcTimeZone {
- public:
-  UtcTimeZone() {
-    const char* tz = std::getenv("TZ");
-    m_bHadTz = tz != nullptr;
-    if (m_bHadTz)
-      m_strTz = tz;
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  ~UtcTimeZone() {
-    if (m_bHadTz)
-      setenv("TZ", m_strTz.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  bool m_bHadTz = false;
-  std::string m_strTz;
-};
-
 TEST(FileHistoryTest, RowShowsSizeAndDateOrZeroForAnUnreadableFile) {
-  UtcTimeZone utc;
+  setenv("TZ", "UTC", 1);  // no other test of this program reads local time
+  tzset();
   const std::string path = ::testing::TempDir() + "/file-history-row.bin";
   {
     std::ofstream out(path, std::ios::binary);
@@ -57,35 +36,6 @@ TEST(FileHistoryTest, RowShowsSizeAndDateOrZeroForAnUnreadableFile) {
   EXPECT_EQ(missing.size, "0");
   EXPECT_EQ(missing.date, "January 01, 1970");
   std::remove(path.c_str());
-}
-
-TEST(FileHistoryTest, ChosenAgainMovesToTopIgnoringCaseAndTwentyFirstPushesOldestOut) {
-  std::vector<CFileHistoryRow> rows;
-  for (int i = 0; i < 20; ++i)
-    AddFileToHistory(rows, "/data/f" + std::to_string(i) + ".prn");
-  ASSERT_EQ(rows.size(), 20u);
-  EXPECT_EQ(rows.front().name, "/data/f19.prn");
-  EXPECT_EQ(rows.back().name, "/data/f0.prn");
-
-  // Same file in another spelling: one row, on top, with the new spelling.
-  AddFileToHistory(rows, "/DATA/F5.PRN");
-  ASSERT_EQ(rows.size(), 20u);
-  EXPECT_EQ(rows.front().name, "/DATA/F5.PRN");
-  EXPECT_EQ(FindFileHistoryRow(rows, "/data/f5.prn"), 0);
-  EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
-                          [](const auto& r) { return HistoryTextEquals(r.name, "/data/f5.prn"); }),
-            1);
-
-  // The top row chosen again stays the only one.
-  AddFileToHistory(rows, "/DATA/F5.PRN");
-  EXPECT_EQ(rows.size(), 20u);
-
-  // A 21st distinct file: the oldest (f0) goes, the list stays at 20.
-  AddFileToHistory(rows, "/data/new.prn");
-  ASSERT_EQ(rows.size(), 20u);
-  EXPECT_EQ(rows.front().name, "/data/new.prn");
-  EXPECT_EQ(FindFileHistoryRow(rows, "/data/f0.prn"), -1);
-  EXPECT_EQ(rows.back().name, "/data/f1.prn");
 }
 
 }  // namespace

@@ -59,38 +59,23 @@ TEST_F(StringConversionTest, ModeSwitchConvertsEveryEntryBothWays) {
 // The quiet checks must agree with the codec: true exactly when the codec
 // converts without its error box.
 TEST_F(StringConversionTest, QuietChecksAgreeWithTheCodec) {
-  const std::vector<std::string> hexInputs = {
-      "",
-      "1B 74 0D ",
-      "1b740d",
-      "1B7",
-      "1 B",
-      "1B;74,0D-0A.09",
-      "GG",
-      "1B  74",
-      ",1B",
-      "1B\n",
-      std::string(85 * 3, 'F'),
-      std::string(255 * 2, '4') /* 255 '$': fits */,
-      std::string(256 * 2, '4'),
-      std::string(64 * 2, '0') /* 64 * "\x00": 256 characters */};
+  std::vector<std::string> hexInputs = {"",   "1B 74 0D ", "1b740d", "1B7", "1 B", "1B;74,0D-0A.09",
+                                        "GG", "1B  74",    ",1B",    "1B\n"};
+  // 255 "$" fit; 64 NUL bytes make 256 characters.
+  const std::pair<int, char> kLong[] = {
+      {85 * 3, 'F'}, {255 * 2, '4'}, {256 * 2, '4'}, {64 * 2, '0'}};
+  for (const auto& [count, c] : kLong)
+    hexInputs.push_back(std::string(count, c));
   for (const std::string& hex : hexInputs) {
     m_notifier.Clear();
     HexToEscapedText(hex);
     EXPECT_EQ(CanConvertHexToEscaped(hex), Boxes().empty()) << "hex '" << hex << "'";
   }
-  const std::vector<std::string> escapedInputs = {"",
-                                                  "\\x1Bt\\r",
-                                                  "\\xZZ",
-                                                  "\\x",
-                                                  "a\\x4",
-                                                  "\\q\\b\\b",
-                                                  std::string(85, 'a'),
-                                                  std::string(86, 'a'),
-                                                  std::string(86, 'a') + "\\b",
-                                                  std::string(255, 'a'),
-                                                  std::string(256, 'a'),
-                                                  "\\x 1"};
+  std::vector<std::string> escapedInputs = {"",      "\\x1Bt\\r", "\\xZZ", "\\x",
+                                            "a\\x4", "\\q\\b\\b", "\\x 1"};
+  for (int count : {85, 86, 255, 256})
+    escapedInputs.push_back(std::string(count, 'a'));
+  escapedInputs.push_back(std::string(86, 'a') + "\\b");
   for (const std::string& text : escapedInputs) {
     m_notifier.Clear();
     EscapedToHexText(text);

@@ -1,5 +1,6 @@
-// Bounded formatting, last error, clocks, error texts, debugger output, dynamic loading,
-// message queue, notifiers and the program folder.
+// Bounded formatting, last error, clocks, error texts, message queue,
+// notifiers and the program folder. Dynamic loading is checked through the
+// text library (texts/TextLibrary_test.cpp).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -10,8 +11,6 @@
 
 #include "platform/AppendFormat.h"
 #include "platform/Clock.h"
-#include "platform/DebugOutput.h"
-#include "platform/DynamicLibrary.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
@@ -39,16 +38,13 @@ TEST(AppendFormatTest, StaysInsideItsBuffer) {
   EXPECT_EQ(std::string(noNul, 4), "abcd");
 }
 
-TEST(LastErrorTest, IsPerThread) {
+TEST(LastErrorTest, PerThreadWithErrnoMappingAndTexts) {
   SetLastError(ERROR_IO_PENDING);
   DWORD other = 1;
   std::thread t([&] { other = GetLastError(); });
   t.join();
   EXPECT_EQ(other, ERROR_SUCCESS);
   EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
-}
-
-TEST(LastErrorTest, ErrnoMappingAndTexts) {
   EXPECT_EQ(ErrnoToWin32(ENOENT), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(ErrnoToWin32(ECANCELED), ERROR_OPERATION_ABORTED);
   DWORD odd = ErrnoToWin32(EXDEV);
@@ -68,31 +64,6 @@ TEST(ClockTest, CounterAdvancesWithSleep) {
   Sleep(15);
   ASSERT_TRUE(QueryPerformanceCounter(&b));
   EXPECT_GE((b - a) * 1000 / freq, 15);
-}
-
-TEST(DebugOutputTest, QuietWithoutVariableAndLoudWithIt) {
-  unsetenv("SENDRIX_DEBUG");
-  testing::internal::CaptureStderr();
-  OutputDebugStringA("** Thread Read started\r\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  setenv("SENDRIX_DEBUG", "1", 1);
-  testing::internal::CaptureStderr();
-  OutputDebugStringA("** Thread Read started\r\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "** Thread Read started\r\n");
-  unsetenv("SENDRIX_DEBUG");
-}
-
-TEST(DynamicLibraryTest, LoadsSystemLibraryAndReportsMissingOnes) {
-  HMODULE libm = LoadLibraryA("libm.so.6");
-  ASSERT_NE(libm, nullptr);
-  EXPECT_NE(GetProcAddress(libm, "cos"), nullptr);
-  EXPECT_EQ(GetProcAddress(libm, "no_such_symbol_here"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_NOT_FOUND);
-  EXPECT_TRUE(FreeLibrary(libm));
-  EXPECT_EQ(LoadLibraryA("/nonexistent/libnothing.so"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(LastLoadError().empty());
-  EXPECT_EQ(LoadLibraryA(""), nullptr);
 }
 
 TEST(MessageQueueTest, RecordsPostsAndSendsInOrderAcrossThreads) {

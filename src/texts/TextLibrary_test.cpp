@@ -1,4 +1,5 @@
-// Loading the text library, its messages, and the buffers texts are copied to.
+// Loading the text library, its messages, the buffers texts are copied to,
+// and what the English library says.
 #include "texts/TextLibrary.h"
 
 #include <gtest/gtest.h>
@@ -40,26 +41,13 @@ TEST_F(TextLibraryTest, MissingLibrary) {
   }
 }
 
-TEST_F(TextLibraryTest, EnglishLibraryLoadsSilently) {
+// A second load by bare name replaces the first library; the name is not on
+// the loader's search path, only the program's folder has it.
+TEST_F(TextLibraryTest, ReloadByBareNameWithoutTipExportAndALongCaption) {
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
-  EXPECT_TRUE(m_notifier.Texts().empty());
-  EXPECT_STREQ(m_library.GetCaptionText(5), "Abort");
-  ASSERT_NE(m_library.GetTipText(7), nullptr);
-  EXPECT_GT(std::strlen(m_library.GetTipText(7)), 0u);
-  EXPECT_NE(g_pfnErrorGetText.load(), nullptr);
-  EXPECT_NE(g_pfnCommErrorGetText.load(), nullptr);
-
-  EXPECT_STREQ(g_pfnErrorGetText.load()(6), "No file is selected.");
-
-  m_library.FreeTextLibrary();
-  EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
-  EXPECT_EQ(g_pfnCommErrorGetText.load(), nullptr);
-  EXPECT_EQ(m_library.GetCaptionText(5), nullptr);
-}
-
-TEST_F(TextLibraryTest, MissingTipExportStillLoadsAndLongCaptionIsCut) {
-  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
+  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_NAME), 1);
   EXPECT_EQ(m_notifier.Texts(), Texts{"Thes_TipGetText function not found"});
+  EXPECT_STREQ(g_pfnErrorGetText.load()(6), "test error");
   EXPECT_FALSE(m_library.HasTipFunction());
   for (int n = 0; n <= 66; ++n)
     EXPECT_EQ(m_library.GetTipText(n), nullptr);
@@ -69,19 +57,6 @@ TEST_F(TextLibraryTest, MissingTipExportStillLoadsAndLongCaptionIsCut) {
   ASSERT_NE(caption, nullptr);
   EXPECT_EQ(std::string(caption), std::string(CTextLibrary::kCaptionBufferSize - 1, 'c'));
   EXPECT_STREQ(m_library.GetCaptionText(2), "");
-}
-
-TEST_F(TextLibraryTest, BareNameIsFoundBesideTheProgram) {
-  // Not on the loader's search path: only the program's folder has it.
-  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_NAME), 1);
-  EXPECT_STREQ(m_library.GetCaptionText(0), "test caption");
-}
-
-TEST_F(TextLibraryTest, ReloadReplacesThePreviousLibrary) {
-  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
-  ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
-  EXPECT_STREQ(g_pfnErrorGetText.load()(6), "test error");
-  EXPECT_EQ(m_library.GetTipText(0), nullptr);
 }
 
 TEST_F(TextLibraryTest, LibraryWithoutExports) {
@@ -98,20 +73,54 @@ TEST_F(TextLibraryTest, LibraryWithoutExports) {
   EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
 }
 
-TEST_F(TextLibraryTest, CaptionAndTipLoadLeavesSharedLookUpsAlone) {
-  CTextLibrary dialog;
+// The conversions of a printf format, "%%" left out.
+std::string Conversions(const std::string& format) {
+  std::string found;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%')
+      continue;
+    if (i + 1 < format.size() && format[i + 1] == '%')
+      ++i;
+    else
+      found += format.substr(i, 2);  // a lone '%' at the end counts too
+  }
+  return found;
+}
+
+// The English library loads silently and sets the shared look-ups; its two
+// comm-error formats are safe to fill with two texts, the others are shown
+// as they stand, and unknown numbers still give a text. A dialog's own
+// caption and tip load leaves the shared look-ups alone.
+TEST_F(TextLibraryTest, EnglishLoadsSilentlyAndADialogsOwnLoadLeavesSharedLookUpsAlone) {
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
-  const PFN_THES_GETTEXT shared = g_pfnErrorGetText.load();
+  EXPECT_TRUE(m_notifier.Texts().empty());
+  EXPECT_STREQ(m_library.GetCaptionText(5), "Abort");
+  EXPECT_GT(std::strlen(m_library.GetTipText(7)), 0u);
+  EXPECT_GT(std::strlen(m_library.GetCaptionText(86)) * std::strlen(m_library.GetTipText(67)), 0u);
+  const PFN_THES_GETTEXT shared = g_pfnErrorGetText.load(), comm = g_pfnCommErrorGetText.load();
+  ASSERT_TRUE(shared != nullptr && comm != nullptr);
+  EXPECT_STREQ(shared(6), "No file is selected.");
+  EXPECT_STREQ(shared(123), "Unknown error 123");
+  for (int n = 1; n <= 15; ++n)
+    EXPECT_EQ(Conversions(comm(n)), n == 1 || n == 10 ? "%s%s" : "") << "comm error " << n;
+  EXPECT_NE(std::string(comm(3)).find("dialout"), std::string::npos);
+  EXPECT_GT(std::strlen(comm(-1)), 0u);
+
+  CTextLibrary dialog;
   ASSERT_EQ(dialog.LoadCaptionAndTipTexts(SENDRIX_TEXTS_NOTIPS_PATH), 1);
   EXPECT_EQ(m_notifier.Texts(), Texts{"Thes_TipGetText function not found"});
   EXPECT_STREQ(dialog.GetCaptionText(0), "test caption");
   EXPECT_STREQ(m_library.GetCaptionText(0), "Select File") << "each dialog its own buffer";
   dialog.FreeTextLibrary();
   EXPECT_EQ(g_pfnErrorGetText.load(), shared);
-
   m_notifier.Clear();
   EXPECT_EQ(dialog.LoadCaptionAndTipTexts("/nonexistent/lib.so"), 0);
   EXPECT_EQ(m_notifier.Texts(), Texts{"Thesaurus DLL not found"});
+
+  m_library.FreeTextLibrary();
+  EXPECT_EQ(g_pfnErrorGetText.load(), nullptr);
+  EXPECT_EQ(g_pfnCommErrorGetText.load(), nullptr);
+  EXPECT_EQ(m_library.GetCaptionText(5), nullptr);
 }
 
 // Tip requests: the rate label and its unit share a tip; the Ethernet panel
