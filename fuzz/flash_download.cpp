@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "app/AppMessages.h"
+#include "platform/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
-#include "comm/TransferGlobals.h"
+#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
