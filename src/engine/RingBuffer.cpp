@@ -17,9 +17,8 @@ CRingBuffer::CRingBuffer() {
 void CRingBuffer::Reset() {
   std::lock_guard<std::mutex> guard(m_lock);
   m_nRead = 0;
-  m_nWrite.store(0, std::memory_order_release);
+  m_nWrite = 0;
   m_nCount = 0;
-  m_bReset = 1;
 }
 
 void CRingBuffer::Put(const BYTE* data, DWORD length) {
@@ -27,7 +26,7 @@ void CRingBuffer::Put(const BYTE* data, DWORD length) {
     return;
   {
     std::lock_guard<std::mutex> guard(m_lock);
-    DWORD write = m_nWrite.load(std::memory_order_relaxed);
+    DWORD write = m_nWrite;
     m_nCount += length;
     // Only the last kSize bytes of a long block survive; they land where a
     // byte-by-byte copy would have left them.
@@ -42,7 +41,7 @@ void CRingBuffer::Put(const BYTE* data, DWORD length) {
       data += piece;
       length -= piece;
     }
-    m_nWrite.store(write, std::memory_order_release);
+    m_nWrite = write;
   }
   m_arrived.notify_all();
 }
@@ -55,21 +54,9 @@ BYTE CRingBuffer::Get() {
   return b;
 }
 
-BYTE CRingBuffer::Peek(DWORD position) {
-  std::lock_guard<std::mutex> guard(m_lock);
-  return m_data[position & kMask];
-}
-
 DWORD CRingBuffer::GetCount() {
   std::lock_guard<std::mutex> guard(m_lock);
   return m_nCount;
-}
-
-int CRingBuffer::TakeResetFlag() {
-  std::lock_guard<std::mutex> guard(m_lock);
-  int flag = m_bReset;
-  m_bReset = 0;
-  return flag;
 }
 
 int CRingBuffer::WaitForCount(DWORD needed, DWORD maxPolls, HANDLE abortEvent) {

@@ -1,7 +1,7 @@
 // CRingBuffer: the 4096-byte circular receive buffer between a reader thread
-// (the only writer) and its consumers (the receive display, which follows the
-// write position without consuming, and the firmware download, which takes
-// bytes one at a time).
+// (the only writer) and the firmware download, which takes bytes one at a
+// time. (The receive display reads the readers' display feeds instead, which
+// lose nothing at any rate; see comm/RxFeed.h.)
 //
 // Contract:
 //  - Indexes advance as (i + 1) & 0xFFF. Nothing detects an overflow: bytes
@@ -10,8 +10,7 @@
 //  - Get() does not check for an empty buffer: callers wait with
 //    WaitForCount() first.
 //  - Every operation takes the buffer's lock for one Put block, one byte of
-//    Get or Peek, or one flag or count access. GetWritePosition() reads the
-//    write index without the lock (it is atomic), as the display thread does.
+//    Get, or one count access.
 //  - WaitForCount(needed, maxPolls, abort): 0 when maxPolls is 0 or the
 //    budget ran out, 1 when at least `needed` bytes are buffered, 2 when the
 //    abort event is set (tested first, so 2 wins over 1). The budget is a
@@ -21,7 +20,6 @@
 // Thread safety: every member may be called from any thread.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -37,23 +35,18 @@ class CRingBuffer {
   CRingBuffer(const CRingBuffer&) = delete;
   CRingBuffer& operator=(const CRingBuffer&) = delete;
 
-  // Read index, write index and count to 0; reset flag to 1.
+  // Read index, write index and count to 0.
   void Reset();
   void Put(const BYTE* data, DWORD length);
   BYTE Get();
-  BYTE Peek(DWORD position);
   DWORD GetCount();
-  // Returns the reset flag and clears it.
-  int TakeResetFlag();
-  DWORD GetWritePosition() const { return m_nWrite.load(std::memory_order_acquire); }
   int WaitForCount(DWORD needed, DWORD maxPolls, HANDLE abortEvent);
 
  private:
   std::mutex m_lock;
   std::condition_variable m_arrived;  // notified by Put
   DWORD m_nRead = 0;
-  std::atomic<DWORD> m_nWrite{0};
+  DWORD m_nWrite = 0;
   DWORD m_nCount = 0;
   BYTE m_data[kSize] = {};
-  int m_bReset = 0;
 };
