@@ -280,16 +280,23 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
   }
 }
 
+// A batch file transfer whose connection drops mid-file ends as failed: the
+// window shows it, and the run's exit status says so.
 TEST_F(WindowTest, ConnectionDroppedMidFileEndsShowingFailure) {
   StartPrinter(kTcp, {"drop-after=200000"});
   StartLog();
-  Init();
   // Far larger than the loopback buffers, so writes after the drop fail
   // rather than vanish into them.
-  Operator().m_strFileName = MakeFile("long.prn", 32 * 1024 * 1024, 6);
-  m_pDlg->OnCommand(1003);
+  const std::string path = MakeFile("long.prn", 32 * 1024 * 1024, 6);
+  m_pDlg->m_fnParseCommandLine = [&path](CSendrixDlg& dlg) {
+    dlg.Fields().main.m_strFileName = path;
+    return 2;
+  };
+  Init();
+  ASSERT_TRUE(Pump([this] { return m_pDlg->GetRunningOperation() == OP_FILE_TRANSFER; }));
   ASSERT_TRUE(PumpUntilIdle(30000));
   ExpectRestored(1003);
+  EXPECT_EQ(m_pDlg->BatchExitStatus(), kBatchExitFailed);
   EXPECT_EQ(m_pView->Text(1156), "-------");
   std::vector<std::string> boxes = Boxes();
   EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());

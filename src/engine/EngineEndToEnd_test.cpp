@@ -137,7 +137,7 @@ TEST_P(EngineEndToEndTest, AbortAtAPacketBoundaryLeavesAPrefix) {
   EXPECT_EQ(StopLog().find("File Transfer complete"), std::string::npos);
 }
 
-// The runner breaks the connection down right after WM_TRANSFER_DONE, when
+// A batch run breaks the connection down right after WM_TRANSFER_DONE, when
 // a slow printer has not yet taken what the kernel still holds for it, and
 // with a reply of the printer unread (a TCP close would reset then).
 TEST_P(EngineEndToEndTest, BreakDownRightAfterDoneLetsASlowPrinterGetEveryByte) {

@@ -1,7 +1,9 @@
 // CRingBuffer: the 4096-byte circular receive buffer between a reader thread
-// (the only writer) and its consumers (the receive display, which follows the
-// write position without consuming, and the firmware download, which takes
-// bytes one at a time).
+// (the only writer) and its consumers: the firmware download, which takes
+// bytes one at a time, and any follower that reads the write position without
+// consuming (Peek, GetWritePosition, and the reset flag set by Reset so a
+// follower knows to start again). The window's receive lists read the
+// readers' display feeds instead (RxFeed.h), which lose nothing at any rate.
 //
 // Contract:
 //  - Indexes advance as (i + 1) & 0xFFF. Nothing detects an overflow: bytes

@@ -223,7 +223,7 @@ TEST_F(TransferEngineTest, UsbRepeatRefreshesTheConnectionAndRestartsTheReaders)
   EXPECT_TRUE(g_TransferEngine.m_pReadThread != nullptr);
 }
 
-TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsUnlessAborted) {
+TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsAndEndsAbortedOnAbort) {
   StartLog();
   ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
   const char text[] = "Hello, printer\r\n";
@@ -233,12 +233,17 @@ TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsUnlessAborted) 
   ExpectOneDone();
   EXPECT_EQ(m_link.Written(), std::vector<BYTE>(text, text + 16));
   EXPECT_EQ(m_link.Writes().front().size(), 7u);  // string packet size
+  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_COMPLETED);
 
+  // The printer takes nothing and the operator aborts: the job ends aborted,
+  // so a batch run exits with 3.
   m_window.Clear();
-  SetEvent(g_hAbortEvent);
+  m_link.HoldWrites(true);
   g_evStringTransfer.Set();
+  ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
+  SetEvent(g_hAbortEvent);
   ExpectOneDone();
-  EXPECT_EQ(m_link.Written().size(), 16u);  // nothing more
+  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_ABORTED);
   std::string log = StopLog();
   EXPECT_NE(log.find("String Transfer. Size = 16 bytes"), std::string::npos);
 }
