@@ -188,12 +188,12 @@ QWidget* CMainWindow::BuildCommunication() {
   // The hidden frame marks where the panels go; they share that one cell.
   auto* frame = m_controls.Add(1087, new QFrame(g), tr("Interface settings"));
   frame->hide();
-  grid->addWidget(frame, 1, 0, 1, 4);
+  grid->addWidget(frame, 1, 0, 1, 5);
   m_pPanels[0] = new CSerialChildDlg(m_fields.serial, g);
   m_pPanels[1] = new CUsbChildDlg(m_fields.usb, g);
   m_pPanels[2] = new CEthernetChildDlg(m_fields.ethernet, g);
   for (int n = 0; n < 3; ++n) {
-    grid->addWidget(m_pPanels[n], 1, 0, 1, 4);
+    grid->addWidget(m_pPanels[n], 1, 0, 1, 5);
     m_pPanels[n]->hide();
     m_pPanels[n]->SetCommandHandler([this, n](int id) {
       if (m_hooks.onPanelCommand) {
@@ -201,7 +201,10 @@ QWidget* CMainWindow::BuildCommunication() {
       }
     });
   }
-  grid->setRowStretch(2, 1);  // the panel keeps its height, the frame grows below it
+  // The choices stay together at the left; the panel keeps its height and
+  // the frame grows below it.
+  grid->setColumnStretch(4, 1);
+  grid->setRowStretch(2, 1);
   return cell;
 }
 
