@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -217,8 +218,15 @@ QWidget* CMainWindow::BuildSelectFile() {
   QHeaderView* header = files->header();
   header->setStretchLastSection(false);
   header->setSectionResizeMode(0, QHeaderView::Stretch);
-  header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-  header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  // Size and date keep room for a 9-digit size and the longest date, so the
+  // columns do not jump when the first row arrives.
+  const int pad = 2 * files->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, files) + 6;
+  header->setSectionResizeMode(1, QHeaderView::Fixed);
+  header->setSectionResizeMode(2, QHeaderView::Fixed);
+  header->resizeSection(1,
+                        files->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + pad);
+  header->resizeSection(
+      2, files->fontMetrics().horizontalAdvance(QStringLiteral("September 30, 2026")) + pad);
   files->setTextElideMode(Qt::ElideMiddle);
   files->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   files->headerItem()->setTextAlignment(1, Qt::AlignRight);
