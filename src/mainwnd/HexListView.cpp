@@ -27,10 +27,8 @@ CHexListView::CHexListView(const QString& hexTitle, const QString& asciiTitle, Q
   m_pHeader = new QHeaderView(Qt::Horizontal, this);
   m_pHeader->setModel(&m_headerModel);
   m_pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  m_pHeader->setSectionResizeMode(QHeaderView::Interactive);
+  m_pHeader->setSectionResizeMode(QHeaderView::Fixed);  // PlaceHeader fits them
   m_pHeader->setStretchLastSection(false);
-  m_pHeader->resizeSection(0, kHexWidth);
-  m_pHeader->resizeSection(1, kAsciiWidth);
   m_pHeader->setAccessibleName(hexTitle + " / " + asciiTitle);
   connect(m_pHeader, &QHeaderView::sectionResized, this, [this] {
     UpdateScrollBars();
@@ -108,11 +106,27 @@ void CHexListView::UpdateScrollBars() {
   h->setSingleStep(20);
 }
 
+int CHexListView::ColumnWidth(int chars) const {
+  return fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 2 * kTextMargin;
+}
+
+// The header spans the list: ASCII keeps room for 16 characters, Hex takes
+// the rest but never less than a whole row's text (the list then scrolls).
 void CHexListView::PlaceHeader() {
   const int headerHeight = m_pHeader->sizeHint().height();
   setViewportMargins(0, headerHeight, 0, 0);
   const QRect area = viewport()->geometry();
   m_pHeader->setGeometry(area.left(), area.top() - headerHeight, area.width(), headerHeight);
+  const int ascii = ColumnWidth(CHexRows::kRowBytes);
+  m_pHeader->resizeSection(1, ascii);
+  m_pHeader->resizeSection(0, std::max(ColumnWidth(CHexRows::kHexChars), area.width() - ascii));
+}
+
+QSize CHexListView::sizeHint() const {
+  const int frame = 2 * frameWidth();
+  return QSize(ColumnWidth(CHexRows::kHexChars) + ColumnWidth(CHexRows::kRowBytes) + frame +
+                   verticalScrollBar()->sizeHint().width(),
+               m_pHeader->sizeHint().height() + 6 * m_nRowHeight + frame);
 }
 
 void CHexListView::resizeEvent(QResizeEvent* event) {
@@ -134,6 +148,7 @@ void CHexListView::scrollContentsBy(int dx, int dy) {
 bool CHexListView::viewportEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange && m_pHeader != nullptr) {
     m_nRowHeight = fontMetrics().height() + 2;
+    PlaceHeader();
     UpdateScrollBars();
   }
   return QAbstractScrollArea::viewportEvent(event);

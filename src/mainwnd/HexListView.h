@@ -1,5 +1,6 @@
 // CHexListView: one receive list (data or USM), a two-column hex dump
-// ("Hex", 310 pixels; "ASCII", 110 pixels) of the bytes appended to it.
+// ("Hex", "ASCII") of the bytes appended to it. The header spans the list:
+// ASCII as wide as 16 characters, Hex the rest (at least a whole row).
 //
 // Scale: the view keeps only the bytes (CHexRows) and paints the visible rows
 // from them, formatting a row's texts when it is painted. There is no item or
@@ -27,9 +28,6 @@ class CHexListView : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
-  static constexpr int kHexWidth = 310;
-  static constexpr int kAsciiWidth = 110;
-
   CHexListView(const QString& hexTitle, const QString& asciiTitle, QWidget* parent = nullptr);
 
   // Adds bytes to the last row and new rows after it.
@@ -50,6 +48,8 @@ class CHexListView : public QAbstractScrollArea {
   // True while appends keep the last row in view.
   bool IsFollowing() const;
   QHeaderView* Header() const { return m_pHeader; }
+  // Room for a whole row's two columns and a few rows.
+  QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -64,6 +64,7 @@ class CHexListView : public QAbstractScrollArea {
   void Grow(Add add);
   void UpdateScrollBars();
   void PlaceHeader();
+  int ColumnWidth(int chars) const;
 
   CHexRows m_rows;
   QStandardItemModel m_headerModel;

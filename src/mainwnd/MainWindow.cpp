@@ -18,21 +18,22 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "platform/AppMessages.h"
 #include "mainwnd/AboutDlg.h"
 #include "mainwnd/AppIcon.h"
-#include "panels/DataExchange.h"
-#include "panels/Led.h"
 #include "mainwnd/QtMessageTarget.h"
+#include "panels/DataExchange.h"
 #include "panels/EthernetChildDlg.h"
+#include "panels/Led.h"
 #include "panels/SerialChildDlg.h"
 #include "panels/UsbChildDlg.h"
+#include "platform/AppMessages.h"
 
 namespace {
 
@@ -57,27 +58,33 @@ CMainWindow::CMainWindow(CDialogFields& fields, QWidget* parent)
   setAcceptDrops(true);
   setSizeGripEnabled(true);
 
+  // As in the template: the receive buffer fills the left column below the
+  // file and string groups and takes the window's extra height; on the
+  // right, the "Communication" frame reaches down as far.
   auto* top = new QVBoxLayout(this);
   auto* columns = new QHBoxLayout();
   auto* left = new QVBoxLayout();
   auto* right = new QVBoxLayout();
+  // Groups sit close: their titles already set them apart.
+  left->setSpacing(2);
+  right->setSpacing(2);
   left->addWidget(BuildTransmitFile());
-  left->addWidget(BuildSelectFile(), 3);
+  left->addWidget(BuildSelectFile());
   left->addWidget(BuildString());
+  left->addWidget(BuildReceive(), 1);
   right->addWidget(BuildFirmware());
   right->addWidget(BuildCommunication(), 1);
   columns->addLayout(left, 62);
   columns->addLayout(right, 38);
-  top->addLayout(columns, 60);
-  top->addWidget(BuildReceive(), 40);
+  top->addLayout(columns, 1);
   top->addWidget(BuildBottomRow());
 
   // Dialog units of the template's font: a quarter of the average character
-  // width across, an eighth of the line height down.
+  // width across, an eighth of the line height down. The layout's minimum
+  // (a whole receive row, say) may make the window larger.
   QFontMetrics fm(font());
-  int duX = fm.averageCharWidth();
-  int duY = fm.height();
-  resize(kTemplateWidthDu * duX / 4, kTemplateHeightDu * duY / 8);
+  resize(QSize(kTemplateWidthDu * fm.averageCharWidth() / 4, kTemplateHeightDu * fm.height() / 8)
+             .expandedTo(minimumSizeHint()));
 
   for (auto& [id, w] : m_controls.All()) {
     if (auto* b = qobject_cast<QPushButton*>(w)) {
@@ -91,11 +98,15 @@ CMainWindow::~CMainWindow() {
   qApp->removeEventFilter(this);
 }
 
-QWidget* CMainWindow::Group(int id, const QString& title, QWidget** cell) {
-  *cell = new QWidget(this);
-  auto* grid = new QGridLayout(*cell);
-  grid->setContentsMargins(0, 0, 0, 0);
-  return CControlMap::Framed(grid, m_controls.Add(id, new QGroupBox(title, *cell)), 0, 0);
+CMainWindow::CGroupCell CMainWindow::Group(int id, const QString& title) {
+  CGroupCell g;
+  g.cell = new QWidget(this);
+  auto* outer = new QGridLayout(g.cell);
+  outer->setContentsMargins(0, 0, 0, 0);
+  g.inside = CControlMap::Framed(outer, m_controls.Add(id, new QGroupBox(title, g.cell)), 0, 0);
+  g.grid = new QGridLayout(g.inside);
+  g.grid->setContentsMargins(0, 0, 0, 0);
+  return g;
 }
 
 template <class T>
@@ -110,33 +121,34 @@ T* CMainWindow::Clickable(int id, T* button, const QString& name) {
 }
 
 QWidget* CMainWindow::BuildTransmitFile() {
-  QWidget* cell = nullptr;
-  QWidget* g = Group(1065, tr("Transmit File"), &cell);
-  auto* grid = new QGridLayout(g);
-  grid->setContentsMargins(0, 0, 0, 0);
+  auto [cell, g, grid] = Group(1065, tr("Transmit File"));
   auto* file = m_controls.Add(1002, new QLineEdit(g), tr("Transmit File"));
   file->setAcceptDrops(false);  // a dropped file goes to the window's rule
-  grid->addWidget(file, 0, 0, 1, 5);
-  grid->addWidget(Clickable(1026, new QPushButton(tr("Browse"), g)), 0, 5);
-  grid->addWidget(Clickable(1003, new QPushButton(tr("Start"), g)), 0, 6);
+  grid->addWidget(file, 0, 0, 1, 7);
+  grid->addWidget(Clickable(1026, new QPushButton(tr("Browse"), g)), 0, 7);
+  grid->addWidget(Clickable(1003, new QPushButton(tr("Start"), g)), 0, 8);
+  // The repeat count and the delay (up to 300000 ms) are short numbers.
+  const int numberWidth = g->fontMetrics().horizontalAdvance(QStringLiteral("3000000")) + 12;
   grid->addWidget(Clickable(1058, new QCheckBox(tr("Repeat"), g)), 1, 0);
-  grid->addWidget(m_controls.Add(1059, new QLineEdit(g), tr("Repeat")), 1, 1);
+  auto* count = m_controls.Add(1059, new QLineEdit(g), tr("Repeat"));
+  count->setFixedWidth(numberWidth);
+  grid->addWidget(count, 1, 1);
   grid->addWidget(m_controls.Add(1061, new QLabel(tr("times"), g)), 1, 2);
   grid->addWidget(m_controls.Add(1063, new QLabel(tr("Delay"), g)), 1, 3);
-  grid->addWidget(m_controls.Add(1060, new QLineEdit(g), tr("Delay")), 1, 4);
+  auto* delay = m_controls.Add(1060, new QLineEdit(g), tr("Delay"));
+  delay->setFixedWidth(numberWidth);
+  grid->addWidget(delay, 1, 4);
   grid->addWidget(m_controls.Add(1062, new QLabel(tr("ms"), g)), 1, 5);
   auto* rate = m_controls.Add(1156, new QLabel(QStringLiteral("0"), g), tr("kbytes/sec"));
   rate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  grid->addWidget(rate, 2, 3, 1, 2);
-  grid->addWidget(m_controls.Add(1157, new QLabel(tr("kbytes/sec"), g)), 2, 5, 1, 2);
+  grid->addWidget(rate, 1, 6, 1, 2);
+  grid->addWidget(m_controls.Add(1157, new QLabel(tr("kbytes/sec"), g)), 1, 8);
+  grid->setColumnStretch(6, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildFirmware() {
-  QWidget* cell = nullptr;
-  QWidget* g = Group(1068, tr("Download Firmware"), &cell);
-  auto* grid = new QGridLayout(g);
-  grid->setContentsMargins(0, 0, 0, 0);
+  auto [cell, g, grid] = Group(1068, tr("Download Firmware"));
   grid->addWidget(Clickable(1005, new QPushButton(tr("Start"), g)), 0, 0, Qt::AlignLeft);
   static const char* const kSteps[] = {"Switch To Download Mode", "Check Flash Size", "Erase Flash",
                                        "Download Code",           "Check CRC",        "Read CRC"};
@@ -154,10 +166,7 @@ QWidget* CMainWindow::BuildFirmware() {
 }
 
 QWidget* CMainWindow::BuildString() {
-  QWidget* cell = nullptr;
-  QWidget* g = Group(1066, tr("Send Data String"), &cell);
-  auto* grid = new QGridLayout(g);
-  grid->setContentsMargins(0, 0, 0, 0);
+  auto [cell, g, grid] = Group(1066, tr("Send Data String"));
   auto* combo = m_controls.Add(1001, new QComboBox(g), tr("Send Data String"));
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);  // the history rule places entries
@@ -172,10 +181,7 @@ QWidget* CMainWindow::BuildString() {
 }
 
 QWidget* CMainWindow::BuildCommunication() {
-  QWidget* cell = nullptr;
-  QWidget* g = Group(1067, tr("Communication"), &cell);
-  auto* grid = new QGridLayout(g);
-  grid->setContentsMargins(0, 0, 0, 0);
+  auto [cell, g, grid] = Group(1067, tr("Communication"));
   grid->addWidget(Clickable(1014, new QRadioButton(tr("Serial"), g)), 0, 0);
   grid->addWidget(Clickable(1043, new QRadioButton(tr("USB"), g)), 0, 1);
   grid->addWidget(Clickable(1300, new QRadioButton(tr("Ethernet"), g)), 0, 2);
@@ -183,12 +189,12 @@ QWidget* CMainWindow::BuildCommunication() {
   // The hidden frame marks where the panels go; they share that one cell.
   auto* frame = m_controls.Add(1087, new QFrame(g), tr("Interface settings"));
   frame->hide();
-  grid->addWidget(frame, 1, 0, 1, 4);
+  grid->addWidget(frame, 1, 0, 1, 5);
   m_pPanels[0] = new CSerialChildDlg(m_fields.serial, g);
   m_pPanels[1] = new CUsbChildDlg(m_fields.usb, g);
   m_pPanels[2] = new CEthernetChildDlg(m_fields.ethernet, g);
   for (int n = 0; n < 3; ++n) {
-    grid->addWidget(m_pPanels[n], 1, 0, 1, 4);
+    grid->addWidget(m_pPanels[n], 1, 0, 1, 5);
     m_pPanels[n]->hide();
     m_pPanels[n]->SetCommandHandler([this, n](int id) {
       if (m_hooks.onPanelCommand) {
@@ -196,53 +202,79 @@ QWidget* CMainWindow::BuildCommunication() {
       }
     });
   }
-  grid->setRowStretch(1, 1);
+  // The choices stay together at the left; the panel keeps its height and
+  // the frame grows below it.
+  grid->setColumnStretch(4, 1);
+  grid->setRowStretch(2, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildSelectFile() {
-  QWidget* cell = nullptr;
-  QWidget* g = Group(1064, tr("Select File"), &cell);
-  auto* grid = new QGridLayout(g);
-  grid->setContentsMargins(0, 0, 0, 0);
+  auto [cell, g, grid] = Group(1064, tr("Select File"));
   QTreeWidget* files = m_controls.Add(1025, ReportList(g, 3), tr("Select File"));
   files->setHeaderLabels({QString(), QString(), QString()});
-  files->setColumnWidth(0, 261);
-  files->setColumnWidth(1, 50);
-  files->setColumnWidth(2, 110);
+  // The name takes what the size and the date leave; a long path loses its
+  // middle, so its folder's start and the file name stay readable.
+  QHeaderView* header = files->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  // Size and date keep room for a 9-digit size and the longest date, so the
+  // columns do not jump when the first row arrives.
+  const int pad = 2 * files->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, files) + 6;
+  header->setSectionResizeMode(1, QHeaderView::Fixed);
+  header->setSectionResizeMode(2, QHeaderView::Fixed);
+  header->resizeSection(1,
+                        files->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + pad);
+  header->resizeSection(
+      2, files->fontMetrics().horizontalAdvance(QStringLiteral("September 30, 2026")) + pad);
+  files->setTextElideMode(Qt::ElideMiddle);
+  files->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   files->headerItem()->setTextAlignment(1, Qt::AlignRight);
   files->headerItem()->setTextAlignment(2, Qt::AlignRight);
+  // Four rows of the twenty; the receive buffer below takes the window's
+  // extra height.
+  const int row = files->fontMetrics().height() + 4;
+  const int chrome = header->sizeHint().height() + 2 * files->frameWidth();
+  files->setFixedHeight(chrome + 4 * row);
   connect(files, &QTreeWidget::itemClicked, this, [this] {
     if (m_hooks.onCommand) {
       m_hooks.onCommand(1025);
     }
   });
   grid->addWidget(files, 0, 0, 1, 3);
+  // A thin bar in a frame of its own, the percent beside it: nothing that
+  // could be taken for an edit box.
   auto* progress = m_controls.Add(1006, new QProgressBar(g), tr("Progress"));
   progress->setRange(0, 100);
   progress->setValue(0);
   progress->setTextVisible(false);
+  progress->setFixedHeight(g->fontMetrics().height() * 2 / 3);
+  progress->setStyleSheet(
+      QStringLiteral("QProgressBar { border: 1px solid palette(dark); border-radius: 2px;"
+                     " background: palette(window); }"
+                     "QProgressBar::chunk { background: palette(highlight); }"));
   grid->addWidget(progress, 1, 0);
-  grid->addWidget(m_controls.Add(1033, new QLabel(g), tr("Progress percent")), 1, 1);
+  auto* percent = m_controls.Add(1033, new QLabel(g), tr("Progress percent"));
+  percent->setMinimumWidth(g->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
+  percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(percent, 1, 1);
   grid->addWidget(m_controls.Add(1041, new QLabel(g), tr("Repeat number")), 1, 2);
   grid->setColumnStretch(0, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildReceive() {
-  QWidget* cell = nullptr;
-  QWidget* g = Group(1075, tr("Receive Buffer"), &cell);
+  auto [cell, g, grid] = Group(1075, tr("Receive Buffer"));
   m_pReceiveArea = g;
-  auto* lay = new QHBoxLayout(g);
-  lay->setContentsMargins(0, 0, 0, 0);
-  // Stand-ins until the receive views are put in their place.
+  // Stand-ins until the receive views are put in their place: the data list
+  // above the USM list.
   QTreeWidget* rxData = m_controls.Add(1028, ReportList(g, 2), tr("Received data"));
   rxData->setHeaderLabels({tr("Hex"), tr("ASCII")});
   QTreeWidget* usm = m_controls.Add(1045, ReportList(g, 2), tr("Received USM"));
   usm->setHeaderLabels({tr("Hex"), tr("ASCII")});
   usm->hide();
-  lay->addWidget(rxData, 3);
-  lay->addWidget(usm, 1);
+  grid->addWidget(rxData, 0, 0);
+  grid->addWidget(usm, 1, 0);
   return cell;
 }
 

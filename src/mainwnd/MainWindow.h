@@ -4,9 +4,10 @@
 // window through IMainView.
 //
 // Layout: Qt layouts in the proportions of the original 480 x 327
-// dialog-unit template (about 62:38 between the left and right columns, the
-// receive buffer below); the window may grow. Group boxes are frames laid
-// under their controls, not their parents (see ControlMap.h).
+// dialog-unit template: left and right columns about 62:38, the receive
+// buffer at the foot of the left column; the window may grow, and the
+// receive buffer takes the extra height. Group boxes are frames laid under
+// their controls, not their parents (see ControlMap.h).
 //
 // Keys: the window sees each key before the focused control (as a dialog's
 // pretranslation would) and offers Enter, Escape, Up and Down to onKey with
@@ -21,11 +22,12 @@
 
 #include "app/DialogFields.h"
 #include "app/IDialogView.h"
-#include "panels/ControlMap.h"
 #include "mainwnd/MainWindowHooks.h"
+#include "panels/ControlMap.h"
 
 class CPanelBase;
 class CQtMessageTarget;
+class QGridLayout;
 class QMenu;
 class QToolButton;
 class QHelpEvent;
@@ -85,7 +87,14 @@ class CMainWindow : public QDialog, public IMainView {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  QWidget* Group(int id, const QString& title, QWidget** cell);
+  // A group box in a cell of its own, and the zero-margin grid inside its
+  // border where the group's controls go (as children of `inside`).
+  struct CGroupCell {
+    QWidget* cell = nullptr;
+    QWidget* inside = nullptr;
+    QGridLayout* grid = nullptr;
+  };
+  CGroupCell Group(int id, const QString& title);
   QWidget* BuildTransmitFile();
   QWidget* BuildFirmware();
   QWidget* BuildString();

@@ -48,6 +48,8 @@ CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
   window.ReplaceReceiveList(1028, m_pDisplay->DataList());
   window.ReplaceReceiveList(1045, m_pDisplay->UsmList());
   area->installEventFilter(new CRelayout(area, m_pDisplay.get()));
+  // The frame keeps room for a whole row of the data list.
+  area->setMinimumSize(m_pDisplay->DataList()->sizeHint().grownBy(area->contentsMargins()));
   Fit(area, m_pDisplay.get());
 }
 

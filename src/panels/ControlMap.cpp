@@ -143,6 +143,6 @@ QWidget* CControlMap::Framed(QGridLayout* grid, QGroupBox* box, int row, int col
   grid->addWidget(content, row, col, rowSpan, colSpan);
   // Inside the frame's border, below its title.
   int top = box->fontMetrics().height() + 2;
-  content->setContentsMargins(6, top, 6, 4);
+  content->setContentsMargins(kFrameInset, top, kFrameInset, 4);
   return content;
 }

@@ -50,7 +50,9 @@ class CControlMap {
   int IdOf(const QWidget* w) const;
 
   // A group box frame at a grid cell, and the widget (a sibling laid over
-  // it, inside its border) that holds what the frame shows.
+  // it, inside its border, kFrameInset pixels in from each side) that holds
+  // what the frame shows.
+  static constexpr int kFrameInset = 6;
   static QWidget* Framed(QGridLayout* grid, QGroupBox* box, int row, int col, int rowSpan = 1,
                          int colSpan = 1);
 

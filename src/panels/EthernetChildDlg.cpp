@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <algorithm>
 
 #include "panels/DataExchange.h"
 #include "platform/Notifier.h"
@@ -56,6 +57,18 @@ CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
             [this, id] { Command(id); });
   }
   grid->addWidget(Button(1123, new QPushButton(tr("Setup"), panel)), 4, 2);
+
+  // One column of fields: the labels' column is as wide as the widest label,
+  // the panel's own a frame's inset wider than the framed ones; the fields'
+  // column takes the extra width.
+  int labels = 0;
+  for (int id : {1100, 1103, 1110, 1111, 1154}) {
+    labels = std::max(labels, m_controls.Find(id)->sizeHint().width());
+  }
+  for (QGridLayout* lay : {portLay, usmLay, grid}) {
+    lay->setColumnMinimumWidth(0, labels + (lay == grid ? CControlMap::kFrameInset : 0));
+    lay->setColumnStretch(1, 1);
+  }
 }
 
 QString CEthernetChildDlg::IpText(DWORD a) {

@@ -9,13 +9,18 @@
 //   sendrix-window-demo --shots <folder>
 //       writes window-serial.png, window-usb.png and window-ethernet.png: the
 //       window with each interface selected (the panels only; no port is
-//       opened for the shots but the one the settings name).
+//       opened for the shots but the one the settings name). When the string
+//       box holds a request and Start is enabled, the request is sent first,
+//       so the receive buffer shows the printer's reply.
+//   sendrix-window-demo --first-shot <file>
+//       writes the window as it first comes up to <file>.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProgressBar>
@@ -56,6 +61,7 @@ class CDemoNotifier : public INotifier {
 
 struct Options {
   std::string shots;
+  std::string firstShot;
   bool job = false;
   int repeat = 0;
   int delay = 0;
@@ -140,19 +146,41 @@ bool RunJob(CMainWindow& window, CSendrixDlg& dlg, const Options& o, CDemoNotifi
   return ok && boxes.Texts().empty();
 }
 
+// Lets the posted layout requests of a panel switch reach the window before
+// it is grabbed, as the event loop would between two paints.
+bool Grab(CMainWindow& window, const QString& path) {
+  QApplication::processEvents();
+  window.layout()->activate();
+  QApplication::processEvents();
+  if (!window.grab().save(path)) {
+    return false;
+  }
+  std::printf("%s\n", path.toLocal8Bit().constData());
+  return true;
+}
+
+// Sends the string box's request and gives the reply 300 ms to be shown.
+void AskPrinter(CMainWindow& window, CSendrixDlg& dlg) {
+  if (!window.IsDlgItemEnabled(1027) || Text(window, 1001).empty()) {
+    return;
+  }
+  window.Controls().Get<QAbstractButton>(1027)->click();
+  WaitIdle(window, dlg, false);
+  QEventLoop wait;
+  QTimer::singleShot(300, &wait, &QEventLoop::quit);
+  wait.exec();
+}
+
 int Shots(CMainWindow& window, CSendrixDlg& dlg, const QString& folder) {
   static const char* const kNames[] = {"serial", "usb", "ethernet"};
+  AskPrinter(window, dlg);
   int written = 0;
   for (int n : {0, 1, 2}) {
     dlg.Fields().main.m_nInterface = n;
     dlg.UpdateAll(0);
     dlg.ShowInterfacePanel(n);
-    QApplication::processEvents();
-    QString path = folder + QStringLiteral("/window-%1.png").arg(QLatin1String(kNames[n]));
-    if (window.grab().save(path)) {
-      ++written;
-      std::printf("%s\n", path.toLocal8Bit().constData());
-    }
+    written +=
+        Grab(window, folder + QStringLiteral("/window-%1.png").arg(QLatin1String(kNames[n])));
   }
   return written;
 }
@@ -166,6 +194,8 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "--shots" && i + 1 < argc) {
       o.shots = argv[++i];
+    } else if (a == "--first-shot" && i + 1 < argc) {
+      o.firstShot = argv[++i];
     } else if (a == "--job") {
       o.job = true;
     } else if (a == "--repeat" && i + 1 < argc) {
@@ -176,10 +206,11 @@ int main(int argc, char** argv) {
       o.hex = argv[++i];
     }
   }
-  if (o.shots.empty() == !o.job) {
+  if (o.shots.empty() + o.firstShot.empty() + !o.job != 2) {
     std::fprintf(stderr,
                  "usage: sendrix-window-demo --job [--repeat N --delay MS] [--hex TEXT]\n"
-                 "       sendrix-window-demo --shots <folder>\n");
+                 "       sendrix-window-demo --shots <folder>\n"
+                 "       sendrix-window-demo --first-shot <file>\n");
     return 2;
   }
   CDemoNotifier boxes;
@@ -203,6 +234,8 @@ int main(int argc, char** argv) {
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     if (o.job) {
       ok = RunJob(window, dlg, o, boxes);
+    } else if (!o.firstShot.empty()) {
+      ok = Grab(window, QString::fromLocal8Bit(o.firstShot.c_str()));
     } else {
       QDir().mkpath(QString::fromLocal8Bit(o.shots.c_str()));
       ok = Shots(window, dlg, QString::fromLocal8Bit(o.shots.c_str())) == 3;
