@@ -647,8 +647,8 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnTransferDone();
       break;
     case WM_LINE_STATUS:
-      ShowLineStatus(*m_pView, m_fields.main.m_nInterface, m_fields.serial.m_nFlowIndex,
-                     static_cast<DWORD>(wParam));
+      if (m_pPanels)
+        m_pPanels->OnLineStatus(static_cast<DWORD>(wParam));
       break;
     case WM_FLASH_STEP:
       if (wParam <= 4)
