@@ -167,26 +167,17 @@ int main(int argc, char** argv) {
   Options o;
   o.self = argv[0];
   bool child = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--texts" && i + 1 < argc) {
-      o.texts = argv[++i];
-    } else if (a == "--dir" && i + 1 < argc) {
-      o.dir = argv[++i];
-    } else if (a == "--mib" && i + 1 < argc) {
-      o.mib = std::atoi(argv[++i]);
-    } else if (a == "--port" && i + 1 < argc) {
-      o.port = std::atoi(argv[++i]);
-    } else if (a == "--splash") {
-      o.splash = true;
-    } else if (a == "--child-startup") {
-      child = true;
-    }
-  }
-  if (child) {
+  bool parsed = ParseBenchOptions(argc, argv, 1,
+                                  {{"--texts", &o.texts},
+                                   {"--dir", &o.dir},
+                                   {"--mib", &o.mib},
+                                   {"--port", &o.port},
+                                   {"--splash", &o.splash},
+                                   {"--child-startup", &child}});
+  if (parsed && child) {
     return ChildStartup(argc, argv, o);
   }
-  if (o.dir.empty() || o.texts.empty()) {
+  if (!parsed || o.dir.empty() || o.texts.empty()) {
     std::fprintf(stderr, "usage: window_bench --texts <library> --dir <folder> [--mib N]\n");
     return 2;
   }
