@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+// Seconds on CLOCK_MONOTONIC (steady_clock), so comparable across processes.
 double NowSeconds();
 double Median(std::vector<double> values);
 

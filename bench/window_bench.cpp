@@ -9,7 +9,6 @@
 //   window_bench --texts <text library> --dir <work folder> [--mib N]
 // (with --child-startup the program is one start-up run of its own.)
 #include <sys/wait.h>
-#include <time.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,12 +30,6 @@
 #include "testsupport/RecordingNotifier.h"
 
 namespace {
-
-double MonoMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 struct Options {
   std::string texts;
@@ -73,7 +66,7 @@ int ChildStartup(int argc, char** argv, const Options& o) {
   runner.SetOnShown([](CMainWindow& window, CSendrixDlg&) {
     window.repaint();
     QApplication::processEvents();
-    std::printf("shown_ms=%.3f\n", MonoMs());
+    std::printf("shown_ms=%.3f\n", NowSeconds() * 1e3);
     std::fflush(stdout);
     window.close();
   });
@@ -90,7 +83,7 @@ double StartupRun(const Options& o, int port, bool splash) {
     argv.push_back("--splash");
   }
   int out = -1;
-  double t0 = MonoMs();
+  double t0 = NowSeconds() * 1e3;
   pid_t pid = Spawn(argv, &out);
   if (pid < 0) {
     return -1;
