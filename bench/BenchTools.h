@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <initializer_list>
+#include <string>
 #include <thread>
 #include <variant>
 #include <vector>
