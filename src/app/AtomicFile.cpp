@@ -1,13 +1,12 @@
 #include "app/AtomicFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/FileIo.h"
 #include "platform/LastError.h"
 
 namespace {
@@ -77,36 +76,5 @@ int WriteFileAtomically(const std::string& path, const std::string& data,
   if (::rename(temp.c_str(), path.c_str()) != 0)
     return Fail(temp);
   SyncFolder(folder);
-  return 1;
-}
-
-int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out) {
-  out->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0)
-    return Fail("");
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return Fail("");
-  }
-  char buffer[8192];
-  while (out->size() < maxBytes) {
-    const std::size_t want = std::min(sizeof(buffer), maxBytes - out->size());
-    const ssize_t n = ::read(fd, buffer, want);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      errno = error;
-      return Fail("");
-    }
-    if (n == 0)
-      break;
-    out->append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
   return 1;
 }

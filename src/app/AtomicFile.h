@@ -22,7 +22,3 @@ using CAtomicWriteHook = std::function<bool(const std::string& tempPath)>;
 // `path` unchanged).
 int WriteFileAtomically(const std::string& path, const std::string& data,
                         const CAtomicWriteHook& beforeRename = nullptr);
-
-// Reads at most maxBytes of the file into *out. 1 when the file could be
-// read (possibly cut at maxBytes), 0 when it cannot be opened or read.
-int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out);

@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "report/ErrorBoxes.h"
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "app/RegText.h"
 #include "history/StringHistory.h"
+#include "platform/FileIo.h"
 
 namespace {
 

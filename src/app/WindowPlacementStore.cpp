@@ -5,6 +5,7 @@
 
 #include "app/AtomicFile.h"
 #include "app/SettingsStore.h"
+#include "platform/FileIo.h"
 
 namespace {
 
