@@ -18,19 +18,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return 0;
-    done += static_cast<std::size_t>(n);
-  }
-  return 1;
-}
-
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
@@ -59,7 +46,7 @@ int WriteFileAtomically(const std::string& path, const std::string& data,
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     return Fail("");
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
