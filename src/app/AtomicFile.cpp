@@ -1,8 +1,10 @@
 #include "app/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -26,6 +28,26 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
+// A save killed before its rename leaves "<name>.tmp-<pid>" behind: those of
+// processes that no longer run are removed. A running one may be saving now,
+// so its file stays (and so does one whose pid a new process took, until
+// that one ends).
+void RemoveStaleTemps(const std::string& folder, const std::string& path) {
+  const std::string prefix = std::filesystem::path(path).filename().string() + ".tmp-";
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const std::string digits = name.substr(std::min(prefix.size(), name.size()));
+    if (!name.starts_with(prefix) || digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+      ::unlink(it->path().c_str());
+  }
+}
+
 // Fails with the last error set from errno; removes the temporary file.
 int Fail(const std::string& tempPath) {
   const int error = errno;
@@ -42,6 +64,7 @@ int WriteFileAtomically(const std::string& path, const std::string& data,
   const std::string folder = FolderOf(path);
   std::error_code ignored;  // a folder that cannot be made fails the open below
   std::filesystem::create_directories(folder, ignored);
+  RemoveStaleTemps(folder, path);
   const std::string temp = path + ".tmp-" + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)

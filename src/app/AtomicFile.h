@@ -2,6 +2,8 @@
 // folder ("<path>.tmp-<pid>"), which is flushed to disk (fsync) and renamed
 // over `path`; the folder is then flushed too. A process killed at any point
 // leaves either the previous file or the new one, never a part of either.
+// The temporary file a killed process left is removed by the next write to
+// `path` once that process no longer runs.
 //
 // The folder of `path` is created when missing (with its parents).
 //
