@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "texts/TextLibrary.h"
-
 namespace {
 
 constexpr int kKeyReturn = 0x0D;
@@ -108,28 +106,4 @@ int CEthernetPanel::PreTranslateKey(int key) {
     return 1;
   }
   return key == kKeyEscape;
-}
-
-int CEthernetPanel::TipNumber(int id) {
-  static const int kTips[][2] = {{1098, 43}, {1104, 50}, {1110, 47}, {1101, 44}, {1111, 48},
-                                 {1105, 45}, {1154, 49}, {1102, 46}, {1151, 52}, {1123, 51}};
-  for (const auto& t : kTips) {
-    if (t[0] == id)
-      return t[1];
-  }
-  return -1;
-}
-
-std::string CEthernetPanel::TipText(int id, CTextLibrary& texts) {
-  if (!texts.HasTipFunction()) {
-    return "";
-  }
-  int n = TipNumber(id);
-  if (n < 0) {
-    char text[48];
-    std::snprintf(text, sizeof text, "Undefined Control ID #%d", id);
-    return text;
-  }
-  const char* tip = texts.GetTipText(n);
-  return tip ? tip : "";
 }

@@ -8,13 +8,14 @@
 
 #include "app/EthernetPanel.h"
 #include "app/PanelController.h"
-#include "testsupport/PanelTestSupport.h"
 #include "app/SerialPanel.h"
 #include "app/UsbPanel.h"
 #include "comm/Cablox.h"
 #include "platform/MessageQueue.h"
+#include "testsupport/PanelTestSupport.h"
 #include "testsupport/RecordingNotifier.h"
 #include "texts/TextLibrary.h"
+#include "texts/TooltipTable.h"
 
 namespace {
 
@@ -166,14 +167,14 @@ class PanelTextsTest : public ::testing::Test {
 };
 
 TEST_F(PanelTextsTest, TooltipsByTableAndTheEthernetPanelsUndefinedText) {
-  EXPECT_EQ(CSerialPanel::TipText(1038, m_texts), m_texts.GetTipText(19));
-  EXPECT_EQ(CSerialPanel::TipText(1040, m_texts), "");  // a group box: no tip
-  EXPECT_EQ(CUsbPanel::TipText(1152, m_texts), m_texts.GetTipText(64));
-  EXPECT_EQ(CUsbPanel::TipText(1048, m_texts), "");
-  EXPECT_EQ(CEthernetPanel::TipText(1098, m_texts), m_texts.GetTipText(43));
-  EXPECT_EQ(CEthernetPanel::TipText(1155, m_texts), "Undefined Control ID #1155");
-  EXPECT_EQ(CEthernetPanel::TipText(1099, m_texts), "Undefined Control ID #1099");
-  EXPECT_FALSE(CSerialPanel::TipText(1038, m_texts).empty());
+  EXPECT_EQ(TooltipText(m_texts, 0, 1038), m_texts.GetTipText(19));
+  EXPECT_EQ(TooltipText(m_texts, 0, 1040), "");  // a group box: no tip
+  EXPECT_EQ(TooltipText(m_texts, 1, 1152), m_texts.GetTipText(64));
+  EXPECT_EQ(TooltipText(m_texts, 1, 1048), "");
+  EXPECT_EQ(TooltipText(m_texts, 2, 1098), m_texts.GetTipText(43));
+  EXPECT_EQ(TooltipText(m_texts, 2, 1155), "Undefined Control ID #1155");
+  EXPECT_EQ(TooltipText(m_texts, 2, 1099), "Undefined Control ID #1099");
+  EXPECT_FALSE(TooltipText(m_texts, 0, 1038).empty());
 }
 
 TEST_F(PanelTextsTest, RealTimeRadioNeedsARealTimeChannel) {

@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "comm/Cablox.h"
-#include "texts/TextLibrary.h"
 
 namespace {
 
@@ -147,21 +146,4 @@ void CSerialPanel::ApplyLineStatus(DWORD status) {
 
 int CSerialPanel::PreTranslateKey(int key) {
   return key == kKeyReturn || key == kKeyEscape;
-}
-
-int CSerialPanel::TipNumber(int id) {
-  static const int kTips[][2] = {{1038, 19}, {1039, 20}, {1204, 21}, {1013, 22},
-                                 {1205, 23}, {1206, 24}, {1090, 37}, {1091, 38},
-                                 {1092, 39}, {1093, 40}, {1094, 41}};
-  for (const auto& t : kTips) {
-    if (t[0] == id)
-      return t[1];
-  }
-  return -1;
-}
-
-std::string CSerialPanel::TipText(int id, CTextLibrary& texts) {
-  int n = TipNumber(id);
-  const char* tip = n >= 0 ? texts.GetTipText(n) : nullptr;
-  return tip ? tip : "";
 }

@@ -122,19 +122,3 @@ int CUsbPanel::PreTranslateKey(int key) {
   }
   return key == kKeyEscape;
 }
-
-int CUsbPanel::TipNumber(int id) {
-  static const int kTips[][2] = {{1050, 25}, {1108, 26}, {1046, 27}, {1047, 28},
-                                 {1114, 54}, {1115, 55}, {1152, 64}};
-  for (const auto& t : kTips) {
-    if (t[0] == id)
-      return t[1];
-  }
-  return -1;
-}
-
-std::string CUsbPanel::TipText(int id, CTextLibrary& texts) {
-  int n = TipNumber(id);
-  const char* tip = n >= 0 ? texts.GetTipText(n) : nullptr;
-  return tip ? tip : "";
-}
