@@ -13,6 +13,7 @@
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
 #include "texts/TextFunctions.h"
+#include "texts/TooltipTable.h"
 
 namespace {
 
@@ -250,13 +251,5 @@ int CSetupEthDevLogic::PreTranslateKey(int key) {
 }
 
 std::string CSetupEthDevLogic::TipText(int id) {
-  static const int kTips[][2] = {{1127, 56}, {1126, 57}, {1133, 58}, {1134, 59},
-                                 {1128, 60}, {1130, 61}, {1, 62}};
-  for (const auto& t : kTips) {
-    if (t[0] == id) {
-      const char* tip = m_texts.GetTipText(t[1]);
-      return tip ? tip : "";
-    }
-  }
-  return "";
+  return TooltipText(m_texts, 3, id);
 }
