@@ -191,6 +191,16 @@ int HexTextToEscapedText(const char* hex, char* out) {
   return length;
 }
 
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  return -1;
+}
+
 BYTE ParseHexByte(const char* text) {
   if (text == nullptr)
     return 0;

@@ -54,6 +54,10 @@ int HexTextToBytes(const char* hex, BYTE* out);
 // kCodecBufferSize bytes. Returns the character count.
 int HexTextToEscapedText(const char* hex, char* out);
 
+// The value of one hexadecimal digit of either case; -1 for any other
+// character.
+int HexDigitValue(char c);
+
 // Reads one hexadecimal number the way sscanf "%x" does and returns its low
 // byte; 0 when no number can be read (also for a null text).
 BYTE ParseHexByte(const char* text);

@@ -7,20 +7,8 @@
 
 namespace {
 
-bool IsHexDigitAnyCase(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
 bool IsHexSeparator(char c) {
   return c == ' ' || c == ',' || c == '-' || c == '.' || c == ';';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return c - 'A' + 10;
 }
 
 // Characters the codec writes for one byte in escaped notation.
@@ -91,10 +79,11 @@ bool CanConvertHexToEscaped(const std::string& hex) {
   int pending = 0;
   int escapedLength = 0;
   for (; *p != '\0'; ++p) {
-    if (IsHexDigitAnyCase(*p)) {
+    const int value = HexDigitValue(*p);
+    if (value >= 0) {
       if (++digits > 2 * kMaxDecodedBytes)
         return false;
-      pending = pending * 16 + HexValue(*p);
+      pending = pending * 16 + value;
       if (digits % 2 == 0) {
         escapedLength += EscapedWidth(pending);
         pending = 0;
