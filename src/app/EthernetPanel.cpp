@@ -2,12 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
-
-}  // namespace
+#include "app/VirtualKeys.h"
 
 CEthernetPanel::CEthernetPanel(CEthernetFields& fields, IDialogView& view, const CPanelHooks& hooks)
     : m_fields(fields), m_view(view), m_hooks(hooks) {}
@@ -96,7 +91,7 @@ void CEthernetPanel::OnSetup() {
 }
 
 int CEthernetPanel::PreTranslateKey(int key) {
-  if (key == kKeyReturn) {
+  if (key == VK_RETURN) {
     int focus = m_view.GetFocusId();
     bool field =
         focus == IDC_IP || focus == IDC_MAIN_PORT || focus == IDC_USM_PORT || focus == IDC_RT_PORT;
@@ -105,5 +100,5 @@ int CEthernetPanel::PreTranslateKey(int key) {
     }
     return 1;
   }
-  return key == kKeyEscape;
+  return key == VK_ESCAPE;
 }

@@ -6,12 +6,11 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/VirtualKeys.h"
 #include "comm/Cablox.h"
 
 namespace {
 
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
 constexpr int kMaxPorts = 50;
 
 int LibraryPortList(std::vector<std::string>& names) {
@@ -145,5 +144,5 @@ void CSerialPanel::ApplyLineStatus(DWORD status) {
 }
 
 int CSerialPanel::PreTranslateKey(int key) {
-  return key == kKeyReturn || key == kKeyEscape;
+  return key == VK_RETURN || key == VK_ESCAPE;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/EthernetPanel.h"
+#include "app/VirtualKeys.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
 #include "platform/Clock.h"
@@ -16,9 +17,6 @@
 #include "texts/TooltipTable.h"
 
 namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
 
 int LibraryDiscover(int& count, CSetupEthDevLogic::Table& table) {
   int first = 0;
@@ -238,7 +236,7 @@ void CSetupEthDevLogic::OnOK() {
 }
 
 int CSetupEthDevLogic::PreTranslateKey(int key) {
-  if (key == kKeyReturn) {
+  if (key == VK_RETURN) {
     int focus = m_view.GetFocusId();
     if (focus == IDC_SEARCH) {
       SearchDevices(true);
@@ -247,7 +245,7 @@ int CSetupEthDevLogic::PreTranslateKey(int key) {
     }
     return 1;
   }
-  return key == kKeyEscape;
+  return key == VK_ESCAPE;
 }
 
 std::string CSetupEthDevLogic::TipText(int id) {

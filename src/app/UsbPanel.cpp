@@ -2,13 +2,12 @@
 
 #include <map>
 
+#include "app/VirtualKeys.h"
 #include "comm/Cablox.h"
 #include "texts/TextLibrary.h"
 
 namespace {
 
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
 constexpr int kMaxDevices = 50;
 
 int LibraryDeviceList(int& usm, int& rt, std::vector<std::string>& names) {
@@ -114,11 +113,11 @@ void CUsbPanel::ApplyEndpointState(int selected, CTextLibrary* texts) {
 }
 
 int CUsbPanel::PreTranslateKey(int key) {
-  if (key == kKeyReturn) {
+  if (key == VK_RETURN) {
     if (m_view.GetFocusId() == IDC_INFO && m_hooks.showPortProperties) {
       m_hooks.showPortProperties();
     }
     return 1;
   }
-  return key == kKeyEscape;
+  return key == VK_ESCAPE;
 }

@@ -16,10 +16,9 @@
 #include <QVBoxLayout>
 #include <thread>
 
-namespace {
+#include "app/VirtualKeys.h"
 
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
+namespace {
 
 QString Qs(const std::string& s) {
   return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size()));
@@ -262,11 +261,11 @@ bool CSetupEthDevDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      m_logic.PreTranslateKey(kKeyReturn);
+      m_logic.PreTranslateKey(VK_RETURN);
       return true;
     }
     if (key->key() == Qt::Key_Escape) {
-      m_logic.PreTranslateKey(kKeyEscape);
+      m_logic.PreTranslateKey(VK_ESCAPE);
       return true;
     }
   }
