@@ -9,35 +9,17 @@
 #include "app/VirtualKeys.h"
 #include "comm/Cablox.h"
 
-namespace {
-
-constexpr int kMaxPorts = 50;
-
-int LibraryPortList(std::vector<std::string>& names) {
-  static char table[kMaxPorts][128];
-  int first = 0;
-  int second = 0;
-  int count = 0;
-  if (!Comm_GetPortParams(first, second, "COM", count, table)) {
-    return 0;
-  }
-  names.clear();
-  for (int i = 0; i < count && i < kMaxPorts; ++i) {
-    table[i][127] = '\0';
-    names.emplace_back(table[i]);
-  }
-  return 1;
-}
-
-}  // namespace
-
 CSerialPanel::CSerialPanel(CSerialFields& fields, IDialogView& view, IListControls& lists,
                            const CPanelHooks& hooks)
     : m_fields(fields),
       m_view(view),
       m_lists(lists),
       m_hooks(hooks),
-      m_fnListPorts(LibraryPortList) {}
+      m_fnListPorts([](std::vector<std::string>& names) {
+        int first = 0;
+        int second = 0;
+        return Comm_GetPortNames(first, second, "COM", names);
+      }) {}
 
 std::vector<std::string> CSerialPanel::ListTexts(int id) {
   switch (id) {

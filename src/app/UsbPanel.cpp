@@ -6,33 +6,15 @@
 #include "comm/Cablox.h"
 #include "texts/TextLibrary.h"
 
-namespace {
-
-constexpr int kMaxDevices = 50;
-
-int LibraryDeviceList(int& usm, int& rt, std::vector<std::string>& names) {
-  static char table[kMaxDevices][128];
-  int count = 0;
-  if (!Comm_GetPortParams(usm, rt, nullptr, count, table)) {
-    return 0;
-  }
-  names.clear();
-  for (int i = 0; i < count && i < kMaxDevices; ++i) {
-    table[i][127] = '\0';
-    names.emplace_back(table[i]);
-  }
-  return 1;
-}
-
-}  // namespace
-
 CUsbPanel::CUsbPanel(CUsbFields& fields, IDialogView& view, IListControls& lists,
                      const CPanelHooks& hooks)
     : m_fields(fields),
       m_view(view),
       m_lists(lists),
       m_hooks(hooks),
-      m_fnListDevices(LibraryDeviceList) {}
+      m_fnListDevices([](int& usm, int& rt, std::vector<std::string>& names) {
+        return Comm_GetPortNames(usm, rt, nullptr, names);
+      }) {}
 
 std::vector<std::string> CUsbPanel::NumberDuplicates(const std::vector<std::string>& table) {
   std::map<std::string, int> total;
