@@ -19,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <type_traits>
 
 extern char** environ;
 
@@ -33,6 +34,37 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   size_t n = values.size();
   return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool ParseBenchOptions(int argc, char** argv, int first, std::initializer_list<BenchOption> table) {
+  for (int i = first; i < argc; ++i) {
+    const BenchOption* option = nullptr;
+    for (const BenchOption& candidate : table) {
+      if (std::strcmp(argv[i], candidate.name) == 0)
+        option = &candidate;
+    }
+    if (option == nullptr)
+      return false;
+    if (bool* const* flag = std::get_if<bool*>(&option->target)) {
+      **flag = true;
+      continue;
+    }
+    if (++i == argc)
+      return false;
+    const char* value = argv[i];
+    std::visit(
+        [value](auto* target) {
+          using T = std::remove_pointer_t<decltype(target)>;
+          if constexpr (std::is_same_v<T, std::string>)
+            *target = value;
+          else if constexpr (std::is_same_v<T, uint64_t>)
+            *target = std::strtoull(value, nullptr, 10);
+          else if constexpr (std::is_same_v<T, int>)
+            *target = std::atoi(value);
+        },
+        option->target);
+  }
+  return true;
 }
 
 pid_t Spawn(const std::vector<std::string>& argv, int* stdoutFd) {

@@ -7,12 +7,25 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
+// Seconds on CLOCK_MONOTONIC (steady_clock), so comparable across processes.
 double NowSeconds();
 double Median(std::vector<double> values);
+
+// One option of a benchmark's command line: "--name value" stores the value
+// in a text or number; a bool is a flag without a value.
+struct BenchOption {
+  const char* name;
+  std::variant<std::string*, uint64_t*, int*, bool*> target;
+};
+// Reads argv[first..] by the table; false on a name not in it or a value
+// missing.
+bool ParseBenchOptions(int argc, char** argv, int first, std::initializer_list<BenchOption> table);
 
 // Starts argv[0] (searched in PATH) with the rest as arguments; with
 // stdoutFd, the child's standard output is a pipe whose read end is stored

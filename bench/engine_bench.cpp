@@ -184,29 +184,16 @@ double Firmware(const Options& o) {
 }
 
 bool ParseOptions(int argc, char** argv, int first, Options* o) {
-  for (int i = first; i + 1 < argc; i += 2) {
-    std::string name = argv[i];
-    std::string value = argv[i + 1];
-    if (name == "--sim")
-      o->sim = value;
-    else if (name == "--dir")
-      o->dir = value;
-    else if (name == "--file")
-      o->file = value;
-    else if (name == "--out")
-      o->out = value;
-    else if (name == "--mib")
-      o->mib = std::strtoull(value.c_str(), nullptr, 10);
-    else if (name == "--pairs")
-      o->pairs = std::atoi(value.c_str());
-    else if (name == "--only")
-      o->only = value;
-    else if (name == "--rx-source")
-      o->rxSource = value;
-    else
-      return false;
-  }
-  return !o->sim.empty();
+  return ParseBenchOptions(argc, argv, first,
+                           {{"--sim", &o->sim},
+                            {"--dir", &o->dir},
+                            {"--file", &o->file},
+                            {"--out", &o->out},
+                            {"--mib", &o->mib},
+                            {"--pairs", &o->pairs},
+                            {"--only", &o->only},
+                            {"--rx-source", &o->rxSource}}) &&
+         !o->sim.empty();
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 //   window_bench --texts <text library> --dir <work folder> [--mib N]
 // (with --child-startup the program is one start-up run of its own.)
 #include <sys/wait.h>
-#include <time.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,12 +30,6 @@
 #include "testsupport/RecordingNotifier.h"
 
 namespace {
-
-double MonoMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 struct Options {
   std::string texts;
@@ -73,7 +66,7 @@ int ChildStartup(int argc, char** argv, const Options& o) {
   runner.SetOnShown([](CMainWindow& window, CSendrixDlg&) {
     window.repaint();
     QApplication::processEvents();
-    std::printf("shown_ms=%.3f\n", MonoMs());
+    std::printf("shown_ms=%.3f\n", NowSeconds() * 1e3);
     std::fflush(stdout);
     window.close();
   });
@@ -90,7 +83,7 @@ double StartupRun(const Options& o, int port, bool splash) {
     argv.push_back("--splash");
   }
   int out = -1;
-  double t0 = MonoMs();
+  double t0 = NowSeconds() * 1e3;
   pid_t pid = Spawn(argv, &out);
   if (pid < 0) {
     return -1;
@@ -167,26 +160,17 @@ int main(int argc, char** argv) {
   Options o;
   o.self = argv[0];
   bool child = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--texts" && i + 1 < argc) {
-      o.texts = argv[++i];
-    } else if (a == "--dir" && i + 1 < argc) {
-      o.dir = argv[++i];
-    } else if (a == "--mib" && i + 1 < argc) {
-      o.mib = std::atoi(argv[++i]);
-    } else if (a == "--port" && i + 1 < argc) {
-      o.port = std::atoi(argv[++i]);
-    } else if (a == "--splash") {
-      o.splash = true;
-    } else if (a == "--child-startup") {
-      child = true;
-    }
-  }
-  if (child) {
+  bool parsed = ParseBenchOptions(argc, argv, 1,
+                                  {{"--texts", &o.texts},
+                                   {"--dir", &o.dir},
+                                   {"--mib", &o.mib},
+                                   {"--port", &o.port},
+                                   {"--splash", &o.splash},
+                                   {"--child-startup", &child}});
+  if (parsed && child) {
     return ChildStartup(argc, argv, o);
   }
-  if (o.dir.empty() || o.texts.empty()) {
+  if (!parsed || o.dir.empty() || o.texts.empty()) {
     std::fprintf(stderr, "usage: window_bench --texts <library> --dir <folder> [--mib N]\n");
     return 2;
   }

@@ -48,17 +48,7 @@ SECONDS_EACH=$2
 
 # clang and its libFuzzer runtime: only the fuzz tree needs them.
 PACKAGES=(clang libclang-rt-14-dev cmake ninja-build)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  echo "fuzz.sh: installing ${missing[*]}"
-  SUDO=""
-  [[ $(id -u) -ne 0 ]] && SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh fuzz.sh "${PACKAGES[@]}"
 
 LAUNCHER=()
 if command -v ccache >/dev/null; then

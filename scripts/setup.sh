@@ -28,17 +28,7 @@ done
 
 PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
           libusb-1.0-0-dev libssl-dev socat qt6-base-dev xxd)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  echo "setup.sh: installing ${missing[*]}"
-  SUDO=""
-  [[ $(id -u) -ne 0 ]] && SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/install-missing.sh setup.sh "${PACKAGES[@]}"
 
 cmake -S . -B "$BUILD_DIR" -G Ninja \
   -DCMAKE_BUILD_TYPE="$BUILD_TYPE" \

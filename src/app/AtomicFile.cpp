@@ -1,13 +1,14 @@
 #include "app/AtomicFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/FileIo.h"
 #include "platform/LastError.h"
 
 namespace {
@@ -19,24 +20,31 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return 0;
-    done += static_cast<std::size_t>(n);
-  }
-  return 1;
-}
-
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);
+  }
+}
+
+// A save killed before its rename leaves "<name>.tmp-<pid>" behind: those of
+// processes that no longer run are removed. A running one may be saving now,
+// so its file stays (and so does one whose pid a new process took, until
+// that one ends).
+void RemoveStaleTemps(const std::string& folder, const std::string& path) {
+  const std::string prefix = std::filesystem::path(path).filename().string() + ".tmp-";
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const std::string digits = name.substr(std::min(prefix.size(), name.size()));
+    if (!name.starts_with(prefix) || digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+      ::unlink(it->path().c_str());
   }
 }
 
@@ -56,11 +64,12 @@ int WriteFileAtomically(const std::string& path, const std::string& data,
   const std::string folder = FolderOf(path);
   std::error_code ignored;  // a folder that cannot be made fails the open below
   std::filesystem::create_directories(folder, ignored);
+  RemoveStaleTemps(folder, path);
   const std::string temp = path + ".tmp-" + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     return Fail("");
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -77,36 +86,5 @@ int WriteFileAtomically(const std::string& path, const std::string& data,
   if (::rename(temp.c_str(), path.c_str()) != 0)
     return Fail(temp);
   SyncFolder(folder);
-  return 1;
-}
-
-int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out) {
-  out->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0)
-    return Fail("");
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return Fail("");
-  }
-  char buffer[8192];
-  while (out->size() < maxBytes) {
-    const std::size_t want = std::min(sizeof(buffer), maxBytes - out->size());
-    const ssize_t n = ::read(fd, buffer, want);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      errno = error;
-      return Fail("");
-    }
-    if (n == 0)
-      break;
-    out->append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
   return 1;
 }

@@ -2,6 +2,8 @@
 // folder ("<path>.tmp-<pid>"), which is flushed to disk (fsync) and renamed
 // over `path`; the folder is then flushed too. A process killed at any point
 // leaves either the previous file or the new one, never a part of either.
+// The temporary file a killed process left is removed by the next write to
+// `path` once that process no longer runs.
 //
 // The folder of `path` is created when missing (with its parents).
 //
@@ -22,7 +24,3 @@ using CAtomicWriteHook = std::function<bool(const std::string& tempPath)>;
 // `path` unchanged).
 int WriteFileAtomically(const std::string& path, const std::string& data,
                         const CAtomicWriteHook& beforeRename = nullptr);
-
-// Reads at most maxBytes of the file into *out. 1 when the file could be
-// read (possibly cut at maxBytes), 0 when it cannot be opened or read.
-int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "codec/Codec.h"
+
 namespace {
 
 std::string Header(const char* word, const BYTE mac[6]) {
@@ -9,16 +11,6 @@ std::string Header(const char* word, const BYTE mac[6]) {
   frame += word;
   frame.append(reinterpret_cast<const char*>(mac), 6);
   return frame;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -46,8 +38,8 @@ int CEthDevFrames::ParseMac(const std::string& text, BYTE mac[6]) {
   }
   BYTE bytes[6];
   for (int i = 0; i < 6; ++i) {
-    int hi = HexValue(text[static_cast<std::size_t>(i * 3)]);
-    int lo = HexValue(text[static_cast<std::size_t>(i * 3 + 1)]);
+    int hi = HexDigitValue(text[static_cast<std::size_t>(i * 3)]);
+    int lo = HexDigitValue(text[static_cast<std::size_t>(i * 3 + 1)]);
     if (hi < 0 || lo < 0 || (i < 5 && text[static_cast<std::size_t>(i * 3 + 2)] != '-')) {
       return 0;
     }

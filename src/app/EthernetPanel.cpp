@@ -2,14 +2,7 @@
 
 #include <cstdio>
 
-#include "texts/TextLibrary.h"
-
-namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
-
-}  // namespace
+#include "app/VirtualKeys.h"
 
 CEthernetPanel::CEthernetPanel(CEthernetFields& fields, IDialogView& view, const CPanelHooks& hooks)
     : m_fields(fields), m_view(view), m_hooks(hooks) {}
@@ -98,7 +91,7 @@ void CEthernetPanel::OnSetup() {
 }
 
 int CEthernetPanel::PreTranslateKey(int key) {
-  if (key == kKeyReturn) {
+  if (key == VK_RETURN) {
     int focus = m_view.GetFocusId();
     bool field =
         focus == IDC_IP || focus == IDC_MAIN_PORT || focus == IDC_USM_PORT || focus == IDC_RT_PORT;
@@ -107,29 +100,5 @@ int CEthernetPanel::PreTranslateKey(int key) {
     }
     return 1;
   }
-  return key == kKeyEscape;
-}
-
-int CEthernetPanel::TipNumber(int id) {
-  static const int kTips[][2] = {{1098, 43}, {1104, 50}, {1110, 47}, {1101, 44}, {1111, 48},
-                                 {1105, 45}, {1154, 49}, {1102, 46}, {1151, 52}, {1123, 51}};
-  for (const auto& t : kTips) {
-    if (t[0] == id)
-      return t[1];
-  }
-  return -1;
-}
-
-std::string CEthernetPanel::TipText(int id, CTextLibrary& texts) {
-  if (!texts.HasTipFunction()) {
-    return "";
-  }
-  int n = TipNumber(id);
-  if (n < 0) {
-    char text[48];
-    std::snprintf(text, sizeof text, "Undefined Control ID #%d", id);
-    return text;
-  }
-  const char* tip = texts.GetTipText(n);
-  return tip ? tip : "";
+  return key == VK_ESCAPE;
 }

@@ -14,8 +14,6 @@
 #include "app/PanelHooks.h"
 #include "platform/Win32Types.h"
 
-class CTextLibrary;
-
 class CEthernetPanel {
  public:
   enum : int {
@@ -58,12 +56,6 @@ class CEthernetPanel {
   int PreTranslateKey(int key);
   // 1 while an edited port waits for its Enter.
   int IsEditPending() const { return m_bEditPending; }
-
-  // Tip number of a control, -1 outside the table.
-  static int TipNumber(int id);
-  // The tip, or "Undefined Control ID #<id>" outside the table; empty
-  // without the text library's tip function.
-  static std::string TipText(int id, CTextLibrary& texts);
 
  private:
   void Reopen();

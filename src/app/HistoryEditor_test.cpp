@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/HistoryTestSupport.h"
 #include "platform/Notifier.h"
 #include "testsupport/RecordingNotifier.h"
+#include "testsupport/ScriptedFileDialog.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "app/UsbPanel.h"
 #include "testsupport/PanelTestSupport.h"
 #include "texts/TextLibrary.h"
+#include "texts/TooltipTable.h"
 
 namespace {
 

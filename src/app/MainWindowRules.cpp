@@ -42,20 +42,3 @@ void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime) 
     parity.push_back(caption(n));
   view.SetListCaptions(headers, parity, caption(37));
 }
-
-void ShowLineStatus(IMainView& view, int interfaceType, int flowIndex, DWORD bits) {
-  auto green = [](DWORD set) { return set ? 2 : 1; };
-  auto red = [](DWORD set) { return set ? 1 : 2; };
-  if (interfaceType == 0) {
-    view.SetLed(0, 1020, green(bits & 0x20));
-    view.SetLed(0, 1024, green(bits & 0x10));
-    view.SetLed(0, 1025, green(bits & 0x40));
-    view.SetLed(0, 1026, green(bits & 0x80));
-    view.SetLed(0, 1027, flowIndex == 4 ? green(bits & 0x100) : 0);
-  } else if (interfaceType == 1) {
-    view.Panel(1).ShowDlgItem(1116, 1);
-    view.Panel(1).ShowDlgItem(1021, 1);
-    view.SetLed(1, 1116, red(bits & 0x1));
-    view.SetLed(1, 1021, red(bits & 0x2));
-  }
-}

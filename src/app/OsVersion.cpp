@@ -2,27 +2,16 @@
 
 #include <sys/utsname.h>
 
-#include <cstdarg>
 #include <cstdio>
 
-#include "app/AtomicFile.h"
+#include "platform/AppendFormat.h"
+#include "platform/FileIo.h"
 #include "report/ErrorBoxes.h"
 
 namespace {
 
 // Longest distribution name kept: the text heads the log.
 constexpr std::size_t kMaxPrettyName = 255;
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof(text), format, args);
-  va_end(args);
-  return text;
-}
 
 // The CSD's second character, or NUL for a shorter text.
 char CsdSecond(const std::string& csd) {
@@ -35,14 +24,14 @@ int MapWindows9x(const COsVersionInfo& v, std::string* text) {
   const char second = CsdSecond(v.m_strCSDVersion);
   if (v.m_dwMajorVersion == 4 && v.m_dwMinorVersion == 0) {
     const char* osr2 = (second == 'B' || second == 'C') ? "" : "OSR2 ";
-    *text =
-        Format("OS Version = Microsoft Windows 95 %s- Version %d.%d.%ld%s", osr2, 4, 0, build, csd);
+    *text = FormatText("OS Version = Microsoft Windows 95 %s- Version %d.%d.%ld%s", osr2, 4, 0,
+                       build, csd);
   } else if (v.m_dwMajorVersion == 4 && v.m_dwMinorVersion == 10) {
-    *text = Format("OS Version = Microsoft Windows 98 %s- Version %d.%d.%ld%s",
-                   second == 'A' ? "SE " : "", 4, 10, build, csd);
+    *text = FormatText("OS Version = Microsoft Windows 98 %s- Version %d.%d.%ld%s",
+                       second == 'A' ? "SE " : "", 4, 10, build, csd);
   } else if (v.m_dwMajorVersion == 4 && v.m_dwMinorVersion == 90) {
-    *text = Format("OS Version = Microsoft Windows Millemium Edition - Version %d.%d.%ld%s", 4, 90,
-                   build, csd);
+    *text = FormatText("OS Version = Microsoft Windows Millemium Edition - Version %d.%d.%ld%s", 4,
+                       90, build, csd);
   }
   return 0;
 }
@@ -76,9 +65,9 @@ int MapWindowsNt(const COsVersionInfo& v, std::string* text) {
   const char* name = NtName(v, &runs);
   if (name == nullptr)
     return 0;
-  *text = Format("OS Version = Microsoft Windows %s %s - Version %d.%d.%d", name,
-                 v.m_strCSDVersion.c_str(), static_cast<int>(v.m_dwMajorVersion),
-                 static_cast<int>(v.m_dwMinorVersion), static_cast<int>(v.m_dwBuildNumber));
+  *text = FormatText("OS Version = Microsoft Windows %s %s - Version %d.%d.%d", name,
+                     v.m_strCSDVersion.c_str(), static_cast<int>(v.m_dwMajorVersion),
+                     static_cast<int>(v.m_dwMinorVersion), static_cast<int>(v.m_dwBuildNumber));
   return runs;
 }
 
@@ -132,19 +121,19 @@ int MapOsVersion(const COsVersionInfo& info, std::string* text) {
   text->clear();
   switch (info.m_dwPlatformId) {
     case 0:
-      *text = Format("OS Version = Microsoft Win32s- Version %d.%d %s",
-                     static_cast<int>(info.m_dwMajorVersion),
-                     static_cast<int>(info.m_dwMinorVersion), info.m_strCSDVersion.c_str());
+      *text = FormatText("OS Version = Microsoft Win32s- Version %d.%d %s",
+                         static_cast<int>(info.m_dwMajorVersion),
+                         static_cast<int>(info.m_dwMinorVersion), info.m_strCSDVersion.c_str());
       return 0;
     case 1:
       return MapWindows9x(info, text);
     case 2:
       return MapWindowsNt(info, text);
     default:
-      *text =
-          Format("OS Version = unknown - Version %d.%d Build %d %s",
-                 static_cast<int>(info.m_dwMajorVersion), static_cast<int>(info.m_dwMinorVersion),
-                 static_cast<int>(info.m_dwBuildNumber), info.m_strCSDVersion.c_str());
+      *text = FormatText("OS Version = unknown - Version %d.%d Build %d %s",
+                         static_cast<int>(info.m_dwMajorVersion),
+                         static_cast<int>(info.m_dwMinorVersion),
+                         static_cast<int>(info.m_dwBuildNumber), info.m_strCSDVersion.c_str());
       return 0;
   }
 }

@@ -68,16 +68,3 @@ void CPanelController::OnLineStatus(DWORD status) {
     m_usb.ApplyLineStatus(status);
   }
 }
-
-std::string CPanelController::TipText(int panel, int id, CTextLibrary& texts) {
-  switch (panel) {
-    case 0:
-      return CSerialPanel::TipText(id, texts);
-    case 1:
-      return CUsbPanel::TipText(id, texts);
-    case 2:
-      return CEthernetPanel::TipText(id, texts);
-    default:
-      return "";
-  }
-}

@@ -1,7 +1,7 @@
 // CPanelController: the three interface panels' logic in one place, so the
 // window layer has one object to hand the panels' events to: commands by
 // panel and control ID, Enter with the focused control, a list dropping
-// down, line-status words and tooltip requests.
+// down and line-status words.
 //
 // Panels: 0 serial, 1 USB, 2 TCP/IP. Each panel is an IDialogView; the
 // serial and USB panels are also IListControls (their drop-down lists).
@@ -18,8 +18,6 @@
 #include "app/PanelHooks.h"
 #include "app/SerialPanel.h"
 #include "app/UsbPanel.h"
-
-class CTextLibrary;
 
 class CPanelController {
  public:
@@ -45,9 +43,6 @@ class CPanelController {
   // The line-status word, applied by the selected interface (nothing for
   // TCP/IP).
   void OnLineStatus(DWORD status);
-  // Tooltip text of a panel's control ("" for none).
-  static std::string TipText(int panel, int id, CTextLibrary& texts);
-
   CSerialPanel& Serial() { return m_serial; }
   CUsbPanel& Usb() { return m_usb; }
   CEthernetPanel& Ethernet() { return m_ethernet; }

@@ -106,12 +106,7 @@ int CPortOpener::OpenLocked(int update) {
   }
   if (Comm_IsOpened() == 0) {
     if (!Comm_OpenSetup(m_pOwner, type)) {
-      if (type == 0)
-        FailSerial(update);
-      else if (type == 1)
-        FailUsb(update);
-      else
-        FailTcp(update);
+      FailOpen(type, update);
       if (update)
         m_host.EnableDlgItem(1, 1108, 0);
       m_nPreviousType = type;
@@ -138,14 +133,15 @@ void CPortOpener::CommonEnd(int update) {
   Comm_SetConnect(available);
 }
 
-void CPortOpener::FailSerial(int update) {
+void CPortOpener::FailOpen(int type, int update) {
   if (!update)
     return;
-  m_host.ShowInterfacePanel(0);
+  m_host.ShowInterfacePanel(type);
   m_host.DisableAllSendControls();
-  m_host.EnableDlgItem(1, 1108, 0);
-  m_host.ShowDlgItem(-1, 1070, 0);
-  m_host.RefreshUsmView(0);
+  if (type == 0)
+    m_host.EnableDlgItem(1, 1108, 0);
+  m_host.ShowDlgItem(-1, 1070, type != 0);
+  m_host.RefreshUsmView(type == 0 ? 0 : m_nUsmChannel);
 }
 
 int CPortOpener::SerialUpdate(const std::string& name) {
@@ -185,12 +181,12 @@ int CPortOpener::OpenSerial(int update) {
     }
     Sleep(m_timings.dwBeforeSerialUpdateMs);
     if (!SerialUpdate(name)) {
-      FailSerial(update);
+      FailOpen(0, update);
       return 0;
     }
   } else if (r == 2) {
     if (ports.empty() || index == -1 || !SerialUpdate(name)) {
-      FailSerial(update);
+      FailOpen(0, update);
       CTransferEngine::LogText("Open Serial Port failed");
       return 0;
     }
@@ -202,15 +198,6 @@ int CPortOpener::OpenSerial(int update) {
     m_host.RefreshUsmView(0);
   }
   return 1;
-}
-
-void CPortOpener::FailUsb(int update) {
-  if (!update)
-    return;
-  m_host.ShowInterfacePanel(1);
-  m_host.DisableAllSendControls();
-  m_host.ShowDlgItem(-1, 1070, 1);
-  m_host.RefreshUsmView(m_nUsmChannel);
 }
 
 int CPortOpener::OpenUsb(int update) {
@@ -245,7 +232,7 @@ int CPortOpener::OpenUsb(int update) {
       int output = u.m_nOutEndpoint, scratch1 = 0, scratch2 = 0;
       if (!Comm_UpdateConnection(readersStopped, device, nullptr, output, m_nUsmChannel,
                                  m_nRealTimeChannel, scratch1, scratch2)) {
-        FailUsb(update);
+        FailOpen(1, update);
         CTransferEngine::LogText("Open USB Port failed");
         return 0;
       }
@@ -269,15 +256,6 @@ int CPortOpener::OpenUsb(int update) {
     m_host.RefreshUsmView(m_nUsmChannel);
   }
   return 1;
-}
-
-void CPortOpener::FailTcp(int update) {
-  if (!update)
-    return;
-  m_host.ShowInterfacePanel(2);
-  m_host.DisableAllSendControls();
-  m_host.ShowDlgItem(-1, 1070, 1);
-  m_host.RefreshUsmView(m_nUsmChannel);
 }
 
 void CPortOpener::LogTcp(const char* outcome) {
@@ -317,7 +295,7 @@ int CPortOpener::OpenTcp(int update) {
     if (update)
       m_fields.ethernet.m_strMac = e.m_strMac;
     if (!ok) {
-      FailTcp(update);
+      FailOpen(2, update);
       LogTcp("failed");
       return 0;
     }

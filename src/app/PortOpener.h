@@ -78,9 +78,9 @@ class CPortOpener {
   int OpenUsb(int update);
   int OpenTcp(int update);
   int SerialUpdate(const std::string& name);
-  void FailSerial(int update);
-  void FailUsb(int update);
-  void FailTcp(int update);
+  // A failed open of interface `type` (with update): its panel shown, the
+  // action controls off, the USM button and view only for USB and TCP/IP.
+  void FailOpen(int type, int update);
   void CommonEnd(int update);
   void LogTcp(const char* outcome);
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "codec/Codec.h"
+
 namespace {
 
 std::string Lower(std::string_view text) {
@@ -107,14 +109,8 @@ bool ParseDword(std::string_view text, DWORD* out) {
     return false;
   DWORD value = 0;
   for (const char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else
+    const int digit = HexDigitValue(c);
+    if (digit < 0)
       return false;
     value = (value << 4) | static_cast<DWORD>(digit);
   }

@@ -13,6 +13,7 @@
 #include "history/StringHistory.h"
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
+#include "platform/AppendFormat.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
@@ -22,12 +23,6 @@ namespace {
 
 constexpr int kFileTransferFailedText = 50;
 constexpr size_t kMaxDroppedName = 255;
-
-std::string Format(const char* format, long value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 }  // namespace
 
@@ -348,8 +343,8 @@ void CSendrixDlg::RefreshUsmView(int usmChannel) {
 
 void CSendrixDlg::ShowProgress(int percent, int repeat) {
   m_pView->SetProgress(percent);
-  m_pView->SetDlgItemText(1033, Format("%ld %%", percent));
-  m_fields.main.m_strRepeatNumber = repeat == -1 ? "" : Format("%ld", repeat);
+  m_pView->SetDlgItemText(1033, FormatText("%d %%", percent));
+  m_fields.main.m_strRepeatNumber = repeat == -1 ? "" : FormatText("%d", repeat);
   m_pView->SetDlgItemText(1041, m_fields.main.m_strRepeatNumber);
   if (m_pProgressEcho && m_nRunningOperation != OP_IDLE)
     m_pProgressEcho->OnProgress(percent, repeat);
@@ -647,15 +642,15 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnTransferDone();
       break;
     case WM_LINE_STATUS:
-      ShowLineStatus(*m_pView, m_fields.main.m_nInterface, m_fields.serial.m_nFlowIndex,
-                     static_cast<DWORD>(wParam));
+      if (m_pPanels)
+        m_pPanels->OnLineStatus(static_cast<DWORD>(wParam));
       break;
     case WM_FLASH_STEP:
       if (wParam <= 4)
         m_pView->SetLed(-1, 1015 + static_cast<int>(wParam), static_cast<int>(lParam));
       break;
     case WM_FLASH_CRC:
-      m_pView->SetDlgItemText(1022, Format("%04lX", static_cast<long>(wParam & 0xFFFF)));
+      m_pView->SetDlgItemText(1022, FormatText("%04lX", static_cast<long>(wParam & 0xFFFF)));
       if (m_pProgressEcho)
         m_pProgressEcho->OnFlashCrc(static_cast<unsigned>(wParam));
       break;

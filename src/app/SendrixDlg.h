@@ -43,6 +43,7 @@
 #include "app/IReceiveDisplay.h"
 #include "app/PanelController.h"
 #include "app/PortOpener.h"
+#include "app/VirtualKeys.h"
 #include "app/WindowHistory.h"
 #include "platform/MessageTarget.h"
 #include "texts/TextLibrary.h"
@@ -56,12 +57,6 @@ enum : int {
   OP_FILE_TRANSFER = 2,
   OP_STRING_TRANSFER = 3,
 };
-
-// Keys PreTranslateKey understands (Windows virtual-key numbers).
-inline constexpr int VK_RETURN = 0x0D;
-inline constexpr int VK_ESCAPE = 0x1B;
-inline constexpr int VK_UP = 0x26;
-inline constexpr int VK_DOWN = 0x28;
 
 // System-menu commands of the window.
 inline constexpr unsigned IDM_ABOUTBOX = 0x10;

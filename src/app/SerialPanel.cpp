@@ -6,32 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/VirtualKeys.h"
 #include "comm/Cablox.h"
-#include "texts/TextLibrary.h"
-
-namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
-constexpr int kMaxPorts = 50;
-
-int LibraryPortList(std::vector<std::string>& names) {
-  static char table[kMaxPorts][128];
-  int first = 0;
-  int second = 0;
-  int count = 0;
-  if (!Comm_GetPortParams(first, second, "COM", count, table)) {
-    return 0;
-  }
-  names.clear();
-  for (int i = 0; i < count && i < kMaxPorts; ++i) {
-    table[i][127] = '\0';
-    names.emplace_back(table[i]);
-  }
-  return 1;
-}
-
-}  // namespace
 
 CSerialPanel::CSerialPanel(CSerialFields& fields, IDialogView& view, IListControls& lists,
                            const CPanelHooks& hooks)
@@ -39,7 +15,11 @@ CSerialPanel::CSerialPanel(CSerialFields& fields, IDialogView& view, IListContro
       m_view(view),
       m_lists(lists),
       m_hooks(hooks),
-      m_fnListPorts(LibraryPortList) {}
+      m_fnListPorts([](std::vector<std::string>& names) {
+        int first = 0;
+        int second = 0;
+        return Comm_GetPortNames(first, second, "COM", names);
+      }) {}
 
 std::vector<std::string> CSerialPanel::ListTexts(int id) {
   switch (id) {
@@ -146,22 +126,5 @@ void CSerialPanel::ApplyLineStatus(DWORD status) {
 }
 
 int CSerialPanel::PreTranslateKey(int key) {
-  return key == kKeyReturn || key == kKeyEscape;
-}
-
-int CSerialPanel::TipNumber(int id) {
-  static const int kTips[][2] = {{1038, 19}, {1039, 20}, {1204, 21}, {1013, 22},
-                                 {1205, 23}, {1206, 24}, {1090, 37}, {1091, 38},
-                                 {1092, 39}, {1093, 40}, {1094, 41}};
-  for (const auto& t : kTips) {
-    if (t[0] == id)
-      return t[1];
-  }
-  return -1;
-}
-
-std::string CSerialPanel::TipText(int id, CTextLibrary& texts) {
-  int n = TipNumber(id);
-  const char* tip = n >= 0 ? texts.GetTipText(n) : nullptr;
-  return tip ? tip : "";
+  return key == VK_RETURN || key == VK_ESCAPE;
 }

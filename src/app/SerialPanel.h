@@ -21,8 +21,6 @@
 #include "app/PanelHooks.h"
 #include "platform/Win32Types.h"
 
-class CTextLibrary;
-
 class CSerialPanel {
  public:
   // Control numbers of the lists and lamps.
@@ -79,11 +77,6 @@ class CSerialPanel {
   void ApplyLineStatus(DWORD status);
   // Enter and Escape are consumed (1) and do nothing; other keys 0.
   int PreTranslateKey(int key);
-
-  // Tip number of a control, -1 without one (its tip is then empty).
-  static int TipNumber(int id);
-  // Tip text of a control from the window's text library ("" without).
-  static std::string TipText(int id, CTextLibrary& texts);
 
  private:
   CSerialFields& m_fields;

@@ -10,53 +10,46 @@
 
 #include "app/RegText.h"
 #include "history/StringHistory.h"
+#include "platform/FileIo.h"
 
 namespace {
-
-// One persisted number: where it lives, its default, the values it may take
-// (a value outside them takes the default, so an edited or foreign file can
-// never select a list entry that does not exist) and its field.
-struct CNumberSetting {
-  const char* m_pszKey;
-  const char* m_pszName;
-  DWORD m_dwDefault;
-  DWORD m_dwMax;  // values 0 .. m_dwMax
-  DWORD (*m_pfnGet)(const CDialogFields&);
-  void (*m_pfnSet)(CDialogFields&, DWORD);
-};
-
-#define SENDRIX_INT_FIELD(member)                                      \
-  [](const CDialogFields& f) { return static_cast<DWORD>(f.member); }, \
-      [](CDialogFields& f, DWORD v) { f.member = static_cast<decltype(f.member)>(v); }
 
 constexpr DWORD kMaxPort = 65535;
 constexpr DWORD kAnyValue = 0xFFFFFFFFu;
 
-// In load and save order: the root key's numbers, then the communication
-// parameters. List sizes are those of the panels' lists.
-const CNumberSetting kNumbers[] = {
-    {kSettingsRootKey, "String Mode", 1, 1, SENDRIX_INT_FIELD(main.m_nStringFormat)},
-    {kSettingsRootKey, "Show USM Window", 0, 1, SENDRIX_INT_FIELD(main.m_bShowUsm)},
-    {kSettingsRootKey, "Create Log File", 0, 1, SENDRIX_INT_FIELD(main.m_bCreateLog)},
-    {kSettingsCommKey, "Lottery Packet Mode", 0, 1, SENDRIX_INT_FIELD(main.m_bPacketMode)},
-    {kSettingsCommKey, "Interface Type", 0, 2, SENDRIX_INT_FIELD(main.m_nInterface)},
-    {kSettingsCommKey, "Serial Port Id", 0, 255, SENDRIX_INT_FIELD(serial.m_nPortIndex)},
-    {kSettingsCommKey, "Baud Rate", 0, 10, SENDRIX_INT_FIELD(serial.m_nBaudIndex)},
-    {kSettingsCommKey, "Parity", 0, 4, SENDRIX_INT_FIELD(serial.m_nParityIndex)},
-    {kSettingsCommKey, "Flow Control", 1, 4, SENDRIX_INT_FIELD(serial.m_nFlowIndex)},
-    {kSettingsCommKey, "Data Bits", 3, 3, SENDRIX_INT_FIELD(serial.m_nDataBitsIndex)},
-    {kSettingsCommKey, "Stop Bits", 0, 2, SENDRIX_INT_FIELD(serial.m_nStopBitsIndex)},
-    {kSettingsCommKey, "USB Out Endpoint", 0, 1, SENDRIX_INT_FIELD(usb.m_nOutEndpoint)},
-    {kSettingsCommKey, "Check Status Mode", 1, 1, SENDRIX_INT_FIELD(usb.m_bMonitor)},
-    {kSettingsCommKey, "Ethernet IP Address", 0, kAnyValue,
-     SENDRIX_INT_FIELD(ethernet.m_dwIpAddress)},
-    {kSettingsCommKey, "Ethernet Port", 9100, kMaxPort, SENDRIX_INT_FIELD(ethernet.m_nMainPort)},
-    {kSettingsCommKey, "Real Time Ethernet Port", 9105, kMaxPort,
-     SENDRIX_INT_FIELD(ethernet.m_nRealTimePort)},
-    {kSettingsCommKey, "USM Ethernet Port", 9110, kMaxPort, SENDRIX_INT_FIELD(ethernet.m_nUsmPort)},
-    {kSettingsCommKey, "Reconnect Mode", 1, 1, SENDRIX_INT_FIELD(ethernet.m_bAutoReconnect)},
-};
-#undef SENDRIX_INT_FIELD
+// Calls visit(key, name, default, max, field) for every persisted number, in
+// load order: the root key's numbers, then the communication parameters. A
+// value outside 0 .. max takes the default, so an edited or foreign file can
+// never select a list entry that does not exist; list sizes are those of the
+// panels' lists. Fields is CDialogFields, const for saving.
+template <class Fields, class Visit>
+void ForEachNumber(Fields& f, Visit&& visit) {
+  const char* root = kSettingsRootKey;
+  const char* comm = kSettingsCommKey;
+  visit(root, "String Mode", 1, 1, f.main.m_nStringFormat);
+  visit(root, "Show USM Window", 0, 1, f.main.m_bShowUsm);
+  visit(root, "Create Log File", 0, 1, f.main.m_bCreateLog);
+  visit(comm, "Lottery Packet Mode", 0, 1, f.main.m_bPacketMode);
+  visit(comm, "Interface Type", 0, 2, f.main.m_nInterface);
+  visit(comm, "Serial Port Id", 0, 255, f.serial.m_nPortIndex);
+  visit(comm, "Baud Rate", 0, 10, f.serial.m_nBaudIndex);
+  visit(comm, "Parity", 0, 4, f.serial.m_nParityIndex);
+  visit(comm, "Flow Control", 1, 4, f.serial.m_nFlowIndex);
+  visit(comm, "Data Bits", 3, 3, f.serial.m_nDataBitsIndex);
+  visit(comm, "Stop Bits", 0, 2, f.serial.m_nStopBitsIndex);
+  visit(comm, "USB Out Endpoint", 0, 1, f.usb.m_nOutEndpoint);
+  visit(comm, "Check Status Mode", 1, 1, f.usb.m_bMonitor);
+  visit(comm, "Ethernet IP Address", 0, kAnyValue, f.ethernet.m_dwIpAddress);
+  visit(comm, "Ethernet Port", 9100, kMaxPort, f.ethernet.m_nMainPort);
+  visit(comm, "Real Time Ethernet Port", 9105, kMaxPort, f.ethernet.m_nRealTimePort);
+  visit(comm, "USM Ethernet Port", 9110, kMaxPort, f.ethernet.m_nUsmPort);
+  visit(comm, "Reconnect Mode", 1, 1, f.ethernet.m_bAutoReconnect);
+}
+
+template <class T>
+void StoreNumber(T& field, DWORD value) {
+  field = static_cast<T>(value);
+}
 
 constexpr char kThesaurusName[] = "Thesaurus DLL Name";
 constexpr char kFileCountName[] = "Nb Files History";
@@ -241,8 +234,8 @@ CSettingsPaths CSettingsPaths::Default() {
 CSettingsStore::CSettingsStore(CSettingsPaths paths) : m_paths(std::move(paths)) {}
 
 void CSettingsStore::ApplyDefaults(CDialogFields& f) {
-  for (const CNumberSetting& s : kNumbers)
-    s.m_pfnSet(f, s.m_dwDefault);
+  ForEachNumber(
+      f, [](const char*, const char*, DWORD def, DWORD, auto& field) { StoreNumber(field, def); });
 }
 
 int CSettingsStore::LoadSettings(CDialogFields& f, CHistoryLists& h) {
@@ -251,11 +244,11 @@ int CSettingsStore::LoadSettings(CDialogFields& f, CHistoryLists& h) {
   for (const std::string& path : m_paths.m_systemFiles)
     layers.push_back(ReadLayer(path));
 
-  for (const CNumberSetting& s : kNumbers) {
-    const CRegValue* v = FindIn(layers, s.m_pszKey, s.m_pszName);
-    const bool valid = v != nullptr && v->m_nKind == CRegValue::kDword && v->m_dwValue <= s.m_dwMax;
-    s.m_pfnSet(f, valid ? v->m_dwValue : s.m_dwDefault);
-  }
+  ForEachNumber(f, [&layers](const char* key, const char* name, DWORD def, DWORD max, auto& field) {
+    const CRegValue* v = FindIn(layers, key, name);
+    const bool valid = v != nullptr && v->m_nKind == CRegValue::kDword && v->m_dwValue <= max;
+    StoreNumber(field, valid ? v->m_dwValue : def);
+  });
   m_strThesaurusDllName.clear();
   const CRegValue* dll = FindIn(layers, kSettingsRootKey, kThesaurusName);
   if (dll != nullptr && dll->m_nKind == CRegValue::kString &&
@@ -270,20 +263,16 @@ int CSettingsStore::LoadSettings(CDialogFields& f, CHistoryLists& h) {
 }
 
 int CSettingsStore::SaveSettings(const CDialogFields& f, const CHistoryLists& h) {
+  // Each key's values are written in the order set, the keys in KeyOrder().
   CRegData out;
-  for (const CNumberSetting& s : kNumbers) {
-    if (s.m_pszKey == kSettingsRootKey)
-      out.SetDword(s.m_pszKey, s.m_pszName, s.m_pfnGet(f));
-  }
+  ForEachNumber(f, [&out](const char* key, const char* name, DWORD, DWORD, const auto& field) {
+    out.SetDword(key, name, static_cast<DWORD>(field));
+  });
   WriteHistory(out, kSettingsFilesKey, kFileCountName, kFileEntryPrefix, h.m_files);
   std::vector<std::string> strings;
   for (const std::string& entry : h.m_strings)
     strings.push_back(StoredHexText(entry, f.main.m_nStringFormat));
   WriteHistory(out, kSettingsStringsKey, kStringCountName, kStringEntryPrefix, strings);
-  for (const CNumberSetting& s : kNumbers) {
-    if (s.m_pszKey == kSettingsCommKey)
-      out.SetDword(s.m_pszKey, s.m_pszName, s.m_pfnGet(f));
-  }
   KeepOtherValues(ReadLayer(m_paths.m_strUserFile), out);
   return WriteFileAtomically(m_paths.m_strUserFile, FormatRegText(out, KeyOrder()), m_beforeRename);
 }

@@ -245,6 +245,16 @@ TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
   CHistoryLists h;
   Load(back, h);
   EXPECT_EQ(back.main.m_nInterface, 0);
+
+  // Its temporary file goes with the next save; that of a running process
+  // (pid 1, which may be saving) stays.
+  const std::string stale = m_paths.m_strUserFile + ".tmp-" + std::to_string(child);
+  const std::string running = m_paths.m_strUserFile + ".tmp-1";
+  EXPECT_TRUE(fs::exists(stale));
+  Write(running, "");
+  ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, CHistoryLists()), 1);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(running));
 }
 
 TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {

@@ -7,17 +7,16 @@
 #include <cstring>
 
 #include "app/EthernetPanel.h"
+#include "app/VirtualKeys.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
 #include "texts/TextFunctions.h"
+#include "texts/TooltipTable.h"
 
 namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
 
 int LibraryDiscover(int& count, CSetupEthDevLogic::Table& table) {
   int first = 0;
@@ -237,7 +236,7 @@ void CSetupEthDevLogic::OnOK() {
 }
 
 int CSetupEthDevLogic::PreTranslateKey(int key) {
-  if (key == kKeyReturn) {
+  if (key == VK_RETURN) {
     int focus = m_view.GetFocusId();
     if (focus == IDC_SEARCH) {
       SearchDevices(true);
@@ -246,17 +245,9 @@ int CSetupEthDevLogic::PreTranslateKey(int key) {
     }
     return 1;
   }
-  return key == kKeyEscape;
+  return key == VK_ESCAPE;
 }
 
 std::string CSetupEthDevLogic::TipText(int id) {
-  static const int kTips[][2] = {{1127, 56}, {1126, 57}, {1133, 58}, {1134, 59},
-                                 {1128, 60}, {1130, 61}, {1, 62}};
-  for (const auto& t : kTips) {
-    if (t[0] == id) {
-      const char* tip = m_texts.GetTipText(t[1]);
-      return tip ? tip : "";
-    }
-  }
-  return "";
+  return TooltipText(m_texts, 3, id);
 }

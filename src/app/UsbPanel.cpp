@@ -2,30 +2,9 @@
 
 #include <map>
 
+#include "app/VirtualKeys.h"
 #include "comm/Cablox.h"
 #include "texts/TextLibrary.h"
-
-namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
-constexpr int kMaxDevices = 50;
-
-int LibraryDeviceList(int& usm, int& rt, std::vector<std::string>& names) {
-  static char table[kMaxDevices][128];
-  int count = 0;
-  if (!Comm_GetPortParams(usm, rt, nullptr, count, table)) {
-    return 0;
-  }
-  names.clear();
-  for (int i = 0; i < count && i < kMaxDevices; ++i) {
-    table[i][127] = '\0';
-    names.emplace_back(table[i]);
-  }
-  return 1;
-}
-
-}  // namespace
 
 CUsbPanel::CUsbPanel(CUsbFields& fields, IDialogView& view, IListControls& lists,
                      const CPanelHooks& hooks)
@@ -33,7 +12,9 @@ CUsbPanel::CUsbPanel(CUsbFields& fields, IDialogView& view, IListControls& lists
       m_view(view),
       m_lists(lists),
       m_hooks(hooks),
-      m_fnListDevices(LibraryDeviceList) {}
+      m_fnListDevices([](int& usm, int& rt, std::vector<std::string>& names) {
+        return Comm_GetPortNames(usm, rt, nullptr, names);
+      }) {}
 
 std::vector<std::string> CUsbPanel::NumberDuplicates(const std::vector<std::string>& table) {
   std::map<std::string, int> total;
@@ -114,27 +95,11 @@ void CUsbPanel::ApplyEndpointState(int selected, CTextLibrary* texts) {
 }
 
 int CUsbPanel::PreTranslateKey(int key) {
-  if (key == kKeyReturn) {
+  if (key == VK_RETURN) {
     if (m_view.GetFocusId() == IDC_INFO && m_hooks.showPortProperties) {
       m_hooks.showPortProperties();
     }
     return 1;
   }
-  return key == kKeyEscape;
-}
-
-int CUsbPanel::TipNumber(int id) {
-  static const int kTips[][2] = {{1050, 25}, {1108, 26}, {1046, 27}, {1047, 28},
-                                 {1114, 54}, {1115, 55}, {1152, 64}};
-  for (const auto& t : kTips) {
-    if (t[0] == id)
-      return t[1];
-  }
-  return -1;
-}
-
-std::string CUsbPanel::TipText(int id, CTextLibrary& texts) {
-  int n = TipNumber(id);
-  const char* tip = n >= 0 ? texts.GetTipText(n) : nullptr;
-  return tip ? tip : "";
+  return key == VK_ESCAPE;
 }

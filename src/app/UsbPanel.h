@@ -79,9 +79,6 @@ class CUsbPanel {
   // Escape too (1); other keys 0.
   int PreTranslateKey(int key);
 
-  static int TipNumber(int id);
-  static std::string TipText(int id, CTextLibrary& texts);
-
  private:
   CUsbFields& m_fields;
   IDialogView& m_view;

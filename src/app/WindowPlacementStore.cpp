@@ -1,24 +1,17 @@
 #include "app/WindowPlacementStore.h"
 
 #include <cstdio>
-#include <sstream>
 
 #include "app/AtomicFile.h"
 #include "app/SettingsStore.h"
+#include "history/IniFile.h"
+#include "platform/FileIo.h"
 
 namespace {
 
-constexpr char kSection[] = "[WindowState-Summary]";
-constexpr char kValuePrefix[] = "WindowPlacement=";
+constexpr char kSection[] = "WindowState-Summary";
+constexpr char kValueName[] = "WindowPlacement";
 constexpr std::size_t kMaxFileBytes = 4096;
-
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos)
-    return "";
-  const std::size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
 
 // "<x> <y> <show>" with nothing after it.
 bool ParsePlacement(const std::string& value, CWindowPlacement* out) {
@@ -44,22 +37,13 @@ int CWindowPlacementStore::Load(CWindowPlacement* out) const {
   std::string bytes;
   if (!ReadFileBytes(m_strPath, kMaxFileBytes, &bytes))
     return 0;
-  std::istringstream lines(bytes);
-  std::string line;
-  bool inSection = false;
-  while (std::getline(lines, line)) {
-    line = Trim(line);
-    if (!line.empty() && line.front() == '[')
-      inSection = line == kSection;
-    else if (inSection && line.rfind(kValuePrefix, 0) == 0)
-      return ParsePlacement(line.substr(sizeof(kValuePrefix) - 1), out) ? 1 : 0;
-  }
-  return 0;
+  const CIniFile ini = CIniFile::Parse(bytes.data(), bytes.size());
+  return ParsePlacement(ini.GetString(kSection, kValueName, ""), out) ? 1 : 0;
 }
 
 int CWindowPlacementStore::Save(const CWindowPlacement& placement) const {
   char text[128];
-  std::snprintf(text, sizeof(text), "%s\n%s%d %d %d\n", kSection, kValuePrefix, placement.m_nX,
+  std::snprintf(text, sizeof(text), "[%s]\n%s=%d %d %d\n", kSection, kValueName, placement.m_nX,
                 placement.m_nY, placement.m_nShowCmd);
   return WriteFileAtomically(m_strPath, text);
 }

@@ -9,7 +9,8 @@
 //
 // x and y are the window's top-left corner in screen pixels (may be
 // negative), the show state one of the kShow* values. Written atomically
-// when the window closes; read when it opens. A missing, unreadable or
+// when the window closes; read when it opens, by the INI rules of CIniFile
+// (history/IniFile.h). A missing, unreadable or
 // malformed file (or a show state out of range) means "no saved placement".
 //
 // Threading: use from the window's thread.

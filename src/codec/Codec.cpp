@@ -14,11 +14,33 @@
 
 namespace {
 
+// Set on this thread while a quiet check runs: a refusal is noted instead of
+// shown.
+thread_local bool t_bQuiet = false;
+thread_local bool t_bRefused = false;
+
+void ReportConversionError() {
+  if (t_bQuiet)
+    t_bRefused = true;
+  else
+    ShowErrorText(kConversionErrorText);
+}
+
 // Clears the caller's buffer and reports a conversion error.
 int RefuseConversion(void* out) {
   static_cast<char*>(out)[0] = '\0';
-  ShowErrorText(kConversionErrorText);
+  ReportConversionError();
   return 0;
+}
+
+// Runs one conversion quietly; true when it refused nothing.
+template <class Convert>
+bool ConvertsQuietly(Convert convert) {
+  t_bQuiet = true;
+  t_bRefused = false;
+  convert();
+  t_bQuiet = false;
+  return !t_bRefused;
 }
 
 bool IsHexDigit(char c) {
@@ -119,7 +141,7 @@ int EscapedTextToBytes(const char* text, BYTE* out) {
       if (std::sscanf(text + i, "%2x", &value) == 1) {
         out[count++] = static_cast<BYTE>(value & 0xFF);
       } else {
-        ShowErrorText(kConversionErrorText);
+        ReportConversionError();
       }
       i += 2;
       state = State::Normal;
@@ -189,6 +211,26 @@ int HexTextToEscapedText(const char* hex, char* out) {
   std::memcpy(out, work, static_cast<std::size_t>(length));
   out[length] = '\0';
   return length;
+}
+
+bool CanConvertEscapedTextToHexText(const char* text) {
+  char out[kCodecBufferSize];
+  return ConvertsQuietly([&] { EscapedTextToHexText(text, out); });
+}
+
+bool CanConvertHexTextToEscapedText(const char* hex) {
+  char out[kCodecBufferSize];
+  return ConvertsQuietly([&] { HexTextToEscapedText(hex, out); });
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  return -1;
 }
 
 BYTE ParseHexByte(const char* text) {

@@ -54,6 +54,16 @@ int HexTextToBytes(const char* hex, BYTE* out);
 // kCodecBufferSize bytes. Returns the character count.
 int HexTextToEscapedText(const char* hex, char* out);
 
+// Quiet checks: whether EscapedTextToHexText / HexTextToEscapedText would
+// convert the text without an error (a null or empty text converts). No
+// error box is shown; other threads' conversions still show theirs.
+bool CanConvertEscapedTextToHexText(const char* text);
+bool CanConvertHexTextToEscapedText(const char* hex);
+
+// The value of one hexadecimal digit of either case; -1 for any other
+// character.
+int HexDigitValue(char c);
+
 // Reads one hexadecimal number the way sscanf "%x" does and returns its low
 // byte; 0 when no number can be read (also for a null text).
 BYTE ParseHexByte(const char* text);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "comm/CommLibrary.h"
 #include "platform/LastError.h"
@@ -18,7 +19,7 @@ CCommLibrary& Lib() {
 constexpr CommPacketSizes kDefaultSizes{};
 constexpr DWORD kDefaultReadTimeoutMs = 500;
 constexpr int kPortTableSize = 50;
-constexpr int kDiscoveryTableSize = 255;
+constexpr int kDiscoveryTableSize = 255;  // the larger: Comm_GetPortNames' table
 
 }  // namespace
 
@@ -166,6 +167,20 @@ int Comm_GetPortParams(int& usmChannel, int& rtChannel, const char* prefix, int&
   int capacity =
       (prefix == nullptr && Lib().Type() == COMM_TYPE_TCPIP) ? kDiscoveryTableSize : kPortTableSize;
   return backend->GetPortParams(usmChannel, rtChannel, prefix, count, table, capacity);
+}
+
+int Comm_GetPortNames(int& usmChannel, int& rtChannel, const char* prefix,
+                      std::vector<std::string>& names) {
+  const auto table = std::make_unique<char[][128]>(kDiscoveryTableSize);
+  int count = 0;
+  if (!Comm_GetPortParams(usmChannel, rtChannel, prefix, count, table.get()))
+    return 0;
+  names.clear();
+  for (int i = 0; i < count && i < kDiscoveryTableSize; ++i) {
+    table[i][127] = '\0';
+    names.emplace_back(table[i]);
+  }
+  return 1;
 }
 
 int Comm_SetDeviceParams(const char* frame) {

@@ -20,6 +20,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "platform/MessageTarget.h"
 #include "platform/Overlapped.h"
@@ -77,5 +79,11 @@ int Comm_GetDeviceStatus(void* buffer, DWORD length, DWORD& status);
 int Comm_IsDevicePresent();
 int Comm_GetPortParams(int& usmChannel, int& rtChannel, const char* prefix, int& count,
                        char (*table)[128]);
+// Comm_GetPortParams into a table as large as the library may fill, its
+// names (each cut at 127 characters) into `names`: 1 with the names, 0 when
+// the enumeration failed (`names` unchanged). For the name lists (serial
+// ports, USB devices); discovery records are binary and need the table.
+int Comm_GetPortNames(int& usmChannel, int& rtChannel, const char* prefix,
+                      std::vector<std::string>& names);
 int Comm_SetDeviceParams(const char* frame);
 void Comm_ShowPortProperties(char* buffer);  // buffer: 8192 bytes, zeroed by the caller

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
@@ -64,9 +66,9 @@ class CFakeBackend : public ICommBackend {
   int IsDevicePresent() override { return 1; }
   int GetPortParams(int&, int&, const char*, int& count, char (*table)[128],
                     int capacity) override {
-    m_s->lastCapacity = capacity;
-    std::strcpy(table[0], "fake0");
-    count = 1;
+    m_s->lastCapacity = capacity;  // every row it may fill, the first one "fake0"
+    for (count = 0; count < capacity; ++count)
+      std::snprintf(table[count], 128, "fake%d", count);
     return 1;
   }
   int SetDeviceParams(const char*) override { return 1; }
@@ -164,6 +166,10 @@ TEST_F(CommLibraryTest, ReadsAndWritesGoToTheChannelOfTheirHandle) {
   EXPECT_EQ(m_s.lastCapacity, 255);  // discovery table
   EXPECT_EQ(Comm_GetPortParams(usm, rt, "COM", count, table), 1);
   EXPECT_EQ(m_s.lastCapacity, 50);
+  std::vector<std::string> names;  // the name lists' table holds what the library may write
+  EXPECT_EQ(Comm_GetPortNames(usm, rt, nullptr, names), 1);
+  EXPECT_EQ(names.size(), 255u);
+  EXPECT_EQ(names[254], "fake254");
 }
 
 TEST_F(CommLibraryTest, ErrorsReachTheOwnerWithRecordsThatStayValid) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "history/FileHistory.h"
+#include "platform/FileIo.h"
 
 namespace {
 
@@ -87,16 +88,10 @@ CIniFile CIniFile::Parse(const char* data, std::size_t size) {
 
 int CIniFile::Load(const std::string& path) {
   *this = Parse("", 0);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr)
+  std::string data;
+  if (!ReadFileBytes(path, kMaxFileSize + 1, &data) || data.size() > kMaxFileSize)
     return 0;
-  std::string data(kMaxFileSize + 1, '\0');
-  const std::size_t got = std::fread(data.data(), 1, data.size(), file);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed || got > kMaxFileSize)
-    return 0;
-  *this = Parse(data.data(), got);
+  *this = Parse(data.data(), data.size());
   return 1;
 }
 

@@ -44,7 +44,8 @@ class CIniFile {
   static CIniFile Parse(const char* data, std::size_t size);
 
   // Replaces the contents with the file's; a missing, unreadable or too
-  // large file gives an empty one. Returns 1 when the file was read.
+  // large file, or one that is not a regular file, gives an empty one.
+  // Returns 1 when the file was read.
   int Load(const std::string& path);
   // Writes Serialize() to the file. Returns 1 when all of it was written.
   int Save(const std::string& path) const;

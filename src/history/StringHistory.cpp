@@ -1,36 +1,8 @@
 #include "history/StringHistory.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "codec/Codec.h"
 
 namespace {
-
-bool IsHexDigitAnyCase(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-bool IsHexSeparator(char c) {
-  return c == ' ' || c == ',' || c == '-' || c == '.' || c == ';';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return c - 'A' + 10;
-}
-
-// Characters the codec writes for one byte in escaped notation.
-int EscapedWidth(int byte) {
-  if (byte == 0x5C || byte == 0x09 || byte == 0x0A || byte == 0x0D)
-    return 2;
-  if (byte >= 0x20 && byte <= 0x7F)
-    return 1;
-  return 4;
-}
 
 // Removes the entries a conversion left empty; returns how many.
 int DropEmpty(std::vector<std::string>& entries) {
@@ -86,59 +58,9 @@ int ConvertHistoryToAscii(std::vector<std::string>& entries) {
 }
 
 bool CanConvertHexToEscaped(const std::string& hex) {
-  const char* p = hex.c_str();  // the codec stops at the first NUL too
-  int digits = 0;
-  int pending = 0;
-  int escapedLength = 0;
-  for (; *p != '\0'; ++p) {
-    if (IsHexDigitAnyCase(*p)) {
-      if (++digits > 2 * kMaxDecodedBytes)
-        return false;
-      pending = pending * 16 + HexValue(*p);
-      if (digits % 2 == 0) {
-        escapedLength += EscapedWidth(pending);
-        pending = 0;
-      }
-    } else if (!IsHexSeparator(*p) || digits % 2 != 0) {
-      return false;
-    }
-  }
-  return digits % 2 == 0 && escapedLength <= kMaxEscapedTextLength;
+  return CanConvertHexTextToEscapedText(hex.c_str());
 }
 
 bool CanConvertEscapedToHex(const std::string& escaped) {
-  const char* text = escaped.c_str();
-  const std::size_t length = strnlen(text, kMaxEscapedTextLength + 1);
-  if (length > static_cast<std::size_t>(kMaxEscapedTextLength))
-    return false;
-  // Counts as the decoder does (EscapedTextToBytes): one byte per plain
-  // character and per known escape, none for an unknown one, "\b" takes one
-  // back, "\x" consumes the next two characters.
-  int count = 0;
-  std::size_t i = 0;
-  while (i < length) {
-    if (text[i] != '\\') {
-      ++count;
-      ++i;
-      continue;
-    }
-    if (i + 1 >= length)
-      break;
-    const char c = text[i + 1];
-    i += 2;
-    if (c == '\\' || c == 't' || c == 'r' || c == 'n') {
-      ++count;
-    } else if (c == 'b') {
-      count = count > 0 ? count - 1 : 0;
-    } else if (c == 'x' || c == 'X') {
-      if (i >= length)
-        break;  // a "\x" at the very end is dropped without complaint
-      unsigned int value = 0;
-      if (std::sscanf(text + i, "%2x", &value) != 1)
-        return false;  // the decoder would show its error box
-      ++count;
-      i += 2;
-    }
-  }
-  return count <= kMaxHexTextBytes;
+  return CanConvertEscapedTextToHexText(escaped.c_str());
 }

@@ -36,11 +36,7 @@ int ConvertHistoryToHex(std::vector<std::string>& entries);
 int ConvertHistoryToAscii(std::vector<std::string>& entries);
 
 // Quiet checks (no error box): whether the codec would convert the text
-// without refusing it.
-// - hex text -> escaped text: well-formed hex (pairs of digits, separators
-//   only after an even number of digits), at most 255 bytes, and an escaped
-//   form of at most 255 characters;
-// - escaped text -> hex text: at most 255 characters, every "\x" followed by
-//   a readable hex number, and at most 85 decoded bytes.
+// without refusing it (codec/Codec.h: CanConvertHexTextToEscapedText,
+// CanConvertEscapedTextToHexText).
 bool CanConvertHexToEscaped(const std::string& hex);
 bool CanConvertEscapedToHex(const std::string& escaped);

@@ -9,9 +9,9 @@
 #include <QTreeWidget>
 #include <fstream>
 
-#include "app/HistoryTestSupport.h"
 #include "platform/Notifier.h"
 #include "testsupport/RecordingNotifier.h"
+#include "testsupport/ScriptedFileDialog.h"
 
 class HistoryDlgTest : public QObject {
   Q_OBJECT

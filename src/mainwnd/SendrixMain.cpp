@@ -25,7 +25,7 @@
 #include "app/HeadlessRows.h"
 #include "app/OsVersion.h"
 #include "app/SendrixApp.h"
-#include "app/SettingsStore.h"
+#include "app/StoredSettings.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"
@@ -112,13 +112,10 @@ int main(int argc, char** argv) {
     SetNotifier(&notifier);  // headless: the stderr notifier stays
   CHeadlessProgress progress(stderr, isatty(STDERR_FILENO) == 1);
   CHeadlessRows rows(stdout);
-  CSettingsStore store;
-  CHistoryLists lists;
+  CStoredSettings settings;
   CSendrixApp::Hooks hooks;
   hooks.loadSettings = [&](CSendrixDlg& dlg) {
-    store.LoadSettings(dlg.Fields(), lists);
-    dlg.FileHistoryList() = lists.m_files;
-    dlg.StringHistoryList() = lists.m_strings;
+    settings.Load(dlg);
     dlg.SetCommandLine(commandLine);
     if (headless) {
       dlg.m_bHeadless = 1;
@@ -127,16 +124,14 @@ int main(int argc, char** argv) {
   };
   int exitStatus = -1;
   hooks.saveSettings = [&](CSendrixDlg& dlg) {
-    lists.m_files = dlg.FileHistoryList();
-    lists.m_strings = dlg.StringHistoryList();
-    store.SaveSettings(dlg.Fields(), lists);
+    settings.Save(dlg);
     exitStatus = dlg.BatchExitStatus();
     // Closed while its action ran: the shutdown cuts the action short.
     if (exitStatus == -1 && dlg.GetRunningOperation() != OP_IDLE)
       exitStatus = kBatchExitAborted;
   };
   hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
-  hooks.textLibraryName = [&store] { return store.ThesaurusDllName(); };
+  hooks.textLibraryName = [&settings] { return settings.TextLibraryName(); };
 
   bool stopRequested = false;
   CMainWindow* shownWindow = nullptr;

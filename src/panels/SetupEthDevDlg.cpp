@@ -16,16 +16,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
-namespace {
-
-constexpr int kKeyReturn = 0x0D;
-constexpr int kKeyEscape = 0x1B;
-
-QString Qs(const std::string& s) {
-  return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size()));
-}
-
-}  // namespace
+#include "app/VirtualKeys.h"
 
 CSetupEthDevDlg::CSetupEthDevDlg(const std::string& textLibrary, QWidget* parent,
                                  CSetupEthDevLogic::Hooks hooks)
@@ -46,8 +37,7 @@ CSetupEthDevDlg::~CSetupEthDevDlg() {
 }
 
 QWidget* CSetupEthDevDlg::Add(int id, QWidget* widget, const QString& accessibleName) {
-  m_controls[id] = widget;
-  widget->setAccessibleName(accessibleName);
+  m_controls.Add(id, widget, accessibleName);
   widget->installEventFilter(this);
   if (auto* button = qobject_cast<QPushButton*>(widget)) {
     button->setAutoDefault(false);  // Enter acts by focus, never by a default button
@@ -117,7 +107,7 @@ void CSetupEthDevDlg::Build() {
 }
 
 void CSetupEthDevDlg::ApplyTips() {
-  for (const auto& [id, widget] : m_controls) {
+  for (const auto& [id, widget] : m_controls.All()) {
     std::string tip = m_logic.TipText(id);
     // As rich text the tip wraps instead of growing wider than the screen.
     widget->setToolTip(
@@ -140,84 +130,6 @@ void CSetupEthDevDlg::RunBlocking(const std::function<void()>& work) {
   worker.join();
   SetWaitCursor(0);
 }
-
-QWidget* CSetupEthDevDlg::Control(int id) const {
-  auto it = m_controls.find(id);
-  return it == m_controls.end() ? nullptr : it->second;
-}
-
-int CSetupEthDevDlg::EnableDlgItem(int id, int enable) {
-  QWidget* w = Control(id);
-  if (!w)
-    return 0;
-  int was = w->isEnabled() ? 1 : 0;
-  w->setEnabled(enable != 0);
-  return was;
-}
-
-int CSetupEthDevDlg::IsDlgItemEnabled(int id) {
-  QWidget* w = Control(id);
-  return w && w->isEnabled() ? 1 : 0;
-}
-
-void CSetupEthDevDlg::ShowDlgItem(int id, int show) {
-  if (QWidget* w = Control(id))
-    w->setVisible(show != 0);
-}
-
-int CSetupEthDevDlg::IsDlgItemVisible(int id) {
-  QWidget* w = Control(id);
-  return w && !w->isHidden() ? 1 : 0;
-}
-
-void CSetupEthDevDlg::SetDlgItemText(int id, const std::string& text) {
-  QWidget* w = Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    edit->setText(Qs(text));
-  } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-    button->setText(Qs(text));
-  } else if (auto* label = qobject_cast<QLabel*>(w)) {
-    label->setText(Qs(text));
-  } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
-    box->setTitle(Qs(text));
-  }
-}
-
-std::string CSetupEthDevDlg::GetDlgItemText(int id) {
-  QWidget* w = Control(id);
-  QString text;
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    text = edit->text();
-  } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-    text = button->text();
-  } else if (auto* label = qobject_cast<QLabel*>(w)) {
-    text = label->text();
-  } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
-    text = box->title();
-  }
-  return text.toLocal8Bit().toStdString();
-}
-
-int CSetupEthDevDlg::GetFocusId() {
-  QWidget* focus = QApplication::focusWidget();
-  if (!focus)
-    return 0;
-  for (const auto& [id, widget] : m_controls) {
-    if (widget == focus)
-      return id;
-  }
-  // The list's viewport or header: the list.
-  return m_pList->isAncestorOf(focus) ? 1126 : 0;
-}
-
-void CSetupEthDevDlg::SetFocusId(int id) {
-  if (QWidget* w = Control(id))
-    w->setFocus();
-}
-
-int CSetupEthDevDlg::UpdateData(int) {
-  return 1;
-}  // the logic exchanges its fields itself
 
 void CSetupEthDevDlg::SetRows(const std::vector<CEthDevRecord>& rows) {
   m_pList->clear();
@@ -262,11 +174,11 @@ bool CSetupEthDevDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      m_logic.PreTranslateKey(kKeyReturn);
+      m_logic.PreTranslateKey(VK_RETURN);
       return true;
     }
     if (key->key() == Qt::Key_Escape) {
-      m_logic.PreTranslateKey(kKeyEscape);
+      m_logic.PreTranslateKey(VK_ESCAPE);
       return true;
     }
   }

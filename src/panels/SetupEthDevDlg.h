@@ -19,6 +19,7 @@
 
 #include "app/ISetupEthDevView.h"
 #include "app/SetupEthDevLogic.h"
+#include "panels/ControlMap.h"
 
 class QLineEdit;
 class QTreeWidget;
@@ -32,21 +33,22 @@ class CSetupEthDevDlg : public QDialog, public ISetupEthDevView {
   ~CSetupEthDevDlg() override;
 
   CSetupEthDevLogic& Logic() { return m_logic; }
-  QWidget* Control(int id) const;
+  QWidget* Control(int id) const { return m_controls.Find(id); }
   QTreeWidget* List() const { return m_pList; }
   // Number of blocking jobs run so far (tests).
   int BlockingRuns() const { return m_nBlockingRuns; }
 
   // IDialogView.
-  int EnableDlgItem(int id, int enable) override;
-  int IsDlgItemEnabled(int id) override;
-  void ShowDlgItem(int id, int show) override;
-  int IsDlgItemVisible(int id) override;
-  void SetDlgItemText(int id, const std::string& text) override;
-  std::string GetDlgItemText(int id) override;
-  int GetFocusId() override;
-  void SetFocusId(int id) override;
-  int UpdateData(int save) override;
+  int EnableDlgItem(int id, int enable) override { return m_controls.Enable(id, enable); }
+  int IsDlgItemEnabled(int id) override { return m_controls.IsEnabled(id); }
+  void ShowDlgItem(int id, int show) override { m_controls.Show(id, show); }
+  int IsDlgItemVisible(int id) override { return m_controls.IsVisible(id); }
+  void SetDlgItemText(int id, const std::string& text) override { m_controls.SetText(id, text); }
+  std::string GetDlgItemText(int id) override { return m_controls.GetText(id); }
+  // The list's viewport and header count as the list.
+  int GetFocusId() override { return m_controls.FocusId(); }
+  void SetFocusId(int id) override { m_controls.SetFocus(id); }
+  int UpdateData(int) override { return 1; }  // the logic exchanges its fields itself
   // ISetupEthDevView.
   void SetRows(const std::vector<CEthDevRecord>& rows) override;
   int GetSelectionMark() override;
@@ -68,7 +70,7 @@ class CSetupEthDevDlg : public QDialog, public ISetupEthDevView {
   void ApplyTips();
 
   CSetupEthDevLogic m_logic;
-  std::map<int, QWidget*> m_controls;
+  CControlMap m_controls{this};
   QTreeWidget* m_pList = nullptr;
   int m_nWaitDepth = 0;
   int m_nBlockingRuns = 0;

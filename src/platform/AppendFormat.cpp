@@ -38,3 +38,12 @@ void AppendFormatTo(char* buffer, std::size_t size, const char* format, ...) {
   AppendFormatV(buffer, size, format, args);
   va_end(args);
 }
+
+std::string FormatText(const char* format, ...) {
+  char text[kAppendFormatBufferSize] = "";
+  va_list args;
+  va_start(args, format);
+  AppendFormatV(text, sizeof(text), format, args);
+  va_end(args);
+  return text;
+}

@@ -1,8 +1,25 @@
 #include "platform/FileIo.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+
+#include "platform/LastError.h"
+
+namespace {
+
+// Closes fd (when open) and fails with the last error set from `error`.
+int ReadFailed(int fd, int error) {
+  if (fd >= 0)
+    ::close(fd);
+  SetLastError(ErrnoToWin32(error));
+  return 0;
+}
+
+}  // namespace
 
 bool WriteAll(int fd, const void* data, std::size_t length, std::size_t* written) {
   const char* bytes = static_cast<const char*>(data);
@@ -18,4 +35,30 @@ bool WriteAll(int fd, const void* data, std::size_t length, std::size_t* written
   if (written)
     *written = done;
   return done == length;
+}
+
+int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out) {
+  out->clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return ReadFailed(-1, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    return ReadFailed(fd, EISDIR);
+  // Files under /proc report size 0 and are read all the same.
+  out->reserve(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
+  char buffer[8192];
+  while (out->size() < maxBytes) {
+    const std::size_t want = std::min(sizeof(buffer), maxBytes - out->size());
+    const ssize_t n = ::read(fd, buffer, want);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return ReadFailed(fd, errno);
+    if (n == 0)
+      break;
+    out->append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return 1;
 }

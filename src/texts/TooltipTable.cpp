@@ -22,6 +22,8 @@ const std::map<int, int>& Table(int dialog) {
   static const std::map<int, int> kEthernet = {{1098, 43}, {1104, 50}, {1110, 47}, {1101, 44},
                                                {1111, 48}, {1105, 45}, {1154, 49}, {1102, 46},
                                                {1151, 52}, {1123, 51}};
+  static const std::map<int, int> kSetupEthDev = {{1127, 56}, {1126, 57}, {1133, 58}, {1134, 59},
+                                                  {1128, 60}, {1130, 61}, {1, 62}};
   static const std::map<int, int> kNone;
   switch (dialog) {
     case -1:
@@ -32,6 +34,8 @@ const std::map<int, int>& Table(int dialog) {
       return kUsb;
     case 2:
       return kEthernet;
+    case 3:
+      return kSetupEthDev;
     default:
       return kNone;
   }

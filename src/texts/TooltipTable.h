@@ -2,7 +2,8 @@
 // control number to a tip number of the text library.
 //
 // Dialogs: -1 the main window, 0 the serial panel, 1 the USB panel, 2 the
-// Ethernet panel (the panels use the main window's text library).
+// Ethernet panel (the panels use the main window's text library), 3 the
+// print-server set-up dialog (with the text library it loads itself).
 #pragma once
 
 #include <string>

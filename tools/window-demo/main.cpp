@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "app/SendrixApp.h"
-#include "app/SettingsStore.h"
+#include "app/StoredSettings.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/Notifier.h"
@@ -215,20 +215,11 @@ int main(int argc, char** argv) {
   }
   CDemoNotifier boxes;
   SetNotifier(&boxes);
-  CSettingsStore store;
-  CHistoryLists lists;
+  CStoredSettings settings;
   CSendrixApp::Hooks hooks;
-  hooks.loadSettings = [&](CSendrixDlg& dlg) {
-    store.LoadSettings(dlg.Fields(), lists);
-    dlg.FileHistoryList() = lists.m_files;
-    dlg.StringHistoryList() = lists.m_strings;
-  };
-  hooks.saveSettings = [&](CSendrixDlg& dlg) {
-    lists.m_files = dlg.FileHistoryList();
-    lists.m_strings = dlg.StringHistoryList();
-    store.SaveSettings(dlg.Fields(), lists);
-  };
-  hooks.textLibraryName = [&store] { return store.ThesaurusDllName(); };
+  hooks.loadSettings = [&settings](CSendrixDlg& dlg) { settings.Load(dlg); };
+  hooks.saveSettings = [&settings](CSendrixDlg& dlg) { settings.Save(dlg); };
+  hooks.textLibraryName = [&settings] { return settings.TextLibraryName(); };
   bool ok = false;
   CQtWindowRunner runner(false);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
