@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the main window with each interface selected into docs/images/
-# (window-serial.png, window-usb.png, window-ethernet.png), on the offscreen
-# platform, from a release build. The Ethernet settings name 127.0.0.1 on the
+# (window-serial.png, window-usb.png, window-ethernet.png), and the program's
+# icon into packaging/icons/ (the installed PNGs), on the offscreen platform,
+# from a release build. The Ethernet settings name 127.0.0.1 on the
 # discard port, where nothing listens: no traffic leaves the machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,3 +20,4 @@ Windows Registry Editor Version 5.00
 "Ethernet Port"=dword:00000009
 REG
 QT_QPA_PLATFORM=offscreen build/release/bin/sendrix-window-demo --shots docs/images 2>/dev/null
+QT_QPA_PLATFORM=offscreen build/release/bin/sendrix-window-demo --icons packaging/icons 2>/dev/null
