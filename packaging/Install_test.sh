@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# The installed tree as a user gets it: installs the build tree into a
-# temporary prefix, checks that exactly the listed files are there, that the
+# The installed tree as a user gets it: installs the build tree under a
+# temporary DESTDIR (as a package build does), checks that exactly the listed files are there, that the
 # manual pages and the desktop entry are sound, and that the installed
 # sendrix, headless, sends a file over loopback TCP to the installed virtual
 # printer with its texts from the installed text library.
 #
-#   Install_test.sh BUILD_DIR EXPECTED_FILE_LIST
+#   Install_test.sh BUILD_DIR INSTALL_PREFIX EXPECTED_FILE_LIST
 set -uo pipefail
 BUILD=$1
-EXPECTED=$2
+EXPECTED=$3
 WORK=$(mktemp -d)
-PREFIX=$WORK/prefix
+PREFIX=$WORK/root$2
 SIM_PID=""
 FAILS=0
 cleanup() {
@@ -20,14 +20,16 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; FAILS=$((FAILS + 1)); }
 
-if ! cmake --install "$BUILD" --prefix "$PREFIX" > "$WORK/install.log" 2>&1; then
+if ! DESTDIR=$WORK/root cmake --install "$BUILD" > "$WORK/install.log" 2>&1; then
   cat "$WORK/install.log" >&2
   echo "FAIL: cmake --install" >&2
   exit 1
 fi
 
-# Exactly the listed files: a missing one and a stray one both fail.
-if ! diff -u "$EXPECTED" <(cd "$PREFIX" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort) \
+# Exactly the listed files, all under the prefix: a missing one and a stray
+# one both fail.
+if ! diff -u "$EXPECTED" <(cd "$WORK/root" && find . -type f -o -type l |
+    sed "s|^\./||; s|^${2#/}/||" | LC_ALL=C sort) \
     > "$WORK/files.diff"; then
   fail "installed files differ from $(basename "$EXPECTED") (- missing, + unexpected):"
   sed -n '3,$p' "$WORK/files.diff" | grep '^[-+]' >&2
