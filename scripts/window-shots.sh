@@ -7,7 +7,8 @@
 #                         to a status request in the receive buffer, and each
 #                         interface's panel selected in turn;
 #   setup-devices.png     the device setup dialog after a search (drawn by
-#                         setup_eth_dev_tests).
+#                         setup_eth_dev_tests);
+# and the program's icon into packaging/icons/ (the installed PNGs).
 #
 #   scripts/window-shots.sh [BUILD_DIR]
 # BUILD_DIR: a configured build tree with tests (default: a release build
@@ -83,6 +84,7 @@ Windows Registry Editor Version 5.00
 "Hist String #0"="10 04 01"
 REG
 "$BIN/sendrix-window-demo" --shots "$IMAGES" 2>/dev/null
+"$BIN/sendrix-window-demo" --icons packaging/icons 2>/dev/null
 kill -TERM "$SIM_PID"
 wait "$SIM_PID" || true
 SIM_PID=""

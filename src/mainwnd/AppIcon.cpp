@@ -31,7 +31,9 @@ void DrawPrinter(QPainter& p) {
   p.drawEllipse(QPointF(48, 49), 3, 3);
 }
 
-QPixmap IconPixmap(int side) {
+}  // namespace
+
+QPixmap SendrixIconPixmap(int side) {
   QPixmap pm(side, side);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
@@ -40,12 +42,10 @@ QPixmap IconPixmap(int side) {
   return pm;
 }
 
-}  // namespace
-
 QIcon SendrixIcon() {
   QIcon icon;
   for (int side : {16, 32, 48, 64}) {
-    icon.addPixmap(IconPixmap(side));
+    icon.addPixmap(SendrixIconPixmap(side));
   }
   return icon;
 }
@@ -58,7 +58,7 @@ QPixmap SendrixSplashPicture(const QSize& size) {
   bg.setColorAt(1, QColor(70, 110, 170));
   p.fillRect(pm.rect(), bg);
   int side = size.height() * 3 / 4;
-  p.drawPixmap(size.height() / 8, size.height() / 8, IconPixmap(side));
+  p.drawPixmap(size.height() / 8, size.height() / 8, SendrixIconPixmap(side));
   p.setPen(Qt::white);
   QFont f = p.font();
   f.setPixelSize(size.height() / 3);

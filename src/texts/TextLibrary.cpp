@@ -22,6 +22,12 @@ std::string ProgramFileFolder() {
   return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
 
+// An installed tree keeps the library in <prefix>/lib/sendrix, private to
+// the programs in <prefix>/bin. Looked up by path rather than through the
+// executable's run path: the loader applies a run path only to the object
+// that calls dlopen, which a sanitizer or another interposer replaces.
+constexpr char kInstalledLibraryFolder[] = "/../lib/sendrix/";
+
 HMODULE OpenLibrary(const char* fileName) {
   if (fileName == nullptr || *fileName == '\0')
     return nullptr;
@@ -30,6 +36,8 @@ HMODULE OpenLibrary(const char* fileName) {
     if (!folder.empty()) {
       if (HMODULE beside = LoadLibraryA((folder + "/" + fileName).c_str()))
         return beside;
+      if (HMODULE installed = LoadLibraryA((folder + kInstalledLibraryFolder + fileName).c_str()))
+        return installed;
     }
   }
   return LoadLibraryA(fileName);

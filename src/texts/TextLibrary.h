@@ -9,8 +9,10 @@
 //
 // Finding the library: a file name holding a '/' is used as a path. A bare
 // name is tried first in the folder of the running program (where the build
-// puts libsendrix-texts-en.so beside the executables that use it), then by
-// the dynamic loader's own search (LD_LIBRARY_PATH, the system folders).
+// puts libsendrix-texts-en.so beside the executables that use it), then in
+// <that folder>/../lib/sendrix (an installed tree: bin/ and lib/sendrix/
+// under one prefix), then by the dynamic loader's own search
+// (LD_LIBRARY_PATH, the system folders).
 // An empty or null name loads nothing.
 //
 // Threading: a CTextLibrary is used from the thread that owns its dialog (the

@@ -14,6 +14,9 @@
 //       so the receive buffer shows the printer's reply.
 //   sendrix-window-demo --first-shot <file>
 //       writes the window as it first comes up to <file>.
+//   sendrix-window-demo --icons <folder>
+//       writes the program's icon as <folder>/<n>x<n>/apps/sendrix.png for
+//       the installed hicolor theme (packaging/icons); no window.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -34,6 +37,7 @@
 
 #include "app/SendrixApp.h"
 #include "app/StoredSettings.h"
+#include "mainwnd/AppIcon.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/Notifier.h"
@@ -185,10 +189,22 @@ int Shots(CMainWindow& window, CSendrixDlg& dlg, const QString& folder) {
   return written;
 }
 
+// The icon sizes an installation provides besides the scalable one.
+int WriteIcons(const QString& folder) {
+  for (int side : {16, 32, 48, 64, 128, 256}) {
+    QString dir = folder + QStringLiteral("/%1x%1/apps").arg(side);
+    if (!QDir().mkpath(dir) || !SendrixIconPixmap(side).save(dir + QStringLiteral("/sendrix.png")))
+      return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (argc == 3 && std::strcmp(argv[1], "--icons") == 0)
+    return WriteIcons(QString::fromLocal8Bit(argv[2]));
   Options o;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -210,7 +226,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: sendrix-window-demo --job [--repeat N --delay MS] [--hex TEXT]\n"
                  "       sendrix-window-demo --shots <folder>\n"
-                 "       sendrix-window-demo --first-shot <file>\n");
+                 "       sendrix-window-demo --first-shot <file>\n"
+                 "       sendrix-window-demo --icons <folder>\n");
     return 2;
   }
   CDemoNotifier boxes;
