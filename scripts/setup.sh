@@ -27,7 +27,8 @@ while [[ $# -gt 0 ]]; do
 done
 
 PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
-          libusb-1.0-0-dev libssl-dev socat qt6-base-dev xxd)
+          libusb-1.0-0-dev libssl-dev socat qt6-base-dev xxd
+          xvfb xdotool libxcb1-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
