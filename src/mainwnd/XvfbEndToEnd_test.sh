@@ -3,7 +3,7 @@
 # presses (XTest, through xdotool) as an operator at the keyboard drives it:
 # the keys go wherever the X server and Qt put the focus, which the offscreen
 # tests cannot show. Sends a file and two data strings to the virtual printer
-# on loopback, aborts a long send, closes the window by the window manager's
+# on loopback, aborts a long send twice, closes the window by the window manager's
 # close request, and checks what the printer got and the settings saved.
 #
 #   XvfbEndToEnd_test.sh SENDRIX PRINTER_SIM WM_CLOSE
@@ -34,7 +34,7 @@ wait_bytes() {
 }
 # The window takes the end of a transfer a moment after the printer has the
 # last byte; keys pressed before then would meet the disabled controls.
-settle() { sleep 0.5; }
+settle() { sleep 1; }
 keys() { xdotool key --delay 30 "$@"; }
 typed() { xdotool type --delay 10 "$1"; }
 
@@ -136,7 +136,9 @@ if kill -0 "$APP_PID" 2>/dev/null; then
   fail "the window did not close"
 else
   wait "$APP_PID"
-  check "exit status" 0 "$?"
+  STATUS=$?
+  check "exit status" 0 "$STATUS"
+  [[ $STATUS -eq 0 ]] || tail -n 60 sendrix.err >&2
 fi
 grep -qi "\"Ethernet Port\"=dword:$(printf '%08x' "$PORT")" "$REG" || fail "TCP port not saved"
 grep -q '"Interface Type"=dword:00000002' "$REG" || fail "TCP/IP interface not saved"
