@@ -234,14 +234,17 @@ void CSendrixDlg::EnableFileStartGroup(int b) {
 }
 
 void CSendrixDlg::EnableStringGroup(int b) {
-  if (!b) {
+  if (!b)
     m_bStringBoxHadFocus = m_pView->GetFocusId() == 1001;
-  } else if (m_bStringBoxHadFocus) {
+  for (int id : {1066, 1001, 1031, 1030})
+    m_pView->EnableDlgItem(id, b);
+  // The focus goes back only once the box is enabled again: a disabled
+  // control takes no focus, and it would stay on the Start button, where
+  // the next blank typed sends the string once more.
+  if (b && m_bStringBoxHadFocus) {
     m_pView->SetFocusId(1001);
     m_bStringBoxHadFocus = 0;
   }
-  for (int id : {1066, 1001, 1031, 1030})
-    m_pView->EnableDlgItem(id, b);
 }
 
 void CSendrixDlg::EnableInterfaceGroup(int b) {

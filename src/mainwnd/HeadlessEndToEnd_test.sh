@@ -6,42 +6,9 @@
 #   HeadlessEndToEnd_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$1
-SIM=$2
-WORK=$(mktemp -d)
-SIM_PID=""
-FAILS=0
-cleanup() {
-  if [[ -n "$SIM_PID" ]] && kill -0 "$SIM_PID" 2>/dev/null; then kill -KILL "$SIM_PID"; fi
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-export SENDRIX_HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config
-cd "$WORK" || exit 1
 
-fail() { echo "FAIL: $*" >&2; FAILS=$((FAILS + 1)); }
-check() { # name expected actual
-  if [[ "$2" != "$3" ]]; then fail "$1: expected '$2', got '$3'"; else echo "ok: $1"; fi
-}
-
-# Starts the printer with extra options; sets PORT.
-start_sim() {
-  : > sim.out
-  "$SIM" --main-port 0 --rt-port 0 --usm-port 0 --exit-after-s 60 "$@" > sim.out 2> sim.err &
-  SIM_PID=$!
-  for _ in $(seq 1 100); do grep -q '^ready ' sim.out && break; sleep 0.05; done
-  PORT=$(sed -n 's/^ready main=\([0-9]*\).*/\1/p' sim.out)
-  [[ -n "$PORT" ]] || { echo "the virtual printer did not start" >&2; exit 1; }
-}
-# Stops the printer and sets SUMMARY.
-stop_sim() {
-  kill -TERM "$SIM_PID"
-  for _ in $(seq 1 100); do kill -0 "$SIM_PID" 2>/dev/null || break; sleep 0.05; done
-  wait "$SIM_PID" 2>/dev/null
-  SIM_PID=""
-  SUMMARY=$(grep '^summary ' sim.out)
-}
-field() { sed -n "s/.* $1=\([0-9A-Fa-f]*\).*/\1/p" <<< "$SUMMARY"; }
 # Runs sendrix with the TCP options (bounded); sets RC.
 run() {
   timeout 60 "$SENDRIX" "$@" -I:T -A:127.0.0.1 "-O:$PORT" > out.txt 2> err.txt
@@ -58,7 +25,6 @@ stop_sim
 check "transmit exit" 0 "$RC"
 check "transmit sha256" "$(cat receipt.prn receipt.prn receipt.prn | sha256sum | cut -d' ' -f1)" "$(field sha256)"
 grep -q '^progress 100% (pass 3)$' err.txt || fail "transmit: no plain progress line for pass 3"
-REG=$XDG_CONFIG_HOME/sendrix/sendrix.reg
 grep -qi "\"Ethernet Port\"=dword:$(printf '%08x' "$PORT")" "$REG" || fail "transmit: TCP port not saved"
 grep -q '"Interface Type"=dword:00000002' "$REG" || fail "transmit: TCP/IP interface not saved"
 
@@ -146,5 +112,4 @@ timeout 30 "$SENDRIX" receipt.prn -M:T -W:0 > out.txt 2> err.txt
 check "-W:0 exit" 2 "$?"
 grep -q -- '-W:0' err.txt || fail "-W:0: no message"
 
-[[ $FAILS -eq 0 ]] && echo "all passed"
-exit $((FAILS > 0))
+finish

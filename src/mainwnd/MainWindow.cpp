@@ -478,7 +478,8 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
     QWidget* focus = QApplication::focusWidget();
     if (w == focus || (focus == nullptr && w == this)) {
       for (int n = 0; n < 3; ++n) {
-        if (focus != nullptr && m_pPanels[n]->isAncestorOf(focus)) {
+        // A panel itself holds the focus of a control it disabled.
+        if (focus != nullptr && (focus == m_pPanels[n] || m_pPanels[n]->isAncestorOf(focus))) {
           return HandlePanelKey(n, static_cast<QKeyEvent*>(event));
         }
       }

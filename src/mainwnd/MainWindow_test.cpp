@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "mainwnd/AboutDlg.h"
-#include "panels/Led.h"
 #include "mainwnd/MainWindow.h"
+#include "panels/Led.h"
 #include "panels/PanelBase.h"
 #include "testsupport/RecordingNotifier.h"
 
@@ -211,13 +211,19 @@ TEST_F(MainWindowTest, EscapeNeverClosesAndEnterGoesToTheLogicByFocusedId) {
   auto* combo = m_pWindow->Controls().Get<QComboBox>(1001);
   combo->setFocus();
   Press(Qt::Key_Return);
+  // Disabled, the box keeps the focus as a dialog control does: Enter still
+  // goes by its ID, and enabling it again gives the focus back to it.
+  m_pWindow->EnableDlgItem(1001, 0);
+  Press(Qt::Key_Return);
+  m_pWindow->EnableDlgItem(1001, 1);
+  EXPECT_EQ(m_pWindow->GetFocusId(), 1001);
   auto* start = m_pWindow->Controls().Get<QAbstractButton>(1003);
   start->setFocus();
   Press(Qt::Key_Enter);
   Press(Qt::Key_A);  // not a key the logic wants
   Press(Qt::Key_Down);
   const std::vector<std::pair<int, int>> want = {
-      {VK_RETURN, 1001}, {VK_RETURN, 1003}, {VK_DOWN, 1003}};
+      {VK_RETURN, 1001}, {VK_RETURN, 1001}, {VK_RETURN, 1003}, {VK_DOWN, 1003}};
   EXPECT_EQ(m_keys, want);
   EXPECT_TRUE(m_commands.empty()) << "Enter pressed a button itself";
 

@@ -51,7 +51,18 @@ int CControlMap::Enable(int id, int enable) {
     return 0;
   }
   int was = w->isEnabled() ? 1 : 0;
+  QWidget* focus = m_pOwner->window()->focusWidget();
+  if (enable == 0 && was != 0 && focus != nullptr && (focus == w || w->isAncestorOf(focus))) {
+    m_pOwner->setFocus(Qt::OtherFocusReason);
+    m_nParkedFocus = id;
+  }
   w->setEnabled(enable != 0);
+  if (enable != 0 && m_nParkedFocus == id) {
+    m_nParkedFocus = 0;
+    if (m_pOwner->window()->focusWidget() == m_pOwner) {
+      w->setFocus(Qt::OtherFocusReason);
+    }
+  }
   return was;
 }
 
@@ -127,11 +138,16 @@ int CControlMap::IdOf(const QWidget* w) const {
 }
 
 int CControlMap::FocusId() const {
-  return IdOf(QApplication::focusWidget());
+  QWidget* focus = QApplication::focusWidget();
+  if (focus != nullptr && focus == m_pOwner && m_nParkedFocus != 0) {
+    return m_nParkedFocus;
+  }
+  return IdOf(focus);
 }
 
 void CControlMap::SetFocus(int id) {
   if (QWidget* w = Find(id)) {
+    m_nParkedFocus = 0;
     w->setFocus(Qt::OtherFocusReason);
   }
 }

@@ -8,6 +8,14 @@
 // the window's rules enable a group's frame and its controls one by one
 // (an abort button stays usable inside a disabled group).
 //
+// Focus: a dialog control keeps the focus while it is disabled, so the
+// window's keys still act by its ID (Enter in the disabled string box aborts
+// the string transfer) and it has the focus when it is enabled again. Qt
+// instead moves the focus on to the next control, where typing would act
+// on a control the operator never chose. So disabling the focused control
+// parks the focus on the owner and FocusId answers the parked ID until the
+// focus moves elsewhere; enabling that control again gives the focus back.
+//
 // Threading: window thread only.
 #pragma once
 
@@ -61,6 +69,7 @@ class CControlMap {
 
   QWidget* m_pOwner;
   std::map<int, QWidget*> m_controls;
+  int m_nParkedFocus = 0;  // the disabled control that holds the focus
 };
 
 // Caption texts as QString (the program's texts are 8-bit, local encoding).

@@ -17,6 +17,7 @@ void CPrinterCore::Accept(const uint8_t* data, size_t length) {
   m_sha.Update(data, length);
   if (m_config.pCapture != nullptr) {
     std::fwrite(data, 1, length, m_config.pCapture);
+    std::fflush(m_config.pCapture);  // a script watches the file grow
   }
 }
 

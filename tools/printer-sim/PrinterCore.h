@@ -3,7 +3,8 @@
 //
 // Print data: every byte received outside download mode, except the frame
 // 1B 5B 7D that switches into it (and what follows while in download mode).
-// Print data are counted, hashed (SHA-256) and written to the capture file;
+// Print data are counted, hashed (SHA-256) and written to the capture file
+// (flushed at once, so that a script can watch it grow);
 // with packet mode on, they are first decoded as packet frames and only the
 // data of good frames are counted, hashed and captured.
 // Real-time status: DLE EOT n (10 04 n, n = 1..4) is answered with one status
