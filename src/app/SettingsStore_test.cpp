@@ -251,7 +251,7 @@ TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
   const std::string stale = m_paths.m_strUserFile + ".tmp-" + std::to_string(child);
   const std::string running = m_paths.m_strUserFile + ".tmp-1";
   EXPECT_TRUE(fs::exists(stale));
-  Write(running, "");
+  WriteFileBytes(running, "");
   ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, CHistoryLists()), 1);
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(running));
