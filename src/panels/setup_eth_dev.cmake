@@ -9,7 +9,8 @@ target_link_libraries(sendrix_setup_eth_dev PUBLIC sendrix_core Qt6::Widgets)
 
 if(SENDRIX_BUILD_TESTS)
   # Starts the virtual printer's I/O thread and the dialog's worker threads.
-  add_executable(setup_eth_dev_tests ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg_test.cpp)
+  add_executable(setup_eth_dev_tests ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg_test.cpp
+                                     ${PROJECT_SOURCE_DIR}/tools/printer-sim/SimTestClient.cpp)
   set_target_properties(setup_eth_dev_tests PROPERTIES AUTOMOC ON)
   target_link_libraries(setup_eth_dev_tests PRIVATE sendrix_setup_eth_dev sendrix_test_support printer_sim
                                               Qt6::Test)
