@@ -91,28 +91,26 @@ TEST_F(PanelsTest, PortListDropsDownInNumericOrderWithPtyLinks) {
   std::filesystem::remove_all(dir);
 }
 
-TEST_F(PanelsTest, SerialStatusWordAndXonOnlyWithFlowFour) {
-  m_dlg.Fields().main.m_nInterface = 0;
-  m_dlg.Fields().serial.m_nFlowIndex = 1;
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x30, 0);
-  EXPECT_EQ(Lamp(0, 1020), CLed::Green);
-  EXPECT_EQ(Lamp(0, 1024), CLed::Green);
-  EXPECT_EQ(Lamp(0, 1025), CLed::Red);
-  EXPECT_EQ(Lamp(0, 1026), CLed::Red);
-  EXPECT_EQ(Lamp(0, 1027), CLed::Hidden);
-  EXPECT_FALSE(Panel(0).Led(1027)->isVisible());
-  m_dlg.Fields().serial.m_nFlowIndex = 4;
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x30, 0);
-  EXPECT_EQ(Lamp(0, 1027), CLed::Red);
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x130, 0);
-  EXPECT_EQ(Lamp(0, 1027), CLed::Green);
-}
-
-TEST_F(PanelsTest, UsbStatusWordOneShowsErrorRedAndPaperOutGreen) {
-  m_dlg.Fields().main.m_nInterface = 1;
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x1, 0);
-  EXPECT_EQ(Lamp(1, 1116), CLed::Red);
-  EXPECT_EQ(Lamp(1, 1021), CLed::Green);
+// The status word reaches the lamps of the interface in use: serial lines
+// green when set (XON only with flow 4, hidden otherwise), USB error and
+// paper-out red when set.
+TEST_F(PanelsTest, StatusWordsLightTheLampsOfTheInterfaceInUse) {
+  const struct {
+    int interfaceType, flow;
+    DWORD status;
+    int panel, id, state;
+  } kCases[] = {{0, 1, 0x30, 0, 1020, CLed::Green},  {0, 1, 0x30, 0, 1024, CLed::Green},
+                {0, 1, 0x30, 0, 1025, CLed::Red},    {0, 1, 0x30, 0, 1026, CLed::Red},
+                {0, 1, 0x30, 0, 1027, CLed::Hidden}, {0, 4, 0x30, 0, 1027, CLed::Red},
+                {0, 4, 0x130, 0, 1027, CLed::Green}, {1, 0, 0x1, 1, 1116, CLed::Red},
+                {1, 0, 0x1, 1, 1021, CLed::Green}};
+  for (const auto& c : kCases) {
+    m_dlg.Fields().main.m_nInterface = c.interfaceType;
+    m_dlg.Fields().serial.m_nFlowIndex = c.flow;
+    m_dlg.OnMessage(WM_LINE_STATUS, c.status, 0);
+    EXPECT_EQ(Lamp(c.panel, c.id), c.state) << c.id << " " << std::hex << c.status;
+    EXPECT_EQ(Panel(c.panel).Led(c.id)->isHidden(), c.state == CLed::Hidden);
+  }
 }
 
 TEST_F(PanelsTest, EditedPortDisablesActionsUntilEnterReconnects) {

@@ -88,25 +88,25 @@ class ReceiveDisplayTest : public QObject {
         << std::vector<Bytes>{Range(1, 15), {0x10}, {0x11}}
         << QStringList{"01 02 03 04 05 06 07 08 - 09 0A 0B 0C 0D 0E 0F 10 |                ",
                        "11 | "};
+    // An empty message stands for an operation's start: a new row, and a
+    // complete row is not broken again.
+    QTest::newRow("an operation starts a new row")
+        << std::vector<Bytes>{Range(0x41, 3), {}, {}, Range(0x61, 18)}
+        << QStringList{"41 42 43 |ABC",
+                       "61 62 63 64 65 66 67 68 - 69 6A 6B 6C 6D 6E 6F 70 |abcdefghijklmnop",
+                       "71 72 |qr"};
   }
   void rowsFromMessages() {
     QFETCH(std::vector<Bytes>, messages);
     QFETCH(QStringList, rows);
-    for (const Bytes& m : messages)
-      m_pDisplay->OnRxData(m.data(), m.size());
+    for (const Bytes& m : messages) {
+      if (m.empty())
+        m_pDisplay->StartNewDataRow();
+      else
+        m_pDisplay->OnRxData(m.data(), m.size());
+    }
     QCOMPARE(Rows(m_pDisplay->DataList()), rows);
     QVERIFY(!m_pDisplay->DataList()->grab().isNull());  // paints its rows
-  }
-
-  void operationStartsANewRow() {
-    m_pDisplay->OnRxData(Range(0x41, 3).data(), 3);
-    m_pDisplay->StartNewDataRow();
-    m_pDisplay->StartNewDataRow();  // a complete row is not broken again
-    m_pDisplay->OnRxData(Range(0x61, 18).data(), 18);
-    QCOMPARE(Rows(m_pDisplay->DataList()),
-             (QStringList{"41 42 43 |ABC",
-                          "61 62 63 64 65 66 67 68 - 69 6A 6B 6C 6D 6E 6F 70 |abcdefghijklmnop",
-                          "71 72 |qr"}));
   }
 
   void showUsmNeedsAUsmChannel() {
