@@ -28,10 +28,6 @@ class CRxViewTestSession {
   bool Connect(const std::string& streamFile = "");
   // Queues bytes on the printer's data connection.
   void Send(const std::vector<BYTE>& bytes) { m_pSim->Send(bytes); }
-  // Waits until the data ring has been given `count` bytes in all.
-  static bool WaitDelivered(DWORD count, DWORD timeoutMs = 10000) {
-    return g_RxDataBuffer.WaitForCount(count, timeoutMs, nullptr) == 1;
-  }
   void StopReaders() { g_TransferEngine.StopReaders(); }
   const std::string& Home() const { return m_strHome; }
 

@@ -216,20 +216,6 @@ TEST_F(PrinterCoreTest, FullDownloadRepliesByteExact) {
   EXPECT_EQ(core.GetPrintBytes(), 1u);
 }
 
-TEST_F(PrinterCoreTest, UsbStyleSwitchReplyAndSizeCode) {
-  config.flash.bUsbStyle = true;
-  config.flash.bySizeCode = 0x00;
-  Configure();
-  EXPECT_EQ(Feed({0x1B, 0x5B, 0x7D}), Bytes{'S'});
-  EXPECT_EQ(Feed({0x1D, 0x01}), Bytes{0x00});
-  // A 64 KiB flash takes block 0 only.
-  EXPECT_EQ(Feed({0x1D, 0x0E, 0x1D, 0x02, 0x00}), (Bytes{0x06, 0x06}));
-  Bytes frame = DataHeader(0, 65535);
-  frame.resize(frame.size() + 65535, 0xAB);
-  EXPECT_EQ(Feed(frame), Bytes{0x06});
-  EXPECT_EQ(Feed({0x1D, 0x02, 0x01}), Bytes{0x15});  // not full, and beyond the flash
-}
-
 TEST_F(PrinterCoreTest, RefusesFramesOutOfOrderOrOutsideTheBlock) {
   Feed({0x1B, 0x5B, 0x7D});
   EXPECT_EQ(Feed({0x1D, 0x02, 0x00}), Bytes{0x15});  // block before the erase
@@ -328,22 +314,20 @@ TEST_F(PrinterCoreTest, PacketModeHashesFrameDataAndEchoSendsRawBytes) {
   EXPECT_EQ(core.GetPacketDecoder().GetBadFrames(), 1u);
 }
 
-TEST(SimFaultsText, ParsesEveryFaultAndRejectsTheRest) {
+// The forms the fault tests do not use themselves, and texts refused.
+TEST(SimFaultsText, ParsesEveryFormAndRejectsTheRest) {
   CSimFaults faults;
   std::string error;
-  for (const char* text :
-       {"nak-erase", "nak-block=3", "nak-data=0", "nak-crc", "nak=data:5", "silent=readcrc",
-        "garbage=block", "xonxoff", "xonxoff=readcrc", "short-readcrc", "drop-after=100",
-        "throttle=2000", "refuse", "no-setup-ack"}) {
+  for (const char* text : {"nak-erase", "nak-data=0", "nak=data:5", "silent=readcrc",
+                           "garbage=block", "xonxoff=readcrc", "throttle=2000", "no-setup-ack"}) {
     EXPECT_TRUE(faults.Add(text, error)) << text << ": " << error;
   }
-  EXPECT_TRUE(faults.IsNak(FlashStep::Block, 3));
-  EXPECT_FALSE(faults.IsNak(FlashStep::Block, 2));
+  EXPECT_TRUE(faults.IsNak(FlashStep::Erase, -1));
   EXPECT_TRUE(faults.IsNak(FlashStep::Data, 5));
   EXPECT_TRUE(faults.IsGarbage(FlashStep::Block, 77));
   EXPECT_TRUE(faults.IsXonXoff(FlashStep::ReadCrc, -1));
-  EXPECT_EQ(faults.m_qwDropAfter, 100u);
   EXPECT_EQ(faults.m_dwThrottle, 2000u);
+  EXPECT_TRUE(faults.m_bNoSetupAck);
   for (const char* text : {"nak-block", "nak-erase=1", "silent=size:3", "silent=bogus",
                            "drop-after=0", "throttle=-5", "explode", "nak-data=x"}) {
     EXPECT_FALSE(faults.Add(text, error)) << text;
