@@ -53,66 +53,54 @@ class PanelsTest : public ::testing::Test {
   std::unique_ptr<CMainWindow> m_pWindow;
 };
 
-TEST_F(PanelsTest, PortListDropsDownInNumericOrderWithPtyLinks) {
+// Dropping the port list down asks the library again: a pseudo-terminal
+// link made after the window opened is listed (the order of the list is
+// tested in app/InterfacePanels).
+TEST_F(PanelsTest, PortListDroppedDownListsAPtyLinkMadeSince) {
   const char* base = std::getenv("SENDRIX_TEST_TMP");
-  std::filesystem::path dir =
-      std::filesystem::path(base ? base : "/tmp") / ("qtpanels-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  std::vector<int> fds;
-  std::string extra;
-  for (const char* name : {"ttyW10", "ttyW2", "ttyW1"}) {
-    int master = -1, slave = -1;
-    char path[128];
-    ASSERT_EQ(openpty(&master, &slave, path, nullptr, nullptr), 0);
-    fds.insert(fds.end(), {master, slave});
-    std::filesystem::remove(dir / name);
-    std::filesystem::create_symlink(path, dir / name);
-    extra += (extra.empty() ? "" : ":") + (dir / name).string();
-  }
-  setenv("SENDRIX_EXTRA_SERIAL_PORTS", extra.c_str(), 1);
+  const std::filesystem::path link =
+      std::filesystem::path(base ? base : "/tmp") / ("ttyW-qtpanels-" + std::to_string(getpid()));
+  setenv("SENDRIX_EXTRA_SERIAL_PORTS", link.c_str(), 1);
   m_dlg.Fields().main.m_nInterface = 0;
   ASSERT_NE(Comm_OpenSetup(&m_owner, COMM_TYPE_SERIAL), 0);
-
   auto* ports = Panel(0).Controls().Get<QComboBox>(1038);
   m_pWindow->show();
+  const QString name = QString::fromStdString(link.string());
+  EXPECT_EQ(ports->findText(name), -1);
+  int master = -1, slave = -1;
+  char path[128];
+  ASSERT_EQ(openpty(&master, &slave, path, nullptr, nullptr), 0);
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(path, link);
   ports->showPopup();  // as the operator opens the list
   ports->hidePopup();
-  QStringList ours;
-  for (int i = 0; i < ports->count(); ++i) {
-    if (ports->itemText(i).startsWith(QString::fromStdString(dir.string())))
-      ours << ports->itemText(i);
-  }
-  const QString d = QString::fromStdString(dir.string());
-  EXPECT_EQ(ours, (QStringList{d + "/ttyW1", d + "/ttyW2", d + "/ttyW10"}));
-
+  EXPECT_GE(ports->findText(name), 0);
   unsetenv("SENDRIX_EXTRA_SERIAL_PORTS");
-  for (int fd : fds)
-    close(fd);
-  std::filesystem::remove_all(dir);
+  std::filesystem::remove(link);
+  close(master);
+  close(slave);
 }
 
-TEST_F(PanelsTest, SerialStatusWordAndXonOnlyWithFlowFour) {
-  m_dlg.Fields().main.m_nInterface = 0;
-  m_dlg.Fields().serial.m_nFlowIndex = 1;
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x30, 0);
-  EXPECT_EQ(Lamp(0, 1020), CLed::Green);
-  EXPECT_EQ(Lamp(0, 1024), CLed::Green);
-  EXPECT_EQ(Lamp(0, 1025), CLed::Red);
-  EXPECT_EQ(Lamp(0, 1026), CLed::Red);
-  EXPECT_EQ(Lamp(0, 1027), CLed::Hidden);
-  EXPECT_FALSE(Panel(0).Led(1027)->isVisible());
-  m_dlg.Fields().serial.m_nFlowIndex = 4;
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x30, 0);
-  EXPECT_EQ(Lamp(0, 1027), CLed::Red);
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x130, 0);
-  EXPECT_EQ(Lamp(0, 1027), CLed::Green);
-}
-
-TEST_F(PanelsTest, UsbStatusWordOneShowsErrorRedAndPaperOutGreen) {
-  m_dlg.Fields().main.m_nInterface = 1;
-  m_dlg.OnMessage(WM_LINE_STATUS, 0x1, 0);
-  EXPECT_EQ(Lamp(1, 1116), CLed::Red);
-  EXPECT_EQ(Lamp(1, 1021), CLed::Green);
+// The status word reaches the lamps of the interface in use: serial lines
+// green when set (XON only with flow 4, hidden otherwise), USB error and
+// paper-out red when set.
+TEST_F(PanelsTest, StatusWordsLightTheLampsOfTheInterfaceInUse) {
+  const struct {
+    int interfaceType, flow;
+    DWORD status;
+    int panel, id, state;
+  } kCases[] = {{0, 1, 0x30, 0, 1020, CLed::Green},  {0, 1, 0x30, 0, 1024, CLed::Green},
+                {0, 1, 0x30, 0, 1025, CLed::Red},    {0, 1, 0x30, 0, 1026, CLed::Red},
+                {0, 1, 0x30, 0, 1027, CLed::Hidden}, {0, 4, 0x30, 0, 1027, CLed::Red},
+                {0, 4, 0x130, 0, 1027, CLed::Green}, {1, 0, 0x1, 1, 1116, CLed::Red},
+                {1, 0, 0x1, 1, 1021, CLed::Green}};
+  for (const auto& c : kCases) {
+    m_dlg.Fields().main.m_nInterface = c.interfaceType;
+    m_dlg.Fields().serial.m_nFlowIndex = c.flow;
+    m_dlg.OnMessage(WM_LINE_STATUS, c.status, 0);
+    EXPECT_EQ(Lamp(c.panel, c.id), c.state) << c.id << " " << std::hex << c.status;
+    EXPECT_EQ(Panel(c.panel).Led(c.id)->isHidden(), c.state == CLed::Hidden);
+  }
 }
 
 TEST_F(PanelsTest, EditedPortDisablesActionsUntilEnterReconnects) {

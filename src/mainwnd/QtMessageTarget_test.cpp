@@ -4,70 +4,30 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QTest>
 #include <QThread>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "platform/AppMessages.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtMessageTarget.h"
+#include "platform/AppMessages.h"
 
 namespace {
 
-// Runs the window thread's events until done() or the time is up.
-template <class F>
-bool PumpUntil(F done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return done();
-}
-
-TEST(QtMessageTargetTest, PostAndSendRunOnTheWindowThread) {
-  CQtMessageTarget target;
-  QThread* windowThread = QThread::currentThread();
-  std::atomic<int> offThread{0};
-  std::atomic<int> posted{0};
-  target.SetHandler([&](UINT msg, WPARAM w, LPARAM l) -> LRESULT {
-    if (QThread::currentThread() != windowThread) {
-      ++offThread;
-    }
-    if (msg == WM_TRANSFER_PROGRESS) {
-      ++posted;
-      return 0;
-    }
-    // A sent buffer is read while the sender waits.
-    return static_cast<LRESULT>(w) + *reinterpret_cast<const int*>(l);
-  });
-  std::atomic<LRESULT> sent{0};
-  std::thread worker([&] {
-    for (int i = 0; i < 10; ++i) {
-      target.PostMessage(WM_TRANSFER_PROGRESS, i, -1);
-    }
-    int value = 40;
-    sent = target.SendMessage(WM_RX_DATA, 2, reinterpret_cast<LPARAM>(&value));
-  });
-  EXPECT_TRUE(PumpUntil([&] { return sent.load() != 0; }, 5000));
-  worker.join();
-  PumpUntil([&] { return posted.load() == 10; }, 2000);
-  EXPECT_EQ(sent.load(), 42);
-  EXPECT_EQ(posted.load(), 10);
-  EXPECT_EQ(offThread.load(), 0);
-  int local = 1;  // from the window thread itself: called directly
-  EXPECT_EQ(target.SendMessage(WM_RX_DATA, 1, reinterpret_cast<LPARAM>(&local)), 2);
-}
-
-// The display thread keeps sending stack buffers while the window closes;
-// the close path itself blocks for a while (as the logic's close sleeps),
-// so a sender left waiting would hang there.
+// The display thread keeps sending stack buffers (and posting progress)
+// while the window closes; the close path itself blocks for a while (as the
+// logic's close sleeps), so a sender left waiting would hang there. Until
+// the close every message runs on the window thread, a sent buffer is read
+// while its sender waits, and a send from the window thread runs at once.
 TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
   CDialogFields fields;
   auto window = std::make_unique<CMainWindow>(fields);
   CQtMessageTarget target;
+  QThread* windowThread = QThread::currentThread();
+  std::atomic<int> offThread{0};
+  std::atomic<int> posted{0};
   std::atomic<int> handled{0};
   std::atomic<bool> closed{false};
   std::atomic<int> handledAfterClose{0};
@@ -75,7 +35,11 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
     if (closed) {
       ++handledAfterClose;
     }
+    if (QThread::currentThread() != windowThread) {
+      ++offThread;
+    }
     if (msg != WM_RX_DATA) {
+      ++posted;
       return 1;
     }
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(l);
@@ -128,13 +92,16 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
     }
     senderDone = true;
   });
-  ASSERT_TRUE(PumpUntil([&] { return handled.load() > 200; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return handled.load() > 200 && posted.load() > 0; }, 10000));
+  unsigned char one = 1;
+  EXPECT_EQ(target.SendMessage(WM_RX_DATA, 1, reinterpret_cast<LPARAM>(&one)), 1);
   stop = true;
   window->close();
   window.reset();
   display.join();
   EXPECT_TRUE(senderReleasedDuringClose);
   EXPECT_EQ(bad.load(), 0);
+  EXPECT_EQ(offThread.load(), 0);
   EXPECT_EQ(handledAfterClose.load(), 0);
   EXPECT_GE(zeroAnswers.load(), 1);
   EXPECT_TRUE(target.IsClosed());

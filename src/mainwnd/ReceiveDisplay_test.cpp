@@ -71,11 +71,7 @@ class ReceiveDisplayTest : public QObject {
   void rowsFromMessages_data() {
     QTest::addColumn<std::vector<Bytes>>("messages");
     QTest::addColumn<QStringList>("rows");
-    QTest::newRow("20 bytes: a full row and a 4-byte row")
-        << std::vector<Bytes>{Range(0x30, 20)}
-        << QStringList{"30 31 32 33 34 35 36 37 - 38 39 3A 3B 3C 3D 3E 3F |0123456789:;<=>?",
-                       "40 41 42 43 |@ABC"};
-    QTest::newRow("12 more complete the second row")
+    QTest::newRow("12 more complete a 4-byte row")
         << std::vector<Bytes>{Range(0x30, 20), Range(0x44, 12)}
         << QStringList{"30 31 32 33 34 35 36 37 - 38 39 3A 3B 3C 3D 3E 3F |0123456789:;<=>?",
                        "40 41 42 43 44 45 46 47 - 48 49 4A 4B 4C 4D 4E 4F |@ABCDEFGHIJKLMNO"};
@@ -88,25 +84,25 @@ class ReceiveDisplayTest : public QObject {
         << std::vector<Bytes>{Range(1, 15), {0x10}, {0x11}}
         << QStringList{"01 02 03 04 05 06 07 08 - 09 0A 0B 0C 0D 0E 0F 10 |                ",
                        "11 | "};
+    // An empty message stands for an operation's start: a new row, and a
+    // complete row is not broken again.
+    QTest::newRow("an operation starts a new row")
+        << std::vector<Bytes>{Range(0x41, 3), {}, {}, Range(0x61, 18)}
+        << QStringList{"41 42 43 |ABC",
+                       "61 62 63 64 65 66 67 68 - 69 6A 6B 6C 6D 6E 6F 70 |abcdefghijklmnop",
+                       "71 72 |qr"};
   }
   void rowsFromMessages() {
     QFETCH(std::vector<Bytes>, messages);
     QFETCH(QStringList, rows);
-    for (const Bytes& m : messages)
-      m_pDisplay->OnRxData(m.data(), m.size());
+    for (const Bytes& m : messages) {
+      if (m.empty())
+        m_pDisplay->StartNewDataRow();
+      else
+        m_pDisplay->OnRxData(m.data(), m.size());
+    }
     QCOMPARE(Rows(m_pDisplay->DataList()), rows);
     QVERIFY(!m_pDisplay->DataList()->grab().isNull());  // paints its rows
-  }
-
-  void operationStartsANewRow() {
-    m_pDisplay->OnRxData(Range(0x41, 3).data(), 3);
-    m_pDisplay->StartNewDataRow();
-    m_pDisplay->StartNewDataRow();  // a complete row is not broken again
-    m_pDisplay->OnRxData(Range(0x61, 18).data(), 18);
-    QCOMPARE(Rows(m_pDisplay->DataList()),
-             (QStringList{"41 42 43 |ABC",
-                          "61 62 63 64 65 66 67 68 - 69 6A 6B 6C 6D 6E 6F 70 |abcdefghijklmnop",
-                          "71 72 |qr"}));
   }
 
   void showUsmNeedsAUsmChannel() {
@@ -147,7 +143,7 @@ class ReceiveDisplayTest : public QObject {
     QVERIFY(session.Connect());
     session.Send(Session::Pattern(50001, 1));
     QVERIFY(QTest::qWaitFor([&] { return m_pDisplay->DataList()->Rows().ByteCount() > 0; }));
-    QVERIFY(Session::WaitDelivered(50001));  // the rest waits in the feed
+    QCOMPARE(g_RxDataBuffer.WaitForCount(50001, 10000, nullptr), 1);  // the rest waits in the feed
     m_pDisplay->OnClearBuffer();
     QCOMPARE(m_pDisplay->DataList()->RowCount(), 0u);
     QVERIFY(Session::ReadWhole(m_pDisplay->RxDataFileName()).empty());

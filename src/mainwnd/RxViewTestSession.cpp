@@ -7,9 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "PrinterSim.h"
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
 #include "platform/Notifier.h"
 
 CRxViewTestSession::CRxViewTestSession() {
@@ -59,18 +57,6 @@ bool CRxViewTestSession::Connect(const std::string& streamFile) {
     return false;
   g_TransferEngine.SetConnectionParams(COMM_TYPE_TCPIP, 0, 0, rt, usm, 0);
   return g_TransferEngine.StartReaders() == 1;
-}
-
-void CRxViewTestSession::Send(const std::vector<BYTE>& bytes) {
-  m_pSim->Send(bytes);
-}
-
-bool CRxViewTestSession::WaitDelivered(DWORD count, DWORD timeoutMs) {
-  return g_RxDataBuffer.WaitForCount(count, timeoutMs, nullptr) == 1;
-}
-
-void CRxViewTestSession::StopReaders() {
-  g_TransferEngine.StopReaders();
 }
 
 std::vector<BYTE> CRxViewTestSession::Pattern(size_t size, unsigned seed) {

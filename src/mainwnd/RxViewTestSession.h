@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "PrinterSim.h"
+#include "engine/TransferGlobals.h"
 #include "platform/MessageQueue.h"
-#include "testsupport/RecordingNotifier.h"
 #include "platform/Win32Types.h"
-
-class CPrinterSim;
+#include "testsupport/RecordingNotifier.h"
 
 class CRxViewTestSession {
  public:
@@ -27,10 +27,8 @@ class CRxViewTestSession {
   // file must be open already. False on failure.
   bool Connect(const std::string& streamFile = "");
   // Queues bytes on the printer's data connection.
-  void Send(const std::vector<BYTE>& bytes);
-  // Waits until the data ring has been given `count` bytes in all.
-  static bool WaitDelivered(DWORD count, DWORD timeoutMs = 10000);
-  void StopReaders();
+  void Send(const std::vector<BYTE>& bytes) { m_pSim->Send(bytes); }
+  void StopReaders() { g_TransferEngine.StopReaders(); }
   const std::string& Home() const { return m_strHome; }
 
   static std::vector<BYTE> Pattern(size_t size, unsigned seed);

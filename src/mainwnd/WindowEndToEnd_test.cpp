@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -14,9 +13,9 @@
 #include "PrinterSim.h"
 #include "Sha256.h"
 #include "app/SendrixDlg.h"
-#include "testsupport/EngineTestSupport.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
+#include "testsupport/EngineTestSupport.h"
 
 namespace {
 
@@ -48,16 +47,6 @@ class WindowEndToEndTest : public CEngineTest {
   CSendrixDlg m_dlg;
 };
 
-template <class F>
-bool PumpUntil(F done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
-}
-
 TEST_F(WindowEndToEndTest, FileTypedAndStartedReachesThePrinterAndTheWindowComesBack) {
   const std::string path = MakeFile("receipt.prn", 3 * 1024 * 1024 + 5, 9);
   bool ran = false;
@@ -74,7 +63,7 @@ TEST_F(WindowEndToEndTest, FileTypedAndStartedReachesThePrinterAndTheWindowComes
     EXPECT_FALSE(c.Find(1002)->isEnabled());
     EXPECT_FALSE(c.Find(1300)->isEnabled());
     EXPECT_TRUE(start->isEnabled());  // the abort button
-    ASSERT_TRUE(PumpUntil([&] { return dlg.GetRunningOperation() == OP_IDLE; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.GetRunningOperation() == OP_IDLE; }, 30000));
     EXPECT_EQ(c.Get<QProgressBar>(1006)->value(), 100);
     EXPECT_EQ(c.Get<QLabel>(1033)->text(), QStringLiteral("100 %"));
     for (int id : {1003, 1026, 1002, 1025, 1027, 1001, 1014, 1043, 1300, 1069, 1005}) {

@@ -13,4 +13,5 @@ target_link_libraries(sendrix_setup_eth_dev PUBLIC sendrix_core Qt6::Widgets)
 # Starts the virtual printer's I/O thread and the dialog's worker threads.
 sendrix_qt_test(setup_eth_dev_tests THREADED TIMEOUT 120
   LIBS sendrix_setup_eth_dev printer_sim
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg_test.cpp)
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg_test.cpp
+          ${PROJECT_SOURCE_DIR}/tools/printer-sim/SimTestClient.cpp)

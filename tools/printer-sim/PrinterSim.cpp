@@ -697,29 +697,3 @@ void CPrinterSim::SendUsm(const std::vector<uint8_t>& bytes) {
   m_outsideUsm.insert(m_outsideUsm.end(), bytes.begin(), bytes.end());
   WakeLocked();
 }
-
-void CPrinterSim::SetLineStatus(uint32_t bits) {
-  m_dwLineStatus = bits;
-  std::function<void(uint32_t)> hook;
-  {
-    std::lock_guard<std::mutex> lock(m_hookMutex);
-    hook = m_lineHook;
-  }
-  if (hook) {
-    hook(bits);
-  }
-}
-
-uint32_t CPrinterSim::GetLineStatus() const {
-  return m_dwLineStatus;
-}
-
-void CPrinterSim::SetLineStatusHook(std::function<void(uint32_t)> hook) {
-  {
-    std::lock_guard<std::mutex> lock(m_hookMutex);
-    m_lineHook = hook;
-  }
-  if (hook) {
-    hook(m_dwLineStatus);
-  }
-}

@@ -14,8 +14,7 @@
 // Threading: Start() starts one I/O thread (poll-based); Stop() ends and
 // joins it. Every other member may be called from any thread at any time;
 // they take the simulator's lock, which the I/O thread holds only while it
-// handles what one poll returned. The line-status hook is called on the
-// thread that calls SetLineStatus or SetLineStatusHook, without the lock.
+// handles what one poll returned.
 // Time-outs: no call blocks longer than the time-out it is given; Stop()
 // returns within about one poll period (at most 100 ms) plus a join.
 #pragma once
@@ -121,13 +120,6 @@ class CPrinterSim {
   void Send(const std::vector<uint8_t>& bytes);
   void SendUsm(const std::vector<uint8_t>& bytes);
 
-  // Line status: a pseudo-terminal has no modem lines, so tests that need
-  // line-status bits (0x10 CTS, 0x20 DSR, 0x40 RING, 0x80 DCD, 0x100 XOFF)
-  // take them from here through the hook, called at once when set.
-  void SetLineStatus(uint32_t bits);
-  uint32_t GetLineStatus() const;
-  void SetLineStatusHook(std::function<void(uint32_t)> hook);
-
  private:
   enum class Kind { Main, Rt, Usm, Pty };
   using Clock = std::chrono::steady_clock;
@@ -208,10 +200,6 @@ class CPrinterSim {
   Clock::time_point m_nextUsm;
   double m_dTokens = 0;
   Clock::time_point m_lastRefill;
-
-  std::mutex m_hookMutex;
-  std::function<void(uint32_t)> m_lineHook;
-  std::atomic<uint32_t> m_dwLineStatus{0};
 
   std::atomic<bool> m_bStop{false};
   bool m_bStarted = false;

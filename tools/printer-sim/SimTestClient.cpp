@@ -113,24 +113,6 @@ bool WaitForClose(int fd, int timeoutMs) {
   }
 }
 
-Bytes UdpExchange(int port, const Bytes& datagram, int timeoutMs) {
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = Loopback(port);
-  sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&address),
-         sizeof address);
-  Bytes reply;
-  pollfd p{fd, POLLIN, 0};
-  if (poll(&p, 1, timeoutMs) == 1) {
-    uint8_t buffer[2048];
-    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-    if (n > 0) {
-      reply.assign(buffer, buffer + n);
-    }
-  }
-  close(fd);
-  return reply;
-}
-
 std::string TempDir() {
   const char* base = std::getenv("SENDRIX_TEST_TMP");
   std::string root = base != nullptr ? base : "/tmp";

@@ -18,8 +18,6 @@ bool WriteAll(int fd, const Bytes& bytes, int timeoutMs = 5000);
 Bytes ReadSome(int fd, size_t count, int timeoutMs);
 // True when the peer closed the connection within `timeoutMs`.
 bool WaitForClose(int fd, int timeoutMs);
-// Sends a datagram to 127.0.0.1:port and returns the reply (empty on time-out).
-Bytes UdpExchange(int port, const Bytes& datagram, int timeoutMs = 1000);
 std::string TempDir();
 
 }  // namespace simtest
