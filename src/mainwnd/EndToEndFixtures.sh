@@ -54,3 +54,15 @@ stop_sim() {
   SUMMARY=$(grep '^summary ' sim.out)
 }
 field() { sed -n "s/.* $1=\([0-9A-Fa-f]*\).*/\1/p" <<< "$SUMMARY"; }
+# Waits (at most 10 s) until a TCP connection to loopback port $1 is
+# established; 1 if none came.
+wait_connected() {
+  local hex
+  hex=$(printf ':%04X' "$1")
+  for _ in $(seq 1 200); do
+    awk -v p="$hex" '$3 ~ p"$" && $4 == "01" { found = 1 } END { exit !found }' \
+      /proc/net/tcp /proc/net/tcp6 2>/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}

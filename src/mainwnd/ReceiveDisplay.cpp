@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 #include <QWidget>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "app/HeadlessRows.h"
 #include "engine/ReceivedDataFile.h"
@@ -53,12 +55,26 @@ void CReceiveDisplay::Start() {
 }
 
 void CReceiveDisplay::Stop() {
-  // A headless run prints what had already arrived: its output is all there is.
+  // A headless run prints what the printer answered: its output is all there
+  // is. A reply to the last bytes sent may still be on its way when the
+  // action ends, so take what comes until the line has been quiet a moment.
   if (m_pRowEcho && m_timer.isActive())
-    UpdateRXDisplay();
+    TakeUntilQuiet();
   m_timer.stop();
   g_RxDataFeed.SetEnabled(false);
   g_RxUsmFeed.SetEnabled(false);
+}
+
+void CReceiveDisplay::TakeUntilQuiet() {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSettleMaxMs);
+  Clock::time_point quietSince = Clock::now();
+  while (Clock::now() - quietSince < std::chrono::milliseconds(kSettleQuietMs) &&
+         Clock::now() < deadline) {
+    if (UpdateRXDisplay() > 0)
+      quietSince = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+  }
 }
 
 void CReceiveDisplay::SetBusy(bool busy) {

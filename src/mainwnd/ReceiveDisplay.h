@@ -45,6 +45,10 @@ class CReceiveDisplay : public QObject {
  public:
   static constexpr int kPollMs = 10;
   static constexpr int kBusyPollMs = 100;
+  // A headless run's stop waits for the line to be quiet this long, at most
+  // kSettleMaxMs, so a reply to the last bytes sent is printed too.
+  static constexpr int kSettleQuietMs = 200;
+  static constexpr int kSettleMaxMs = 1000;
 
   // Creates both lists in `window` (the USM list hidden) and lays them out
   // without USM. Does not start the poll.
@@ -60,7 +64,9 @@ class CReceiveDisplay : public QObject {
   int OpenRxDataFile();
   const std::string& RxDataFileName() const { return m_strRxDataFileName; }
 
-  // Turns the feeds on and starts the poll / stops it (feeds off).
+  // Turns the feeds on and starts the poll / stops it (feeds off). With a
+  // row echo, Stop first takes what arrives until the line is quiet (bounded,
+  // see kSettleMaxMs): it may block the window thread up to a second.
   void Start();
   void Stop();
   // Headless runs: also prints every row of both lists on `rows` (null: none).
@@ -99,6 +105,7 @@ class CReceiveDisplay : public QObject {
   int SaveAs(const QString& path);
 
  private:
+  void TakeUntilQuiet();
   void Place(CHexListView* list, int left, int top, int width, int height);
 
   QWidget* m_pWindow;

@@ -106,6 +106,14 @@ int main(int argc, char** argv) {
                  "has no window to close: leave -W:0 out.\n");
     return kBatchExitNoAction;
   }
+  if (headless && !commandLine.HasCommandLine()) {
+    // Nobody could work in an unseen window, or close it but by a signal.
+    std::fprintf(stderr,
+                 "Sendrix: there is no display and no action on the command line: give one "
+                 "(sendrix String -M:Mode ...; sendrix -M: shows the syntax), or run with a "
+                 "display.\n");
+    return kBatchExitNoAction;
+  }
 
   CQtNotifier notifier;
   if (!headless)
