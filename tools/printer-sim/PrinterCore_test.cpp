@@ -343,7 +343,7 @@ TEST(SimFaultsText, ParsesEveryFaultAndRejectsTheRest) {
   for (const char* text :
        {"nak-erase", "nak-block=3", "nak-data=0", "nak-crc", "nak=data:5", "silent=readcrc",
         "garbage=block", "xonxoff", "xonxoff=readcrc", "short-readcrc", "drop-after=100",
-        "throttle=2000", "refuse", "no-setup-ack"}) {
+        "throttle=2000", "refuse", "no-setup-ack", "restart-after=7", "hangup-after=9"}) {
     EXPECT_TRUE(faults.Add(text, error)) << text << ": " << error;
   }
   EXPECT_TRUE(faults.IsNak(FlashStep::Block, 3));
@@ -353,8 +353,11 @@ TEST(SimFaultsText, ParsesEveryFaultAndRejectsTheRest) {
   EXPECT_TRUE(faults.IsXonXoff(FlashStep::ReadCrc, -1));
   EXPECT_EQ(faults.m_qwDropAfter, 100u);
   EXPECT_EQ(faults.m_dwThrottle, 2000u);
-  for (const char* text : {"nak-block", "nak-erase=1", "silent=size:3", "silent=bogus",
-                           "drop-after=0", "throttle=-5", "explode", "nak-data=x"}) {
+  EXPECT_EQ(faults.m_qwRestartAfter, 7u);
+  EXPECT_EQ(faults.m_qwHangupAfter, 9u);
+  for (const char* text :
+       {"nak-block", "nak-erase=1", "silent=size:3", "silent=bogus", "drop-after=0",
+        "hangup-after=0", "throttle=-5", "explode", "nak-data=x"}) {
     EXPECT_FALSE(faults.Add(text, error)) << text;
     EXPECT_FALSE(error.empty());
   }
