@@ -183,6 +183,25 @@ TEST_P(WindowTransportTest, FirmwareDownloadTurnsEveryStepGreenAndShowsThePrinte
   EXPECT_TRUE(Boxes().empty());
 }
 
+// The printer closes the connection, or the serial line hangs up, mid-file:
+// the job fails and says so (on the line, the port lost is the only sign).
+TEST_P(WindowTransportTest, LineLostMidFileEndsShowingFailure) {
+  StartPrinter(GetParam(), {GetParam() == kTcp ? "drop-after=200000" : "hangup-after=200000"});
+  StartLog();
+  Init();
+  // Far larger than the loopback buffers, so writes after the drop fail
+  // rather than vanish into them.
+  Operator().m_strFileName = MakeFile("long.prn", 32 * 1024 * 1024, 6);
+  m_pDlg->OnCommand(1003);
+  ASSERT_TRUE(PumpUntilIdle(30000));
+  ExpectRestored(1003);
+  EXPECT_EQ(m_pView->Text(1156), "-------");
+  std::vector<std::string> boxes = Boxes();
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());
+  EXPECT_NE(StopLog().find("File Transfer failed"), std::string::npos);
+  EXPECT_LT(m_pSim->GetCounters().qwPrintBytes, 32u * 1024 * 1024);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, WindowTransportTest, ::testing::Values(kTcp, kPty),
                          TransportName);
 
@@ -302,23 +321,6 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
     EXPECT_EQ(m_pDlg->BatchExitStatus(), c.status);
     EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_IDLE);
   }
-}
-
-TEST_F(WindowTest, ConnectionDroppedMidFileEndsShowingFailure) {
-  StartPrinter(kTcp, {"drop-after=200000"});
-  StartLog();
-  Init();
-  // Far larger than the loopback buffers, so writes after the drop fail
-  // rather than vanish into them.
-  Operator().m_strFileName = MakeFile("long.prn", 32 * 1024 * 1024, 6);
-  m_pDlg->OnCommand(1003);
-  ASSERT_TRUE(PumpUntilIdle(30000));
-  ExpectRestored(1003);
-  EXPECT_EQ(m_pView->Text(1156), "-------");
-  std::vector<std::string> boxes = Boxes();
-  EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());
-  EXPECT_NE(StopLog().find("File Transfer failed"), std::string::npos);
-  EXPECT_LT(m_pSim->GetCounters().qwPrintBytes, 32u * 1024 * 1024);
 }
 
 TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
