@@ -31,7 +31,7 @@ ROWS=(
   "NAK at check CRC|D|tcp|--fault nak-crc|1|1|10|CRC mismatch: the firmware in the flash is not what was sent."
   "silent at switch|D|tcp|--fault silent=switch|0|1|10|-"
   "silent at size|D|tcp|--fault silent=size|1|1|12|Firmware download: the printer did not answer the flash size request."
-  "silent at erase|D|tcp|--fault silent=erase|1|1|40|Firmware download: the printer did not answer the erase command."
+  "silent at erase|D|tcp|--fault silent=erase|1|1|60|Firmware download: the printer did not answer the erase command."
   "silent at a block|D|tcp|--fault silent=block:1|1|1|15|Firmware download: the printer did not answer a block header."
   "silent at a data frame|D|tcp|--fault silent=data:3|1|1|15|Firmware download: the printer did not answer a data frame."
   "silent at check CRC|D|tcp|--fault silent=crc|1|1|15|Firmware download: the printer did not answer the CRC check."
@@ -47,7 +47,7 @@ ROWS=(
   "throttled printer|D|tcp|--fault throttle=100000|0|1|15|-"
   "refused connection|T|tcp|--fault refuse|1|0|10|Connection refused"
   "refused connection|D|tcp|--fault refuse|1|0|10|Connection refused"
-  "restart mid-transfer|T|tcp|--fault restart-after=200000|1|1|15|File transfer failed: not every byte reached the printer."
+  "restart mid-transfer|T|tcp|--fault restart-after=50000|1|1|15|File transfer failed: not every byte reached the printer."
   "restart mid-transfer|D|tcp|--fault restart-after=70000|1|1|15|Firmware download: the printer did not answer a data frame."
   "restart mid-transfer|D|pty|--fault restart-after=70000|1|1|15|Firmware download: the printer did not answer a data frame."
   "pty hang-up|T|pty|--fault hangup-after=200000|1|1|15|File transfer failed: not every byte reached the printer."
@@ -97,7 +97,7 @@ run_case() {
     args=(-I:T -A:127.0.0.1 "-O:$port")
   fi
   case $mode$options in
-    T*throttle*) file=$WORK/short.prn ;;
+    T*throttle* | T*restart*) file=$WORK/short.prn ;;  # fits in the kernel's buffers
     T*) file=$WORK/long.prn ;;
     *) file=$WORK/firmware.bin ;;
   esac
