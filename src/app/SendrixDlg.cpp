@@ -15,6 +15,7 @@
 #include "platform/AppMessages.h"
 #include "platform/AppendFormat.h"
 #include "platform/Clock.h"
+#include "platform/DebugOutput.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 #include "report/ErrorBoxes.h"
@@ -556,12 +557,13 @@ void CSendrixDlg::OnStartFirmware() {
 }
 
 int CSendrixDlg::ReadFileJobOutcome() {
-  // Until the engine keeps the outcome of each job, a failed write shows as
-  // the communications library's error report, posted before the write
-  // completes and so handled before WM_TRANSFER_DONE. With the engine's
-  // outcome this becomes:
-  //   return g_TransferEngine.GetLastOutcome().nResult != TRANSFER_FAILED;
-  return m_bCommErrorDuringJob ? 0 : 1;
+  // A failed write shows as the communications library's error report,
+  // posted before the write completes and so handled before
+  // WM_TRANSFER_DONE. A lost port that ends the job (the writes failed with a
+  // system error only) leaves just the engine's outcome to tell.
+  if (m_bCommErrorDuringJob)
+    return 0;
+  return g_TransferEngine.GetLastOutcome().nResult == TRANSFER_FAILED ? 0 : 1;
 }
 
 void CSendrixDlg::ShowFileTransferFailed() {
@@ -573,6 +575,12 @@ void CSendrixDlg::ShowFileTransferFailed() {
 
 void CSendrixDlg::OnTransferDone() {
   const int ended = m_nRunningOperation;
+  // Each job's end, for scripts that check that it came exactly once
+  // (SENDRIX_DEBUG): neither the window nor the log shows it otherwise.
+  char line[80];
+  std::snprintf(line, sizeof line, "** WM_TRANSFER_DONE operation %d result %d\r\n", ended,
+                static_cast<int>(g_TransferEngine.GetLastOutcome().nResult));
+  OutputDebugStringA(line);
   switch (m_nRunningOperation) {
     case OP_STRING_TRANSFER:
       m_pView->SetDlgItemText(1027, ButtonCaption(4));

@@ -159,6 +159,31 @@ TEST_P(WindowTransportTest, FirmwareDownloadTurnsEveryStepGreenAndShowsThePrinte
   EXPECT_TRUE(Boxes().empty());
 }
 
+// The printer closes the connection, or the serial line hangs up, mid-file
+// of a batch run: the job fails and says so (on the line, the port lost is
+// the only sign), and the run's exit status says so too.
+TEST_P(WindowTransportTest, LineLostMidFileEndsShowingFailure) {
+  StartPrinter(GetParam(), {GetParam() == kTcp ? "drop-after=200000" : "hangup-after=200000"});
+  StartLog();
+  // Far larger than the loopback buffers, so writes after the drop fail
+  // rather than vanish into them.
+  const std::string path = MakeFile("long.prn", 32 * 1024 * 1024, 6);
+  m_pDlg->m_fnParseCommandLine = [&path](CSendrixDlg& dlg) {
+    dlg.Fields().main.m_strFileName = path;
+    return 2;
+  };
+  Init();
+  ASSERT_TRUE(Pump([this] { return m_pDlg->GetRunningOperation() == OP_FILE_TRANSFER; }));
+  ASSERT_TRUE(PumpUntilIdle(30000));
+  ExpectRestored(1003);
+  EXPECT_EQ(m_pDlg->BatchExitStatus(), kBatchExitFailed);
+  EXPECT_EQ(m_pView->Text(1156), "-------");
+  std::vector<std::string> boxes = Boxes();
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());
+  EXPECT_NE(StopLog().find("File Transfer failed"), std::string::npos);
+  EXPECT_LT(m_pSim->GetCounters().qwPrintBytes, 32u * 1024 * 1024);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, WindowTransportTest, ::testing::Values(kTcp, kPty),
                          SimTransportName);
 
@@ -278,30 +303,6 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
     EXPECT_EQ(m_pDlg->BatchExitStatus(), c.status);
     EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_IDLE);
   }
-}
-
-// A batch file transfer whose connection drops mid-file ends as failed: the
-// window shows it, and the run's exit status says so.
-TEST_F(WindowTest, ConnectionDroppedMidFileEndsShowingFailure) {
-  StartPrinter(kTcp, {"drop-after=200000"});
-  StartLog();
-  // Far larger than the loopback buffers, so writes after the drop fail
-  // rather than vanish into them.
-  const std::string path = MakeFile("long.prn", 32 * 1024 * 1024, 6);
-  m_pDlg->m_fnParseCommandLine = [&path](CSendrixDlg& dlg) {
-    dlg.Fields().main.m_strFileName = path;
-    return 2;
-  };
-  Init();
-  ASSERT_TRUE(Pump([this] { return m_pDlg->GetRunningOperation() == OP_FILE_TRANSFER; }));
-  ASSERT_TRUE(PumpUntilIdle(30000));
-  ExpectRestored(1003);
-  EXPECT_EQ(m_pDlg->BatchExitStatus(), kBatchExitFailed);
-  EXPECT_EQ(m_pView->Text(1156), "-------");
-  std::vector<std::string> boxes = Boxes();
-  EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());
-  EXPECT_NE(StopLog().find("File Transfer failed"), std::string::npos);
-  EXPECT_LT(m_pSim->GetCounters().qwPrintBytes, 32u * 1024 * 1024);
 }
 
 TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {

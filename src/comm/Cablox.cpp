@@ -48,6 +48,12 @@ void Comm_AbortOutput() {
     backend->AbortOutput();
 }
 
+int Comm_WaitOutputSent(DWORD waitMs, DWORD* pending) {
+  auto backend = Lib().Backend();
+  *pending = 0;
+  return backend ? backend->WaitOutputSent(waitMs, pending) : COMM_OUTPUT_SENT;
+}
+
 unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6) {
   auto backend = Lib().Backend();
   return backend ? backend->IsConnectionValid(port, p1, p2, p3, p4, p5, p6) : 2;

@@ -50,6 +50,15 @@ int Comm_BreakDownCommPort();
 // waiting for it. Any later write withdraws this. Without it a break-down
 // first lets the written bytes go out, within a bounded wait.
 void Comm_AbortOutput();
+// Whether the printer has taken the bytes written so far, waiting at most
+// waitMs (a completed write only means the bytes were handed over, on TCP/IP
+// to the kernel's buffers): COMM_OUTPUT_SENT, also when the interface cannot
+// tell; COMM_OUTPUT_LOST when the connection broke before they were taken;
+// COMM_OUTPUT_PENDING when some still wait (*pending of them).
+constexpr int COMM_OUTPUT_LOST = 0;
+constexpr int COMM_OUTPUT_SENT = 1;
+constexpr int COMM_OUTPUT_PENDING = 2;
+int Comm_WaitOutputSent(DWORD waitMs, DWORD* pending);
 // 0 = the open connection matches, 1 = it differs (close, reconnect), 2 = none.
 unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6);
 int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,

@@ -113,4 +113,13 @@ class ICommBackend {
   // instead of waiting for it. A later write withdraws this. Without it a
   // break-down lets the written bytes go out first (bounded per backend).
   virtual void AbortOutput() {}
+  // Whether the device has taken what completed writes handed over, waiting
+  // at most waitMs: COMM_OUTPUT_SENT (or the backend cannot tell),
+  // COMM_OUTPUT_LOST (the connection broke first, bytes not taken) or
+  // COMM_OUTPUT_PENDING (bytes still wait); *pending gets how many.
+  virtual int WaitOutputSent(DWORD waitMs, DWORD* pending) {
+    (void)waitMs;
+    *pending = 0;
+    return 1;
+  }
 };

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "comm/Cablox.h"
 #include "comm/EthernetDiscovery.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
@@ -296,6 +297,31 @@ void CTcpBackend::DrainConnections() {
       if (fds[i].revents != 0)
         ended[which[i]] = !DiscardInput(fds[i].fd);
     }
+  }
+}
+
+int CTcpBackend::WaitOutputSent(DWORD waitMs, DWORD* pending) {
+  std::shared_lock<std::shared_mutex> lock(m_rw);
+  const int fd = m_conn[TxIndex()].fd;
+  *pending = 0;
+  if (!m_bConnected || fd < 0)
+    return COMM_OUTPUT_LOST;
+  const uint64_t end = NowMs() + waitMs;
+  for (;;) {
+    // A reset empties the send queue: only the state tells it from a queue
+    // the printer emptied by taking every byte.
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    int queued = 0;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 || info.tcpi_state == TCP_CLOSE ||
+        ioctl(fd, SIOCOUTQ, &queued) != 0)
+      return COMM_OUTPUT_LOST;
+    if (queued <= 0)
+      return COMM_OUTPUT_SENT;
+    *pending = static_cast<DWORD>(queued);
+    if (NowMs() >= end)
+      return COMM_OUTPUT_PENDING;
+    usleep(static_cast<useconds_t>(kClosePollMs * 1000));
   }
 }
 

@@ -83,6 +83,9 @@ class CTcpBackend : public ICommBackend {
   int SetDeviceParams(const char* frame) override;
   void ShowPortProperties(char* buffer, size_t size) override;
   void AbortOutput() override;
+  // Waits until the printer has acknowledged every byte on the output
+  // connection (SIOCOUTQ 0) or the connection is closed (reset).
+  int WaitOutputSent(DWORD waitMs, DWORD* pending) override;
 
   // "XX-XX-XX-XX-XX-XX" for a host-order IPv4 address from a neighbour table
   // in /proc/net/arp format; empty when not listed or incomplete.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/Cablox.h"
 #include "platform/LastError.h"
 #include "testsupport/RecordingErrorSink.h"
 #include "testsupport/SocketTestSupport.h"
@@ -138,6 +139,34 @@ TEST_F(TcpBackendTest, ClosedByThePrinterIsNoticed) {
   EXPECT_EQ(m_backend.IsConnectionValid(kLoopback, 8, main.port, 0, 0, 0, 0), 1u);
   m_backend.BreakDown();
   EXPECT_EQ(m_backend.IsConnectionValid(kLoopback, 8, main.port, 0, 0, 0, 0), 2u);
+}
+
+// A completed write only handed the bytes to the kernel: the output counts
+// as sent once the printer has taken them, and as lost when the printer
+// resets the connection first (a restart with bytes unread).
+TEST_F(TcpBackendTest, OutputIsSentWhenThePrinterTookItAndLostWhenItResetFirst) {
+  Listener main;
+  const int small = 4096;  // the printer's window fills long before the write ends
+  setsockopt(main.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  ASSERT_EQ(Connect(main.port, 0, 0, 0), 1);
+  int peer = main.Accept();
+  ASSERT_GE(peer, 0);
+  static const std::vector<char> data(200000, 'x');
+  DWORD pending = 0;
+  for (int round = 0; round < 2; ++round) {
+    DWORD written = 0;
+    m_backend.Write(data.data(), static_cast<DWORD>(data.size()), &written, &m_tx);
+    EXPECT_EQ(m_backend.WaitOutputSent(50, &pending), COMM_OUTPUT_PENDING);
+    EXPECT_GT(pending, 0u);
+    if (round == 0) {
+      EXPECT_EQ(RecvAll(peer, data.size()).size(), data.size());
+      ASSERT_EQ(WaitForSingleObject(&m_txEvent, 5000), WAIT_OBJECT_0);
+      EXPECT_EQ(m_backend.WaitOutputSent(2000, &pending), COMM_OUTPUT_SENT);
+    } else {
+      close(peer);  // unread input: the kernel resets the connection
+      EXPECT_EQ(m_backend.WaitOutputSent(2000, &pending), COMM_OUTPUT_LOST);
+    }
+  }
 }
 
 TEST_F(TcpBackendTest, BreakDownCompletesPendingOperationsWith995) {

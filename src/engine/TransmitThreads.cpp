@@ -81,6 +81,28 @@ void LogPortLost(CTransferEngine* engine) {
     CTransferEngine::LogText("Error Transfer - Port lost, transfer stopped");
 }
 
+// A completed write only handed the bytes over (on TCP/IP, to the kernel's
+// buffers): the job is done when the printer has taken them. False when the
+// connection broke first (a printer that restarted). A printer that stops
+// taking bytes but stays connected ends the wait after kTakeIdleMs.
+bool PrinterTookOutput() {
+  constexpr DWORD kTakeIdleMs = 10000;
+  DWORD last = 0;
+  DWORD idle = 0;
+  for (;;) {
+    DWORD pending = 0;
+    const int r = Comm_WaitOutputSent(50, &pending);
+    if (r != COMM_OUTPUT_PENDING)
+      return r == COMM_OUTPUT_SENT;
+    if (IsAborted())
+      return true;  // the abort decides the outcome
+    idle = pending == last ? idle + 50 : 0;
+    last = pending;
+    if (idle >= kTakeIdleMs)
+      return true;
+  }
+}
+
 void RunFileJob(CTransferEngine* engine) {
   engine->BeginJob();
   bool failed = false;
@@ -105,6 +127,10 @@ void RunFileJob(CTransferEngine* engine) {
       if (engine->m_nInterfaceType == 1)
         RefreshUsbConnection(engine);
     }
+  }
+  if (!failed && !IsAborted() && !PrinterTookOutput()) {
+    CTransferEngine::LogText("Error Transfer - Connection lost before the printer took every byte");
+    failed = true;
   }
   g_TransferFile.Close();
   g_evFileTransfer.Reset();

@@ -260,8 +260,13 @@ int CFlashDownload::CheckFlashSize() {
   BYTE b = 0;
   int r = WaitReply(GetTimings().dwSizePolls, &b);
   if (r != 1) {
-    Fail(1);  // silence: a red LED and no box
-    return r == 2 ? FLASH_ABORTED : FLASH_FINISHED;
+    Fail(1);
+    if (r == 2)
+      return FLASH_ABORTED;
+    // A red LED alone says nothing to a script or in the log: say it, as for
+    // the silence at every other step.
+    ShowErrorText(46);
+    return FLASH_FINISHED;
   }
   const unsigned long long capacity = (static_cast<unsigned long long>(b) + 1) * kBlockSize;
   if (capacity >= g_TransferFile.GetSize()) {

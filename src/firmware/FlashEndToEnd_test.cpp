@@ -103,7 +103,7 @@ TEST_P(FlashEndToEndTest, EveryFailureShowsItsBoxAndStillLeavesDownloadMode) {
       {{"nak-data=3"}, {"error 19"}, {"0:2", "1:2", "2:2", "3:1"}},
       {{"nak-crc"}, {"error 20"}, {"0:2", "1:2", "2:2", "3:2", "4:1"}},
       {{"nak-block=1"}, {"error 21"}, {"0:2", "1:2", "2:2", "3:1"}},
-      {{"silent=size"}, {}, {"0:2", "1:1"}},
+      {{"silent=size"}, {"error 46"}, {"0:2", "1:1"}},
       {{"silent=erase"}, {"error 8"}, {"0:2", "1:2", "2:1"}},
       {{"silent=block:1"}, {"error 10"}, {"0:2", "1:2", "2:2", "3:1"}},
       {{"silent=data:2"}, {"error 12"}, {"0:2", "1:2", "2:2", "3:1"}},

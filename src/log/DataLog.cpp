@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/Codec.h"
 #include "log/LogFormat.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIo.h"
@@ -83,6 +84,9 @@ void CDataLog::Open() {
   SYSTEMTIME now{};
   m_pClock->LocalTime(&now);
   m_strFileName = LogPath(now, ".html");
+  // The log starts before the window makes the Output folder: on a first
+  // run (a new home) the log would otherwise be missing for the whole run.
+  CreateFolderPath("", OutputFolder().c_str());
   m_hFile = ::open(m_strFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (m_hFile < 0)
     return;

@@ -202,8 +202,13 @@ TEST_F(DataLogTest, LoggingGoesOnWhileTheFileWriteIsStalled) {
   EXPECT_EQ(content.substr(content.size() - kFooter.size()), kFooter);
 }
 
-TEST_F(DataLogTest, WithoutOutputFolderNothingIsWrittenOrShown) {
-  fs::remove(m_home / "Output");
+TEST_F(DataLogTest, FirstRunMakesTheOutputFolderAndOneThatCannotBeMadeLogsNothing) {
+  fs::remove(m_home / "Output");  // a new home: the window has not made it yet
+  auto first = std::make_unique<CDataLog>("os", m_clock);
+  EXPECT_TRUE(first->IsOpen());
+  first.reset();
+  fs::remove_all(m_home / "Output");
+  std::ofstream(m_home / "Output") << "a file where the folder should be";
   auto log = std::make_unique<CDataLog>("os", m_clock);
   EXPECT_FALSE(log->IsOpen());
   EXPECT_EQ(log->Log("text", "ab", 2), 1);
@@ -215,7 +220,7 @@ TEST_F(DataLogTest, WithoutOutputFolderNothingIsWrittenOrShown) {
   std::string path;
   EXPECT_EQ(log->WriteSnapshot(&path), 0);
   log.reset();
-  EXPECT_FALSE(fs::exists(m_home / "Output"));
+  EXPECT_TRUE(fs::is_regular_file(m_home / "Output"));
   EXPECT_TRUE(m_notifier.Texts().empty());
 }
 

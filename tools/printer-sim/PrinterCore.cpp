@@ -166,3 +166,11 @@ void CPrinterCore::Flush(const CSimFaults& faults, std::vector<SIM_REPLY>& out) 
     m_nSwitchMatched = 0;
   }
 }
+
+void CPrinterCore::Restart() {
+  m_nMode = Mode::Normal;
+  m_flash.Cancel();
+  m_held.clear();
+  m_nSwitchMatched = 0;
+  m_nStatusMatched = 0;
+}

@@ -48,6 +48,9 @@ class CPrinterCore {
   // Hands bytes still held (a partial switch frame, an unconfirmed switch) on
   // as print data: call at the end of the input.
   void Flush(const CSimFaults& faults, std::vector<SIM_REPLY>& out);
+  // A restart: back to normal mode, bytes held for a switch frame dropped
+  // (the flash keeps what was written).
+  void Restart();
 
   uint64_t GetPrintBytes() const { return m_qwPrintBytes; }
   uint64_t GetRawBytes() const { return m_qwRawBytes; }

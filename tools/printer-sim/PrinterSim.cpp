@@ -455,6 +455,21 @@ void CPrinterSim::ReadConn(CONN& conn) {
   if (mayDrop) {
     budget = static_cast<size_t>(std::min<uint64_t>(budget, dropAfter - conn.qwReceived));
   }
+  // The restart and the hang-up fire at their exact byte, as drop-after does.
+  const uint64_t restartAfter = IsDataConn(conn) ? m_faults.m_qwRestartAfter : 0;
+  if (restartAfter != 0) {
+    budget = static_cast<size_t>(
+        std::min<uint64_t>(budget, restartAfter - std::min(restartAfter, m_core.GetRawBytes())));
+  }
+  const uint64_t hangupAfter = conn.nKind == Kind::Pty ? m_faults.m_qwHangupAfter : 0;
+  if (hangupAfter != 0) {
+    budget = static_cast<size_t>(
+        std::min<uint64_t>(budget, hangupAfter - std::min(hangupAfter, conn.qwReceived)));
+  }
+  if (budget == 0 && (restartAfter != 0 || hangupAfter != 0)) {
+    FireLineFaults(conn);
+    return;
+  }
   if (budget == 0) {
     return;
   }
@@ -481,6 +496,23 @@ void CPrinterSim::ReadConn(CONN& conn) {
   if (mayDrop && conn.qwReceived >= dropAfter) {
     m_faults.m_qwDropAfter = 0;  // once: the next connection is served normally
     conn.bClose = true;
+    ++m_counters.qwDrops;
+  }
+  FireLineFaults(conn);
+}
+
+void CPrinterSim::FireLineFaults(CONN& conn) {
+  const uint64_t restartAfter = m_faults.m_qwRestartAfter;
+  if (restartAfter != 0 && IsDataConn(conn) && m_core.GetRawBytes() >= restartAfter) {
+    // Once: the printer comes back in normal mode and serves what follows.
+    m_faults.m_qwRestartAfter = 0;
+    m_core.Restart();
+    DropTcpConnections();
+  }
+  const uint64_t hangupAfter = m_faults.m_qwHangupAfter;
+  if (hangupAfter != 0 && conn.nKind == Kind::Pty && conn.qwReceived >= hangupAfter) {
+    m_faults.m_qwHangupAfter = 0;
+    conn.bClose = true;  // RemoveClosed closes both sides of the pair
     ++m_counters.qwDrops;
   }
 }
@@ -582,7 +614,11 @@ void CPrinterSim::RemoveClosed() {
       m_pStreamConn = nullptr;
       m_bStreamDone = true;
     }
-    close(it->fd);
+    if (it->nKind == Kind::Pty) {
+      m_pty.Close();  // a hang-up: the line is gone, the peer's side sees it
+    } else {
+      close(it->fd);
+    }
     it = m_conns.erase(it);
   }
 }

@@ -161,6 +161,8 @@ class CPrinterSim {
   void HandleUdp();
   void ReadConn(CONN& conn);
   void WriteConn(CONN& conn, Clock::time_point now);
+  // The restart-after and hang-up-after faults, once their byte has come.
+  void FireLineFaults(CONN& conn);
   CONN* ReplyTarget(CONN& source);
   void Queue(CONN& conn, std::vector<uint8_t> bytes, uint32_t delayMs);
   void Deliver(CONN& source, std::vector<SIM_REPLY>& replies);

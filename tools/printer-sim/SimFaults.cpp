@@ -114,6 +114,9 @@ bool CSimFaults::Add(const std::string& text, std::string& error) {
     m_bShortReadCrc = true;
   } else if (name == "drop-after" && hasArg && ParseNumber(arg, UINT64_MAX, number) && number > 0) {
     m_qwDropAfter = number;
+  } else if ((name == "restart-after" || name == "hangup-after") && hasArg &&
+             ParseNumber(arg, UINT64_MAX, number) && number > 0) {
+    (name == "restart-after" ? m_qwRestartAfter : m_qwHangupAfter) = number;
   } else if (name == "throttle" && hasArg && ParseNumber(arg, 0xFFFFFFFF, number) && number > 0) {
     m_dwThrottle = static_cast<uint32_t>(number);
   } else if (name == "refuse" && !hasArg) {

@@ -3,7 +3,8 @@
 //
 //   nak-erase | nak-block=N | nak-data=N | nak-crc | nak=STEP
 //   silent=STEP | garbage=STEP | xonxoff | xonxoff=STEP | short-readcrc
-//   drop-after=N | throttle=R | refuse | no-setup-ack
+//   drop-after=N | restart-after=N | hangup-after=N | throttle=R | refuse
+//   no-setup-ack
 //
 // STEP is one of switch, size, erase, block, block:N, data, data:N, crc,
 // readcrc. A block is named by its block number (the nn of 1D 02 nn); a data
@@ -41,12 +42,14 @@ class CSimFaults {
   std::vector<SIM_FAULT_POINT> m_silent;
   std::vector<SIM_FAULT_POINT> m_garbage;
   std::vector<SIM_FAULT_POINT> m_xonxoff;
-  bool m_bXonXoffAll = false;    // XOFF XON before every one-byte reply
-  bool m_bShortReadCrc = false;  // read-CRC reply cut to its first two bytes
-  uint64_t m_qwDropAfter = 0;    // close the next data connection after N bytes; 0 off
-  uint32_t m_dwThrottle = 0;     // read at most R bytes/s; 0 off
-  bool m_bRefuse = false;        // TCP ports refuse connections
-  bool m_bNoSetupAck = false;    // obey device-setup frames without acknowledging
+  bool m_bXonXoffAll = false;     // XOFF XON before every one-byte reply
+  bool m_bShortReadCrc = false;   // read-CRC reply cut to its first two bytes
+  uint64_t m_qwDropAfter = 0;     // close the next data connection after N bytes; 0 off
+  uint64_t m_qwRestartAfter = 0;  // restart once N more data bytes have come in; 0 off
+  uint64_t m_qwHangupAfter = 0;   // hang the pseudo-terminal up after N bytes on it; 0 off
+  uint32_t m_dwThrottle = 0;      // read at most R bytes/s; 0 off
+  bool m_bRefuse = false;         // TCP ports refuse connections
+  bool m_bNoSetupAck = false;     // obey device-setup frames without acknowledging
 
  private:
   static bool Matches(const std::vector<SIM_FAULT_POINT>& points, FlashStep step, int index);

@@ -231,6 +231,7 @@ constexpr NumberedText kErrors[] = {
     {43, "The restart command could not be sent to the device."},
     {44, "Another device in the list already has this IP address. Use it anyway?"},
     {45, "The selected device has no readable MAC address."},
+    {46, "Firmware download: the printer did not answer the flash size request."},
     {49, "This operating system is not supported."},
     {50, "File transfer failed: not every byte reached the printer."},
 };
