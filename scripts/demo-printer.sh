@@ -1,5 +1,6 @@
-# Sourced by the demo scripts (scripts/demo.sh, scripts/window-demo.sh): the
-# part they share. Expects SIM (the path of sendrix-printer-sim) to be set.
+# Sourced by the demo scripts (scripts/demo.sh, scripts/window-demo.sh) and
+# by scripts/window-shots.sh: the part they share. Expects SIM (the path of
+# sendrix-printer-sim) to be set.
 #
 # On sourcing: a temporary folder WORK (removed at exit, with the printer
 # ended), SENDRIX_HOME and XDG_CONFIG_HOME inside it, and the demo receipt

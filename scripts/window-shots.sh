@@ -24,13 +24,8 @@ IMAGES=$PWD/docs/images
 BIN=$BUILD/bin
 SIM=$BUILD/tools/printer-sim/sendrix-printer-sim
 TEXTS=$PWD/$BUILD/src/texts/library
-WORK=$(mktemp -d)
-SIM_PID=""
-cleanup() {
-  if [[ -n "$SIM_PID" ]] && kill -0 "$SIM_PID" 2>/dev/null; then kill -KILL "$SIM_PID"; fi
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+# The temporary home, the demo receipt and the virtual printer on loopback.
+source scripts/demo-printer.sh
 mkdir -p "$IMAGES"
 export QT_QPA_PLATFORM=offscreen LD_LIBRARY_PATH=$TEXTS${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 
@@ -39,55 +34,11 @@ SENDRIX_HOME=$WORK/first/home XDG_CONFIG_HOME=$WORK/first/config \
   "$BIN/sendrix-window-demo" --first-shot "$IMAGES/window-first-run.png" 2>/dev/null
 
 # Connected to the virtual printer.
-export SENDRIX_HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config
-# The file list shows the receipt's path: a short one when it is free.
-RECEIPTS=${TMPDIR:-/tmp}/sendrix-demo
-if mkdir "$RECEIPTS" 2>/dev/null; then
-  trap 'cleanup; rm -rf "$RECEIPTS"' EXIT
-else
-  RECEIPTS=$WORK
-fi
-RECEIPT=$RECEIPTS/receipt.prn
-{
-  printf '\x1b@SENDRIX DEMO RECEIPT\n'
-  for i in $(seq 1 40); do printf 'Item %02d ..................... %3d.%02d\n' "$i" "$i" "$i"; done
-  printf '\n\n\n\x1dV\x00'
-} > "$RECEIPT"
-"$SIM" --main-port 0 --rt-port 0 --usm-port 0 --exit-after-s 120 > "$WORK/sim.out" 2>/dev/null &
-SIM_PID=$!
-for _ in $(seq 1 100); do
-  grep -q '^ready ' "$WORK/sim.out" && break
-  sleep 0.1
-done
-READY=$(grep '^ready ' "$WORK/sim.out") || { echo "shots: the virtual printer did not start" >&2; exit 1; }
-port() { sed -n "s/.* $1=\([0-9]*\).*/\1/p" <<< "$READY"; }
-mkdir -p "$XDG_CONFIG_HOME/sendrix"
-cat > "$XDG_CONFIG_HOME/sendrix/sendrix.reg" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX]
-"String Mode"=dword:00000001
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Communication Parameters]
-"Interface Type"=dword:00000002
-"Ethernet IP Address"=dword:7f000001
-"Ethernet Port"=dword:$(printf %08x "$(port main)")
-"Real Time Ethernet Port"=dword:$(printf %08x "$(port rt)")
-"USM Ethernet Port"=dword:$(printf %08x "$(port usm)")
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Files History]
-"Nb Files History"=dword:00000001
-"Hist File #0"="$RECEIPT"
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Strings History]
-"Nb String History"=dword:00000001
-"Hist String #0"="10 04 01"
-REG
+start_printer >/dev/null
+write_settings
 "$BIN/sendrix-window-demo" --shots "$IMAGES" 2>/dev/null
 "$BIN/sendrix-window-demo" --icons packaging/icons 2>/dev/null
-kill -TERM "$SIM_PID"
-wait "$SIM_PID" || true
-SIM_PID=""
+stop_printer >/dev/null
 
 SENDRIX_PICTURES_DIR=$IMAGES "$BUILD/src/panels/setup_eth_dev_tests" endToEndRenameAndReaddress \
   >/dev/null 2>&1
