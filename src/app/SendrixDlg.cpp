@@ -16,6 +16,7 @@
 #include "platform/AppendFormat.h"
 #include "platform/Clock.h"
 #include "platform/DebugOutput.h"
+#include "platform/FileIo.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 #include "report/ErrorBoxes.h"

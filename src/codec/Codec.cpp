@@ -1,8 +1,6 @@
 #include "codec/Codec.h"
 
 #include <arpa/inet.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -75,11 +73,6 @@ int EscapeByte(BYTE b, char* out) {
     return 1;
   }
   return std::snprintf(out, 5, "\\x%02X", b);
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -290,21 +283,3 @@ bool ParseMacAddress(const char* text, int* out6) {
   return true;
 }
 
-bool CreateFolderPath(const char* base, const char* relative) {
-  if (base == nullptr || relative == nullptr)
-    return false;
-  const std::string rel(relative);
-  std::size_t position = 0;
-  for (;;) {
-    const std::size_t next = rel.empty() ? std::string::npos : rel.find('/', position + 1);
-    const bool last = next == std::string::npos;
-    const std::string path = std::string(base) + (last ? rel : rel.substr(0, next));
-    // A level another process made meanwhile is as good as one made here.
-    if (!IsDirectory(path) && ::mkdir(path.c_str(), 0777) != 0 && !IsDirectory(path)) {
-      return false;
-    }
-    if (last)
-      return true;
-    position = next;
-  }
-}

@@ -87,9 +87,3 @@ bool ParseIpAddress(const char* text, BYTE* out4, int reversed);
 // out6[0..5]; fields not read keep their values. Null or empty text: false;
 // otherwise true, however many fields were read.
 bool ParseMacAddress(const char* text, int* out6);
-
-// Creates base + relative level by level. relative starts with '/' (for
-// example "/Output" or "/a/b"); each level that is not yet a directory is
-// created. Returns false when a level cannot be created (for example a file
-// of that name exists), true when every level is a directory afterwards.
-bool CreateFolderPath(const char* base, const char* relative);

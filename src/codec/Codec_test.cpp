@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codec/Codec.h"
+#include "platform/FileIo.h"
 #include "testsupport/CodecTestSupport.h"
 #include "testsupport/TestFiles.h"
 

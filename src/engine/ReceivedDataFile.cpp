@@ -12,6 +12,7 @@
 #include "codec/Codec.h"
 #include "engine/TransferGlobals.h"
 #include "platform/Clock.h"
+#include "platform/FileIo.h"
 #include "platform/ProgramFolder.h"
 
 int CReceivedDataFile::Open(std::string* name) {

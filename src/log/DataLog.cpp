@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "codec/Codec.h"
 #include "log/LogFormat.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIo.h"

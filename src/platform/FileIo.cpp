@@ -62,3 +62,31 @@ int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* ou
   ::close(fd);
   return 1;
 }
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool CreateFolderPath(const char* base, const char* relative) {
+  if (base == nullptr || relative == nullptr)
+    return false;
+  const std::string rel(relative);
+  std::size_t position = 0;
+  for (;;) {
+    const std::size_t next = rel.empty() ? std::string::npos : rel.find('/', position + 1);
+    const bool last = next == std::string::npos;
+    const std::string path = std::string(base) + (last ? rel : rel.substr(0, next));
+    // A level another process made meanwhile is as good as one made here.
+    if (!IsDirectory(path) && ::mkdir(path.c_str(), 0777) != 0 && !IsDirectory(path)) {
+      return false;
+    }
+    if (last)
+      return true;
+    position = next;
+  }
+}

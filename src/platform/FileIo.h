@@ -16,3 +16,9 @@ bool WriteAll(int fd, const void* data, std::size_t length, std::size_t* written
 // FIFO: it is refused). 1 when the file could be read (possibly cut at
 // maxBytes), 0 when it cannot be opened or read, last error set.
 int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out);
+
+// Creates base + relative level by level. relative starts with '/' (for
+// example "/Output" or "/a/b"); each level that is not yet a directory is
+// created. Returns false when a level cannot be created (for example a file
+// of that name exists), true when every level is a directory afterwards.
+bool CreateFolderPath(const char* base, const char* relative);
