@@ -37,9 +37,11 @@
 
 #include "app/SendrixApp.h"
 #include "app/StoredSettings.h"
+#include "comm/SerialPortList.h"
 #include "mainwnd/AppIcon.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
+#include "panels/PanelBase.h"
 #include "platform/Notifier.h"
 
 namespace {
@@ -175,9 +177,22 @@ void AskPrinter(CMainWindow& window, CSendrixDlg& dlg) {
   wait.exec();
 }
 
+// The serial list is read from the system when the serial port opens; the
+// shots keep the TCP/IP connection, so the serial picture lists the ports
+// as a user who chose Serial would see them.
+void ListSerialPorts(CMainWindow& window) {
+  auto* ports = static_cast<CPanelBase&>(window.Panel(0)).Controls().Get<QComboBox>(1038);
+  if (ports == nullptr)
+    return;
+  ports->clear();
+  for (const std::string& name : CSerialPortList::Enumerate())
+    ports->addItem(QString::fromStdString(name));
+}
+
 int Shots(CMainWindow& window, CSendrixDlg& dlg, const QString& folder) {
   static const char* const kNames[] = {"serial", "usb", "ethernet"};
   AskPrinter(window, dlg);
+  ListSerialPorts(window);
   int written = 0;
   for (int n : {0, 1, 2}) {
     dlg.Fields().main.m_nInterface = n;
