@@ -125,7 +125,9 @@ std::string KeyPath(std::string_view line) {
     return "";
   std::string path(line.substr(1, line.size() - 2));
   static constexpr std::string_view kWow = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\";
-  if (StartsWithIgnoringCase(path, kWow))
+  // The 32-bit view names the same key; strip every such prefix, so that a
+  // key read back after a save is the key that was saved.
+  while (StartsWithIgnoringCase(path, kWow))
     path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + path.substr(kWow.size());
   return path;
 }

@@ -30,6 +30,8 @@ TEST(RegTextTest, ReadsWindowsExportSkippingWhatItDoesNotUse) {
       "\"Bad\"=dword:123456789\r\n"
       "\"Open\"=\"no end\r\n"
       "  \"Indented\"=dword:1   \r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\WOW6432Node\\KORVEL\\SENDRIX]\r\n"
+      "\"Twice\"=dword:2\r\n"
       "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX]\r\n"
       "\"Deleted key\"=dword:00000001\r\n";
   for (const std::string& bytes : {text, Utf16Le(text), "\xEF\xBB\xBF" + text}) {
@@ -42,6 +44,9 @@ TEST(RegTextTest, ReadsWindowsExportSkippingWhatItDoesNotUse) {
     EXPECT_EQ(path, "C:\\Données\\\"x\"");
     EXPECT_TRUE(data.GetDword(kKey, "Indented", &n));
     EXPECT_EQ(n, 1u);
+    // A doubled 32-bit view is still our key (it once read back elsewhere).
+    EXPECT_TRUE(data.GetDword(kKey, "Twice", &n));
+    EXPECT_EQ(n, 2u);
     // Number and text are kinds of their own.
     EXPECT_FALSE(data.GetString(kKey, "String Mode", &path));
     for (const char* skipped : {"Blob", "Expand", "Gone", "Bad", "Open", "Deleted key", "Parity"})
