@@ -1,8 +1,12 @@
 #include "codec/HexRows.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -16,43 +20,44 @@ CHexRows::CHexRows() {
   m_segments.push_back({0, 0});
 }
 
+void CHexRows::FreeBytes::operator()(BYTE* p) const {
+  std::free(p);
+}
+
+void CHexRows::AddChunk() {
+  const size_t capacity =
+      m_chunks.empty() ? kFirstChunk : std::min(kMaxChunk, 2 * m_chunks.back().capacity);
+  void* memory =
+      capacity == kMaxChunk ? std::aligned_alloc(kMaxChunk, kMaxChunk) : std::malloc(capacity);
+  if (memory == nullptr)
+    throw std::bad_alloc();
+  if (capacity == kMaxChunk)
+    madvise(memory, capacity, MADV_HUGEPAGE);  // advice only: refused means 4 KiB pages
+  Chunk chunk;
+  chunk.data.reset(static_cast<BYTE*>(memory));
+  chunk.capacity = capacity;
+  m_chunkStarts.push_back(m_nBytes);
+  m_chunks.push_back(std::move(chunk));
+}
+
 void CHexRows::Append(const BYTE* data, size_t length) {
   while (length > 0) {
-    if (m_blocks.empty() || m_blocks.back().size() == m_blocks.back().capacity()) {
-      m_blockStarts.push_back(m_nBytes);
-      m_blocks.emplace_back();
-      m_blocks.back().reserve(kBlockSize);
-    }
-    std::vector<BYTE>& tail = m_blocks.back();
-    const size_t n = std::min(length, tail.capacity() - tail.size());
-    tail.insert(tail.end(), data, data + n);
+    if (m_chunks.empty() || m_chunks.back().size == m_chunks.back().capacity)
+      AddChunk();
+    Chunk& tail = m_chunks.back();
+    const size_t n = std::min(length, tail.capacity - tail.size);
+    std::memcpy(tail.data.get() + tail.size, data, n);
+    tail.size += n;
     m_nBytes += n;
     data += n;
     length -= n;
   }
 }
 
-void CHexRows::Adopt(std::vector<BYTE>&& block) {
-  if (block.size() != kBlockSize) {
-    Append(block.data(), block.size());
-    return;
-  }
-  CloseTail();
-  m_blockStarts.push_back(m_nBytes);
-  m_nBytes += block.size();
-  m_blocks.push_back(std::move(block));
-}
-
-// A partly filled last block is cut to its size before a block follows it.
-void CHexRows::CloseTail() {
-  if (!m_blocks.empty() && m_blocks.back().size() < m_blocks.back().capacity())
-    m_blocks.back().shrink_to_fit();
-}
-
 size_t CHexRows::MemoryBytes() const {
   size_t total = 0;
-  for (const std::vector<BYTE>& block : m_blocks)
-    total += block.capacity();
+  for (const Chunk& chunk : m_chunks)
+    total += chunk.capacity;
   return total;
 }
 
@@ -62,10 +67,10 @@ void CHexRows::BreakRow() {
 }
 
 void CHexRows::Clear() {
-  m_blocks.clear();
-  m_blocks.shrink_to_fit();
-  m_blockStarts.clear();
-  m_blockStarts.shrink_to_fit();
+  m_chunks.clear();
+  m_chunks.shrink_to_fit();
+  m_chunkStarts.clear();
+  m_chunkStarts.shrink_to_fit();
   m_nBytes = 0;
   m_segments.assign(1, Segment{0, 0});
 }
@@ -81,12 +86,12 @@ int CHexRows::LineCounter() const {
 
 void CHexRows::CopyOut(std::uint64_t offset, BYTE* out, size_t count) const {
   size_t i =
-      static_cast<size_t>(std::upper_bound(m_blockStarts.begin(), m_blockStarts.end(), offset) -
-                          m_blockStarts.begin() - 1);
+      static_cast<size_t>(std::upper_bound(m_chunkStarts.begin(), m_chunkStarts.end(), offset) -
+                          m_chunkStarts.begin() - 1);
   while (count > 0) {
-    const size_t inBlock = static_cast<size_t>(offset - m_blockStarts[i]);
-    const size_t n = std::min(count, m_blocks[i].size() - inBlock);
-    std::memcpy(out, m_blocks[i].data() + inBlock, n);
+    const size_t inChunk = static_cast<size_t>(offset - m_chunkStarts[i]);
+    const size_t n = std::min(count, m_chunks[i].size - inChunk);
+    std::memcpy(out, m_chunks[i].data.get() + inChunk, n);
     out += n;
     offset += n;
     count -= n;

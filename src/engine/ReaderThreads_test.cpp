@@ -133,7 +133,8 @@ class RxFeedTest : public CReaderTest {
     g_RxUsmFeed.SetEnabled(false);
     CReaderTest::TearDown();
   }
-  // Everything the feed holds, in one piece.
+  // Everything the feed holds, in one piece. The blocks go back to the feed
+  // as the display gives them back, so later bytes land in reused blocks.
   static std::vector<BYTE> TakeAll(CRxFeed& feed) {
     std::vector<CRxFeed::Block> blocks;
     const size_t count = feed.Take(&blocks);
@@ -141,6 +142,7 @@ class RxFeedTest : public CReaderTest {
     for (const CRxFeed::Block& b : blocks)
       all.insert(all.end(), b.begin(), b.end());
     EXPECT_EQ(all.size(), count);
+    feed.Recycle(&blocks);
     return all;
   }
 };
@@ -160,6 +162,11 @@ TEST_F(RxFeedTest, KeepsEveryByteOfBothChannelsInOrderWhateverTheRingDropped) {
   EXPECT_EQ(TakeAll(g_RxDataFeed), data);
   EXPECT_EQ(TakeAll(g_RxUsmFeed), usm);
   EXPECT_TRUE(TakeAll(g_RxDataFeed).empty());
+  // Later bytes land in the blocks given back, and only they come out.
+  const std::vector<BYTE> more = TestPattern(5000, 3);
+  m_link.Feed(COMM_CHANNEL_RX, more);
+  ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 25003));
+  EXPECT_EQ(TakeAll(g_RxDataFeed), more);
 }
 
 TEST_F(RxFeedTest, ClearDuringReceptionEmptiesTheFileAndTheFeedOfEverythingBefore) {

@@ -9,8 +9,13 @@ void CRxFeed::Put(const BYTE* data, DWORD length) {
   m_nPending += length;
   while (length > 0) {
     if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
-      m_blocks.emplace_back();
-      m_blocks.back().reserve(kBlockSize);
+      if (!m_spares.empty()) {
+        m_blocks.push_back(std::move(m_spares.back()));
+        m_spares.pop_back();
+      } else {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(kBlockSize);
+      }
     }
     Block& block = m_blocks.back();
     const DWORD n = static_cast<DWORD>(std::min<size_t>(length, kBlockSize - block.size()));
@@ -33,6 +38,22 @@ size_t CRxFeed::Take(std::vector<Block>* out) {
   return count;  // the old blocks are freed here, outside the lock
 }
 
+void CRxFeed::Recycle(std::vector<Block>* used) {
+  for (Block& block : *used)
+    block.clear();
+  std::vector<Block> extra;  // freed outside the lock
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (Block& block : *used) {
+      if (!m_bEnabled || m_spares.size() >= kMaxSpares || block.capacity() != kBlockSize)
+        extra.push_back(std::move(block));
+      else
+        m_spares.push_back(std::move(block));
+    }
+  }
+  used->clear();
+}
+
 void CRxFeed::Discard() {
   std::vector<Block> old;
   std::lock_guard<std::mutex> lock(m_lock);
@@ -41,11 +62,12 @@ void CRxFeed::Discard() {
 }
 
 void CRxFeed::SetEnabled(bool enabled) {
-  std::vector<Block> old;
+  std::vector<Block> old, spares;
   std::lock_guard<std::mutex> lock(m_lock);
   m_bEnabled = enabled;
   if (!enabled) {
     old.swap(m_blocks);
+    spares.swap(m_spares);
     m_nPending = 0;
   }
 }

@@ -64,11 +64,6 @@ void CHexListView::Append(const BYTE* bytes, size_t length) {
     Grow([&] { m_rows.Append(bytes, length); });
 }
 
-void CHexListView::Adopt(std::vector<BYTE>&& block) {
-  if (!block.empty())
-    Grow([&] { m_rows.Adopt(std::move(block)); });
-}
-
 void CHexListView::BreakRow() {
   m_rows.BreakRow();
 }

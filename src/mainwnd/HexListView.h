@@ -32,8 +32,6 @@ class CHexListView : public QAbstractScrollArea {
 
   // Adds bytes to the last row and new rows after it.
   void Append(const BYTE* bytes, size_t length);
-  // The same for a receive feed's block, taken without a copy when full.
-  void Adopt(std::vector<BYTE>&& block);
   // The next byte starts a new row (the line counter back to 0).
   void BreakRow();
   // Deletes every row.

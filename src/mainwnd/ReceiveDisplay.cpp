@@ -82,22 +82,16 @@ void CReceiveDisplay::SetBusy(bool busy) {
 }
 
 size_t CReceiveDisplay::UpdateRXDisplay() {
-  // Full feed blocks go into the lists as they are, without a copy.
+  // The lists copy the bytes into their own storage; the feed's blocks go
+  // back to the feed, so the reader keeps writing into memory it has mapped.
   size_t total = g_RxDataFeed.Take(&m_taken);
-  for (CRxFeed::Block& block : m_taken) {
-    LogBlock("Data Received. Size = %d bytes\n", block.data(), block.size());
-    if (m_pRowEcho)
-      m_pRowEcho->Append(CHeadlessRows::kData, block.data(), block.size());
-    m_pDataList->Adopt(std::move(block));
-  }
+  for (const CRxFeed::Block& block : m_taken)
+    OnRxData(block.data(), block.size());
+  g_RxDataFeed.Recycle(&m_taken);
   total += g_RxUsmFeed.Take(&m_taken);
-  for (CRxFeed::Block& block : m_taken) {
-    LogBlock("USM Data Received. Size = %d bytes\n", block.data(), block.size());
-    if (m_pRowEcho)
-      m_pRowEcho->Append(CHeadlessRows::kUsm, block.data(), block.size());
-    m_pUsmList->Adopt(std::move(block));
-  }
-  m_taken.clear();
+  for (const CRxFeed::Block& block : m_taken)
+    OnRxUsm(block.data(), block.size());
+  g_RxUsmFeed.Recycle(&m_taken);
   if (m_pRowEcho && total == 0)
     m_pRowEcho->FlushPartial();  // quiet: a short reply shows at once
   return total;

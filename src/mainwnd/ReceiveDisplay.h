@@ -11,7 +11,7 @@
 //
 // The poll (UpdateRXDisplay) is a timer on the window's thread, every 10 ms,
 // or 100 ms while SetBusy(true) (a file transfer or a firmware download
-// runs). Taking a feed is a buffer swap and the lists format nothing until
+// runs). Taking a feed is a buffer swap and one copy; the lists format nothing until
 // they paint, so no display thread and no blocking hand-over to the window
 // is needed.
 //
@@ -75,8 +75,8 @@ class CReceiveDisplay : public QObject {
   void SetBusy(bool busy);
 
   // One poll: takes both feeds and shows what they held as OnRxData and
-  // OnRxUsm do, one log entry per feed block (up to 64 KiB); full blocks
-  // are kept by the lists without a copy. Returns the bytes taken.
+  // OnRxUsm do, one log entry per feed block (up to 64 KiB), then gives the
+  // blocks back to their feeds. Returns the bytes taken.
   size_t UpdateRXDisplay();
   // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
   // data log exists, and appends them to the data list.
