@@ -59,6 +59,11 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSENDRIX_
   "${LAUNCHER[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j "${SENDRIX_FUZZ_JOBS:-$(nproc)}" --target fuzz_all
 
+# Targets that write files (history_ini) run twice as fast on tmpfs.
+if [[ -z ${TMPDIR:-} && -d /dev/shm && -w /dev/shm ]]; then
+  export TMPDIR=/dev/shm
+fi
+
 failed=()
 for t in "${RUN[@]}"; do
   work="$BUILD_DIR/corpus/$t"
