@@ -24,6 +24,7 @@
 #include "app/IDialogView.h"
 #include "mainwnd/MainWindowHooks.h"
 #include "panels/ControlMap.h"
+#include "panels/ControlMapDialog.h"
 
 class CPanelBase;
 class CQtMessageTarget;
@@ -32,7 +33,7 @@ class QMenu;
 class QToolButton;
 class QHelpEvent;
 
-class CMainWindow : public QDialog, public IMainView {
+class CMainWindow : public QDialog, public CControlMapDialog<CMainWindow, IMainView> {
  public:
   explicit CMainWindow(CDialogFields& fields, QWidget* parent = nullptr);
   ~CMainWindow() override;
@@ -53,14 +54,6 @@ class CMainWindow : public QDialog, public IMainView {
   void ShowAbout();
 
   // IDialogView
-  int EnableDlgItem(int id, int enable) override { return m_controls.Enable(id, enable); }
-  int IsDlgItemEnabled(int id) override { return m_controls.IsEnabled(id); }
-  void ShowDlgItem(int id, int show) override { m_controls.Show(id, show); }
-  int IsDlgItemVisible(int id) override { return m_controls.IsVisible(id); }
-  void SetDlgItemText(int id, const std::string& text) override { m_controls.SetText(id, text); }
-  std::string GetDlgItemText(int id) override { return m_controls.GetText(id); }
-  int GetFocusId() override { return m_controls.FocusId(); }
-  void SetFocusId(int id) override { m_controls.SetFocus(id); }
   int UpdateData(int save) override;
 
   // IMainView

@@ -12,12 +12,15 @@
 #include "app/IDialogView.h"
 #include "app/IListControls.h"
 #include "panels/ControlMap.h"
+#include "panels/ControlMapDialog.h"
 #include "panels/Led.h"
 
 class QAbstractButton;
 class QComboBox;
 
-class CPanelBase : public QWidget, public IDialogView, public IListControls {
+class CPanelBase : public QWidget,
+                   public CControlMapDialog<CPanelBase, IDialogView>,
+                   public IListControls {
  public:
   using CommandHandler = std::function<void(int id)>;
 
@@ -34,15 +37,6 @@ class CPanelBase : public QWidget, public IDialogView, public IListControls {
   CControlMap& Controls() { return m_controls; }
   // The lamp on picture control id; null when there is none.
   CLed* Led(int id) const { return m_controls.Get<CLed>(id); }
-
-  int EnableDlgItem(int id, int enable) override { return m_controls.Enable(id, enable); }
-  int IsDlgItemEnabled(int id) override { return m_controls.IsEnabled(id); }
-  void ShowDlgItem(int id, int show) override { m_controls.Show(id, show); }
-  int IsDlgItemVisible(int id) override { return m_controls.IsVisible(id); }
-  void SetDlgItemText(int id, const std::string& text) override { m_controls.SetText(id, text); }
-  std::string GetDlgItemText(int id) override { return m_controls.GetText(id); }
-  int GetFocusId() override { return m_controls.FocusId(); }
-  void SetFocusId(int id) override { m_controls.SetFocus(id); }
 
  protected:
   // Registers a command-giving control and routes its signal to the handler.

@@ -20,11 +20,13 @@
 #include "app/ISetupEthDevView.h"
 #include "app/SetupEthDevLogic.h"
 #include "panels/ControlMap.h"
+#include "panels/ControlMapDialog.h"
 
 class QLineEdit;
 class QTreeWidget;
 
-class CSetupEthDevDlg : public QDialog, public ISetupEthDevView {
+class CSetupEthDevDlg : public QDialog,
+                        public CControlMapDialog<CSetupEthDevDlg, ISetupEthDevView> {
  public:
   // textLibrary: the main window's text library file name. hooks: the
   // library calls (defaults when empty); runBlocking is the dialog's own.
@@ -34,20 +36,12 @@ class CSetupEthDevDlg : public QDialog, public ISetupEthDevView {
 
   CSetupEthDevLogic& Logic() { return m_logic; }
   QWidget* Control(int id) const { return m_controls.Find(id); }
+  CControlMap& Controls() { return m_controls; }
   QTreeWidget* List() const { return m_pList; }
   // Number of blocking jobs run so far (tests).
   int BlockingRuns() const { return m_nBlockingRuns; }
 
   // IDialogView.
-  int EnableDlgItem(int id, int enable) override { return m_controls.Enable(id, enable); }
-  int IsDlgItemEnabled(int id) override { return m_controls.IsEnabled(id); }
-  void ShowDlgItem(int id, int show) override { m_controls.Show(id, show); }
-  int IsDlgItemVisible(int id) override { return m_controls.IsVisible(id); }
-  void SetDlgItemText(int id, const std::string& text) override { m_controls.SetText(id, text); }
-  std::string GetDlgItemText(int id) override { return m_controls.GetText(id); }
-  // The list's viewport and header count as the list.
-  int GetFocusId() override { return m_controls.FocusId(); }
-  void SetFocusId(int id) override { m_controls.SetFocus(id); }
   int UpdateData(int) override { return 1; }  // the logic exchanges its fields itself
   // ISetupEthDevView.
   void SetRows(const std::vector<CEthDevRecord>& rows) override;
