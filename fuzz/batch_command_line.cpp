@@ -2,9 +2,11 @@
 // tokens (token 0 the file or data string, the rest options).
 // Invariants: the mode is one of the BatchMode values; none exactly when no
 // token was given; a run mode (2..5) only when an option token holds "-M:"
-// with that mode's letter; an invalid run closes the window; every field the options may set stays
-// within the range the window's controls accept (delay 0..300000 ms, repeat count -1 or above 0,
-// interface -1..2, serial port 1..50, TCP port 0..65535, list positions -1 or above).
+// with that mode's letter; an invalid run closes the window; every field
+// the options may set stays within the range the window's controls accept
+// (delay 0..300000 ms, repeat count -1 or above 0, interface -1..2, serial
+// port 1..50 or none for a device path not listed, TCP port 0..65535, list
+// positions -1 or above).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   CCommandLine line(tokens);
   line.SetHelpOutput(nullptr);
+  line.SetPortLister([] { return std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0"}; });
   CDialogFields f;
   CBatchRun run;
   const int mode = line.ParseCommandLine(f, run);
@@ -70,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(f.main.m_nDelay <= 300000);
   FUZZ_CHECK(f.main.m_nRepeatCount == -1 || f.main.m_nRepeatCount > 0);
   FUZZ_CHECK(f.main.m_nInterface >= -1 && f.main.m_nInterface <= 2);
-  FUZZ_CHECK(f.serial.m_nPortIndex >= 0 && f.serial.m_nPortIndex < 50);
+  FUZZ_CHECK(f.serial.m_nPortIndex >= -1 && f.serial.m_nPortIndex < 50);
   FUZZ_CHECK(f.ethernet.m_nMainPort >= 0 && f.ethernet.m_nMainPort <= 65535);
   for (int index : {f.serial.m_nBaudIndex, f.serial.m_nParityIndex, f.serial.m_nFlowIndex,
                     f.usb.m_nOutEndpoint, f.ethernet.m_nOutputPort, f.main.m_nStringFormat})

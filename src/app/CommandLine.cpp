@@ -1,12 +1,18 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "codec/Codec.h"
-#include "report/ErrorBoxes.h"
+#include "comm/CommBackend.h"
+#include "comm/SerialPortList.h"
 #include "platform/Notifier.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 
@@ -129,6 +135,38 @@ void ApplyPort(int n, CDialogFields& f) {
   }
 }
 
+// "-O:/dev/ttyUSB0": a serial port named by its device path, as Linux users
+// name ports, rather than by its place in a list that differs between
+// machines. A path the list does not hold selects no port, so the run fails
+// to open instead of using the saved port, which may be another printer.
+// A link such as /dev/serial/by-id/... names the listed device it leads to.
+int FindSerialPath(const std::string& path, const std::vector<std::string>& ports) {
+  const auto found = std::find(ports.begin(), ports.end(), path);
+  if (found != ports.end())
+    return static_cast<int>(found - ports.begin());
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(path, error);
+  if (error)
+    return -1;
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    if (std::filesystem::canonical(ports[i], error) == target && !error)
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void ApplySerialPath(const std::string& path, CDialogFields& f,
+                     const CCommandLine::PortLister& listPorts) {
+  const std::vector<std::string> ports = listPorts ? listPorts() : CSerialPortList::Enumerate();
+  f.serial.m_nPortIndex = FindSerialPath(path, ports);
+  if (f.serial.m_nPortIndex >= 0)
+    return;
+  COMM_ERROR_RECORD record{};
+  std::snprintf(record.szText1, sizeof record.szText1, "%s", path.c_str());
+  std::snprintf(record.szText2, sizeof record.szText2, "not in the serial port list");
+  ShowCommError(COMM_ERR_INVALID_INDEX, &record);
+}
+
 void ApplyBaud(int n, CDialogFields& f) {
   for (int i = 0; i < static_cast<int>(std::size(kBaudRates)); ++i) {
     if (kBaudRates[i] == n) {
@@ -164,7 +202,8 @@ void ApplyChannel(char letter, CDialogFields& f) {
   f.ethernet.m_nOutputPort = index;
 }
 
-void ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRun& run) {
+void ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRun& run,
+                 const CCommandLine::PortLister& listPorts) {
   std::string value;
   const Marker marker = FindMarker(token, value);
   const char letter = value.empty() ? '\0' : value[0];
@@ -195,7 +234,10 @@ void ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRu
       ApplyLetterChoice(letter, "RUT", f.main.m_nInterface, kErrorBadInterfaceLetter);
       break;
     case kPort:
-      ApplyPort(ReadNumber(value), f);
+      if (f.main.m_nInterface == 0 && letter == '/')
+        ApplySerialPath(value, f, listPorts);
+      else
+        ApplyPort(ReadNumber(value), f);
       break;
     case kBaud:
       ApplyBaud(ReadNumber(value), f);
@@ -248,7 +290,7 @@ int CCommandLine::ParseCommandLine(CDialogFields& fields, CBatchRun& run) const 
   }
   int mode = kBatchNone;
   for (std::size_t i = 1; i < m_tokens.size(); ++i)
-    ApplyOption(m_tokens[i], mode, fields, run);
+    ApplyOption(m_tokens[i], mode, fields, run, m_fnListPorts);
   if (mode == kBatchSendHexString || mode == kBatchSendAsciiString)
     fields.main.m_strDataString = m_tokens[0];
   else

@@ -12,8 +12,9 @@
 // in this order; the first one found decides and the rest is not looked at:
 //   -M: mode letter T D X S     -R: repeat count     -D: delay (ms)
 //   -W: 0 = stay open           -Q: L = packet mode  -F: received-data file
-//   -I: interface R U T         -O: port (serial list position 1..50, or
-//                                   the TCP main port; depends on -I so far)
+//   -I: interface R U T         -O: port (serial list position 1..50 or a
+//                                   serial device path, or the TCP main
+//                                   port; depends on -I so far)
 //   -B: baud rate   -P: parity N O E M S   -H: flow N H D C X
 //   -A: dotted IP address       -C: output channel M R
 // Letters are upper case only; numbers are read as atoi reads them.
@@ -36,6 +37,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,11 +96,17 @@ class CCommandLine {
   // null prints nothing). For tests.
   void SetHelpOutput(std::FILE* out) { m_pHelpOut = out; }
 
+  // The serial ports, in list order, that "-O:" looks a device path up in
+  // (CSerialPortList::Enumerate unless set). For tests.
+  using PortLister = std::function<std::vector<std::string>()>;
+  void SetPortLister(PortLister lister) { m_fnListPorts = std::move(lister); }
+
  private:
   void ShowHelp() const;
 
   std::vector<std::string> m_tokens;
   std::FILE* m_pHelpOut = stdout;
+  PortLister m_fnListPorts;
 };
 
 // The syntax help, byte for byte (lines end in "\r\n", groups in "\r\n\n").

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -46,12 +47,25 @@ class CommandLineTest : public CodecTest {
     CCommandLine line(tokens);
     std::FILE* out = std::tmpfile();
     line.SetHelpOutput(out);
+    line.SetPortLister([this] { return std::vector<std::string>{"/dev/ttyS0", m_port}; });
     const int mode = line.ParseCommandLine(f, run);
     if (printed != nullptr)
       *printed = ReadStream(out);
     std::fclose(out);
     return mode;
   }
+  void SetUp() override {
+    CodecTest::SetUp();
+    m_folder = MakeTestFolder("cmdline");
+    m_port = m_folder + "/ttySIM0";
+    WriteFileBytes(m_port, "");
+    std::filesystem::create_symlink(m_port, m_folder + "/by-id");
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(m_folder);
+    CodecTest::TearDown();
+  }
+  std::string m_folder, m_port;  // m_port: the list's second serial port
 };
 
 TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
@@ -75,6 +89,14 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
        [&](F& f, R&) { f.main.m_strFileName = file; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 2; }},
       {{"f", "-I:R", "-M:T", "-O:51"}, kBatchTransmitFile, {},  // serial port 51: ignored quietly
        [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; }},
+      // A device path picks its place in the list; one not listed picks no
+      // port rather than keeping the saved one.
+      {{"f", "-I:R", "-M:T", "-O:" + m_port}, kBatchTransmitFile, {},
+       [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 1; }},
+      {{"f", "-I:R", "-M:T", "-O:" + m_folder + "/by-id"}, kBatchTransmitFile, {},  // a link to it
+       [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 1; }},
+      {{"f", "-I:R", "-O:/dev/ttyS", "-M:T"}, kBatchTransmitFile, {"error 14"},
+       [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = -1; }},
       {{"f", "-M:D", "-I:U", "-O:5", "-B:1234", "-P:o", "-H:Z", "-I:x"}, kBatchDownloadFirmware,
        {"error 32", "error 33", "error 34", "error 35", "error 31"},
        [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 1; }},
@@ -106,6 +128,7 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
        [](F& f, R&) { f.main.m_strFileName = "f"; }},
   };
   // clang-format on
+  g_pfnCommErrorGetText.store(&FakeErrorText);
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.tokens));
     m_notifier.Clear();
