@@ -1,6 +1,7 @@
 #include "app/SendrixDlg.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -678,13 +679,16 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       LogSystemError(static_cast<DWORD>(wParam));
       break;
     case WM_TRANSFER_RATE: {
+      // The transmit thread may already be storing the next piece's rate.
+      const double rate = wParam != 0 && lParam != 0
+                              ? reinterpret_cast<const std::atomic<double>*>(lParam)->load()
+                              : -1.0;
       char text[64] = "-------";
-      if (wParam != 0 && lParam != 0)
-        std::snprintf(text, sizeof text, "%3.1f", *reinterpret_cast<const double*>(lParam));
+      if (rate >= 0)
+        std::snprintf(text, sizeof text, "%3.1f", rate);
       m_pView->SetDlgItemText(1156, text);
       if (m_pProgressEcho)
-        m_pProgressEcho->OnRate(
-            wParam != 0 && lParam != 0 ? *reinterpret_cast<const double*>(lParam) : -1.0);
+        m_pProgressEcho->OnRate(rate);
       break;
     }
     default:

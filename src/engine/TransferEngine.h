@@ -64,6 +64,7 @@
 // reader slots and events directly (the USB re-validation).
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -203,11 +204,12 @@ class CTransferEngine {
   BYTE m_StringBuffer[kStringBufferSize] = {};
   DWORD m_nStringLength = 0;
 
-  // Timer and the rate of the running file pass; the rate's address travels
-  // in WM_TRANSFER_RATE and the window reads it without a lock.
+  // Timer and the rate of the running file pass. The rate's address travels
+  // in WM_TRANSFER_RATE; the window reads it while the next piece may be
+  // updating it, hence atomic.
   LONGLONG m_llFrequency = 0;
   LONGLONG m_llStartCount = 0;
-  double m_dTransferRate = 0.0;
+  std::atomic<double> m_dTransferRate{0.0};
 
   // Reader storage that outlives a reader (see the note at the top).
   BYTE m_ReadBuffer[kReadSize] = {};

@@ -48,7 +48,8 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
       engine->Post(WM_TRANSFER_PROGRESS, percent, passTag);
       elapsed = engine->GetElapsedMs();
       if (elapsed != 0) {
-        engine->m_dTransferRate = static_cast<double>(sent) * 1.024 / static_cast<double>(elapsed);
+        engine->m_dTransferRate.store(static_cast<double>(sent) * 1.024 /
+                                      static_cast<double>(elapsed));
       }
       engine->Post(WM_TRANSFER_RATE, elapsed, reinterpret_cast<LPARAM>(&engine->m_dTransferRate));
       lastPercent = percent;
@@ -56,7 +57,7 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
   }
   if (elapsed != 0) {
     CTransferEngine::LogFormat("File Transfer complete. Average Transfer Rate = %3.1f kbytes/sec\n",
-                               engine->m_dTransferRate);
+                               engine->m_dTransferRate.load());
   } else {
     CTransferEngine::LogText("File Transfer complete. Average Transfer Rate undefined\n");
   }

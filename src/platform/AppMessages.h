@@ -19,4 +19,4 @@ inline constexpr UINT WM_RX_DATA = WM_APP + 12;           // byte count, address
 inline constexpr UINT WM_RX_USM = WM_APP + 13;            // byte count, address of bytes (sent)
 inline constexpr UINT WM_SHOW_ERROR = WM_APP + 14;        // comm error code, address of record
 inline constexpr UINT WM_LOG_SYSTEM_ERROR = WM_APP + 15;  // system error code, 0
-inline constexpr UINT WM_TRANSFER_RATE = WM_APP + 16;     // nonzero with a rate, address of double
+inline constexpr UINT WM_TRANSFER_RATE = WM_APP + 16;     // elapsed ms, address of atomic<double>
