@@ -77,8 +77,13 @@ std::string CEngineTest::StopLog() {
   if (!log)
     return "";
   std::string name = log->FileName();
+  std::weak_ptr<CDataLog> watch = log;
   g_pDataLog.Reset(nullptr);
-  log.reset();  // the last reference: flushes and closes the file
+  log.reset();
+  // A worker that was logging a moment ago may hold the last reference; the
+  // file is complete only once that reference is gone (flushed and closed).
+  for (int i = 0; i < 500 && !watch.expired(); ++i)
+    Sleep(10);
   std::vector<BYTE> bytes = ReadWhole(name);
   return std::string(bytes.begin(), bytes.end());
 }
