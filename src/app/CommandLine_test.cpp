@@ -56,6 +56,7 @@ class CommandLineTest : public CodecTest {
   }
   void SetUp() override {
     CodecTest::SetUp();
+    g_pfnCommErrorGetText.store(&FakeErrorText);  // the unlisted path's box
     m_folder = MakeTestFolder("cmdline");
     m_port = m_folder + "/ttySIM0";
     WriteFileBytes(m_port, "");
@@ -128,7 +129,6 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
        [](F& f, R&) { f.main.m_strFileName = "f"; }},
   };
   // clang-format on
-  g_pfnCommErrorGetText.store(&FakeErrorText);
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.tokens));
     m_notifier.Clear();
