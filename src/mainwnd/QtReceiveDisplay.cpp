@@ -86,6 +86,10 @@ void CQtReceiveDisplay::RefreshUsmView(int usmChannel, int showUsm) {
   Fit(m_window.ReceiveArea(), m_pDisplay.get());
 }
 
+void CQtReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
+  m_pDisplay->NoteStringSent(bytes, count);
+}
+
 void CQtReceiveDisplay::SetRowEcho(CHeadlessRows* rows) {
   m_pDisplay->SetRowEcho(rows);
 }
