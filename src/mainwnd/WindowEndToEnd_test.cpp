@@ -110,7 +110,8 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
     QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
     EXPECT_EQ(line->text(), QStringLiteral("status DLE EOT 4: paper near end"));
-    EXPECT_TRUE(line->toolTip().contains("bit 2 = 1  paper near end")) << line->toolTip().toStdString();
+    EXPECT_TRUE(line->toolTip().contains("bit 2 = 1  paper near end"))
+        << line->toolTip().toStdString();
     EXPECT_TRUE(line->styleSheet().isEmpty());
     const CHexRows& rows = window.Controls().Get<CHexListView>(1028)->Rows();
     ASSERT_EQ(rows.ByteCount(), 1u);
@@ -124,9 +125,11 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
     ASSERT_TRUE(
         m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.nUsmConnections > 0; }, 10000));
     setState("paper-near-end,cover-open");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return line->text().startsWith("status automatic"); }, 10000));
-    EXPECT_EQ(line->text(),
-              QStringLiteral("status automatic: offline, cover open, paper near end, drawer closed"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return line->text().startsWith("status automatic"); }, 10000));
+    EXPECT_EQ(
+        line->text(),
+        QStringLiteral("status automatic: offline, cover open, paper near end, drawer closed"));
     setState("paper-near-end");
     ASSERT_TRUE(QTest::qWaitFor([&] { return line->text().contains("changed"); }, 10000));
     EXPECT_EQ(line->text(), QStringLiteral("status automatic: online, paper near end, drawer "
