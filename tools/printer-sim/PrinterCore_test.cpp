@@ -221,12 +221,6 @@ TEST_F(PrinterCoreTest, EveryStateAnswersEveryStatusRequest) {
     const std::array<uint8_t, 4> automatic = state.AutomaticStatus();
     EXPECT_EQ(Bytes(automatic.begin(), automatic.end()), c.automatic) << c.list;
   }
-  CPrinterState state;
-  std::string error;
-  for (const char* bad : {"", "online,", "cover", "online,paper-out", ",offline"}) {
-    EXPECT_FALSE(CPrinterState::Parse(bad, state, error)) << bad;
-  }
-  EXPECT_TRUE(CPrinterState::Parse("online,paper-near-end,drawer-open", state, error));
 }
 
 TEST_F(PrinterCoreTest, FullDownloadRepliesByteExact) {

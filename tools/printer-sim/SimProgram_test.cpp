@@ -110,39 +110,6 @@ TEST(SimProgramTest, StatusRepliesThenAFileArriveWithMatchingSummaryAndCapture) 
   rmdir(dir.c_str());
 }
 
-// The USM port sends the state's automatic status, periodically and at once
-// when the state changes; status requests follow the state too.
-TEST(SimProgramTest, StateChangesReachTheUsmPortAndTheStatusReplies) {
-  CChild sim(
-      "--main-port 0 --rt-port 0 --usm-port 0 --state paper-near-end --usm-every-ms 200 "
-      "--state-at 700:cover-open");
-  const std::string ready = sim.ReadLine();
-  const int fd = simtest::ConnectTcp(FieldOf(ready, "main"));
-  const int usm = simtest::ConnectTcp(FieldOf(ready, "usm"));
-  ASSERT_GE(fd, 0);
-  ASSERT_GE(usm, 0);
-  ASSERT_TRUE(simtest::WriteAll(fd, {0x10, 0x04, 0x04}));
-  EXPECT_EQ(simtest::ReadSome(fd, 1, 5000), std::vector<uint8_t>{0x1E});
-  const std::vector<uint8_t> nearEnd = {0x14, 0x00, 0x03, 0x0F};
-  const std::vector<uint8_t> coverOpen = {0x3C, 0x00, 0x00, 0x0F};
-  int before = 0;
-  std::vector<uint8_t> message;
-  for (int i = 0; i < 40; ++i) {  // 200 ms apart: the change comes at 700 ms
-    message = simtest::ReadSome(usm, 4, 3000);
-    if (message != nearEnd) {
-      break;
-    }
-    ++before;
-  }
-  EXPECT_GE(before, 1);
-  EXPECT_EQ(message, coverOpen);
-  EXPECT_EQ(simtest::ReadSome(usm, 4, 3000), coverOpen);  // the periodic one follows
-  ASSERT_TRUE(simtest::WriteAll(fd, {0x10, 0x04, 0x02}));
-  EXPECT_EQ(simtest::ReadSome(fd, 1, 5000), std::vector<uint8_t>{0x16});
-  close(fd);
-  close(usm);
-}
-
 // Without TCP, the ready line names only the UDP port and the link; the
 // program ends by itself and takes its link away.
 TEST(SimProgramTest, ExitAfterWithUdpAndPtyOnly) {
