@@ -20,6 +20,13 @@ void CHeadlessRows::FlushPartial() {
   BreakRow(kUsm);
 }
 
+void CHeadlessRows::PrintLine(Channel channel, const char* text) {
+  if (m_nFill[channel] > 0)
+    PrintRow(channel);
+  std::fprintf(m_pOut, "%s\n", text);
+  std::fflush(m_pOut);
+}
+
 void CHeadlessRows::PrintRow(Channel channel) {
   char hex[CHexRows::kHexChars + 1];
   char ascii[CHexRows::kRowBytes + 1];

@@ -6,7 +6,9 @@
 // A row is printed once it is complete (16 bytes), when the list breaks the
 // row (an operation starts), and when the channel has been quiet for a poll
 // (FlushPartial), so a short reply shows at once; bytes arriving after such
-// a flush start a new printed row.
+// a flush start a new printed row. A decoded printer status follows the
+// rows it was read from as a line of its own (PrintLine):
+//   status DLE EOT 4: paper near end
 //
 // Threading: the window thread only. The stream is not owned.
 #pragma once
@@ -24,6 +26,9 @@ class CHeadlessRows {
   void BreakRow(Channel channel);
   // Prints both partial rows.
   void FlushPartial();
+  // Prints `text` as a line of its own after the rows of `channel` so far
+  // (the partial row is printed first).
+  void PrintLine(Channel channel, const char* text);
 
  private:
   void PrintRow(Channel channel);

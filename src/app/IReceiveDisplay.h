@@ -19,6 +19,10 @@ class IReceiveDisplay {
   virtual LRESULT OnRxMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
   // The next received byte starts a new line of the data list.
   virtual void ResetDataLineCounter() = 0;
+  // The bytes of a data string about to be sent: a status request among
+  // them makes the display decode its reply. Displays that decode nothing
+  // ignore it.
+  virtual void NoteStringSent(const BYTE* /*bytes*/, size_t /*count*/) {}
   // Buttons 1029 "Clear Buffer", 1032 "Save As", check box 1070 "Show USM".
   virtual void OnCommand(int id) = 0;
   // The USM view when usmChannel is 1 and showUsm is 1, else the data view.

@@ -488,8 +488,10 @@ void CSendrixDlg::OnStartString() {
   EnableFileStartGroup(0);
   EnableStringGroup(0);
   EnableInterfaceGroup(0);
-  if (m_pDisplay)
+  if (m_pDisplay) {
     m_pDisplay->ResetDataLineCounter();
+    m_pDisplay->NoteStringSent(engine.m_StringBuffer, static_cast<size_t>(length));
+  }
   m_nRunningOperation = OP_STRING_TRANSFER;
   m_bCommErrorDuringJob = 0;
   m_pView->SetDlgItemText(1027, ButtonCaption(5));

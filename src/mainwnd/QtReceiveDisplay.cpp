@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QLabel>
 
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
@@ -11,9 +12,14 @@ namespace {
 
 // The display places its lists by the template's factors of a whole window;
 // here they live in the "Receive Buffer" frame, so they fill its inside:
-// the data list alone, or above the USM list (3:2) when USM is shown.
+// the data list alone, or above the USM list (3:2) when USM is shown, and
+// the printer's status line under them.
 void Fit(QWidget* area, CReceiveDisplay* display) {
   QRect r = area->contentsRect();
+  QLabel* status = display->StatusLine();
+  const int lineHeight = status->sizeHint().height();
+  status->setGeometry(r.x(), r.y() + r.height() - lineHeight, r.width(), lineHeight);
+  r.setHeight(r.height() - lineHeight);
   if (!display->IsUsmShown()) {
     display->DataList()->setGeometry(r);
     return;
@@ -48,8 +54,9 @@ CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
   window.ReplaceReceiveList(1028, m_pDisplay->DataList());
   window.ReplaceReceiveList(1045, m_pDisplay->UsmList());
   area->installEventFilter(new CRelayout(area, m_pDisplay.get()));
-  // The frame keeps room for a whole row of the data list.
-  area->setMinimumSize(m_pDisplay->DataList()->sizeHint().grownBy(area->contentsMargins()));
+  // The frame keeps room for a whole row of the data list and the status line.
+  area->setMinimumSize(m_pDisplay->DataList()->sizeHint().grownBy(area->contentsMargins()) +
+                       QSize(0, m_pDisplay->StatusLine()->sizeHint().height()));
   Fit(area, m_pDisplay.get());
 }
 
@@ -84,6 +91,10 @@ void CQtReceiveDisplay::RefreshUsmView(int usmChannel, int showUsm) {
   m_nUsmChannel = usmChannel;
   m_pDisplay->OnShowUsm(usmChannel, showUsm);
   Fit(m_window.ReceiveArea(), m_pDisplay.get());
+}
+
+void CQtReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
+  m_pDisplay->NoteStringSent(bytes, count);
 }
 
 void CQtReceiveDisplay::SetRowEcho(CHeadlessRows* rows) {

@@ -25,6 +25,7 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   void Stop() override;
   LRESULT OnRxMessage(UINT, WPARAM, LPARAM) override { return 1; }
   void ResetDataLineCounter() override;
+  void NoteStringSent(const BYTE* bytes, size_t count) override;
   void OnCommand(int id) override;
   void RefreshUsmView(int usmChannel, int showUsm) override;
   // Headless runs: the lists' rows also go to `rows` (null: none).

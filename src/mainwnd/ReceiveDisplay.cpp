@@ -1,6 +1,7 @@
 #include "mainwnd/ReceiveDisplay.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
@@ -12,8 +13,12 @@
 #include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
+#include "platform/Clock.h"
 
 namespace {
+
+// The highlight of a status line that reports a change.
+const char kChangedStyle[] = "background-color: #ffe28a; font-weight: bold;";
 
 void LogBlock(const char* format, const BYTE* bytes, size_t count) {
   if (!g_pDataLog)
@@ -29,12 +34,15 @@ CReceiveDisplay::CReceiveDisplay(QWidget* window)
     : QObject(window),
       m_pWindow(window),
       m_pDataList(new CHexListView("Hex", "ASCII", window)),
-      m_pUsmList(new CHexListView("Hex (USM)", "ASCII (USM)", window)) {
+      m_pUsmList(new CHexListView("Hex (USM)", "ASCII (USM)", window)),
+      m_pStatusLine(new QLabel(window)) {
   m_pDataList->setObjectName("receiveList");
   m_pDataList->setAccessibleName("Received data");
   m_pUsmList->setObjectName("usmList");
   m_pUsmList->setAccessibleName("Received USM data");
   m_pUsmList->hide();
+  m_pStatusLine->setObjectName("statusLine");
+  m_pStatusLine->setAccessibleName("Printer status");
   m_timer.setInterval(kPollMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { UpdateRXDisplay(); });
   LayoutReceiveLists(0);
@@ -102,6 +110,8 @@ void CReceiveDisplay::OnRxData(const BYTE* bytes, size_t count) {
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kData, bytes, count);
   m_pDataList->Append(bytes, count);
+  m_status.OnData(bytes, count, NowMs(), m_statusTexts);
+  ShowStatus(false);
 }
 
 void CReceiveDisplay::OnRxUsm(const BYTE* bytes, size_t count) {
@@ -109,6 +119,26 @@ void CReceiveDisplay::OnRxUsm(const BYTE* bytes, size_t count) {
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kUsm, bytes, count);
   m_pUsmList->Append(bytes, count);
+  m_status.OnUsm(bytes, count, m_statusTexts);
+  ShowStatus(true);
+}
+
+void CReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
+  m_status.OnSent(bytes, count, NowMs());
+}
+
+void CReceiveDisplay::ShowStatus(bool usm) {
+  for (const PRINTER_STATUS_TEXT& text : m_statusTexts) {
+    const std::string line = text.Line();
+    if (g_pDataLog)
+      g_pDataLog->Log((line + "\n").c_str());
+    if (m_pRowEcho)
+      m_pRowEcho->PrintLine(usm ? CHeadlessRows::kUsm : CHeadlessRows::kData, line.c_str());
+    m_pStatusLine->setText(QString::fromStdString(line));
+    m_pStatusLine->setToolTip(QString::fromStdString(line + "\n" + text.strBitTable));
+    m_pStatusLine->setStyleSheet(text.bChanged ? kChangedStyle : "");
+  }
+  m_statusTexts.clear();
 }
 
 void CReceiveDisplay::StartNewDataRow() {
@@ -137,6 +167,8 @@ void CReceiveDisplay::Relayout() {
     Place(m_pDataList, w * 5 / 480, h * 166 / 327, w * 294 / 480, h * 145 / 327);
     m_pUsmList->hide();
   }
+  // Under the lists, as wide as they are.
+  m_pStatusLine->setGeometry(w * 5 / 480, h * 312 / 327, w * 294 / 480, h * 13 / 327);
 }
 
 void CReceiveDisplay::Place(CHexListView* list, int left, int top, int width, int height) {

@@ -15,6 +15,14 @@
 // they paint, so no display thread and no blocking hand-over to the window
 // is needed.
 //
+// Printer status: the replies to a status request just sent (NoteStringSent)
+// and the automatic status messages on the USM channel are decoded
+// (CStatusDecoder) from the bytes as they reach the lists; the bytes
+// themselves are shown, logged and saved unchanged. The decoded line goes
+// to the status line under the lists (the words, the bit table as its
+// tooltip, highlighted when something changed), to the data log after the
+// block's dump, and on a headless run to stdout after the rows.
+//
 // Layout: both lists are children of the window given to the constructor and
 // are placed in its client area by LayoutReceiveLists, with the factors of
 // the 480 x 327 dialog template; the window calls Relayout() when it resizes.
@@ -33,10 +41,12 @@
 #include <string>
 #include <vector>
 
+#include "codec/StatusDecoder.h"
 #include "platform/Win32Types.h"
 
 class CHeadlessRows;
 class CHexListView;
+class QLabel;
 class QWidget;
 
 class CReceiveDisplay : public QObject {
@@ -57,6 +67,7 @@ class CReceiveDisplay : public QObject {
 
   CHexListView* DataList() const { return m_pDataList; }
   CHexListView* UsmList() const { return m_pUsmList; }
+  QLabel* StatusLine() const { return m_pStatusLine; }
 
   // Received-data file at start-up: "RxData.bin" in the Output folder, or
   // "RxData-pid<PID>.bin" when another instance holds it; opens g_RxDataFile
@@ -85,6 +96,9 @@ class CReceiveDisplay : public QObject {
   void OnRxUsm(const BYTE* bytes, size_t count);
   // The next data byte starts a new row (an operation's start).
   void StartNewDataRow();
+  // A data string about to be sent: when it ends in a status request, the
+  // data bytes that come within the reply time are decoded as its answer.
+  void NoteStringSent(const BYTE* bytes, size_t count);
 
   // Shows the USM list below a shorter data list (1) or hides it (0);
   // nothing when the state is already applied.
@@ -106,11 +120,16 @@ class CReceiveDisplay : public QObject {
 
  private:
   void TakeUntilQuiet();
+  // Shows, logs and echoes what the decoder made of the last block.
+  void ShowStatus(bool usm);
   void Place(CHexListView* list, int left, int top, int width, int height);
 
   QWidget* m_pWindow;
   CHexListView* m_pDataList;
   CHexListView* m_pUsmList;
+  QLabel* m_pStatusLine;
+  CStatusDecoder m_status;
+  std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
   QTimer m_timer;
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
   std::string m_strRxDataFileName;

@@ -8,11 +8,13 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
+#include <cstdlib>
 #include <memory>
 
 #include "PrinterSim.h"
 #include "Sha256.h"
 #include "app/SendrixDlg.h"
+#include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "testsupport/EngineTestSupport.h"
@@ -81,6 +83,64 @@ TEST_F(WindowEndToEndTest, FileTypedAndStartedReachesThePrinterAndTheWindowComes
   EXPECT_EQ(m_pSim->GetSha256(), sha.HexDigest());
   EXPECT_TRUE(Boxes().empty()) << Boxes().front();
   EXPECT_TRUE(m_runner.Target().IsClosed());
+}
+
+// A status request sent as a hex string by its Start button: the reply shows
+// in words under the lists with the bit table as tooltip, and the list keeps
+// the byte as it came. Then the cover opens and shuts: the automatic status
+// on the USM channel says so, the change highlighted.
+// SENDRIX_STATUS_SHOT=FILE.png keeps a picture of the window after the reply.
+TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLists) {
+  auto setState = [&](const char* list) {
+    CPrinterState state;
+    std::string error;
+    ASSERT_TRUE(CPrinterState::Parse(list, state, error)) << error;
+    m_pSim->SetState(state);
+  };
+  setState("paper-near-end");
+  CMainFields& f = m_dlg.Fields().main;
+  f.m_nStringFormat = 1;
+  f.m_strDataString = "10 04 04";
+  f.m_bShowUsm = 1;
+  bool ran = false;
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
+    ran = true;
+    auto* line = window.findChild<QLabel*>("statusLine");
+    ASSERT_NE(line, nullptr);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
+    EXPECT_EQ(line->text(), QStringLiteral("status DLE EOT 4: paper near end"));
+    EXPECT_TRUE(line->toolTip().contains("bit 2 = 1  paper near end"))
+        << line->toolTip().toStdString();
+    EXPECT_TRUE(line->styleSheet().isEmpty());
+    const CHexRows& rows = window.Controls().Get<CHexListView>(1028)->Rows();
+    ASSERT_EQ(rows.ByteCount(), 1u);
+    BYTE shown[CHexRows::kRowBytes] = {};
+    ASSERT_EQ(rows.RowBytes(rows.RowCount() - 1, shown), 1);
+    EXPECT_EQ(shown[0], 0x1E);
+    if (const char* shot = std::getenv("SENDRIX_STATUS_SHOT")) {
+      QTest::qWait(200);
+      EXPECT_TRUE(window.grab().save(shot));
+    }
+    ASSERT_TRUE(
+        m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.nUsmConnections > 0; }, 10000));
+    setState("paper-near-end,cover-open");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return line->text().startsWith("status automatic"); }, 10000));
+    EXPECT_EQ(
+        line->text(),
+        QStringLiteral("status automatic: offline, cover open, paper near end, drawer closed"));
+    setState("paper-near-end");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return line->text().contains("changed"); }, 10000));
+    EXPECT_EQ(line->text(), QStringLiteral("status automatic: online, paper near end, drawer "
+                                           "closed; changed: online, cover closed"));
+    EXPECT_FALSE(line->styleSheet().isEmpty());
+    EXPECT_EQ(window.Controls().Get<CHexListView>(1045)->Rows().ByteCount(), 8u);
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(Boxes().empty()) << Boxes().front();
 }
 
 }  // namespace

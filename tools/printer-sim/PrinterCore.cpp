@@ -37,7 +37,7 @@ void CPrinterCore::PrintData(const uint8_t* data, size_t length, std::vector<SIM
 
 void CPrinterCore::TrackStatusRequest(uint8_t b, std::vector<SIM_REPLY>& out) {
   if (m_nStatusMatched == 2 && b >= 1 && b <= 4) {
-    out.push_back(SIM_REPLY{{b == 1 ? kStatusPrinter : kStatusOther}, 0});
+    out.push_back(SIM_REPLY{{m_state.StatusByte(b)}, 0});
     ++m_qwStatusReplies;
     m_nStatusMatched = 0;
     return;

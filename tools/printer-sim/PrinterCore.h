@@ -8,8 +8,8 @@
 // with packet mode on, they are first decoded as packet frames and only the
 // data of good frames are counted, hashed and captured.
 // Real-time status: DLE EOT n (10 04 n, n = 1..4) is answered with one status
-// byte (n = 1: 16, otherwise 12: online, no error, paper present); the three
-// bytes remain print data.
+// byte for the current printer state (CPrinterState; online: 16 for n = 1,
+// otherwise 12); the three bytes remain print data.
 // Echo: every received print-data byte (before packet decoding) is sent back.
 // Download mode: after 1B 5B 7D, the printer answers the switch at once, but
 // holds the following bytes until 1D and a known command code confirm the
@@ -25,6 +25,7 @@
 
 #include "FlashDevice.h"
 #include "PacketDecoder.h"
+#include "PrinterState.h"
 #include "Sha256.h"
 #include "SimFaults.h"
 
@@ -38,10 +39,9 @@ struct PRINTER_CORE_CONFIG {
 
 class CPrinterCore {
  public:
-  static constexpr uint8_t kStatusPrinter = 0x16;  // DLE EOT 1
-  static constexpr uint8_t kStatusOther = 0x12;    // DLE EOT 2, 3 and 4
-
   void SetConfig(const PRINTER_CORE_CONFIG& config);
+  // The state later status requests are answered from.
+  void SetState(const CPrinterState& state) { m_state = state; }
   // Handles received bytes; replies for the sender are appended to `out`.
   void Process(const uint8_t* data, size_t length, const CSimFaults& faults,
                std::vector<SIM_REPLY>& out);
@@ -78,6 +78,7 @@ class CPrinterCore {
   void Revert(const CSimFaults& faults, std::vector<SIM_REPLY>& out);
 
   PRINTER_CORE_CONFIG m_config;
+  CPrinterState m_state;
   Mode m_nMode = Mode::Normal;
   int m_nSwitchMatched = 0;     // bytes of 1B 5B 7D matched and held
   int m_nStatusMatched = 0;     // bytes of 10 04 matched

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -190,6 +191,36 @@ TEST_F(PrinterCoreTest, PrintDataStatusRepliesAndTheSwitchPrefix) {
   all.insert(all.end(), more.begin(), more.end());
   EXPECT_EQ(core.GetPrintBytes(), all.size());
   EXPECT_EQ(core.GetSha256(), Sha(all));
+}
+
+// Every state answers each DLE EOT n with the common ESC/POS bits and sends
+// the matching automatic status (the tables of docs/printer-sim.md).
+TEST_F(PrinterCoreTest, EveryStateAnswersEveryStatusRequest) {
+  struct CASE {
+    const char* list;
+    Bytes replies;    // DLE EOT 1, 2, 3, 4
+    Bytes automatic;  // the 4-byte automatic status
+  };
+  const CASE cases[] = {
+      {"online", {0x16, 0x12, 0x12, 0x12}, {0x14, 0x00, 0x00, 0x0F}},
+      {"offline", {0x1E, 0x12, 0x12, 0x12}, {0x1C, 0x00, 0x00, 0x0F}},
+      {"cover-open", {0x1E, 0x16, 0x12, 0x12}, {0x3C, 0x00, 0x00, 0x0F}},
+      {"paper-near-end", {0x16, 0x12, 0x12, 0x1E}, {0x14, 0x00, 0x03, 0x0F}},
+      {"paper-out", {0x1E, 0x32, 0x12, 0x7E}, {0x1C, 0x00, 0x0F, 0x0F}},
+      {"drawer-open", {0x12, 0x12, 0x12, 0x12}, {0x10, 0x00, 0x00, 0x0F}},
+      {"error", {0x1E, 0x52, 0x1A, 0x12}, {0x1C, 0x08, 0x00, 0x0F}},
+      {"drawer-open,paper-near-end,cover-open", {0x1A, 0x16, 0x12, 0x1E}, {0x38, 0x00, 0x03, 0x0F}},
+  };
+  const Bytes requests = {0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x03, 0x10, 0x04, 0x04};
+  for (const CASE& c : cases) {
+    CPrinterState state;
+    std::string error;
+    ASSERT_TRUE(CPrinterState::Parse(c.list, state, error)) << error;
+    core.SetState(state);
+    EXPECT_EQ(Feed(requests), c.replies) << c.list;
+    const std::array<uint8_t, 4> automatic = state.AutomaticStatus();
+    EXPECT_EQ(Bytes(automatic.begin(), automatic.end()), c.automatic) << c.list;
+  }
 }
 
 TEST_F(PrinterCoreTest, FullDownloadRepliesByteExact) {

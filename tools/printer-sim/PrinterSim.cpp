@@ -112,6 +112,12 @@ bool CPrinterSim::Start(std::string& error) {
     return false;
   }
   m_nextUsm = Clock::now() + std::chrono::milliseconds(m_options.dwUsmEveryMs);
+  m_started = Clock::now();
+  std::stable_sort(
+      m_options.stateSteps.begin(), m_options.stateSteps.end(),
+      [](const SIM_STATE_STEP& a, const SIM_STATE_STEP& b) { return a.dwAtMs < b.dwAtMs; });
+  m_state = m_options.state;
+  m_core.SetState(m_state);
   m_lastRefill = Clock::now();
   m_bStop = false;
   m_bStarted = true;
@@ -201,6 +207,11 @@ int CPrinterSim::PollTimeoutMs(Clock::time_point now) const {
   if (m_options.dwUsmEveryMs != 0) {
     timeout = std::min(timeout, until(m_nextUsm));
   }
+  if (m_nNextStep < m_options.stateSteps.size()) {
+    timeout = std::min(
+        timeout,
+        until(m_started + std::chrono::milliseconds(m_options.stateSteps[m_nNextStep].dwAtMs)));
+  }
   for (const CONN& conn : m_conns) {
     if (!conn.out.empty() && conn.out.front().due > now) {
       timeout = std::min(timeout, until(conn.out.front().due));
@@ -270,6 +281,7 @@ void CPrinterSim::Run() {
     const Clock::time_point now = Clock::now();
     UpdateListeners();
     TakeOutsideSends();
+    TickState(now);
     TickUsm(now);
     TickStream();
     for (CONN& conn : m_conns) {
@@ -550,7 +562,39 @@ void CPrinterSim::TickUsm(Clock::time_point now) {
   m_nextUsm = now + std::chrono::milliseconds(m_options.dwUsmEveryMs);
   for (CONN& conn : m_conns) {
     if (conn.nKind == Kind::Usm) {
-      Queue(conn, m_options.usmMessage, 0);
+      Queue(conn, UsmMessageLocked(), 0);
+      ++m_counters.qwUsmMessages;
+    }
+  }
+}
+
+std::vector<uint8_t> CPrinterSim::UsmMessageLocked() const {
+  if (!m_options.usmMessage.empty()) {
+    return m_options.usmMessage;
+  }
+  const std::array<uint8_t, 4> message = m_state.AutomaticStatus();
+  return {message.begin(), message.end()};
+}
+
+void CPrinterSim::TickState(Clock::time_point now) {
+  const std::vector<SIM_STATE_STEP>& steps = m_options.stateSteps;
+  while (m_nNextStep < steps.size() &&
+         now >= m_started + std::chrono::milliseconds(steps[m_nNextStep].dwAtMs)) {
+    ApplyStateLocked(steps[m_nNextStep++].state);
+  }
+}
+
+void CPrinterSim::ApplyStateLocked(const CPrinterState& state) {
+  if (state == m_state) {
+    return;
+  }
+  m_state = state;
+  m_core.SetState(state);
+  ++m_counters.qwStateChanges;
+  const std::array<uint8_t, 4> message = state.AutomaticStatus();
+  for (CONN& conn : m_conns) {
+    if (conn.nKind == Kind::Usm && !conn.bClose) {
+      Queue(conn, {message.begin(), message.end()}, 0);
       ++m_counters.qwUsmMessages;
     }
   }
@@ -732,4 +776,15 @@ void CPrinterSim::SendUsm(const std::vector<uint8_t>& bytes) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_outsideUsm.insert(m_outsideUsm.end(), bytes.begin(), bytes.end());
   WakeLocked();
+}
+
+void CPrinterSim::SetState(const CPrinterState& state) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ApplyStateLocked(state);
+  WakeLocked();
+}
+
+CPrinterState CPrinterSim::GetState() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_state;
 }

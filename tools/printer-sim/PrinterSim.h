@@ -52,7 +52,9 @@ struct SIM_OPTIONS {
   bool bFirmware = true;
   std::string strCapture;     // empty: no capture file
   uint32_t dwUsmEveryMs = 0;  // 0: no periodic USM
-  std::vector<uint8_t> usmMessage = {0x14, 0x00, 0x00, 0x0F};
+  std::vector<uint8_t> usmMessage;         // empty: the current state's automatic status
+  CPrinterState state;                     // at start
+  std::vector<SIM_STATE_STEP> stateSteps;  // later states, in any order
   std::string strStreamFile;  // sent once to the first data peer; empty: none
   FLASH_CONFIG flash;
   CSimFaults faults;
@@ -74,7 +76,8 @@ struct SIM_COUNTERS {
   uint64_t qwDrops = 0;        // connections dropped by a fault or a restart
   uint64_t qwDiscoveries = 0;
   uint64_t qwSetupFrames = 0;  // CHIP, CHNO and REST frames obeyed
-  uint64_t qwUsmMessages = 0;
+  uint64_t qwUsmMessages = 0;  // periodic and state-change messages, per connection
+  uint64_t qwStateChanges = 0;
   uint64_t qwStreamBytes = 0;
   uint64_t qwSentBytes = 0;  // every byte sent on the data channels
   int nMainConnections = 0;
@@ -119,6 +122,11 @@ class CPrinterSim {
   // every USM connection.
   void Send(const std::vector<uint8_t>& bytes);
   void SendUsm(const std::vector<uint8_t>& bytes);
+  // A new printer state: later status requests are answered from it and,
+  // when it differs from the last, every USM connection gets its automatic
+  // status message at once.
+  void SetState(const CPrinterState& state);
+  CPrinterState GetState() const;
 
  private:
   enum class Kind { Main, Rt, Usm, Pty };
@@ -167,6 +175,9 @@ class CPrinterSim {
   void Queue(CONN& conn, std::vector<uint8_t> bytes, uint32_t delayMs);
   void Deliver(CONN& source, std::vector<SIM_REPLY>& replies);
   void TickUsm(Clock::time_point now);
+  void TickState(Clock::time_point now);
+  void ApplyStateLocked(const CPrinterState& state);
+  std::vector<uint8_t> UsmMessageLocked() const;
   void TickStream();
   void TakeOutsideSends();
   void WakeLocked();
@@ -200,6 +211,9 @@ class CPrinterSim {
   std::vector<uint8_t> m_outsideData;
   std::vector<uint8_t> m_outsideUsm;
   Clock::time_point m_nextUsm;
+  Clock::time_point m_started;
+  size_t m_nNextStep = 0;  // in m_options.stateSteps, sorted by time at Start
+  CPrinterState m_state;
   double m_dTokens = 0;
   Clock::time_point m_lastRefill;
 

@@ -32,7 +32,13 @@ const char kUsage[] =
     "  --stream FILE          send FILE once to the first main connection (or to\n"
     "                         the pseudo-terminal when there is no TCP)\n"
     "  --usm-every-ms N       send a status message on each USM connection every N ms\n"
-    "  --usm-bytes HEX        the status message (default 14 00 00 0F)\n"
+    "  --usm-bytes HEX        the status message (default: the automatic status of\n"
+    "                         the printer state, 14 00 00 0F when online)\n"
+    "Printer state (answers to DLE EOT n, automatic status on the USM port):\n"
+    "  --state LIST           LIST: comma-separated from online, offline, cover-open,\n"
+    "                         paper-near-end, paper-out, drawer-open, error\n"
+    "                         (default online)\n"
+    "  --state-at MS:LIST     the state becomes LIST MS ms after start (repeatable)\n"
     "Firmware download:\n"
     "  --no-firmware          treat 1B 5B 7D as print data: no download mode\n"
     "  --usb-style            answer the switch to download mode with 'S' (53)\n"
@@ -80,7 +86,8 @@ bool TakesValue(const std::string& name) {
                                         "--usm-every-ms", "--usm-bytes",
                                         "--switch-reply", "--flash-size-code",
                                         "--erase-ms",     "--fault",
-                                        "--exit-after-s"};
+                                        "--exit-after-s", "--state",
+                                        "--state-at"};
   for (const char* valued : kValued) {
     if (name == valued) {
       return true;
@@ -107,6 +114,18 @@ bool ApplyFlag(const std::string& name, SIM_COMMAND_LINE& result) {
     return false;
   }
   return true;
+}
+
+// "MS:LIST" into a step of the state schedule.
+bool ParseStateStep(const std::string& text, SIM_STATE_STEP& step, std::string& error) {
+  const size_t colon = text.find(':');
+  unsigned long long ms = 0;
+  if (colon == std::string::npos || !ParseUnsigned(text.substr(0, colon), 86400000, ms)) {
+    error = "bad value \"" + text + "\" for --state-at (MS:LIST)";
+    return false;
+  }
+  step.dwAtMs = static_cast<uint32_t>(ms);
+  return CPrinterState::Parse(text.substr(colon + 1), step.state, error);
 }
 
 bool ApplyValue(const std::string& name, const std::string& value, SIM_COMMAND_LINE& result,
@@ -161,6 +180,14 @@ bool ApplyValue(const std::string& name, const std::string& value, SIM_COMMAND_L
     ok = !value.empty() && *end == '\0' && result.dExitAfterS > 0 && result.dExitAfterS < 1e7;
   } else if (name == "--fault") {
     return o.faults.Add(value, error);
+  } else if (name == "--state") {
+    return CPrinterState::Parse(value, o.state, error);
+  } else if (name == "--state-at") {
+    SIM_STATE_STEP step;
+    if (!ParseStateStep(value, step, error)) {
+      return false;
+    }
+    o.stateSteps.push_back(step);
   }
   if (!ok) {
     error = "bad value \"" + value + "\" for " + name;
