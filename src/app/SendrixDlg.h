@@ -205,6 +205,7 @@ class CSendrixDlg : public IPortHost {
   void ConvertStrings(int toHex);
   int OpenReceivedDataFile();
   int ParseCommandLine();
+  int StopStartUp(const std::string& why);
 
   CDialogFields m_fields;
   IMainView* m_pView = nullptr;
