@@ -150,11 +150,13 @@ stop_sim
 # A signal at any moment ends the run with 3 and sends nothing more: as soon
 # as the program catches it (before the window is up), and while connecting
 # to a port that never answers (a listener whose queue is full).
-catches() { # pid signal-number: 0 once the process catches the signal
+catches() { # pid of timeout, signal number: sets CHILD once sendrix catches it
   local mask
   for _ in $(seq 1 3000); do
-    mask=$(awk '/^SigCgt/ { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
-    [[ -n $mask ]] && (((16#$mask >> ($2 - 1)) & 1)) && return 0
+    CHILD=$(cat "/proc/$1/task/$1/children" 2>/dev/null)
+    CHILD=${CHILD// /}
+    mask=$(awk '/^SigCgt/ { print $2 }' "/proc/$CHILD/status" 2>/dev/null)
+    [[ -n $CHILD && -n $mask ]] && (((16#$mask >> ($2 - 1)) & 1)) && return 0
     sleep 0.002
   done
   return 1
@@ -164,7 +166,7 @@ for signal in TERM:15 HUP:1 INT:2; do
   timeout 60 "$SENDRIX" "41 42" -M:X -I:T -A:127.0.0.1 "-O:$PORT" > out.txt 2> err.txt &
   PID=$!
   catches "$PID" "${signal#*:}" || fail "SIG${signal%:*} is never caught"
-  kill "-${signal%:*}" "$PID"
+  kill "-${signal%:*}" "$CHILD"
   wait "$PID"
   check "SIG${signal%:*} at once exit" 3 "$?"
 done
