@@ -19,7 +19,7 @@ SIM_PID=""
 RUN_PID=""
 cleanup() {
   for pid in "$RUN_PID" "$SIM_PID"; do
-    [[ -n $pid ]] && kill -KILL "$pid" 2>/dev/null
+    [[ -n $pid ]] && kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   rm -rf "$WORK"
 }
@@ -71,7 +71,11 @@ done > abort.ms
 echo "abort_latency_ms runs: $(tr '\n' ' ' < abort.ms)" >&2
 echo "abort_latency_ms=$(median < abort.ms)"
 
-rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$RUN_PID/status"; }
+rss_kib() { # of sendrix itself, not of the timeout that runs it
+  local child
+  child=$(cat "/proc/$RUN_PID/task/$RUN_PID/children")
+  awk '/^VmRSS/ { print $2 }' "/proc/${child// /}/status"
+}
 start_continuous
 sleep 5
 first=$(rss_kib)
