@@ -3,6 +3,8 @@
 #include <algorithm>
 
 void CHeadlessRows::Append(Channel channel, const BYTE* bytes, size_t count) {
+  if (channel == kData && m_bDataMuted)
+    return;
   for (size_t i = 0; i < count; ++i) {
     m_row[channel][m_nFill[channel]++] = bytes[i];
     if (m_nFill[channel] == CHexRows::kRowBytes)

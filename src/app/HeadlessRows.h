@@ -33,6 +33,11 @@ class CHeadlessRows {
   // Prints `text` as a line of its own after the row of `channel` that is
   // being filled (at once when none is).
   void PrintLine(Channel channel, const char* text);
+  // A firmware download's replies are the protocol's, not the printer's
+  // data: while `owned`, the data channel's bytes are not printed. The
+  // window sets it when a download starts and clears it when another action
+  // starts (replies may still be on their way when the download has ended).
+  void SetDataOwnedByProtocol(bool owned) { m_bDataMuted = owned; }
 
  private:
   void PrintRow(Channel channel);
@@ -41,4 +46,5 @@ class CHeadlessRows {
   BYTE m_row[2][CHexRows::kRowBytes] = {};
   int m_nFill[2] = {0, 0};
   std::vector<std::string> m_pendingLines[2];  // after the row being filled
+  bool m_bDataMuted = false;
 };

@@ -464,6 +464,8 @@ void CSendrixDlg::OnStartTransmit() {
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FILE_TRANSFER;
   m_bCommErrorDuringJob = 0;
+  if (m_pRowEcho)
+    m_pRowEcho->SetDataOwnedByProtocol(false);
   m_pView->SetDlgItemText(1003, ButtonCaption(5));
   EnableRepeatGroup(0);
   g_TransferEngine.SetRepeatParams(f.m_bRepeat, f.m_nRepeatCount, static_cast<int>(f.m_nDelay));
@@ -525,6 +527,8 @@ void CSendrixDlg::OnStartString() {
   }
   m_nRunningOperation = OP_STRING_TRANSFER;
   m_bCommErrorDuringJob = 0;
+  if (m_pRowEcho)
+    m_pRowEcho->SetDataOwnedByProtocol(false);
   m_pView->SetDlgItemText(1027, ButtonCaption(5));
   g_evStringTransfer.Set();
 }
@@ -588,6 +592,8 @@ void CSendrixDlg::OnStartFirmware() {
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FIRMWARE_DOWNLOAD;
   m_bCommErrorDuringJob = 0;
+  if (m_pRowEcho)
+    m_pRowEcho->SetDataOwnedByProtocol(true);
   m_pFlash->Start();
 }
 

@@ -34,6 +34,7 @@ run firmware.bin -M:D
 stop_sim
 check "download exit" 0 "$RC"
 check "download crc" "CRC = $(field crc)" "$(grep '^CRC = ' out.txt)"
+grep -q '^data ' out.txt && fail "download: the protocol's replies printed as data: $(grep -m1 '^data ' out.txt)"
 
 # Packet mode strings (hex, then ASCII): the printer decodes two frames.
 start_sim --packet

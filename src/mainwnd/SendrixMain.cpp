@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     if (headless) {
       dlg.m_bHeadless = 1;
       dlg.SetProgressEcho(&progress);
+      dlg.SetRowEcho(&rows);
     }
   };
   int exitStatus = -1;
