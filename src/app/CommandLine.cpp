@@ -107,31 +107,48 @@ void ApplyMode(char letter, int& mode, CDialogFields& f) {
   }
 }
 
+// A refused value: its message, and the run sends nothing (ParseCommandLine).
+bool Refuse(const std::string& text) {
+  AfxMessageBox(text.c_str(), MB_OK);
+  return false;
+}
+
+bool RefuseText(int error) {
+  ShowErrorText(error);
+  return false;
+}
+
 void ApplyRepeat(int n, CDialogFields& f, CBatchRun& run) {
-  // 0 leaves the repeat alone; counts below -1 would make no pass at all
-  // and still report the transfer as done, so they are left out too.
-  if (n == 0 || n < -1)
+  // 0 leaves the repeat alone; any count below -1 repeats until stopped, as
+  // the window's own start makes of it.
+  if (n == 0)
     return;
-  f.main.m_nRepeatCount = n;
+  f.main.m_nRepeatCount = n < -1 ? -1 : n;
   f.main.m_bRepeat = 1;
   run.m_bEnableRepeatControls = 1;
 }
 
-void ApplyPort(int n, CDialogFields& f) {
+// A port the fields cannot hold is refused: left out, the run would go to
+// the saved port, which may be another printer.
+bool ApplyPort(const std::string& value, CDialogFields& f) {
+  const int n = ReadNumber(value);
   switch (f.main.m_nInterface) {
     case 0:
-      if (n >= 1 && n <= kMaxSerialPortNumber)
-        f.serial.m_nPortIndex = n - 1;
-      break;
+      if (n < 1 || n > kMaxSerialPortNumber) {
+        return Refuse("Command line: invalid serial port (-O:" + value +
+                      "): give its place in the list, 1..50, or its device path.");
+      }
+      f.serial.m_nPortIndex = n - 1;
+      return true;
     case 1:
-      ShowErrorText(kErrorPortWithUsb);
-      break;
+      return RefuseText(kErrorPortWithUsb);
     case 2:
-      if (n >= 0 && n <= kMaxTcpPort)
-        f.ethernet.m_nMainPort = n;
-      break;
+      if (n < 0 || n > kMaxTcpPort)
+        return Refuse("Command line: invalid TCP/IP port (-O:" + value + "): give 0..65535.");
+      f.ethernet.m_nMainPort = n;
+      return true;
     default:
-      break;
+      return true;
   }
 }
 
@@ -155,43 +172,67 @@ int FindSerialPath(const std::string& path, const std::vector<std::string>& port
   return -1;
 }
 
-void ApplySerialPath(const std::string& path, CDialogFields& f,
+bool ApplySerialPath(const std::string& path, CDialogFields& f,
                      const CCommandLine::PortLister& listPorts) {
   const std::vector<std::string> ports = listPorts ? listPorts() : CSerialPortList::Enumerate();
-  f.serial.m_nPortIndex = FindSerialPath(path, ports);
-  if (f.serial.m_nPortIndex >= 0)
-    return;
+  const int index = FindSerialPath(path, ports);
+  if (index >= 0) {
+    f.serial.m_nPortIndex = index;
+    return true;
+  }
   COMM_ERROR_RECORD record{};
   std::snprintf(record.szText1, sizeof record.szText1, "%s", path.c_str());
   std::snprintf(record.szText2, sizeof record.szText2, "not in the serial port list");
   ShowCommError(COMM_ERR_INVALID_INDEX, &record);
+  return false;
 }
 
-void ApplyBaud(int n, CDialogFields& f) {
+bool ApplyBaud(int n, CDialogFields& f) {
   for (int i = 0; i < static_cast<int>(std::size(kBaudRates)); ++i) {
     if (kBaudRates[i] == n) {
       f.serial.m_nBaudIndex = i;
-      return;
+      return true;
     }
   }
-  ShowErrorText(kErrorBadBaudRate);
+  return RefuseText(kErrorBadBaudRate);
 }
 
-void ApplyLetterChoice(char letter, const char* letters, int& field, int error) {
+bool ApplyLetterChoice(char letter, const char* letters, int& field, int error) {
   const int index = LetterIndex(letter, letters);
-  if (index >= 0)
-    field = index;
-  else
-    ShowErrorText(error);
+  if (index < 0)
+    return RefuseText(error);
+  field = index;
+  return true;
 }
 
-void ApplyAddress(const std::string& value, CDialogFields& f) {
-  BYTE octets[4];
-  if (!ParseIpAddress(value.c_str(), octets, 1))
-    return;
-  f.ethernet.m_dwIpAddress = static_cast<DWORD>(octets[0]) | static_cast<DWORD>(octets[1]) << 8 |
-                             static_cast<DWORD>(octets[2]) << 16 |
-                             static_cast<DWORD>(octets[3]) << 24;
+// Four decimal numbers 0..255 and nothing else: a host name, a fifth part or
+// an octet out of range is refused rather than saved as 255.255.255.255.
+bool ReadDottedQuad(const std::string& text, DWORD& address) {
+  DWORD value = 0;
+  std::size_t i = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0 && (i >= text.size() || text[i++] != '.'))
+      return false;
+    int digits = 0;
+    unsigned octet = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4; ++i, ++digits)
+      octet = octet * 10 + static_cast<unsigned>(text[i] - '0');
+    if (digits == 0 || digits > 3 || octet > 255)
+      return false;
+    value = value << 8 | octet;
+  }
+  address = value;
+  return i == text.size();
+}
+
+bool ApplyAddress(const std::string& value, CDialogFields& f) {
+  if (value.empty())
+    return true;
+  if (!ReadDottedQuad(value, f.ethernet.m_dwIpAddress)) {
+    return Refuse("Command line: invalid IP address (-A:" + value +
+                  "): give four numbers 0..255, as in 192.168.1.2.");
+  }
+  return true;
 }
 
 void ApplyChannel(char letter, CDialogFields& f) {
@@ -202,7 +243,8 @@ void ApplyChannel(char letter, CDialogFields& f) {
   f.ethernet.m_nOutputPort = index;
 }
 
-void ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRun& run,
+// False when the option's value was refused (its message shown).
+bool ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRun& run,
                  const CCommandLine::PortLister& listPorts) {
   std::string value;
   const Marker marker = FindMarker(token, value);
@@ -231,32 +273,26 @@ void ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRu
       run.m_strRxDataFileName = value;
       break;
     case kInterface:
-      ApplyLetterChoice(letter, "RUT", f.main.m_nInterface, kErrorBadInterfaceLetter);
-      break;
+      return ApplyLetterChoice(letter, "RUT", f.main.m_nInterface, kErrorBadInterfaceLetter);
     case kPort:
       if (f.main.m_nInterface == 0 && letter == '/')
-        ApplySerialPath(value, f, listPorts);
-      else
-        ApplyPort(ReadNumber(value), f);
-      break;
+        return ApplySerialPath(value, f, listPorts);
+      return ApplyPort(value, f);
     case kBaud:
-      ApplyBaud(ReadNumber(value), f);
-      break;
+      return ApplyBaud(ReadNumber(value), f);
     case kParity:
-      ApplyLetterChoice(letter, "NOEMS", f.serial.m_nParityIndex, kErrorBadParityLetter);
-      break;
+      return ApplyLetterChoice(letter, "NOEMS", f.serial.m_nParityIndex, kErrorBadParityLetter);
     case kFlow:
-      ApplyLetterChoice(letter, "NHDCX", f.serial.m_nFlowIndex, kErrorBadFlowLetter);
-      break;
+      return ApplyLetterChoice(letter, "NHDCX", f.serial.m_nFlowIndex, kErrorBadFlowLetter);
     case kAddress:
-      ApplyAddress(value, f);
-      break;
+      return ApplyAddress(value, f);
     case kChannel:
       ApplyChannel(letter, f);
       break;
     case kNoMarker:
       break;
   }
+  return true;
 }
 
 bool AnyOptionNamesMode(const std::vector<std::string>& tokens) {
@@ -288,17 +324,27 @@ int CCommandLine::ParseCommandLine(CDialogFields& fields, CBatchRun& run) const 
     run.m_bCloseWindow = 1;
     return kBatchInvalid;
   }
+  // The options go to a copy: a run that sends nothing saves nothing either.
   int mode = kBatchNone;
+  CDialogFields work = fields;
+  CBatchRun workRun = run;
+  bool refused = false;
   for (std::size_t i = 1; i < m_tokens.size(); ++i)
-    ApplyOption(m_tokens[i], mode, fields, run, m_fnListPorts);
+    refused |= !ApplyOption(m_tokens[i], mode, work, workRun, m_fnListPorts);
   if (mode == kBatchSendHexString || mode == kBatchSendAsciiString)
-    fields.main.m_strDataString = m_tokens[0];
+    work.main.m_strDataString = m_tokens[0];
   else
-    fields.main.m_strFileName = m_tokens[0];
-  // A window left half-initialised (no port, no threads) has nothing useful
-  // to offer: it closes as after the help.
-  if (mode == kBatchInvalid)
+    work.main.m_strFileName = m_tokens[0];
+  // A refused value would leave the action to run with a saved setting
+  // nobody chose (another port, another printer): nothing runs. A window
+  // left half-initialised (no port, no threads) has nothing useful to offer:
+  // it closes as after the help.
+  if (mode == kBatchInvalid || refused) {
     run.m_bCloseWindow = 1;
+    return kBatchInvalid;
+  }
+  fields = work;
+  run = workRun;
   return mode;
 }
 

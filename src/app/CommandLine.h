@@ -88,8 +88,13 @@ class CCommandLine {
   // option: the help is shown, nothing changed, run.m_bCloseWindow = 1 and
   // kBatchInvalid. An invalid mode letter: error 30, scanning goes on, and
   // unless a later "-M:" is valid the result is kBatchInvalid with
-  // m_bCloseWindow = 1. Bad option values show their error (31..35) and leave
-  // the field unchanged. Call once.
+  // m_bCloseWindow = 1. A refused option value (errors 31..35, an "-A:" that
+  // is not four numbers 0..255, an "-O:" port out of range or a device path
+  // not listed) shows its message, scanning goes on, and the result is
+  // kBatchInvalid with m_bCloseWindow = 1: nothing is sent. Whenever the
+  // result is kBatchInvalid, `fields` and `run` (but m_bCloseWindow) are
+  // left as they were, so nothing is saved. "-R:" below -1 means continuous
+  // (-1). Call once.
   int ParseCommandLine(CDialogFields& fields, CBatchRun& run) const;
 
   // Where the help is printed besides its message box (stdout by default;

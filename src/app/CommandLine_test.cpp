@@ -69,6 +69,15 @@ class CommandLineTest : public CodecTest {
   std::string m_folder, m_port;  // m_port: the list's second serial port
 };
 
+void CloseOnly(F&, R& r) {
+  r.m_bCloseWindow = 1;
+}
+
+std::string BadAddress(const std::string& value) {
+  return "Command line: invalid IP address (-A:" + value +
+         "): give four numbers 0..255, as in 192.168.1.2.";
+}
+
 TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
   const std::string file = "/tmp/my receipt.prn";  // one argument, spaces and all
   struct Case {
@@ -88,19 +97,25 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
        [&](F& f, R&) { f.main.m_strFileName = file; f.ethernet.m_nMainPort = 3; f.main.m_nInterface = 0; }},
       {{file, "-M:T", "-I:R", "-O:3"}, kBatchTransmitFile, {},
        [&](F& f, R&) { f.main.m_strFileName = file; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 2; }},
-      {{"f", "-I:R", "-M:T", "-O:51"}, kBatchTransmitFile, {},  // serial port 51: ignored quietly
-       [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; }},
       // A device path picks its place in the list; one not listed picks no
       // port rather than keeping the saved one.
       {{"f", "-I:R", "-M:T", "-O:" + m_port}, kBatchTransmitFile, {},
        [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 1; }},
       {{"f", "-I:R", "-M:T", "-O:" + m_folder + "/by-id"}, kBatchTransmitFile, {},  // a link to it
        [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 1; }},
-      {{"f", "-I:R", "-O:/dev/ttyS", "-M:T"}, kBatchTransmitFile, {"error 14"},
-       [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = -1; }},
-      {{"f", "-M:D", "-I:U", "-O:5", "-B:1234", "-P:o", "-H:Z", "-I:x"}, kBatchDownloadFirmware,
-       {"error 32", "error 33", "error 34", "error 35", "error 31"},
-       [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 1; }},
+      // A refused value: every message, no action, nothing changed (so
+      // nothing is sent to a saved port nobody chose, and nothing saved).
+      {{"f", "-I:R", "-O:/dev/ttyS", "-M:T"}, kBatchInvalid, {"error 14"}, CloseOnly},
+      {{"f", "-M:D", "-I:U", "-O:5", "-B:1234", "-P:o", "-H:Z", "-I:x"}, kBatchInvalid,
+       {"error 32", "error 33", "error 34", "error 35", "error 31"}, CloseOnly},
+      {{"f", "-I:R", "-M:T", "-O:51"}, kBatchInvalid,
+       {"Command line: invalid serial port (-O:51): give its place in the list, 1..50, or its device path."},
+       CloseOnly},
+      {{"f", "-M:T", "-O:70000"}, kBatchInvalid,
+       {"Command line: invalid TCP/IP port (-O:70000): give 0..65535."}, CloseOnly},
+      {{"f", "-M:T", "-A:1.2.3.400", "-A:localhost", "-A:127.0.0.1.5", "-A:1..2.3", "-A:1.2.3.4x"},
+       kBatchInvalid, {BadAddress("1.2.3.400"), BadAddress("localhost"), BadAddress("127.0.0.1.5"),
+                       BadAddress("1..2.3"), BadAddress("1.2.3.4x")}, CloseOnly},
       {{"f", "-M:T", "-R:0", "-C:1", "-A:"}, kBatchTransmitFile, {},  // all three ignored
        [](F& f, R&) { f.main.m_strFileName = "f"; }},
       {{"f", "-M:T", "-R:-1", "-B:9600", "-P:M", "-H:X", "-C:R"}, kBatchTransmitFile, {},
@@ -115,16 +130,17 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
       {{"f", "-M:T", "-D:250ms", "-Q:L", "-F:rx.bin", "-O:+80x"}, kBatchTransmitFile, {},
        [](F& f, R& r) { f.main.m_strFileName = "f"; f.main.m_nDelay = 250; f.main.m_bPacketMode = 1;
                         f.ethernet.m_nMainPort = 80; r.m_strRxDataFileName = "rx.bin"; }},
-      // Values the fields cannot hold are left out.
-      {{"f", "-M:T", "-D:-5", "-R:-3", "-O:70000", "-R:99999999999"}, kBatchTransmitFile, {},
+      // A delay the field cannot hold is left out; a count below -1 is
+      // continuous, one beyond the int range the largest.
+      {{"f", "-M:T", "-D:-5", "-R:-3"}, kBatchTransmitFile, {},
+       [](F& f, R& r) { f.main.m_strFileName = "f"; f.main.m_bRepeat = 1;
+                        f.main.m_nRepeatCount = -1; r.m_bEnableRepeatControls = 1; }},
+      {{"f", "-M:T", "-R:99999999999"}, kBatchTransmitFile, {},
        [](F& f, R& r) { f.main.m_strFileName = "f"; f.main.m_bRepeat = 1;
                         f.main.m_nRepeatCount = 2147483647; r.m_bEnableRepeatControls = 1; }},
-      {{"f", "-M:T", "-A:1.2.3.400"}, kBatchTransmitFile, {},
-       [](F& f, R&) { f.main.m_strFileName = "f"; f.ethernet.m_dwIpAddress = 0xFFFFFFFF; }},
       {{"f", "-M:T", "-A:192.168.1.2", "-Q:l"}, kBatchTransmitFile, {},
        [](F& f, R&) { f.main.m_strFileName = "f"; f.ethernet.m_dwIpAddress = 0xC0A80102; }},
-      {{"f", "-M:t", "-I:R"}, kBatchInvalid, {"error 30"},
-       [](F& f, R& r) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; r.m_bCloseWindow = 1; }},
+      {{"f", "-M:t", "-I:R"}, kBatchInvalid, {"error 30"}, CloseOnly},
       {{"f", "-M:", "-M:D"}, kBatchDownloadFirmware, {"error 30"},  // a later valid mode wins
        [](F& f, R&) { f.main.m_strFileName = "f"; }},
   };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -20,12 +21,22 @@
 #include "platform/FileIo.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
+#include "platform/StopRequest.h"
 #include "report/ErrorBoxes.h"
 
 namespace {
 
 constexpr int kFileTransferFailedText = 50;
 constexpr size_t kMaxDroppedName = 255;
+constexpr const char* kNothingToSendText = "The data string holds no byte to send.";
+
+// A box of the program's own wording, written to the log as the numbered
+// error texts are.
+void ShowAndLog(const std::string& text) {
+  AfxMessageBox(text.c_str());
+  if (g_pDataLog)
+    g_pDataLog->Log((text + "\n").c_str());
+}
 
 }  // namespace
 
@@ -129,8 +140,11 @@ int CSendrixDlg::OnInitDialog() {
   m_nBatchMode = ParseCommandLine();
   if (m_nBatchMode == 1)
     return 0;
-  if (!CreateFolderPath("", (GetProgramFolder() + "/Output").c_str()))
-    return 0;
+  const std::string output = GetProgramFolder() + "/Output";
+  if (!CreateFolderPath("", output.c_str())) {
+    const std::string reason = std::strerror(errno);
+    return StopStartUp("Cannot create the Output folder " + output + ": " + reason + ".");
+  }
   OpenReceivedDataFile();
   UpdateAll(0);
   m_pView->SetProgress(0);
@@ -138,7 +152,8 @@ int CSendrixDlg::OnInitDialog() {
   if (m_pDisplay)
     m_pDisplay->Start();
   g_TransferEngine.SetMessageTarget(m_pTarget);
-  g_TransferEngine.StartTransmitThreads();
+  if (!g_TransferEngine.StartTransmitThreads())
+    return StopStartUp("The transfer threads could not be started.");
   if (g_pDataLog) {
     g_pDataLog->Log(m_fields.main.m_bPacketMode == 1 ? "Packet Mode = Enabled"
                                                      : "Packet Mode = Disabled");
@@ -149,6 +164,17 @@ int CSendrixDlg::OnInitDialog() {
   if (m_nBatchMode >= 2 && m_nBatchMode <= 5)
     m_pTarget->PostMessage(WM_AUTO_START, 0, 0);
   return 1;
+}
+
+// A batch run whose start-up stopped could never reach its end: it says why
+// and closes (exit 1) instead of waiting unseen for ever.
+int CSendrixDlg::StopStartUp(const std::string& why) {
+  ShowAndLog(why);
+  if (m_nBatchMode >= kBatchTransmitFile) {
+    m_nExitStatus = kBatchExitFailed;
+    m_pView->PostClose();
+  }
+  return 0;
 }
 
 int CSendrixDlg::ParseCommandLine() {
@@ -438,6 +464,8 @@ void CSendrixDlg::OnStartTransmit() {
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FILE_TRANSFER;
   m_bCommErrorDuringJob = 0;
+  if (m_pRowEcho)
+    m_pRowEcho->SetDataOwnedByProtocol(false);
   m_pView->SetDlgItemText(1003, ButtonCaption(5));
   EnableRepeatGroup(0);
   g_TransferEngine.SetRepeatParams(f.m_bRepeat, f.m_nRepeatCount, static_cast<int>(f.m_nDelay));
@@ -467,8 +495,13 @@ void CSendrixDlg::OnStartString() {
   } else {
     length = EscapedTextToBytes(f.m_strDataString.c_str(), bytes);
   }
-  if (length <= 0)
+  if (length <= 0) {
+    // The window's Start on an empty box simply does nothing; a script is
+    // told why its run failed.
+    if (m_nBatchMode >= kBatchTransmitFile)
+      ShowAndLog(kNothingToSendText);
     return;
+  }
   CTransferEngine& engine = g_TransferEngine;
   if (f.m_bPacketMode) {
     BYTE frame[1024] = {};
@@ -494,6 +527,8 @@ void CSendrixDlg::OnStartString() {
   }
   m_nRunningOperation = OP_STRING_TRANSFER;
   m_bCommErrorDuringJob = 0;
+  if (m_pRowEcho)
+    m_pRowEcho->SetDataOwnedByProtocol(false);
   m_pView->SetDlgItemText(1027, ButtonCaption(5));
   g_evStringTransfer.Set();
 }
@@ -557,6 +592,8 @@ void CSendrixDlg::OnStartFirmware() {
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FIRMWARE_DOWNLOAD;
   m_bCommErrorDuringJob = 0;
+  if (m_pRowEcho)
+    m_pRowEcho->SetDataOwnedByProtocol(true);
   m_pFlash->Start();
 }
 
@@ -638,6 +675,10 @@ void CSendrixDlg::OnTransferDone() {
 LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_AUTO_START:
+      if (IsStopRequested()) {  // a signal came before the start: nothing is sent
+        m_pView->PostClose();
+        break;
+      }
       UpdateAll(0);
       OnCommand(BatchStartButton(m_nBatchMode));
       if (m_nRunningOperation == OP_IDLE) {
@@ -925,7 +966,6 @@ int CSendrixDlg::OnSysCommand(unsigned command) {
 void CSendrixDlg::OnClose() {
   if (m_pDisplay)
     m_pDisplay->Stop();
-  Sleep(100);
   m_portOpener.ClosePort();
   m_fileHistory = m_history.FileHistory();
   m_stringHistory = m_history.Strings();

@@ -37,6 +37,7 @@
 #include "app/DialogFields.h"
 #include "app/FirmwareGroupState.h"
 #include "app/HeadlessProgress.h"
+#include "app/HeadlessRows.h"
 #include "app/IDialogView.h"
 #include "app/IFileDialog.h"
 #include "app/IPortHost.h"
@@ -125,6 +126,9 @@ class CSendrixDlg : public IPortHost {
   int BatchExitStatus() const { return m_nExitStatus; }
   // Also shows the progress and rate on `echo` (headless runs; null: none).
   void SetProgressEcho(CHeadlessProgress* echo) { m_pProgressEcho = echo; }
+  // Headless runs: the printed rows, told when a download owns the data
+  // channel (null: none).
+  void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
   // Aborts the running operation exactly as its Abort button does (log line,
   // abort event; the job ends with WM_TRANSFER_DONE). Returns 0 when no
   // operation runs.
@@ -205,6 +209,7 @@ class CSendrixDlg : public IPortHost {
   void ConvertStrings(int toHex);
   int OpenReceivedDataFile();
   int ParseCommandLine();
+  int StopStartUp(const std::string& why);
 
   CDialogFields m_fields;
   IMainView* m_pView = nullptr;
@@ -233,6 +238,7 @@ class CSendrixDlg : public IPortHost {
   int m_nRunningOperation = OP_IDLE;
   int m_nExitStatus = -1;
   CHeadlessProgress* m_pProgressEcho = nullptr;
+  CHeadlessRows* m_pRowEcho = nullptr;
   int m_bStringBoxHadFocus = 0;  // EnableStringGroup's focus record
   int m_bCommErrorDuringJob = 0;
   int m_bInitialised = 0;

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,10 +20,12 @@
 #include "comm/EthernetDiscovery.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
+#include "platform/StopRequest.h"
 
 namespace {
 
 constexpr int kNotTried = -1;
+constexpr int64_t kConnectSliceMs = 50;
 const char* const kNames[3] = {"main", "real-time", "USM"};
 
 void SetOptions(int fd) {
@@ -143,12 +146,14 @@ void CTcpBackend::ConnectAll(const int ports[3], int errors[3]) {
     int64_t left = deadline - static_cast<int64_t>(NowMs());
     if (n == 0)
       break;
-    if (left <= 0) {
+    if (left <= 0 || IsStopRequested()) {
       for (int k = 0; k < n; ++k)
-        errors[index[k]] = ETIMEDOUT;
+        errors[index[k]] = left <= 0 ? ETIMEDOUT : EINTR;
       break;
     }
-    if (poll(fds, n, static_cast<int>(left)) <= 0)
+    // In slices: a stop signal may reach another thread, and must still end
+    // the attempt at once.
+    if (poll(fds, n, static_cast<int>(std::min<int64_t>(left, kConnectSliceMs))) <= 0)
       continue;
     for (int k = 0; k < n; ++k) {
       if (fds[k].revents == 0)
@@ -188,7 +193,7 @@ int CTcpBackend::UpdateConnection(int /*readersStopped*/, DWORD& address, char* 
   // Report the main connection's failure, and the real-time one's when it
   // carries the output.
   for (int i : {kMain, kRealTime}) {
-    if (errors[i] == 0 || (i == kRealTime && m_nOutputSel == 0))
+    if (errors[i] == 0 || (i == kRealTime && m_nOutputSel == 0) || IsStopRequested())
       continue;
     std::string endpoint = Endpoint(ports[i]);
     if (errors[i] == ETIMEDOUT) {

@@ -40,7 +40,12 @@ bool LockExclusive(int fd) {
 int OpenDescriptor(const std::string& path, int mode, bool exclusiveRead = false) {
   int fd = CMyFile::kInvalidHandle;
   if (mode == CMyFile::kModeRead) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: opening a FIFO with no writer would otherwise block the
+    // window's thread until a signal it cannot answer. Such a file holds
+    // nothing to send (size 0), so the start refuses it.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0)
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   } else if (mode == CMyFile::kModeWrite) {
     // Not O_TRUNC: the file is emptied only once the lock is ours.
     fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

@@ -229,7 +229,7 @@ void CTransferEngine::CountPiece(DWORD piece, int written) {
   if (m_bHardFailure)
     ++m_nHardFailures;
   // A device that is gone will fail every further piece.
-  if (!(g_hAbortEvent != nullptr && g_hAbortEvent->IsSet()) && Comm_IsDevicePresent() == 0)
+  if (!IsAborted() && Comm_IsDevicePresent() == 0)
     m_nHardFailures = kHardFailureLimit;
 }
 
@@ -244,7 +244,7 @@ TransferOutcome CTransferEngine::EndJob(bool failed) {
   o.qwBytesDelivered = m_qwDelivered;
   o.dwFailedPieces = m_nFailedPieces;
   o.bStopped = IsPortLost();
-  if (g_hAbortEvent != nullptr && g_hAbortEvent->IsSet()) {
+  if (IsAborted()) {
     o.nResult = TRANSFER_ABORTED;
   } else if (failed || o.dwFailedPieces != 0 || o.bStopped) {
     o.nResult = TRANSFER_FAILED;

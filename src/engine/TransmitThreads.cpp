@@ -14,11 +14,71 @@
 namespace {
 
 constexpr int kPassStop = -1;
+// How long the end of a pass waits at a time for the printer to take what is
+// queued, and how long it may take nothing before the wait gives up (the
+// job's end then decides).
+constexpr DWORD kTakeSliceMs = 20;
+constexpr DWORD kTakeIdleMs = 10000;
+
+// Progress and rate: what the printer has taken, not what was handed to the
+// connection (on TCP/IP the kernel's buffers take megabytes at once, and the
+// bar showed 100 % long before the printer had the bytes). Posts when the
+// percent changed.
+struct PassProgress {
+  DWORD size = 0;
+  LPARAM passTag = -1;
+  DWORD lastPercent = 0;
+  DWORD elapsed = 0;
+};
+
+void ReportTaken(CTransferEngine* engine, DWORD taken, PassProgress& p) {
+  const DWORD percent = static_cast<DWORD>(static_cast<unsigned long long>(taken) * 100 / p.size);
+  if (percent == p.lastPercent)
+    return;
+  engine->Post(WM_TRANSFER_PROGRESS, percent, p.passTag);
+  p.elapsed = engine->GetElapsedMs();
+  if (p.elapsed != 0) {
+    engine->m_dTransferRate.store(static_cast<double>(taken) * 1.024 /
+                                  static_cast<double>(p.elapsed));
+  }
+  engine->Post(WM_TRANSFER_RATE, p.elapsed, reinterpret_cast<LPARAM>(&engine->m_dTransferRate));
+  p.lastPercent = percent;
+}
+
+// Of the `sent` bytes of this pass, those the printer has taken: the bytes
+// still queued for it are not (interfaces that keep no queue report none).
+DWORD TakenOf(DWORD sent, DWORD pending) {
+  return pending >= sent ? 0 : sent - pending;
+}
+
+// The end of a pass: the printer takes what is still queued, the progress
+// following it. A lost connection shows no 100 %; the job's end reports it.
+void WaitPassTaken(CTransferEngine* engine, PassProgress& p) {
+  DWORD last = 0;
+  DWORD idle = 0;
+  for (;;) {
+    DWORD pending = 0;
+    const int r = Comm_WaitOutputSent(kTakeSliceMs, &pending);
+    if (r == COMM_OUTPUT_SENT)
+      ReportTaken(engine, p.size, p);
+    if (r != COMM_OUTPUT_PENDING || IsAborted())
+      return;
+    ReportTaken(engine, TakenOf(p.size, pending), p);
+    idle = pending == last ? idle + kTakeSliceMs : 0;
+    last = pending;
+    if (idle >= kTakeIdleMs)
+      return;
+  }
+}
 
 // One pass over g_TransferFile. 1 when the whole file was offered, 0 when
 // aborted (no completion line then), kPassStop when the job cannot go on:
 // the file gave out early or the port is lost (each line logged).
-int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
+// waitTaken: the pass ends when the printer has taken it (the last pass, or
+// one followed by a delay). Passes that follow one another at once do not
+// wait: a receiver may hold its acknowledgement of a small file for tens of
+// milliseconds, which would throttle a stress run to a crawl.
+int RunFilePass(CTransferEngine* engine, LPARAM passTag, bool waitTaken) {
   const DWORD packet = std::max<DWORD>(Comm_GetCommPacketSize(), 1);
   // The pass buffer holds one download packet; should the library report a
   // larger comm packet, the buffer grows to it rather than overflow.
@@ -27,8 +87,9 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
   g_TransferFile.SeekToStart();
   engine->StartTransferTimer();
   DWORD sent = 0;
-  DWORD lastPercent = 0;
-  DWORD elapsed = 0;
+  PassProgress progress;
+  progress.size = size;
+  progress.passTag = passTag;
   while (sent < size) {
     if (IsAborted())
       return 0;
@@ -43,19 +104,15 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag) {
     if (engine->IsPortLost() && !IsAborted())
       return kPassStop;
     sent += got;
-    DWORD percent = static_cast<DWORD>(static_cast<unsigned long long>(sent) * 100 / size);
-    if (percent != lastPercent) {
-      engine->Post(WM_TRANSFER_PROGRESS, percent, passTag);
-      elapsed = engine->GetElapsedMs();
-      if (elapsed != 0) {
-        engine->m_dTransferRate.store(static_cast<double>(sent) * 1.024 /
-                                      static_cast<double>(elapsed));
-      }
-      engine->Post(WM_TRANSFER_RATE, elapsed, reinterpret_cast<LPARAM>(&engine->m_dTransferRate));
-      lastPercent = percent;
-    }
+    DWORD pending = 0;
+    const bool queued = Comm_WaitOutputSent(0, &pending) == COMM_OUTPUT_PENDING;
+    ReportTaken(engine, TakenOf(sent, queued ? pending : 0), progress);
   }
-  if (elapsed != 0) {
+  if (waitTaken)
+    WaitPassTaken(engine, progress);
+  if (IsAborted())
+    return 0;
+  if (progress.elapsed != 0) {
     CTransferEngine::LogFormat("File Transfer complete. Average Transfer Rate = %3.1f kbytes/sec\n",
                                engine->m_dTransferRate.load());
   } else {
@@ -87,7 +144,6 @@ void LogPortLost(CTransferEngine* engine) {
 // connection broke first (a printer that restarted). A printer that stops
 // taking bytes but stays connected ends the wait after kTakeIdleMs.
 bool PrinterTookOutput() {
-  constexpr DWORD kTakeIdleMs = 10000;
   DWORD last = 0;
   DWORD idle = 0;
   for (;;) {
@@ -116,7 +172,9 @@ void RunFileJob(CTransferEngine* engine) {
         "File Transfer Start. Name = %s, Size = %d bytes, Nb Repeats = %d/%d, Delay = %d ms\n",
         g_TransferFile.GetName().c_str(), static_cast<int>(g_TransferFile.GetSize()), pass,
         engine->m_nRepeatCount, engine->m_nDelay);
-    if (RunFilePass(engine, engine->m_bRepeat ? pass : -1) == kPassStop) {
+    const bool last = engine->m_nRepeatCount != -1 && pass >= engine->m_nRepeatCount;
+    const bool waitTaken = last || (engine->m_bRepeat && engine->m_nDelay > 0);
+    if (RunFilePass(engine, engine->m_bRepeat ? pass : -1, waitTaken) == kPassStop) {
       failed = true;
       LogPortLost(engine);
       break;
@@ -143,13 +201,21 @@ void RunFileJob(CTransferEngine* engine) {
 
 void RunStringJob(CTransferEngine* engine) {
   engine->BeginJob();
+  bool failed = false;
   if (!IsAborted()) {
     engine->WritePacket(engine->m_StringBuffer, engine->m_nStringLength, Comm_GetStringPacketSize(),
                         1);
     LogPortLost(engine);
+    // As for a file: done when the printer has the bytes, failed when the
+    // connection broke first. The reply, if any, is then on its way.
+    if (!engine->IsPortLost() && !IsAborted() && !PrinterTookOutput()) {
+      CTransferEngine::LogText(
+          "Error Transfer - Connection lost before the printer took every byte");
+      failed = true;
+    }
   }
   g_evStringTransfer.Reset();
-  engine->EndJob(false);
+  engine->EndJob(failed);
   engine->Post(WM_TRANSFER_DONE, 0, 0);
 }
 

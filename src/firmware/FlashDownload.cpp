@@ -83,7 +83,10 @@ void CFlashDownload::Start() {
 
 void CFlashDownload::Stop() {
   g_evFlashStop.Set();
-  Sleep(200);
+  // The thread's end, not a fixed pause: an idle thread ends at once, and a
+  // run still going is given kStopWaitMs (the destructor then aborts it).
+  if (m_pThread)
+    m_pThread->Wait(kStopWaitMs);
 }
 
 DWORD CFlashDownload::ThreadProc(CFlashDownload* self) {

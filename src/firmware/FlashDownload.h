@@ -30,7 +30,8 @@
 // g_TransferEngine (completed only when the printer passed the CRC check;
 // aborted when g_hAbortEvent ended it; the bytes are those acknowledged).
 //
-// Destruction: Stop() (sets g_evFlashStop, sleeps 200 ms); if a run is still
+// Destruction: Stop() (sets g_evFlashStop, waits up to kStopWaitMs for the
+// thread to end); if a run is still
 // going, g_hAbortEvent is set so it ends, and the thread is waited for
 // (bounded). Everything the thread uses (the window target, the port
 // opener) lives in a worker object the thread shares, so a thread that
@@ -93,6 +94,7 @@ class CFlashDownload {
 
   void Start();
   void Stop();
+  static constexpr DWORD kStopWaitMs = 200;
 
   int RunSequence();
   int SwitchToDownloadMode();

@@ -12,6 +12,9 @@
 set -uo pipefail
 SENDRIX=$(realpath "$1")
 SIM=$(realpath "$2")
+# The table of errors and exit statuses scripts read (by action).
+DOC=$(realpath "$(dirname "$0")/../../docs/batch-mode.md")
+SRC=$(realpath "$(dirname "$0")/..")
 WORK=$(mktemp -d)
 LANES=4
 cleanup() {
@@ -24,6 +27,7 @@ trap cleanup EXIT
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # name | mode | link | printer options | exit | jobs ended | bound s | text
+# [| String: a file in the work folder, or the data string of mode X]
 ROWS=(
   "NAK at erase|D|tcp|--fault nak-erase|1|1|20|The printer refused to erase its flash."
   "NAK at a block|D|tcp|--fault nak-block=1|1|1|20|The printer refused a block header."
@@ -35,7 +39,9 @@ ROWS=(
   "silent at a block|D|tcp|--fault silent=block:1|1|1|25|Firmware download: the printer did not answer a block header."
   "silent at a data frame|D|tcp|--fault silent=data:3|1|1|25|Firmware download: the printer did not answer a data frame."
   "silent at check CRC|D|tcp|--fault silent=crc|1|1|25|Firmware download: the printer did not answer the CRC check."
-  "silent at read CRC|D|tcp|--fault silent=readcrc|0|1|25|Firmware download: the CRC reply did not arrive complete."
+  "silent at read CRC|D|tcp|--fault silent=readcrc|1|1|25|Firmware download: the CRC reply did not arrive complete."
+  "short read CRC|D|tcp|--fault short-readcrc|1|1|25|Firmware download: the CRC reply did not arrive complete."
+  "flash too small|D|tcp|--flash-size-code 0|1|1|20|The firmware image is larger than the printer's flash."
   "garbage at erase|D|tcp|--fault garbage=erase|1|1|20|Firmware download: unexpected answer to the erase command."
   "garbage at a block|D|tcp|--fault garbage=block|1|1|20|Firmware download: unexpected answer to a block header."
   "garbage at a data frame|D|tcp|--fault garbage=data|1|1|20|Firmware download: unexpected answer to a data frame."
@@ -47,6 +53,15 @@ ROWS=(
   "throttled printer|D|tcp|--fault throttle=100000|0|1|25|-"
   "refused connection|T|tcp|--fault refuse|1|0|20|Connection refused"
   "refused connection|D|tcp|--fault refuse|1|0|20|Connection refused"
+  "refused connection|X|tcp|--fault refuse|1|0|20|Connection refused|1B 40"
+  "closes after a string|X|tcp|--fault drop-after=2|1|1|20|The printer closed the connection.|1B 40 41 42"
+  "string sent|X|tcp||0|1|20|-|1B 40 41 42"
+  "missing file|T|tcp||1|0|20|The file could not be opened.|missing.prn"
+  "empty file|T|tcp||1|0|20|The file is empty.|empty.prn"
+  "firmware name|D|tcp||1|0|20|The firmware file name must contain|short.prn"
+  "firmware size|D|tcp||1|0|20|The firmware file size is not a multiple of 1024 bytes.|odd.bin"
+  "invalid hex string|X|tcp||1|0|20|Invalid data string|1B 4G"
+  "empty string|X|tcp||1|0|20|The data string holds no byte to send.|"
   "restart mid-transfer|T|tcp|--fault restart-after=50000|1|1|25|File transfer failed: not every byte reached the printer."
   "restart mid-transfer|D|tcp|--fault restart-after=70000|1|1|25|Firmware download: the printer did not answer a data frame."
   "restart mid-transfer|D|pty|--fault restart-after=70000|1|1|25|Firmware download: the printer did not answer a data frame."
@@ -70,11 +85,13 @@ SERIAL_POSITION=$(($(count_serial_ports) + 1))
 head -c $((32 * 1024 * 1024)) /dev/urandom > "$WORK/long.prn"  # beyond the loopback buffers
 head -c 200000 /dev/urandom > "$WORK/short.prn"
 head -c $((3 * 65536)) /dev/urandom > "$WORK/firmware.bin"
+head -c 1000 /dev/urandom > "$WORK/odd.bin"
+: > "$WORK/empty.prn"
 
 # run_case N: runs row N in $WORK/N and writes its result to $WORK/N/result.
 run_case() {
-  local n=$1 name mode link options status done bound text
-  IFS='|' read -r name mode link options status done bound text <<< "${ROWS[$n]}"
+  local n=$1 name mode link options status done bound text arg
+  IFS='|' read -r name mode link options status done bound text arg <<< "${ROWS[$n]}"
   local dir=$WORK/$n problems=()
   mkdir -p "$dir/config/sendrix"
   cd "$dir" || return
@@ -97,10 +114,12 @@ run_case() {
     args=(-I:T -A:127.0.0.1 "-O:$port")
   fi
   case $mode$options in
+    X*) file=$arg ;;
     T*throttle* | T*restart*) file=$WORK/short.prn ;;  # fits in the kernel's buffers
     T*) file=$WORK/long.prn ;;
     *) file=$WORK/firmware.bin ;;
   esac
+  [[ -n $arg && $mode != X ]] && file=$WORK/$arg
   local start end rc seconds
   start=$(date +%s%N)
   timeout -k 2 $((bound + 10)) "$SENDRIX" "$file" "-M:$mode" "${args[@]}" > out.txt 2> err.txt
@@ -124,6 +143,9 @@ run_case() {
     grep -qF "$text" <<< "$(grep '^Sendrix: ' err.txt)" || problems+=("stderr lacks the text")
     grep -qF "$text" <<< "$log" || problems+=("log lacks the text")
   fi
+  if [[ $text != - ]] && ! grep -F -- "$text" "$DOC" | grep -qE "^\| (${mode/S/X}|any) \| .* \| $status \|\$"; then
+    problems+=("not in the table of docs/batch-mode.md as $mode, exit $status")
+  fi
   local ended
   ended=$(grep -c '^\*\* WM_TRANSFER_DONE' err.txt)
   [[ $ended == "$done" ]] || problems+=("WM_TRANSFER_DONE $ended times, expected $done")
@@ -135,7 +157,9 @@ run_case() {
   if [[ $status == 0 && $text == - ]]; then
     local summary
     summary=$(grep '^summary ' sim.out)
-    if [[ $mode == T ]]; then
+    if [[ $mode == X ]]; then
+      [[ $summary == *" bytes=$(($(wc -w <<< "$file"))) "* ]] || problems+=("printer: $summary")
+    elif [[ $mode == T ]]; then
       [[ $summary == *" bytes=$(stat -c %s "$file") "* ]] || problems+=("printer: $summary")
     else
       grep -q "^CRC = $(sed -n 's/.* crc=\([0-9A-F]*\).*/\1/p' <<< "$summary")\$" out.txt ||
@@ -172,5 +196,14 @@ for i in "${!ROWS[@]}"; do
   printf '| %-22s | %-4s | %-4s | %-31s | %-4s | %-7s | %s\n' "$name" "$mode" "$link" "$options" \
     "$rc" "$ms" "$verdict"
 done
+# Every text of the table is one the program has (up to what stands for a
+# value), so the table cannot drift from the code.
+while IFS='|' read -r _ action text code _; do
+  text=$(sed 's/^ *//; s/ *$//' <<< "$text")
+  fixed=${text%%<*}
+  fixed=${fixed%%\"*}
+  grep -rqF -- "${fixed:0:40}" "$SRC" --include='*.cpp' ||
+    { echo "FAIL: docs/batch-mode.md lists \"$text\" (${action// /}, exit${code}), which the program never shows"; FAILS=$((FAILS + 1)); }
+done < <(sed -n '/^### Errors and exit statuses, by action/,/^X stands/p' "$DOC" | grep -E '^\| (any|T|D|X) \|')
 echo "${#ROWS[@]} rows, $FAILS failed, wall time ${WALL} s"
 exit $((FAILS > 0))

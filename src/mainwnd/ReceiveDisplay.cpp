@@ -14,6 +14,7 @@
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
 #include "platform/Clock.h"
+#include "platform/StopRequest.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void CReceiveDisplay::Stop() {
   // A headless run prints what the printer answered: its output is all there
   // is. A reply to the last bytes sent may still be on its way when the
   // action ends, so take what comes until the line has been quiet a moment.
-  if (m_pRowEcho && m_timer.isActive())
+  if (m_pRowEcho && m_timer.isActive() && !IsStopRequested())
     TakeUntilQuiet();
   m_timer.stop();
   g_RxDataFeed.SetEnabled(false);
@@ -81,7 +82,7 @@ void CReceiveDisplay::TakeUntilQuiet() {
          Clock::now() < deadline) {
     if (UpdateRXDisplay() > 0)
       quietSince = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSettlePollMs));
   }
 }
 
@@ -100,8 +101,6 @@ size_t CReceiveDisplay::UpdateRXDisplay() {
   for (const CRxFeed::Block& block : m_taken)
     OnRxUsm(block.data(), block.size());
   g_RxUsmFeed.Recycle(&m_taken);
-  if (m_pRowEcho && total == 0)
-    m_pRowEcho->FlushPartial();  // quiet: a short reply shows at once
   return total;
 }
 

@@ -56,9 +56,12 @@ class CReceiveDisplay : public QObject {
   static constexpr int kPollMs = 10;
   static constexpr int kBusyPollMs = 100;
   // A headless run's stop waits for the line to be quiet this long, at most
-  // kSettleMaxMs, so a reply to the last bytes sent is printed too.
-  static constexpr int kSettleQuietMs = 200;
+  // kSettleMaxMs, so a reply to the last bytes sent is printed too (the job
+  // ended when the printer had taken them, so its answer is on the way);
+  // it looks every kSettlePollMs. A stop signal skips the wait.
+  static constexpr int kSettleQuietMs = 50;
   static constexpr int kSettleMaxMs = 1000;
+  static constexpr int kSettlePollMs = 2;
 
   // Creates both lists in `window` (the USM list hidden) and lays them out
   // without USM. Does not start the poll.

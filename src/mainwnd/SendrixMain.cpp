@@ -6,11 +6,10 @@
 // "-platform offscreen", the same window runs unseen: message boxes go to
 // stderr (nobody could click a modal box), the progress goes to stderr, and
 // the process ends with the batch action's exit status (CommandLine.h).
-// SIGINT and SIGTERM abort the running action as its Abort button does, or
-// close the window when none runs; the handler only writes to a pipe that the
-// window thread watches.
-#include <fcntl.h>
-#include <signal.h>
+// SIGINT, SIGTERM and SIGHUP abort the running action as its Abort button
+// does, or close the window when none runs; the handler only sets a flag and
+// writes to a pipe that the window thread watches (platform/StopRequest.h).
+// It is installed before anything else, so a signal at any moment counts.
 #include <unistd.h>
 
 #include <QApplication>
@@ -19,38 +18,22 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "app/BatchExitRule.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessProgress.h"
 #include "app/HeadlessRows.h"
 #include "app/OsVersion.h"
+#include "app/ProgramArguments.h"
 #include "app/SendrixApp.h"
 #include "app/StoredSettings.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"
+#include "platform/StopRequest.h"
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  ssize_t ignored = write(g_signalPipe[1], &byte, 1);
-  (void)ignored;
-  errno = saved;
-}
-
-int InstallStopSignals() {
-  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-    return 0;
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
-}
 
 bool HasDisplay() {
   const char* x11 = std::getenv("DISPLAY");
@@ -91,15 +74,31 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const Q
     g_qtHandler(type, context, text);
 }
 
+// What stdout could not take is lost for the script: said on stderr.
+bool ReportLostOutput() {
+  if (!CBatchExitRule::OutputLost(stdout))
+    return false;
+  std::fprintf(stderr, "Sendrix: the output could not be written to stdout: %s\n",
+               std::strerror(errno));
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int stopPipe = InstallStopSignals();
+  CBatchExitRule::GuardClosedStdout();
+  CProgramArguments arguments(argc, argv);
+  if (arguments.AsksForVersion()) {
+    std::printf("%s\n", ProgramVersionLine());
+    return ReportLostOutput() ? kBatchExitFailed : 0;
+  }
   if (!HasDisplay())
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   g_qtHandler = qInstallMessageHandler(FilterQtMessages);
-  QApplication app(argc, argv);
+  QApplication app(arguments.QtArgc(), arguments.QtArgv());
   const bool headless = QGuiApplication::platformName() == QLatin1String("offscreen");
-  const CCommandLine commandLine = CCommandLine::FromArgv(argc, argv);
+  const CCommandLine commandLine(arguments.Tokens());
   if (headless && RefusesToStayOpen(commandLine)) {
     std::fprintf(stderr,
                  "Sendrix: -W:0 keeps the window open after the action, and a headless run "
@@ -116,8 +115,10 @@ int main(int argc, char** argv) {
   }
 
   CQtNotifier notifier;
-  if (!headless)
-    SetNotifier(&notifier);  // headless: the stderr notifier stays
+  // Headless, the boxes go to stderr (the default notifier); either way they
+  // are counted for the exit status.
+  CBatchExitRule exitRule(headless ? GetNotifier() : notifier);
+  SetNotifier(&exitRule);
   CHeadlessProgress progress(stderr, isatty(STDERR_FILENO) == 1);
   CHeadlessRows rows(stdout);
   CStoredSettings settings;
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
     if (headless) {
       dlg.m_bHeadless = 1;
       dlg.SetProgressEcho(&progress);
+      dlg.SetRowEcho(&rows);
     }
   };
   int exitStatus = -1;
@@ -141,17 +143,13 @@ int main(int argc, char** argv) {
   hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
   hooks.textLibraryName = [&settings] { return settings.TextLibraryName(); };
 
-  bool stopRequested = false;
   CMainWindow* shownWindow = nullptr;
   CSendrixDlg* shownDlg = nullptr;
   std::unique_ptr<QSocketNotifier> stopWatch;
-  if (InstallStopSignals()) {
-    stopWatch = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+  if (stopPipe >= 0) {
+    stopWatch = std::make_unique<QSocketNotifier>(stopPipe, QSocketNotifier::Read);
     QObject::connect(stopWatch.get(), &QSocketNotifier::activated, [&] {
-      char bytes[16];
-      while (read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-      }
-      stopRequested = true;
+      DrainStopPipe();
       if (shownDlg == nullptr)
         return;
       if (!shownDlg->AbortRunningOperation())
@@ -168,6 +166,8 @@ int main(int argc, char** argv) {
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     shownWindow = &window;
     shownDlg = &dlg;
+    if (IsStopRequested())  // came before the window could watch for it
+      window.PostClose();
   });
   theApp.InitInstance(runner);
   rows.FlushPartial();
@@ -178,9 +178,8 @@ int main(int argc, char** argv) {
   // again; a late message box goes to stderr.
   notifier.Close();
   SetNotifier(nullptr);
+  const bool outputLost = ReportLostOutput();
   if (!commandLine.HasCommandLine())
     return 0;
-  if (exitStatus == -1)  // the window closed before the action started
-    return stopRequested ? kBatchExitAborted : kBatchExitFailed;
-  return exitStatus;
+  return exitRule.Final(exitStatus, IsStopRequested(), outputLost);
 }

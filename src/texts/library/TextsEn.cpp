@@ -216,7 +216,9 @@ constexpr NumberedText kErrors[] = {
     {30, "Command line: invalid mode (-M:T, -M:D, -M:X or -M:S)."},
     {31, "Command line: invalid interface (-I:R, -I:U or -I:T)."},
     {32, "Command line: -O: cannot be used with USB."},
-    {33, "Command line: invalid baud rate (-B:)."},
+    {33,
+     "Command line: invalid baud rate (-B:110, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, "
+     "57600 or 115200)."},
     {34, "Command line: invalid parity (-P:N, O, E, M or S)."},
     {35, "Command line: invalid flow control (-H:N, H, D, C or X)."},
     {36, "Command line: invalid option."},
