@@ -36,6 +36,9 @@ class WindowPointerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_input.IsOpen()) << "no X display: run under XvfbRun.sh";
+    // A fresh installation's serial settings and a printer on loopback.
+    m_fields.serial = {0, 0, 0, 3, 0, 1};
+    m_fields.ethernet.m_dwIpAddress = 0x7F000001;
     m_pWindow = std::make_unique<CMainWindow>(m_fields);
     CMainWindowHooks hooks;
     hooks.onCommand = [this](int id) { m_commands.insert({-1, id}); };
@@ -47,6 +50,9 @@ class WindowPointerTest : public ::testing::Test {
     m_pDisplay = std::make_unique<CQtReceiveDisplay>(*m_pWindow);
     // What the logic lists for a printer on USB (an empty list opens nothing).
     static_cast<CPanelBase&>(m_pWindow->Panel(1)).SetListItems(1050, {"TP-80 (1)", "TP-80 (2)"});
+    for (int n = 0; n < 3; ++n) {
+      m_pWindow->Panel(n).UpdateData(0);
+    }
     m_pWindow->move(0, 0);
     m_pWindow->show();
     m_pWindow->activateWindow();
