@@ -146,6 +146,7 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
   m_runner.RunModal(m_dlg);
   ASSERT_TRUE(ran);
   EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+}
 
 // A screen reader's toggle on the Serial radio does what a click does: the
 // logic takes the new interface and shows its panel.
