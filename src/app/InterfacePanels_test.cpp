@@ -115,6 +115,45 @@ TEST(SerialPanel, LampsFollowTheStatusWordAndXonOnlyWithFlowFour) {
 }
 
 // The English library loads silently: no notifier is needed.
+// Lamps show one port's lines: another port, another flow control or the
+// port gone from the list leaves none lit from the old one.
+TEST(SerialPanel, LampsGoDarkWhenThePortChangesOrIsGone) {
+  SerialRig r;
+  auto& [fields, view, host, panel] = r;
+  Names ports = {"COM1", "COM2"};
+  panel.SetPortLister([&](Names& names) {
+    names = ports;
+    return 1;
+  });
+  fields.m_nFlowIndex = 4;
+  auto lit = [&] {
+    panel.ApplyLineStatus(0x1F0);
+    return host.Led(0, 1020) == 2 && host.Led(0, 1027) == 2;
+  };
+  auto dark = [&] {
+    for (int id : {1020, 1024, 1025, 1026, 1027}) {
+      if (host.Led(0, id) != 0) {
+        return false;
+      }
+    }
+    return true;
+  };
+  host.selected = 0;
+  panel.RefreshPortList();
+  fields.m_nPortIndex = 1;
+  for (int id : {1038, 1013}) {
+    ASSERT_TRUE(lit());
+    panel.OnSelChange(id);
+    EXPECT_TRUE(dark()) << id;
+  }
+  ASSERT_TRUE(lit());
+  panel.RefreshPortList();
+  EXPECT_FALSE(dark()) << "the same port listed again";
+  ports = {"COM1"};
+  panel.RefreshPortList();
+  EXPECT_TRUE(dark()) << "COM2 is gone";
+}
+
 TEST(UsbPanel, RealTimeRadioNeedsARealTimeChannel) {
   CTextLibrary texts;
   ASSERT_EQ(texts.LoadCaptionAndTipTexts(SENDRIX_TEXTS_EN_PATH), 1);

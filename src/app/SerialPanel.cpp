@@ -98,8 +98,23 @@ void CSerialPanel::RefreshPortList() {
     return;
   }
   m_view.UpdateData(1);
+  const std::string chosen = PortAt(m_fields.m_nPortIndex);
   m_lists.SetListItems(IDC_PORT, OrderPorts(table));
   m_view.UpdateData(0);
+  if (PortAt(m_fields.m_nPortIndex) != chosen) {
+    DarkenLamps();
+  }
+}
+
+std::string CSerialPanel::PortAt(int index) {
+  const std::vector<std::string> ports = m_lists.GetListItems(IDC_PORT);
+  return index >= 0 && static_cast<size_t>(index) < ports.size() ? ports[index] : std::string();
+}
+
+void CSerialPanel::DarkenLamps() {
+  for (int id : {IDC_LED_DSR, IDC_LED_CTS, IDC_LED_RING, IDC_LED_DCD, IDC_LED_XONXOFF}) {
+    m_hooks.SetLed(0, id, 0);
+  }
 }
 
 void CSerialPanel::OnSelChange(int id) {
@@ -107,6 +122,7 @@ void CSerialPanel::OnSelChange(int id) {
     return;
   }
   m_view.UpdateData(1);
+  DarkenLamps();
   if (m_hooks.Selected() == 0) {
     m_hooks.OpenPort(1);
   }

@@ -66,11 +66,15 @@ class CSerialPanel {
   static long PortNumber(const std::string& name);
 
   // The list drops down, or the port opening asks: only while Serial is
-  // selected; a failed enumeration changes nothing.
+  // selected; a failed enumeration changes nothing. When the chosen port is
+  // no longer listed, its lamps go dark.
   void RefreshPortList();
-  // A new choice in a list: 1038 and 1013 read the controls and, while
-  // Serial is selected, reopen the port; the others do nothing.
+  // A new choice in a list: 1038 and 1013 read the controls, darken the
+  // lamps (they showed the lines of the port as it was) and, while Serial
+  // is selected, reopen the port; the others do nothing.
   void OnSelChange(int id);
+  // Hides the five lamps until the next status word.
+  void DarkenLamps();
   // The line-status word: DSR 0x20, CTS 0x10, RING 0x40, DCD 0x80 green when
   // set, red when clear; XON / XOFF by 0x100 only with flow control 4, else
   // hidden.
@@ -79,6 +83,9 @@ class CSerialPanel {
   int PreTranslateKey(int key);
 
  private:
+  // The name listed at index; empty when there is none.
+  std::string PortAt(int index);
+
   CSerialFields& m_fields;
   IDialogView& m_view;
   IListControls& m_lists;

@@ -123,7 +123,7 @@ void CHexRows::FormatRow(const BYTE* bytes, int count, char* hex, char* ascii) {
       *h++ = '-';
       *h++ = ' ';
     }
-    ascii[i] = (bytes[i] >= 0x20 && bytes[i] <= 0x7F) ? static_cast<char>(bytes[i]) : ' ';
+    ascii[i] = IsShownAsItself(bytes[i]) ? static_cast<char>(bytes[i]) : kNotPrintable;
   }
   *h = '\0';
   ascii[count] = '\0';

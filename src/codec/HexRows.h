@@ -3,7 +3,9 @@
 //
 // Row format: the hex text is "%02X " per byte with "- " after the 8th byte
 // (50 characters for a full row); the ASCII text has one character per byte,
-// the byte itself in 0x20..0x7F, otherwise a blank.
+// the byte itself when it is printable ASCII (0x20..0x7E), otherwise a dot,
+// so every byte takes one cell under its hex and none draws as a control
+// character or a glyph of some code page.
 //
 // Rows: a row holds 16 bytes, except that BreakRow() ends the last row early
 // (an operation's replies and the bytes after "Clear Buffer" start a new
@@ -34,6 +36,8 @@ class CHexRows {
   static constexpr int kHexChars = 50;  // a full row's hex text
   static constexpr size_t kFirstChunk = 64 * 1024;
   static constexpr size_t kMaxChunk = 2 * 1024 * 1024;
+  static constexpr char kNotPrintable = '.';
+  static constexpr bool IsShownAsItself(BYTE b) { return b >= 0x20 && b <= 0x7E; }
 
   CHexRows();
   CHexRows(const CHexRows&) = delete;

@@ -53,9 +53,9 @@ start_sim --stream reply.bin
 run "1B 76" -M:X
 stop_sim
 check "reply exit" 0 "$RC"
-# Rows as the list shows them, with no trailing blanks (0x01 shows as one).
+# Rows as the list shows them, with no trailing blanks (0x01 shows as a dot).
 ROW1=$(printf 'data %-50s  %s' "53 54 41 54 55 53 20 30 - 31 32 33 34 35 36 37 38" "STATUS 012345678")
-ROW2=$(printf 'data %-50s  %s' "39 01" "9")
+ROW2=$(printf 'data %-50s  %s' "39 01" "9.")
 check "reply rows" "$ROW1|$ROW2|" "$(grep '^data ' out.txt | tr '\n' '|')"
 # The reply could not be written: the script is told (exit 1), both when
 # stdout is full and when it is closed.

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 namespace {
@@ -175,6 +177,27 @@ void CHexListView::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+QRect CHexListView::CellRect(std::uint64_t row, int column) const {
+  const std::uint64_t first = FirstVisibleRow();
+  if (row < first || row >= first + static_cast<std::uint64_t>(VisibleRows()) ||
+      row >= m_rows.RowCount() || column < 0 || column > 1) {
+    return QRect();
+  }
+  const int x = m_pHeader->sectionPosition(column) - horizontalScrollBar()->value();
+  const int y = static_cast<int>(row - first) * m_nRowHeight;
+  return QRect(x, y, m_pHeader->sectionSize(column), m_nRowHeight);
+}
+
+void CHexListView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  viewport()->update();
+}
+
+void CHexListView::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  viewport()->update();
+}
+
 void CHexListView::paintEvent(QPaintEvent* event) {
   (void)event;
   QPainter painter(viewport());
@@ -197,5 +220,13 @@ void CHexListView::paintEvent(QPaintEvent* event) {
     const int y = i * m_nRowHeight + ascent;
     painter.drawText(hexX, y, QString::fromLatin1(hex));
     painter.drawText(asciiX, y, QString::fromLatin1(ascii));
+  }
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.state |= QStyle::State_KeyboardFocusChange;  // a pointer focus shows it too
+    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+    focus.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
   }
 }

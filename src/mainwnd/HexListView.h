@@ -12,6 +12,9 @@
 // append keeps it in view; once the user has scrolled away, appends keep the
 // user's place (rows are only ever added at the end).
 //
+// Focus: a focus frame is drawn inside the viewport while the list has the
+// keyboard focus, as every other Tab stop shows one.
+//
 // Threading: a widget; the window's thread only.
 #pragma once
 
@@ -46,6 +49,9 @@ class CHexListView : public QAbstractScrollArea {
   // True while appends keep the last row in view.
   bool IsFollowing() const;
   QHeaderView* Header() const { return m_pHeader; }
+  // Where column 0 (hex) or 1 (ASCII) of `row` is painted, in viewport
+  // coordinates; a null rectangle when the row is out of view.
+  QRect CellRect(std::uint64_t row, int column) const;
   // Room for a whole row's two columns and a few rows.
   QSize sizeHint() const override;
 
@@ -53,6 +59,8 @@ class CHexListView : public QAbstractScrollArea {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   bool viewportEvent(QEvent* event) override;
 

@@ -1,5 +1,6 @@
 #include "mainwnd/MainWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,21 +16,28 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "mainwnd/AboutDlg.h"
 #include "mainwnd/AppIcon.h"
 #include "mainwnd/QtMessageTarget.h"
+#include "mainwnd/WindowAccessibility.h"
+#include "panels/ButtonCommand.h"
 #include "panels/DataExchange.h"
 #include "panels/EthernetChildDlg.h"
+#include "panels/FrameBox.h"
 #include "panels/Led.h"
 #include "panels/SerialChildDlg.h"
 #include "panels/UsbChildDlg.h"
@@ -40,8 +48,28 @@ namespace {
 constexpr int kTemplateWidthDu = 480;
 constexpr int kTemplateHeightDu = 327;
 
+// A report list that shows a focus frame while it has the focus, even with
+// no rows (an item view marks only its current row).
+class CReportList : public QTreeWidget {
+ public:
+  using QTreeWidget::QTreeWidget;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QTreeWidget::paintEvent(event);
+    if (hasFocus()) {
+      QPainter painter(viewport());
+      QStyleOptionFocusRect focus;
+      focus.initFrom(this);
+      focus.state |= QStyle::State_KeyboardFocusChange;
+      focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+      style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
+  }
+};
+
 QTreeWidget* ReportList(QWidget* parent, int columns) {
-  auto* list = new QTreeWidget(parent);
+  auto* list = new CReportList(parent);
   list->setColumnCount(columns);
   list->setRootIsDecorated(false);
   list->setUniformRowHeights(true);
@@ -53,6 +81,7 @@ QTreeWidget* ReportList(QWidget* parent, int columns) {
 
 CMainWindow::CMainWindow(CDialogFields& fields, QWidget* parent)
     : QDialog(parent), m_fields(fields), m_controls(this) {
+  InstallWindowAccessibility();
   setWindowTitle(QStringLiteral("Sendrix Vx.x.x"));  // the logic sets the real title
   setWindowIcon(SendrixIcon());
   setAcceptDrops(true);
@@ -94,6 +123,22 @@ CMainWindow::CMainWindow(CDialogFields& fields, QWidget* parent)
   qApp->installEventFilter(this);
 }
 
+void CMainWindow::FitIntoScreen() {
+  QScreen* screen = this->screen();
+  if (screen == nullptr) {
+    return;
+  }
+  const QRect room = screen->availableGeometry();
+  const QSize frame = frameGeometry().size() - size();  // none before a manager frames it
+  resize(size().boundedTo(room.size() - frame).expandedTo(minimumSizeHint()));
+  QRect outer = frameGeometry();
+  outer.moveRight(std::min(outer.right(), room.right()));
+  outer.moveBottom(std::min(outer.bottom(), room.bottom()));
+  outer.moveLeft(std::max(outer.left(), room.left()));
+  outer.moveTop(std::max(outer.top(), room.top()));
+  move(outer.topLeft());
+}
+
 CMainWindow::~CMainWindow() {
   qApp->removeEventFilter(this);
 }
@@ -103,16 +148,16 @@ CMainWindow::CGroupCell CMainWindow::Group(int id, const QString& title) {
   g.cell = new QWidget(this);
   auto* outer = new QGridLayout(g.cell);
   outer->setContentsMargins(0, 0, 0, 0);
-  g.inside = CControlMap::Framed(outer, m_controls.Add(id, new QGroupBox(title, g.cell)), 0, 0);
+  g.inside = CControlMap::Framed(outer, m_controls.Add(id, new CFrameBox(title, g.cell)), 0, 0);
   g.grid = new QGridLayout(g.inside);
-  g.grid->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(g.grid);
   return g;
 }
 
 template <class T>
 T* CMainWindow::Clickable(int id, T* button, const QString& name) {
   m_controls.Add(id, button, name);
-  connect(button, &QAbstractButton::clicked, this, [this, id] {
+  ConnectCommand(button, this, [this, id] {
     if (m_hooks.onCommand) {
       m_hooks.onCommand(id);
     }
@@ -384,8 +429,9 @@ void CMainWindow::ShowPanel(int n) {
 
 void CMainWindow::EnablePanels(int selected) {
   for (int n = 0; n < 3; ++n) {
-    for (auto& [id, w] : m_pPanels[n]->Controls().All()) {
-      w->setEnabled(n == selected);
+    CControlMap& panel = m_pPanels[n]->Controls();
+    for (auto& [id, w] : panel.All()) {
+      panel.Enable(id, n == selected);
     }
   }
   // "XON / XOFF" means something only with that flow control chosen.
@@ -477,6 +523,9 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && w->window() == this) {
     QWidget* focus = QApplication::focusWidget();
     if (w == focus || (focus == nullptr && w == this)) {
+      if (HandleButtonOrMnemonicKey(focus, static_cast<QKeyEvent*>(event))) {
+        return true;
+      }
       for (int n = 0; n < 3; ++n) {
         // A panel itself holds the focus of a control it disabled.
         if (focus != nullptr && (focus == m_pPanels[n] || m_pPanels[n]->isAncestorOf(focus))) {
@@ -487,6 +536,26 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (event->type() == QEvent::ToolTip && w->window() == this && m_hooks.tipText) {
     return HandleToolTip(w, static_cast<QHelpEvent*>(event));
+  }
+  return false;
+}
+
+// Enter on a focused push button or tool button presses it (after this
+// key's turn, so a dialog it opens does not run inside the key's delivery).
+// An Alt+letter that reached a control matched no mnemonic: it is eaten,
+// never typed into the focused box.
+bool CMainWindow::HandleButtonOrMnemonicKey(QWidget* focus, QKeyEvent* key) {
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  auto* button = qobject_cast<QAbstractButton*>(focus);
+  if (enter && button != nullptr && !button->isCheckable() && button->isEnabled()) {
+    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+    return true;
+  }
+  const Qt::KeyboardModifiers mods = key->modifiers();
+  if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !key->text().isEmpty() &&
+      key->text().at(0).isPrint()) {
+    QApplication::beep();
+    return true;
   }
   return false;
 }

@@ -6,13 +6,15 @@
 // Layout: Qt layouts in the proportions of the original 480 x 327
 // dialog-unit template: left and right columns about 62:38, the receive
 // buffer at the foot of the left column; the window may grow, and the
-// receive buffer takes the extra height. Group boxes are frames laid under
-// their controls, not their parents (see ControlMap.h).
+// receive buffer takes the extra height. Group boxes are the parents of the
+// controls they frame, but greying a frame leaves its controls alone (see
+// ControlMap.h).
 //
 // Keys: the window sees each key before the focused control (as a dialog's
 // pretranslation would) and offers Enter, Escape, Up and Down to onKey with
 // the focused control's ID. Enter is always consumed; Escape never closes
-// the window.
+// the window. Enter on a focused push or tool button presses it; an
+// Alt+letter that is no mnemonic is eaten rather than typed.
 //
 // Threading: window thread only. Worker threads reach the window through its
 // CQtMessageTarget (see AttachMessageTarget).
@@ -51,6 +53,9 @@ class CMainWindow : public QDialog, public CControlMapDialog<CMainWindow, IMainV
   QWidget* ReceiveArea() const { return m_pReceiveArea; }
   CControlMap& Controls() { return m_controls; }
   QToolButton* MenuButton() const { return m_pMenuButton; }
+  // Shrinks the window to the room its screen has for windows (a large
+  // scale factor would put its foot off screen) and moves it inside.
+  void FitIntoScreen();
   void ShowAbout();
 
   // IDialogView
@@ -97,6 +102,7 @@ class CMainWindow : public QDialog, public CControlMapDialog<CMainWindow, IMainV
   QWidget* BuildBottomRow();
   template <class T>
   T* Clickable(int id, T* button, const QString& name = QString());
+  bool HandleButtonOrMnemonicKey(QWidget* focus, QKeyEvent* key);
   bool HandleKey(QKeyEvent* key);
   bool HandlePanelKey(int panel, QKeyEvent* key);
   bool HandleToolTip(QWidget* w, QHelpEvent* help);

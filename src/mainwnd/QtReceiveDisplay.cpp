@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QEvent>
 #include <QLabel>
+#include <QLayout>
 
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
@@ -16,6 +17,9 @@ namespace {
 // the printer's status line under them.
 void Fit(QWidget* area, CReceiveDisplay* display) {
   QRect r = area->contentsRect();
+  if (area->layout() != nullptr) {
+    r = r.marginsRemoved(area->layout()->contentsMargins());
+  }
   QLabel* status = display->StatusLine();
   const int lineHeight = status->sizeHint().height();
   status->setGeometry(r.x(), r.y() + r.height() - lineHeight, r.width(), lineHeight);

@@ -94,8 +94,11 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   if (placements.Load(&placement)) {
     window.move(placement.m_nX, placement.m_nY);  // the position only, never the size
   }
+  window.FitIntoScreen();
   if (placement.m_nShowCmd == CWindowPlacement::kShowMaximized) {
     window.showMaximized();
+  } else if (placement.m_nShowCmd == CWindowPlacement::kShowMinimized) {
+    window.showMinimized();
   } else {
     window.show();
   }
@@ -107,8 +110,9 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   }
   placement.m_nX = window.x();
   placement.m_nY = window.y();
-  placement.m_nShowCmd =
-      window.isMaximized() ? CWindowPlacement::kShowMaximized : CWindowPlacement::kShowNormal;
+  placement.m_nShowCmd = window.isMinimized()   ? CWindowPlacement::kShowMinimized
+                         : window.isMaximized() ? CWindowPlacement::kShowMaximized
+                                                : CWindowPlacement::kShowNormal;
   placements.Save(placement);
   m_target.Close();
   if (m_pNotifier != nullptr) {

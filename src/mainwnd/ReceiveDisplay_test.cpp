@@ -31,7 +31,7 @@ void ExpectedRow(const BYTE* bytes, size_t count, std::string* hex, std::string*
     *hex += ' ';
     if (i == 7)
       *hex += "- ";
-    *ascii += bytes[i] >= 0x20 && bytes[i] <= 0x7F ? static_cast<char>(bytes[i]) : ' ';
+    *ascii += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '.';
   }
 }
 
@@ -77,13 +77,13 @@ class ReceiveDisplayTest : public QObject {
                        "40 41 42 43 44 45 46 47 - 48 49 4A 4B 4C 4D 4E 4F |@ABCDEFGHIJKLMNO"};
     QTest::newRow("exactly 8 bytes end with the dash")
         << std::vector<Bytes>{Range(0x61, 8)} << QStringList{"61 62 63 64 65 66 67 68 - |abcdefgh"};
-    QTest::newRow("0x7F and 0x20 as themselves, 0x0A and 0x80 blank")
-        << std::vector<Bytes>{{0x7F, 0x20, 0x0A, 0x80, 0x41}}
-        << QStringList{"7F 20 0A 80 41 |\x7F   A"};
+    QTest::newRow("one cell a byte: printable ASCII as itself, a dot for the rest")
+        << std::vector<Bytes>{{0x7F, 0x20, 0x0A, 0x80, 0x41, 0xE9, 0x01, 0x7E}}
+        << QStringList{"7F 20 0A 80 41 E9 01 7E - |. ..A..~"};
     QTest::newRow("byte by byte across a row's end")
         << std::vector<Bytes>{Range(1, 15), {0x10}, {0x11}}
-        << QStringList{"01 02 03 04 05 06 07 08 - 09 0A 0B 0C 0D 0E 0F 10 |                ",
-                       "11 | "};
+        << QStringList{"01 02 03 04 05 06 07 08 - 09 0A 0B 0C 0D 0E 0F 10 |................",
+                       "11 |."};
     // An empty message stands for an operation's start: a new row, and a
     // complete row is not broken again.
     QTest::newRow("an operation starts a new row")

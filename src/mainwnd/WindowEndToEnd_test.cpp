@@ -3,17 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "PrinterSim.h"
 #include "Sha256.h"
 #include "app/SendrixDlg.h"
+#include "app/WindowPlacementStore.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
@@ -25,6 +28,8 @@ class WindowEndToEndTest : public CEngineTest {
  protected:
   void SetUp() override {
     CEngineTest::SetUp();
+    setenv("XDG_CONFIG_HOME", (m_strHome + "/config").c_str(), 1);  // the saved placement
+    std::filesystem::create_directories(m_strHome + "/config/sendrix");
     m_bConnected = true;  // the fixture's tear-down ends the library set-up
     SIM_OPTIONS o;
     o.nMainPort = o.nRtPort = o.nUsmPort = 0;
@@ -141,6 +146,49 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
   m_runner.RunModal(m_dlg);
   ASSERT_TRUE(ran);
   EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+}
+
+// A screen reader's toggle on the Serial radio does what a click does: the
+// logic takes the new interface and shows its panel.
+TEST_F(WindowEndToEndTest, ToggleActionOnAnInterfaceRadioSwitchesAsAClickDoes) {
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
+    QAccessibleInterface* serial =
+        QAccessible::queryAccessibleInterface(window.Controls().Find(1014));
+    serial->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(dlg.Fields().main.m_nInterface, 0);
+    EXPECT_TRUE(dynamic_cast<QWidget&>(window.Panel(0)).isVisible());
+    EXPECT_FALSE(dynamic_cast<QWidget&>(window.Panel(2)).isVisible());
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  EXPECT_EQ(m_dlg.Fields().main.m_nInterface, 0);  // what the settings store saves
+}
+
+// A window closed minimised is saved so, and opens minimised again.
+TEST_F(WindowEndToEndTest, AWindowClosedMinimisedIsSavedSo) {
+  m_runner.SetOnShown([](CMainWindow& window, CSendrixDlg&) {
+    window.showMinimized();
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  CWindowPlacement placement;
+  ASSERT_EQ(CWindowPlacementStore().Load(&placement), 1);
+  EXPECT_EQ(placement.m_nShowCmd, CWindowPlacement::kShowMinimized);
+}
+
+TEST_F(WindowEndToEndTest, AWindowSavedMinimisedOpensMinimised) {
+  CWindowPlacement placement;
+  placement.m_nX = 40;
+  placement.m_nY = 30;
+  placement.m_nShowCmd = CWindowPlacement::kShowMinimized;
+  ASSERT_EQ(CWindowPlacementStore().Save(placement), 1);
+  bool minimised = false;
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
+    minimised = window.isMinimized();
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  EXPECT_TRUE(minimised);
 }
 
 }  // namespace

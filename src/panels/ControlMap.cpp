@@ -1,13 +1,17 @@
 #include "panels/ControlMap.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QVariant>
+
+#include "panels/FrameBox.h"
 
 namespace {
 
@@ -29,11 +33,81 @@ QString Plain(QString text) {
   return text.remove(QLatin1Char('&'));
 }
 
+// The letter a caption's '&' marks, lower case; null when none.
+QChar MnemonicOf(const QString& caption) {
+  const int at = caption.indexOf(QLatin1Char('&'));
+  return at >= 0 && at + 1 < caption.size() ? caption.at(at + 1).toLower() : QChar();
+}
+
+bool HoldsFocusStop(const QWidget* w) {
+  for (const QWidget* child : w->findChildren<QWidget*>()) {
+    if ((child->focusPolicy() & Qt::TabFocus) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SetCaption(QWidget* w, const QString& text) {
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    b->setText(text);
+  } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+    g->setTitle(text);
+  } else if (auto* l = qobject_cast<QLabel*>(w)) {
+    l->setText(text);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
+// Two captions of one dialog marking the same letter would make Alt+letter
+// cycle between them: the later one marks its first letter still free.
+QString CControlMap::UniqueMnemonic(const QWidget* w, const QString& caption) const {
+  const QChar letter = MnemonicOf(caption);
+  if (letter.isNull()) {
+    return caption;
+  }
+  // A frame's mnemonic moves the focus into it: one holding only lamps and
+  // labels gets none, as its key would do nothing.
+  auto* frame = qobject_cast<const QGroupBox*>(w);
+  if (frame != nullptr && !frame->children().isEmpty() && !HoldsFocusStop(frame)) {
+    return Plain(caption);
+  }
+  QString used;
+  for (const auto& [id, other] : m_controls) {
+    const QChar taken = other != w ? MnemonicOf(CaptionOf(other)) : QChar();
+    if (!taken.isNull()) {
+      used.append(taken);
+    }
+  }
+  if (!used.contains(letter)) {
+    return caption;
+  }
+  QString plain = Plain(caption);
+  for (int i = 0; i < plain.size(); ++i) {
+    if (plain.at(i).isLetter() && !used.contains(plain.at(i).toLower())) {
+      return plain.insert(i, QLatin1Char('&'));
+    }
+  }
+  return caption;
+}
+
 void CControlMap::Register(int id, QWidget* w, const QString& accessibleName) {
+  const QString caption = CaptionOf(w);
+  if (!MnemonicOf(caption).isNull()) {
+    SetCaption(w, UniqueMnemonic(w, caption));
+  }
   w->setProperty("ctrlId", id);
   w->setObjectName(QStringLiteral("ctrl%1").arg(id));
+  // A widget's accessible interface is made once, often while the widget is
+  // built (a change event asks for it); drop it, so the next one is made
+  // knowing the control it now is.
+  if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(w)) {
+    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+  }
   w->setAccessibleName(accessibleName.isEmpty() ? Plain(CaptionOf(w)) : accessibleName);
   // A caption change renames the control unless it was named by a label.
   w->setProperty("ctrlNamedByCaption", accessibleName.isEmpty());
@@ -49,6 +123,11 @@ int CControlMap::Enable(int id, int enable) {
   QWidget* w = Find(id);
   if (w == nullptr) {
     return 0;
+  }
+  if (auto* frame = qobject_cast<CFrameBox*>(w)) {
+    int wasFrame = frame->IsFrameEnabled() ? 1 : 0;
+    frame->SetFrameEnabled(enable != 0);
+    return wasFrame;
   }
   int was = w->isEnabled() ? 1 : 0;
   QWidget* focus = m_pOwner->window()->focusWidget();
@@ -68,6 +147,9 @@ int CControlMap::Enable(int id, int enable) {
 
 int CControlMap::IsEnabled(int id) const {
   QWidget* w = Find(id);
+  if (auto* frame = qobject_cast<CFrameBox*>(w)) {
+    return frame->IsFrameEnabled() && frame->isEnabled() ? 1 : 0;
+  }
   return w != nullptr && w->isEnabled() ? 1 : 0;
 }
 
@@ -90,21 +172,16 @@ void CControlMap::SetText(int id, const std::string& text) {
     return;
   }
   QString t = Qs(text);
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-    b->setText(t);
-  } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
-    g->setTitle(t);
-  } else if (auto* l = qobject_cast<QLabel*>(w)) {
-    l->setText(t);
-  } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+  const QSignalBlocker quiet(w);  // the window's own write gives no command
+  auto* e = qobject_cast<QLineEdit*>(w);
+  auto* c = qobject_cast<QComboBox*>(w);
+  if (e != nullptr) {
     e->setText(t);
-  } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-    if (c->isEditable()) {
-      c->setEditText(t);
-    } else {
-      c->setCurrentIndex(c->findText(t, Qt::MatchFixedString));
-    }
-  } else {
+  } else if (c != nullptr && c->isEditable()) {
+    c->setEditText(t);
+  } else if (c != nullptr) {
+    c->setCurrentIndex(c->findText(t, Qt::MatchFixedString));
+  } else if (!SetCaption(w, UniqueMnemonic(w, t))) {
     return;
   }
   if (w->property("ctrlNamedByCaption").toBool()) {
@@ -152,13 +229,14 @@ void CControlMap::SetFocus(int id) {
   }
 }
 
-QWidget* CControlMap::Framed(QGridLayout* grid, QGroupBox* box, int row, int col, int rowSpan,
+QWidget* CControlMap::Framed(QGridLayout* grid, CFrameBox* box, int row, int col, int rowSpan,
                              int colSpan) {
-  auto* content = new QWidget(grid->parentWidget());
   grid->addWidget(box, row, col, rowSpan, colSpan);
-  grid->addWidget(content, row, col, rowSpan, colSpan);
-  // Inside the frame's border, below its title.
-  int top = box->fontMetrics().height() + 2;
-  content->setContentsMargins(kFrameInset, top, kFrameInset, 4);
-  return content;
+  return box;
+}
+
+// The style keeps the title's room above the contents; the inset keeps them
+// off the border.
+void CControlMap::InsetInFrame(QLayout* inside) {
+  inside->setContentsMargins(kFrameInset, 2, kFrameInset, 4);
 }

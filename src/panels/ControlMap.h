@@ -3,10 +3,15 @@
 //
 // Each registered widget carries its ID in the dynamic property "ctrlId" and
 // an accessible name (its caption, or the text of the label that names it).
-// Group boxes here are frames, never parents of the controls they frame:
-// enabling or disabling a group box must not change its contents, because
-// the window's rules enable a group's frame and its controls one by one
-// (an abort button stays usable inside a disabled group).
+// A caption's mnemonic ('&') is kept unique within the map: a caption whose
+// letter another control already marks marks its first free letter instead.
+// A group box is the parent of the controls it frames, so they lie above
+// it (they take the pointer, a filled frame does not hide them), its
+// mnemonic reaches them and a screen reader finds them inside it. Enabling
+// or disabling a group box still must not change its contents, because the
+// window's rules enable a group's frame and its controls one by one (an
+// abort button stays usable inside a disabled group): a group box made by
+// Framed() only greys its title (see CFrameBox).
 //
 // Focus: a dialog control keeps the focus while it is disabled, so the
 // window's keys still act by its ID (Enter in the disabled string box aborts
@@ -25,7 +30,8 @@
 #include <string>
 
 class QGridLayout;
-class QGroupBox;
+class CFrameBox;
+class QLayout;
 
 class CControlMap {
  public:
@@ -57,15 +63,19 @@ class CControlMap {
   // The ID of w or of its nearest registered ancestor in this map; 0 if none.
   int IdOf(const QWidget* w) const;
 
-  // A group box frame at a grid cell, and the widget (a sibling laid over
-  // it, inside its border, kFrameInset pixels in from each side) that holds
-  // what the frame shows.
+  // Puts a group box frame at a grid cell and returns it: what the frame
+  // shows goes into it (its children, laid out inside its border,
+  // kFrameInset pixels in from each side).
   static constexpr int kFrameInset = 6;
-  static QWidget* Framed(QGridLayout* grid, QGroupBox* box, int row, int col, int rowSpan = 1,
+  static QWidget* Framed(QGridLayout* grid, CFrameBox* box, int row, int col, int rowSpan = 1,
                          int colSpan = 1);
+  // The margins of the layout a frame's contents take.
+  static void InsetInFrame(QLayout* inside);
 
  private:
   void Register(int id, QWidget* w, const QString& accessibleName);
+  // caption, its '&' moved to a letter no other control here marks.
+  QString UniqueMnemonic(const QWidget* w, const QString& caption) const;
 
   QWidget* m_pOwner;
   std::map<int, QWidget*> m_controls;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include "platform/Notifier.h"
 
@@ -25,6 +26,7 @@ void Radio(CControlMap& map, std::initializer_list<int> ids, int& value, int sav
   }
   for (int id : ids) {
     if (auto* b = map.Get<QRadioButton>(id)) {
+      const QSignalBlocker quiet(b);
       // An exclusive radio cannot be cleared directly; -1 clears them all.
       b->setAutoExclusive(false);
       b->setChecked(index == value);
@@ -42,6 +44,7 @@ void Check(CControlMap& map, int id, int& value, int save) {
   if (save) {
     value = b->isChecked() ? 1 : 0;
   } else {
+    const QSignalBlocker quiet(b);
     b->setChecked(value != 0);
   }
 }
@@ -54,6 +57,7 @@ void ComboIndex(CControlMap& map, int id, int& index, int save) {
   if (save) {
     index = c->currentIndex();
   } else {
+    const QSignalBlocker quiet(c);
     c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
   }
 }

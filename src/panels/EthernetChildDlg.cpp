@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +10,7 @@
 #include <algorithm>
 
 #include "panels/DataExchange.h"
+#include "panels/FrameBox.h"
 #include "platform/Notifier.h"
 
 CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
@@ -18,9 +18,9 @@ CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   QWidget* panel =
-      CControlMap::Framed(outer, m_controls.Add(1099, new QGroupBox(tr("Ethernet Port"))), 0, 0);
+      CControlMap::Framed(outer, m_controls.Add(1099, new CFrameBox(tr("Ethernet Port"))), 0, 0);
   auto* grid = new QGridLayout(panel);
-  grid->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(grid);
 
   grid->addWidget(m_controls.Add(1100, new QLabel(tr("IP address"), panel)), 0, 0);
   auto* ip = m_controls.Add(1098, new QLineEdit(panel), tr("IP address"));
@@ -35,18 +35,18 @@ CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
   grid->addWidget(mac, 1, 1, 1, 2);
 
   QWidget* ports =
-      CControlMap::Framed(grid, m_controls.Add(1112, new QGroupBox(tr("Settings"))), 2, 0, 1, 3);
+      CControlMap::Framed(grid, m_controls.Add(1112, new CFrameBox(tr("Settings"))), 2, 0, 1, 3);
   auto* portLay = new QGridLayout(ports);
-  portLay->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(portLay);
   portLay->addWidget(Button(1110, new QRadioButton(tr("Main Port"), ports)), 0, 0);
   portLay->addWidget(m_controls.Add(1101, new QLineEdit(ports), tr("Main Port")), 0, 1);
   portLay->addWidget(Button(1111, new QRadioButton(tr("Real Time"), ports)), 1, 0);
   portLay->addWidget(m_controls.Add(1105, new QLineEdit(ports), tr("Real Time")), 1, 1);
 
   QWidget* usm =
-      CControlMap::Framed(grid, m_controls.Add(1155, new QGroupBox(QString())), 3, 0, 1, 3);
+      CControlMap::Framed(grid, m_controls.Add(1155, new CFrameBox(QString())), 3, 0, 1, 3);
   auto* usmLay = new QGridLayout(usm);
-  usmLay->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(usmLay);
   usmLay->addWidget(m_controls.Add(1154, new QLabel(tr("USM Port"), usm)), 0, 0);
   usmLay->addWidget(m_controls.Add(1102, new QLineEdit(usm), tr("USM Port")), 0, 1);
   usmLay->addWidget(Button(1151, new QCheckBox(tr("Auto"), usm)), 0, 2);

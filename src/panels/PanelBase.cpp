@@ -4,11 +4,12 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 
+#include "panels/ButtonCommand.h"
 #include "panels/DropDownCombo.h"
 
 QAbstractButton* CPanelBase::Button(int id, QAbstractButton* b, const QString& name) {
   m_controls.Add(id, b, name);
-  QObject::connect(b, &QAbstractButton::clicked, this, [this, id] { Command(id); });
+  ConnectCommand(b, this, [this, id] { Command(id); });
   return b;
 }
 
@@ -16,8 +17,9 @@ QComboBox* CPanelBase::Combo(int id, QComboBox* c, const QStringList& items, con
   c->addItems(items);
   c->setCurrentIndex(-1);
   m_controls.Add(id, c, name);
-  // Only the user's choice is a command, not a change made by data exchange.
-  QObject::connect(c, &QComboBox::activated, this, [this, id] { Command(id); });
+  // Any new choice is a command (the pointer, a key, a screen reader);
+  // data exchange writes with the signals blocked.
+  QObject::connect(c, &QComboBox::currentIndexChanged, this, [this, id] { Command(id); });
   if (auto* dropDown = dynamic_cast<CDropDownCombo*>(c)) {
     dropDown->SetOnDropDown([this, id] {
       if (m_onDropDown) {

@@ -2,13 +2,13 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "panels/DataExchange.h"
 #include "panels/DropDownCombo.h"
+#include "panels/FrameBox.h"
 
 namespace {
 
@@ -27,9 +27,9 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   QWidget* panel =
-      CControlMap::Framed(outer, m_controls.Add(1116, new QGroupBox(tr("&Serial Port"))), 0, 0);
+      CControlMap::Framed(outer, m_controls.Add(1116, new CFrameBox(tr("&Serial Port"))), 0, 0);
   auto* grid = new QGridLayout(panel);
-  grid->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(grid);
 
   // One drop-down list in a frame of its own (the port list has none).
   auto listIn = [&](int boxId, const char* title, int id, const QStringList& items, int row,
@@ -48,9 +48,9 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
       return;
     }
     QWidget* inner =
-        CControlMap::Framed(grid, m_controls.Add(boxId, new QGroupBox(tr(title))), row, col);
+        CControlMap::Framed(grid, m_controls.Add(boxId, new CFrameBox(tr(title))), row, col);
     auto* lay = new QVBoxLayout(inner);
-    lay->setContentsMargins(0, 0, 0, 0);
+    CControlMap::InsetInFrame(lay);
     combo->setParent(inner);
     lay->addWidget(combo);
   };
@@ -64,9 +64,9 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
   listIn(1037, "&Stop Bits", 1206, {"1", "1.5", "2"}, 1, 2);
 
   QWidget* status =
-      CControlMap::Framed(grid, m_controls.Add(1095, new QGroupBox(tr("&Status"))), 2, 0, 1, 3);
+      CControlMap::Framed(grid, m_controls.Add(1095, new CFrameBox(tr("Status"))), 2, 0, 1, 3);
   auto* lamps = new QGridLayout(status);
-  lamps->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(lamps);
   const struct {
     int led;
     int label;

@@ -3,37 +3,38 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "panels/DataExchange.h"
 #include "panels/DropDownCombo.h"
+#include "panels/FrameBox.h"
 
 CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   QWidget* panel =
-      CControlMap::Framed(outer, m_controls.Add(1048, new QGroupBox(tr("Settings"))), 0, 0);
+      CControlMap::Framed(outer, m_controls.Add(1048, new CFrameBox(tr("Settings"))), 0, 0);
   auto* grid = new QGridLayout(panel);
-  grid->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(grid);
   grid->addWidget(Combo(1050, new CDropDownCombo(panel), {}, tr("USB device")), 0, 0, 1, 2);
   grid->addWidget(Button(1108, new QPushButton(tr("Info"), panel)), 0, 2);
 
   QWidget* endp =
-      CControlMap::Framed(grid, m_controls.Add(1049, new QGroupBox(tr("OUT endp"))), 1, 0);
+      CControlMap::Framed(grid, m_controls.Add(1049, new CFrameBox(tr("OUT endp"))), 1, 0);
   auto* endLay = new QVBoxLayout(endp);
-  endLay->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(endLay);
   endLay->addWidget(Button(1046, new QRadioButton(tr("Norm/RT"), endp)));
   endLay->addWidget(Button(1047, new QRadioButton(tr("Real Time"), endp)));
 
   QWidget* status =
-      CControlMap::Framed(grid, m_controls.Add(1122, new QGroupBox(tr("Status"))), 1, 1, 1, 2);
+      CControlMap::Framed(grid, m_controls.Add(1122, new CFrameBox(tr("Status"))), 1, 1, 1, 2);
   auto* lamps = new QGridLayout(status);
-  lamps->setContentsMargins(0, 0, 0, 0);
+  CControlMap::InsetInFrame(lamps);
   lamps->addWidget(m_controls.Add(1116, new CLed(CLed::PanelLamp, status), tr("ERROR")), 0, 0,
                    Qt::AlignHCenter);
   lamps->addWidget(m_controls.Add(1114, new QLabel(tr("ERROR"), status)), 1, 0, Qt::AlignHCenter);
@@ -49,6 +50,7 @@ int CUsbChildDlg::UpdateData(int save) {
     m_fields.m_strDevice = devices->currentText().toLocal8Bit().toStdString();
   } else {
     // The first entry that begins with the text, letter case ignored.
+    const QSignalBlocker quiet(devices);
     QString text = Qs(m_fields.m_strDevice);
     for (int i = 0; i < devices->count(); ++i) {
       if (devices->itemText(i).startsWith(text, Qt::CaseInsensitive)) {

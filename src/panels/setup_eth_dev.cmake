@@ -5,7 +5,8 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 # library) shares.
 add_library(sendrix_setup_eth_dev STATIC ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg.cpp
                                          ${CMAKE_CURRENT_LIST_DIR}/SetupEthDevDlg.h
-                                         ${CMAKE_CURRENT_LIST_DIR}/ControlMap.cpp)
+                                         ${CMAKE_CURRENT_LIST_DIR}/ControlMap.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/FrameBox.cpp)
 set_target_properties(sendrix_setup_eth_dev PROPERTIES AUTOMOC ON)
 target_include_directories(sendrix_setup_eth_dev PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(sendrix_setup_eth_dev PUBLIC sendrix_core Qt6::Widgets)
