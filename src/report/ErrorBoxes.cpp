@@ -77,7 +77,7 @@ void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
   const std::string text2 = record != nullptr ? RecordText(record->szText2) : std::string();
   char message[kCommErrorTextSize] = {};
   std::string details;
-  if ((code == 1 || code == 10) && IsTwoTextFormat(text)) {
+  if (std::strstr(text, "%s") != nullptr && IsTwoTextFormat(text)) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
