@@ -73,8 +73,10 @@ RC=$?
 [[ $RC == 1 ]] || fail "busy: exit $RC, expected 1"
 WANT="Sendrix: The port $WORK/ttySIM is busy: it is held by flock (process $HOLDER_PID)."
 grep -qxF "$WANT" err.txt || fail "busy: holder not named: $(grep '^Sendrix' err.txt)"
-kill -KILL "$HOLDER_PID"
-wait "$HOLDER_PID" 2>/dev/null
+{
+  kill -KILL "$HOLDER_PID"
+  wait "$HOLDER_PID"
+} 2> /dev/null
 HOLDER_PID=""
 
 kill -TERM "$SIM_PID"
