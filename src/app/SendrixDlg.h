@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BatchWatch.h"
 #include "app/CommandLine.h"
 #include "app/DialogFields.h"
 #include "app/FirmwareGroupState.h"
@@ -249,4 +250,5 @@ class CSendrixDlg : public IPortHost {
   std::string m_strRxDataFileName;
   CCommandLine m_commandLine;
   CBatchRun m_batchRun;
+  CBatchWatch m_batchWatch;  // -E:, -T:, -J:
 };

@@ -104,3 +104,7 @@ void CQtReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
 void CQtReceiveDisplay::SetRowEcho(CHeadlessRows* rows) {
   m_pDisplay->SetRowEcho(rows);
 }
+
+void CQtReceiveDisplay::SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap) {
+  m_pDisplay->SetRxTap(std::move(tap));
+}

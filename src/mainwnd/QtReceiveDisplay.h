@@ -8,6 +8,7 @@
 // Threading: window thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/IReceiveDisplay.h"
@@ -30,6 +31,8 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   void RefreshUsmView(int usmChannel, int showUsm) override;
   // Headless runs: the lists' rows also go to `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows);
+  // Every block shown also goes to `tap` (CReceiveDisplay::SetRxTap).
+  void SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap);
 
  private:
   CMainWindow& m_window;

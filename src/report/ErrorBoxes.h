@@ -7,6 +7,8 @@
 // notifier's MessageBox does (only the window's notifier waits for the user).
 #pragma once
 
+#include <string>
+
 #include "comm/Cablox.h"  // COMM_ERROR_RECORD only
 #include "platform/Win32Types.h"
 
@@ -26,6 +28,10 @@ void ShowErrorText(int n);
 // "address:port" and the reason there). Without the library's comm-error
 // function nothing is shown or logged.
 void ShowCommError(int code, const COMM_ERROR_RECORD* record);
+
+// The text ShowCommError shows for `code` and `record`; empty without the
+// library's comm-error function.
+std::string CommErrorText(int code, const COMM_ERROR_RECORD* record);
 
 // Writes "System Error 0x%X - Description : %s" with the code and the
 // system's text for it to the data log when logging is on. Shows nothing.
