@@ -2,7 +2,7 @@
 // events of log/JsonLinesLog.h, for scripts to read back (schema in
 // docs/batch-mode.md):
 //   start  when the action has started: action, interface, target
-//   tx     at the action's end: the bytes the printer took, the passes made
+//   tx     at the run's end: the bytes the printer took, the passes made
 //   rx     every read of the data channel ("data") or the status channel
 //          ("usm"), in hex
 //   error  every communication error: its number and the text shown
