@@ -30,8 +30,9 @@ WORK=$(mktemp -d)
 SIM_PID=""
 HOLDER_PID=""
 FAILS=0
+SLEEPER_PID=""
 cleanup() {
-  [[ -n $HOLDER_PID ]] && kill -KILL "$HOLDER_PID" 2>/dev/null
+  [[ -n $HOLDER_PID ]] && kill -KILL "$HOLDER_PID" $SLEEPER_PID 2>/dev/null
   [[ -n $SIM_PID ]] && kill -KILL "$SIM_PID" 2>/dev/null
   rm -rf "$WORK"
 }
@@ -64,20 +65,23 @@ RC=$?
 WANT="Sendrix: Cannot open $WORK/ttySIM: permission denied; add yourself to the group dialout: sudo usermod -aG dialout \$USER, then log in again."
 grep -qxF "$WANT" err.txt || fail "unprivileged: no fix named: $(grep '^Sendrix' err.txt)"
 
-# Another program holds the port: flock(1) keeps its lock while it sleeps.
-flock -n "$SLAVE" sleep 60 &
+# Another program holds the port: flock(1) keeps its lock while its child
+# sleeps; both are ended by pid below.
+flock -n "$SLAVE" sleep 60 > /dev/null 2>&1 &
 HOLDER_PID=$!
 for _ in $(seq 1 100); do grep -q "FLOCK.* $HOLDER_PID " /proc/locks && break; sleep 0.05; done
+SLEEPER_PID=$(cat "/proc/$HOLDER_PID/task/$HOLDER_PID/children" 2>/dev/null)
 run_sendrix
 RC=$?
 [[ $RC == 1 ]] || fail "busy: exit $RC, expected 1"
 WANT="Sendrix: The port $WORK/ttySIM is busy: it is held by flock (process $HOLDER_PID)."
 grep -qxF "$WANT" err.txt || fail "busy: holder not named: $(grep '^Sendrix' err.txt)"
 {
-  kill -KILL "$HOLDER_PID"
+  kill -KILL "$HOLDER_PID" $SLEEPER_PID
   wait "$HOLDER_PID"
 } 2> /dev/null
 HOLDER_PID=""
+SLEEPER_PID=""
 
 kill -TERM "$SIM_PID"
 for _ in $(seq 1 60); do kill -0 "$SIM_PID" 2>/dev/null || break; sleep 0.05; done
