@@ -5,6 +5,8 @@
 //   tx     at the run's end: the bytes the printer took, the passes made
 //   rx     every read of the data channel ("data") or the status channel
 //          ("usm"), in hex
+//   status every status the decoder read (codec/StatusDecoder.h): its source
+//          and words
 //   error  every communication error: its number and the text shown
 //   done   the outcome and the exit status
 //
@@ -29,6 +31,7 @@ class CBatchJournal {
   // channel: "data" or "usm".
   void Rx(const char* channel, const BYTE* data, DWORD size);
   void Error(int number, const std::string& text);
+  void Status(const std::string& source, const std::string& words) { m_log.Status(source, words); }
   void Progress(int pass);
   // The action's end (bytes delivered) and the run's exit status.
   void Done(std::uint64_t bytes, int exitStatus);

@@ -34,6 +34,11 @@ void CBatchWatch::OnCommError(int code, const std::string& text) {
     m_journal.Error(code, text);
 }
 
+void CBatchWatch::OnStatus(const std::string& source, const std::string& words) {
+  if (m_journal.IsOpen())
+    m_journal.Status(source, words);
+}
+
 void CBatchWatch::OnProgress(int pass) {
   m_journal.Progress(pass);
 }

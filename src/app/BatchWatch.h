@@ -6,6 +6,7 @@
 //   OnRx(message, bytes)      WM_RX_DATA / WM_RX_USM; true: the awaited
 //                             reply came now: close (the action's status)
 //   OnCommError(code, text)   WM_SHOW_ERROR, with the text shown
+//   OnStatus(source, words)   each printer status the display decoded
 //   OnProgress(pass)          WM_TRANSFER_PROGRESS's pass number
 //   ActionEnded(status, bytes, target)   the batch action's end; true:
 //                             close now; false: the reply wait started
@@ -32,6 +33,8 @@ class CBatchWatch {
   void Started(int mode, const CDialogFields& fields);
   bool OnRx(UINT message, const BYTE* data, DWORD size, int exitStatus);
   void OnCommError(int code, const std::string& text);
+  // A status the receive display decoded: source and words.
+  void OnStatus(const std::string& source, const std::string& words);
   void OnProgress(int pass);
   bool ActionEnded(int exitStatus, std::uint64_t bytes, IMessageTarget* target);
   bool OnReplyTimeout(int& exitStatus);

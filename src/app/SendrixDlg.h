@@ -124,6 +124,10 @@ class CSendrixDlg : public IPortHost {
   // parsing for no action or an invalid one, by a refused start (1), or by
   // the engine's outcome of the batch action's job. -1 while undecided
   // (interactive, or the window closed before the action ended).
+  // A printer status the receive display decoded (for the -J: log).
+  void OnPrinterStatus(const std::string& source, const std::string& words) {
+    m_batchWatch.OnStatus(source, words);
+  }
   int BatchExitStatus() const { return m_nExitStatus; }
   // Also shows the progress and rate on `echo` (headless runs; null: none).
   void SetProgressEcho(CHeadlessProgress* echo) { m_pProgressEcho = echo; }

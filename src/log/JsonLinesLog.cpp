@@ -125,6 +125,10 @@ void CJsonLinesLog::Rx(const char* channel, const uint8_t* data, std::size_t siz
   Write("rx", ",\"channel\":" + Quote(channel) + ",\"hex\":\"" + hex + "\"");
 }
 
+void CJsonLinesLog::Status(const std::string& source, const std::string& words) {
+  Write("status", ",\"source\":" + Quote(source) + ",\"words\":" + Quote(words));
+}
+
 void CJsonLinesLog::Error(int number, const std::string& text) {
   Write("error", ",\"number\":" + std::to_string(number) + ",\"text\":" + Quote(text));
 }

@@ -4,6 +4,7 @@
 //   {"t":"2026-12-07T18:03:04.123Z","event":"start","action":"send-hex-string","interface":"tcp","target":"127.0.0.1:9100"}
 //   {"t":...,"event":"tx","bytes":3,"pass":1}
 //   {"t":...,"event":"rx","channel":"data","hex":"1004"}
+//   {"t":...,"event":"status","source":"DLE EOT 4","words":"paper present"}
 //   {"t":...,"event":"error","number":3,"text":"Cannot open ..."}
 //   {"t":...,"event":"done","outcome":"completed","exit":0}
 //
@@ -41,6 +42,8 @@ class CJsonLinesLog {
   // channel: "data" or "usm".
   void Rx(const char* channel, const uint8_t* data, std::size_t size);
   void Error(int number, const std::string& text);
+  // source: "DLE EOT 4" or "automatic"; words: the status decoder's.
+  void Status(const std::string& source, const std::string& words);
   void Done(const std::string& outcome, int exitStatus);
 
   // "2026-12-07T18:03:04.123Z"

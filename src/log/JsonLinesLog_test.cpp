@@ -113,25 +113,28 @@ TEST_F(JsonLinesLogTest, EveryEventIsOneParsableLineAppended) {
   const uint8_t reply[] = {0x10, 0x04, 0xAB};
   log.Rx("data", reply, sizeof reply);
   const std::string hostile = "say \"hi\"\\ \n\t\x01 \xFF caf\xC3\xA9 \xE2\x80\xA6";
+  log.Status("DLE EOT 4", "paper present");
   log.Error(3, hostile);
   log.Done("completed", 0);
   log.Close();
   log.Tx(1, 1);  // closed: dropped
 
   const std::vector<Object> lines = ParseFile(path);
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 7u);
   std::vector<std::string> events;
   for (const Object& object : lines)
     events.push_back(object.at("event"));
-  EXPECT_EQ(events, (std::vector<std::string>{"done", "start", "tx", "rx", "error", "done"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"done", "start", "tx", "rx", "status", "error", "done"}));
   EXPECT_EQ(lines[1].at("target"), "127.0.0.1:9100");
   EXPECT_EQ(lines[2].at("bytes"), "3");
   EXPECT_EQ(lines[3].at("hex"), "1004AB");
   EXPECT_EQ(lines[3].at("channel"), "data");
   // Control characters and the stray byte come back as themselves; the
   // UTF-8 sequences go through untouched.
-  EXPECT_EQ(lines[4].at("text"), hostile);
-  EXPECT_EQ(lines[5].at("exit"), "0");
+  EXPECT_EQ(lines[4].at("words"), "paper present");
+  EXPECT_EQ(lines[5].at("text"), hostile);
+  EXPECT_EQ(lines[6].at("exit"), "0");
   EXPECT_FALSE(log.Open(m_strHome + "/no/such/folder/run.jsonl"));
 }
 

@@ -5,11 +5,14 @@
 # keeps the action's exit status; one that is not met gives exit 4 after
 # about MS ms with the bytes that did come; a pattern that is no hex is
 # refused before anything is sent. One run also writes the JSON Lines log
-# (-J:), whose every line must be one of the log's objects.
+# (-J:), whose every line must be one of the log's objects. Last, the user
+# guide's paper check (docs/examples/paper-check.sh) against a printer with
+# paper near its end and one out of paper.
 #
 #   ExpectedReply_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$1
+PAPER_CHECK=$(realpath "$(dirname "$0")/../../docs/examples/paper-check.sh")
 source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
@@ -44,11 +47,14 @@ LINE='^\{"t":"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z",
 LINE+='(,"[a-z]+":("[^"\\]*"|[0-9]+))*\}$'
 grep -Evq "$LINE" run.jsonl && fail "json: lines that are not the log's objects: $(grep -Ev "$LINE" run.jsonl)"
 EVENTS=$(sed -n 's/.*"event":"\([a-z]*\)".*/\1/p' run.jsonl | tr '\n' ' ')
-[[ $EVENTS == "start "*" done " && $EVENTS == *" rx "* && $EVENTS == *" tx "* ]] ||
+[[ $EVENTS == "start "*" done " && $EVENTS == *" rx "* && $EVENTS == *" tx "* &&
+  $EVENTS == *" status "* ]] ||
   fail "json: events '$EVENTS'"
 grep -q "\"event\":\"start\",\"action\":\"send-hex-string\",\"interface\":\"tcp\",\"target\":\"127.0.0.1:$PORT\"}" \
   run.jsonl || fail "json: start line: $(head -1 run.jsonl)"
 grep -q '"event":"rx","channel":"data","hex":"12"}$' run.jsonl || fail "json: no rx of the reply"
+grep -q '"event":"status","source":"DLE EOT 4","words":"[^"]*paper[^"]*"}$' run.jsonl ||
+  fail "json: no status of the reply: $(grep '"status"' run.jsonl)"
 grep -q '"event":"tx","bytes":3,"pass":1}$' run.jsonl || fail "json: tx line: $(grep '"tx"' run.jsonl)"
 grep -q '"event":"done","outcome":"reply-not-received","exit":4}$' run.jsonl ||
   fail "json: done line: $(tail -1 run.jsonl)"
@@ -72,4 +78,20 @@ start_sim --echo
 run echo.prn -M:T "-E:AB CD EF" -T:3000
 check "echo across reads: exit" 0 "$RC"
 stop_sim
+
+# The user guide's CI step: passes with paper (also near its end), fails the
+# build with exit 4 when the printer reports paper out.
+for state in paper-near-end paper-out; do
+  start_sim --state "$state"
+  PATH=$(dirname "$SENDRIX"):$PATH PORT=$PORT timeout 60 sh "$PAPER_CHECK" > out.txt 2> err.txt
+  RC=$?
+  stop_sim
+  if [[ $state == paper-out ]]; then
+    check "paper check, $state: exit" 4 "$RC"
+    check "paper check, $state: message" \
+      "Sendrix: expected reply 1? not received within 2000 ms; received: 7E" "$(grep '^Sendrix: ' err.txt)"
+  else
+    check "paper check, $state: exit" 0 "$RC"
+  fi
+done
 finish

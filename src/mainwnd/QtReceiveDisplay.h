@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/IReceiveDisplay.h"
 
@@ -33,6 +34,8 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   void SetRowEcho(CHeadlessRows* rows);
   // Every block shown also goes to `tap` (CReceiveDisplay::SetRxTap).
   void SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap);
+  // Every decoded status also goes to `tap` (source, words).
+  void SetStatusTap(std::function<void(const std::string&, const std::string&)> tap);
 
  private:
   CMainWindow& m_window;

@@ -134,6 +134,8 @@ void CReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
 void CReceiveDisplay::ShowStatus(bool usm) {
   for (const PRINTER_STATUS_TEXT& text : m_statusTexts) {
     const std::string line = text.Line();
+    if (m_fnStatusTap)
+      m_fnStatusTap(text);
     if (g_pDataLog)
       g_pDataLog->Log((line + "\n").c_str());
     if (m_pRowEcho)

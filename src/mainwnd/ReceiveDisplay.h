@@ -91,6 +91,9 @@ class CReceiveDisplay : public QObject {
   // (the window's logic watches a batch run's replies there).
   using RxTap = std::function<void(UINT message, const BYTE* bytes, size_t count)>;
   void SetRxTap(RxTap tap) { m_fnRxTap = std::move(tap); }
+  // Hands every decoded status to `tap` as well.
+  using StatusTap = std::function<void(const PRINTER_STATUS_TEXT& status)>;
+  void SetStatusTap(StatusTap tap) { m_fnStatusTap = std::move(tap); }
   // Polls every 100 ms instead of 10 ms while busy.
   void SetBusy(bool busy);
 
@@ -144,5 +147,6 @@ class CReceiveDisplay : public QObject {
   std::string m_strRxDataFileName;
   CHeadlessRows* m_pRowEcho = nullptr;
   RxTap m_fnRxTap;
+  StatusTap m_fnStatusTap;
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
 };
