@@ -36,7 +36,7 @@ std::string Target(const CDialogFields& f) {
       return f.usb.m_strDevice;
     default: {
       const DWORD a = f.ethernet.m_dwIpAddress;
-      char text[32];
+      char text[64];
       std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu:%d", (a >> 24) & 0xFFUL, (a >> 16) & 0xFFUL,
                     (a >> 8) & 0xFFUL, a & 0xFFUL, f.ethernet.m_nMainPort);
       return text;

@@ -82,7 +82,7 @@ bool CReplyPattern::Feed(const uint8_t* data, std::size_t size) {
 std::string CReplyPattern::Received() const {
   std::string text = m_bDropped ? "…" : "";
   for (uint8_t byte : m_kept) {
-    char hex[4];
+    char hex[8];
     std::snprintf(hex, sizeof hex, "%02X", byte);
     if (!text.empty())
       text += ' ';

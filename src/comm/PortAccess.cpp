@@ -154,7 +154,7 @@ std::string CPortAccess::PermissionFix(const std::string& path) {
              " since this session started: log out and in again";
     return "add yourself to the group " + group.name + ": " + fix;
   }
-  char mode[8];
+  char mode[16];
   std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
   return "only " + UserName(st.st_uid) + " may open it (group " + group.name + ", mode " + mode +
          "): an administrator must give a group access (udev rule)";

@@ -30,7 +30,7 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
 }
 
 void AppendEscaped(std::string& out, unsigned value) {
-  char escaped[8];
+  char escaped[16];
   std::snprintf(escaped, sizeof escaped, "\\u%04X", value);
   out += escaped;
 }
@@ -67,7 +67,7 @@ std::string CJsonLinesLog::Timestamp(std::chrono::system_clock::time_point when)
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
   std::tm utc{};
   gmtime_r(&seconds, &utc);
-  char text[32];
+  char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
                 static_cast<int>(ms % 1000));
@@ -118,7 +118,7 @@ void CJsonLinesLog::Rx(const char* channel, const uint8_t* data, std::size_t siz
   std::string hex;
   hex.reserve(size * 2);
   for (std::size_t i = 0; i < size; ++i) {
-    char digits[4];
+    char digits[8];
     std::snprintf(digits, sizeof digits, "%02X", data[i]);
     hex += digits;
   }

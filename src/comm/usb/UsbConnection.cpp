@@ -16,7 +16,7 @@ std::string Describe(IUsbApi& api, int error) {
 // The device's node under /dev/bus/usb, whose owner, group and holders tell
 // the user what keeps them out.
 std::string DeviceNode(const UsbDeviceInfo& device) {
-  char path[32];
+  char path[48];
   std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", device.bus, device.address);
   return path;
 }
