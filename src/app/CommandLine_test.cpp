@@ -153,7 +153,7 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
                         f.main.m_bRepeat = 1; f.main.m_nRepeatCount = 3; r.m_bEnableRepeatControls = 1; }},
       {{"f", "-E:1G", "-T:0", "-M:T"}, kBatchInvalid,
        {"-E:1G is not a reply pattern: hex bytes, spaces optional, ? a wildcard hex digit, ?? any byte."},
-       [](F& f, R& r) { f.main.m_strFileName = "f"; r.m_strExpectedReply = "1G"; r.m_bCloseWindow = 1; }},
+       CloseOnly},
   };
   // clang-format on
   for (const Case& c : cases) {
