@@ -3,7 +3,7 @@
 # /usr. Its dependencies are Debian's package names as dpkg-shlibdeps
 # (package dpkg-dev) finds them from the programs' libraries. See
 # docs/packaging.md.
-set(SENDRIX_PACKAGE_MAINTAINER "Sendrix developers <sendrix@localhost>"
+set(SENDRIX_PACKAGE_MAINTAINER "Sendrix developers <sendrix@korvel.example>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sendrix)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installed tree as a user gets it: installs the build tree under a
-# temporary DESTDIR (as a package build does), checks that exactly the listed files are there, that the
-# manual pages and the desktop entry are sound, and that the installed
-# sendrix, headless, sends a file over loopback TCP to the installed virtual
-# printer with its texts from the installed text library.
+# temporary DESTDIR (as a package build does), checks that exactly the
+# listed files are there, that the manual pages, the desktop entry, the
+# AppStream metainfo and the copyright file are sound, and that the
+# installed sendrix, headless, sends a file over loopback TCP to the
+# installed virtual printer with its texts from the installed text library.
 #
 #   Install_test.sh BUILD_DIR INSTALL_PREFIX EXPECTED_FILE_LIST
 set -uo pipefail
@@ -42,6 +43,16 @@ for page in "$PREFIX"/share/man/man1/*.1.gz; do
     [[ -z "$msgs" ]] || fail "$(basename "$page"): $msgs"
   fi
 done
+
+# Software centres take the metainfo only when AppStream's own validator
+# does (offline: the screenshot's address is not fetched).
+METAINFO=$PREFIX/share/metainfo/com.korvel.sendrix.metainfo.xml
+if command -v appstreamcli > /dev/null; then
+  appstreamcli validate --no-net --no-color "$METAINFO" > "$WORK/appstream.log" 2>&1 ||
+    fail "appstreamcli refuses the metainfo: $(cat "$WORK/appstream.log")"
+fi
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \
+  "$PREFIX/share/doc/sendrix/copyright" || fail "the copyright file is not in Debian's format"
 
 DESKTOP=$PREFIX/share/applications/sendrix.desktop
 EXEC=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$DESKTOP")

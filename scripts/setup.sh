@@ -28,7 +28,7 @@ done
 
 PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
           libusb-1.0-0-dev libssl-dev socat qt6-base-dev xxd dpkg-dev
-          xvfb xdotool libxcb1-dev)
+          xvfb xdotool libxcb1-dev appstream lintian)
 scripts/install-missing.sh setup.sh "${PACKAGES[@]}"
 
 cmake -S . -B "$BUILD_DIR" -G Ninja \

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "codec/Codec.h"
+#include "codec/ReplyPattern.h"
 #include "comm/CommBackend.h"
 #include "comm/SerialPortList.h"
 #include "platform/Notifier.h"
@@ -22,8 +23,8 @@ constexpr long long kMaxDelayMs = 300000;
 constexpr long long kMaxTcpPort = 65535;
 constexpr int kMaxSerialPortNumber = 50;
 
-const char* const kMarkers[] = {
-    "-M:", "-R:", "-D:", "-W:", "-Q:", "-F:", "-I:", "-O:", "-B:", "-P:", "-H:", "-A:", "-C:"};
+const char* const kMarkers[] = {"-M:", "-R:", "-D:", "-W:", "-Q:", "-F:", "-I:", "-O:",
+                                "-B:", "-P:", "-H:", "-A:", "-C:", "-E:", "-T:", "-J:"};
 enum Marker {
   kMode,
   kRepeat,
@@ -38,6 +39,9 @@ enum Marker {
   kFlow,
   kAddress,
   kChannel,
+  kExpectedReply,
+  kReplyTimeout,
+  kJsonLog,
   kNoMarker
 };
 
@@ -288,6 +292,24 @@ bool ApplyOption(const std::string& token, int& mode, CDialogFields& f, CBatchRu
       return ApplyAddress(value, f);
     case kChannel:
       ApplyChannel(letter, f);
+      break;
+    case kExpectedReply:
+      // A run that could not tell whether the reply came has nothing to run.
+      if (!CReplyPattern().Parse(value)) {
+        AfxMessageBox(("-E:" + value +
+                       " is not a reply pattern: hex bytes, spaces optional, ? a wildcard hex "
+                       "digit, ?? any byte.")
+                          .c_str());
+        return false;
+      }
+      run.m_strExpectedReply = value;
+      break;
+    case kReplyTimeout:
+      if (ReadNumber(value) > 0)
+        run.m_nReplyTimeoutMs = ReadNumber(value);
+      break;
+    case kJsonLog:
+      run.m_strJsonLog = value;
       break;
     case kNoMarker:
       break;

@@ -17,6 +17,9 @@
 //                                   port; depends on -I so far)
 //   -B: baud rate   -P: parity N O E M S   -H: flow N H D C X
 //   -A: dotted IP address       -C: output channel M R
+// and after those thirteen, so that no older command line changes meaning:
+//   -E: expected reply (hex pattern, ReplyPattern.h)   -T: its wait (ms)
+//   -J: JSON Lines log file
 // Letters are upper case only; numbers are read as atoi reads them.
 //
 // How the window uses it, at the step of its initialisation after the
@@ -71,6 +74,9 @@ struct CBatchRun {
   int m_bEnableRepeatControls = 0;  // -R: set a repeat count
   int m_bCloseWindow = 0;           // the help or error 30 was shown: close now
   std::string m_strRxDataFileName;  // -F: value as given; empty = default name
+  std::string m_strExpectedReply;   // -E: pattern; empty = none awaited
+  int m_nReplyTimeoutMs = 1000;     // -T: above 0
+  std::string m_strJsonLog;         // -J: path; empty = no JSON Lines log
 };
 
 class CCommandLine {

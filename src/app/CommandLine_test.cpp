@@ -38,7 +38,7 @@ auto Tie(const F& f, const R& r) {
                   f.serial.m_nParityIndex, f.serial.m_nFlowIndex, f.usb.m_nOutEndpoint,
                   f.ethernet.m_dwIpAddress, f.ethernet.m_nOutputPort, f.ethernet.m_nMainPort,
                   r.m_bAutoCloseWindow, r.m_bEnableRepeatControls, r.m_bCloseWindow,
-                  r.m_strRxDataFileName);
+                  r.m_strRxDataFileName, r.m_strExpectedReply, r.m_nReplyTimeoutMs, r.m_strJsonLog);
 }
 
 class CommandLineTest : public CodecTest {
@@ -143,6 +143,17 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
       {{"f", "-M:t", "-I:R"}, kBatchInvalid, {"error 30"}, CloseOnly},
       {{"f", "-M:", "-M:D"}, kBatchDownloadFirmware, {"error 30"},  // a later valid mode wins
        [](F& f, R&) { f.main.m_strFileName = "f"; }},
+      // The reply markers come after the thirteen: an older marker in the
+      // same token still decides.
+      {{"10 04 04", "-M:X", "-E:1? ?? 12", "-T:500", "-J:run.jsonl", "-F:x-E:12", "-J:a-R:3"},
+       kBatchSendHexString, {},
+       [](F& f, R& r) { f.main.m_strDataString = "10 04 04"; f.main.m_nStringFormat = 1;
+                        r.m_strExpectedReply = "1? ?? 12"; r.m_nReplyTimeoutMs = 500;
+                        r.m_strJsonLog = "run.jsonl"; r.m_strRxDataFileName = "x-E:12";
+                        f.main.m_bRepeat = 1; f.main.m_nRepeatCount = 3; r.m_bEnableRepeatControls = 1; }},
+      {{"f", "-E:1G", "-T:0", "-M:T"}, kBatchInvalid,
+       {"-E:1G is not a reply pattern: hex bytes, spaces optional, ? a wildcard hex digit, ?? any byte."},
+       CloseOnly},
   };
   // clang-format on
   for (const Case& c : cases) {

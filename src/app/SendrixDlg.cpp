@@ -190,6 +190,8 @@ int CSendrixDlg::ParseCommandLine() {
   }
   if (m_batchRun.m_bCloseWindow)
     m_pView->PostClose();
+  if (const std::string problem = m_batchWatch.Configure(m_batchRun); !problem.empty())
+    AfxMessageBox(problem.c_str());
   return mode;
 }
 
@@ -666,7 +668,9 @@ void CSendrixDlg::OnTransferDone() {
     if (ended == OP_FILE_TRANSFER && m_nExitStatus == kBatchExitCompleted && !ReadFileJobOutcome())
       m_nExitStatus = kBatchExitFailed;
   }
-  if (BatchModeMatchesOperation(m_nBatchMode, ended) && m_bAutoCloseWindow == 1)
+  if (BatchModeMatchesOperation(m_nBatchMode, ended) && m_bAutoCloseWindow == 1 &&
+      m_batchWatch.ActionEnded(m_nExitStatus, g_TransferEngine.GetLastOutcome().qwBytesDelivered,
+                               m_pTarget))
     m_pView->PostClose();
 }
 
@@ -686,10 +690,17 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         m_nExitStatus = kBatchExitFailed;
         if (m_bHeadless)
           m_pView->PostClose();
+      } else {
+        m_batchWatch.Started(m_nBatchMode, m_fields);
       }
       break;
     case WM_TRANSFER_PROGRESS:
       ShowProgress(static_cast<int>(wParam), static_cast<int>(lParam));
+      m_batchWatch.OnProgress(static_cast<int>(lParam));
+      break;
+    case WM_REPLY_TIMEOUT:
+      if (m_batchWatch.OnReplyTimeout(m_nExitStatus))
+        m_pView->PostClose();
       break;
     case WM_ENABLE_CONTROL:
       m_pView->EnableDlgItem(static_cast<int>(wParam), lParam ? 1 : 0);
@@ -712,10 +723,16 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_RX_DATA:
     case WM_RX_USM:
+      if (m_batchWatch.OnRx(message, reinterpret_cast<const BYTE*>(lParam),
+                            static_cast<DWORD>(wParam), m_nExitStatus))
+        m_pView->PostClose();  // the awaited reply came
       return m_pDisplay ? m_pDisplay->OnRxMessage(message, wParam, lParam) : 1;
     case WM_SHOW_ERROR:
       m_bCommErrorDuringJob |= m_nRunningOperation != OP_IDLE;
       ShowCommError(static_cast<int>(wParam), reinterpret_cast<const COMM_ERROR_RECORD*>(lParam));
+      m_batchWatch.OnCommError(static_cast<int>(wParam),
+                               CommErrorText(static_cast<int>(wParam),
+                                             reinterpret_cast<const COMM_ERROR_RECORD*>(lParam)));
       break;
     case WM_LOG_SYSTEM_ERROR:
       m_bCommErrorDuringJob |= m_nRunningOperation != OP_IDLE;

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BatchWatch.h"
 #include "app/CommandLine.h"
 #include "app/DialogFields.h"
 #include "app/FirmwareGroupState.h"
@@ -123,6 +124,10 @@ class CSendrixDlg : public IPortHost {
   // parsing for no action or an invalid one, by a refused start (1), or by
   // the engine's outcome of the batch action's job. -1 while undecided
   // (interactive, or the window closed before the action ended).
+  // A printer status the receive display decoded (for the -J: log).
+  void OnPrinterStatus(const std::string& source, const std::string& words) {
+    m_batchWatch.OnStatus(source, words);
+  }
   int BatchExitStatus() const { return m_nExitStatus; }
   // Also shows the progress and rate on `echo` (headless runs; null: none).
   void SetProgressEcho(CHeadlessProgress* echo) { m_pProgressEcho = echo; }
@@ -249,4 +254,5 @@ class CSendrixDlg : public IPortHost {
   std::string m_strRxDataFileName;
   CCommandLine m_commandLine;
   CBatchRun m_batchRun;
+  CBatchWatch m_batchWatch;  // -E:, -T:, -J:
 };

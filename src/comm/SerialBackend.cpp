@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "comm/PortAccess.h"
 #include "comm/SerialPortList.h"
 #include "platform/LastError.h"
 
@@ -66,6 +67,12 @@ int OpenErrorCode(int err) {
     default:
       return COMM_ERR_OPEN_FAILED;
   }
+}
+
+// Who holds a busy port, for "it is held by %s".
+std::string HolderText(const std::string& path) {
+  std::string holders = CPortAccess::Holders(path);
+  return holders.empty() ? "another program" : holders;
 }
 
 }  // namespace
@@ -156,7 +163,13 @@ int CSerialBackend::Open(const std::string& path, const SerialParams& params) {
   if (fd < 0) {
     int err = errno;
     DWORD code = SetLastErrorFromErrno();
-    m_pErrors->ShowCommError(OpenErrorCode(err), path.c_str(), std::strerror(err));
+    const int commCode = OpenErrorCode(err);
+    std::string reason = commCode == COMM_ERR_PERMISSION  ? CPortAccess::PermissionFix(path)
+                         : commCode == COMM_ERR_PORT_BUSY ? HolderText(path)
+                                                          : std::string();
+    if (reason.empty())
+      reason = std::strerror(err);
+    m_pErrors->ShowCommError(commCode, path.c_str(), reason.c_str());
     m_pErrors->LogSystemError(code);
     SetLastError(code);
     return 0;
@@ -183,9 +196,11 @@ int CSerialBackend::Open(const std::string& path, const SerialParams& params) {
   }
   if (failure != nullptr) {
     DWORD sys = SetLastErrorFromErrno();
-    std::string reason = std::string(failure) + " (" + CSerialSettings::Describe(params) + ")";
+    close(fd);  // first, so that our own descriptor is not named as the holder
+    std::string reason = code == COMM_ERR_PORT_BUSY ? HolderText(path)
+                                                    : std::string(failure) + " (" +
+                                                          CSerialSettings::Describe(params) + ")";
     m_pErrors->ShowCommError(code, path.c_str(), reason.c_str());
-    close(fd);
     SetLastError(sys);
     return 0;
   }

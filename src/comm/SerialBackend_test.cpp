@@ -157,6 +157,10 @@ TEST_F(SerialBackendTest, SecondOpenerIsRefusedAndPtyHasNoStatusQuietly) {
   ASSERT_EQ(otherSink.Codes().size(), 1u);
   EXPECT_EQ(otherSink.Codes()[0], COMM_ERR_PORT_BUSY);
   EXPECT_EQ(otherSink.Shown()[0].text1, m_path);
+  // The lock's holder, as /proc shows it: here this very process.
+  std::string self;
+  std::getline(std::ifstream("/proc/self/comm"), self);
+  EXPECT_EQ(otherSink.Shown()[0].text2, self + " (process " + std::to_string(getpid()) + ")");
   other.Cleanup();
 
   BYTE status[512];

@@ -104,3 +104,14 @@ void CQtReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
 void CQtReceiveDisplay::SetRowEcho(CHeadlessRows* rows) {
   m_pDisplay->SetRowEcho(rows);
 }
+
+void CQtReceiveDisplay::SetStatusTap(
+    std::function<void(const std::string&, const std::string&)> tap) {
+  m_pDisplay->SetStatusTap([tap = std::move(tap)](const PRINTER_STATUS_TEXT& status) {
+    tap(status.strSource, status.strWords);
+  });
+}
+
+void CQtReceiveDisplay::SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap) {
+  m_pDisplay->SetRxTap(std::move(tap));
+}

@@ -8,7 +8,9 @@
 // Threading: window thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/IReceiveDisplay.h"
 
@@ -30,6 +32,10 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   void RefreshUsmView(int usmChannel, int showUsm) override;
   // Headless runs: the lists' rows also go to `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows);
+  // Every block shown also goes to `tap` (CReceiveDisplay::SetRxTap).
+  void SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap);
+  // Every decoded status also goes to `tap` (source, words).
+  void SetStatusTap(std::function<void(const std::string&, const std::string&)> tap);
 
  private:
   CMainWindow& m_window;

@@ -86,6 +86,13 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   Join(window, files, dlg);
   CQtReceiveDisplay display(window);
   display.SetRowEcho(m_pRowEcho);
+  // The lists poll the feeds themselves; the logic sees the same blocks.
+  display.SetRxTap([&dlg](UINT message, const BYTE* bytes, size_t count) {
+    dlg.OnMessage(message, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(bytes));
+  });
+  display.SetStatusTap([&dlg](const std::string& source, const std::string& words) {
+    dlg.OnPrinterStatus(source, words);
+  });
   dlg.Attach(&window, &files, &m_target, &display);
   dlg.OnInitDialog();  // a stopped initialisation still leaves the window open
 

@@ -13,6 +13,7 @@
 #include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
+#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/StopRequest.h"
 
@@ -108,6 +109,8 @@ void CReceiveDisplay::OnRxData(const BYTE* bytes, size_t count) {
   LogBlock("Data Received. Size = %d bytes\n", bytes, count);
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kData, bytes, count);
+  if (m_fnRxTap)
+    m_fnRxTap(WM_RX_DATA, bytes, count);
   m_pDataList->Append(bytes, count);
   m_status.OnData(bytes, count, NowMs(), m_statusTexts);
   ShowStatus(false);
@@ -117,6 +120,8 @@ void CReceiveDisplay::OnRxUsm(const BYTE* bytes, size_t count) {
   LogBlock("USM Data Received. Size = %d bytes\n", bytes, count);
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kUsm, bytes, count);
+  if (m_fnRxTap)
+    m_fnRxTap(WM_RX_USM, bytes, count);
   m_pUsmList->Append(bytes, count);
   m_status.OnUsm(bytes, count, m_statusTexts);
   ShowStatus(true);
@@ -129,6 +134,8 @@ void CReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
 void CReceiveDisplay::ShowStatus(bool usm) {
   for (const PRINTER_STATUS_TEXT& text : m_statusTexts) {
     const std::string line = text.Line();
+    if (m_fnStatusTap)
+      m_fnStatusTap(text);
     if (g_pDataLog)
       g_pDataLog->Log((line + "\n").c_str());
     if (m_pRowEcho)

@@ -38,7 +38,9 @@
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codec/StatusDecoder.h"
@@ -85,6 +87,13 @@ class CReceiveDisplay : public QObject {
   void Stop();
   // Headless runs: also prints every row of both lists on `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
+  // Hands every block shown to `tap` as well, with WM_RX_DATA or WM_RX_USM
+  // (the window's logic watches a batch run's replies there).
+  using RxTap = std::function<void(UINT message, const BYTE* bytes, size_t count)>;
+  void SetRxTap(RxTap tap) { m_fnRxTap = std::move(tap); }
+  // Hands every decoded status to `tap` as well.
+  using StatusTap = std::function<void(const PRINTER_STATUS_TEXT& status)>;
+  void SetStatusTap(StatusTap tap) { m_fnStatusTap = std::move(tap); }
   // Polls every 100 ms instead of 10 ms while busy.
   void SetBusy(bool busy);
 
@@ -137,5 +146,7 @@ class CReceiveDisplay : public QObject {
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
   std::string m_strRxDataFileName;
   CHeadlessRows* m_pRowEcho = nullptr;
+  RxTap m_fnRxTap;
+  StatusTap m_fnStatusTap;
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
 };

@@ -66,18 +66,16 @@ static std::string RecordDetails(const std::string& text1, const std::string& te
   return " (" + text1 + ", " + text2 + ")";
 }
 
-void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
-  const PFN_THES_GETTEXT getText = g_pfnCommErrorGetText.load();
-  if (getText == nullptr)
-    return;
-  const char* text = getText(code);
+// The box's text of a comm error, and the record's details for the log line
+// when the box does not carry them.
+static std::string FormatCommError(const char* text, const COMM_ERROR_RECORD* record,
+                                   std::string& details) {
   if (text == nullptr)
     text = "";
   const std::string text1 = record != nullptr ? RecordText(record->szText1) : std::string();
   const std::string text2 = record != nullptr ? RecordText(record->szText2) : std::string();
   char message[kCommErrorTextSize] = {};
-  std::string details;
-  if ((code == 1 || code == 10) && IsTwoTextFormat(text)) {
+  if (std::strstr(text, "%s") != nullptr && IsTwoTextFormat(text)) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
@@ -87,7 +85,22 @@ void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
     AppendFormatTo(message, sizeof(message), "%s", text);
     details = RecordDetails(text1, text2);
   }
-  AfxMessageBox(message, MB_OK);
+  return message;
+}
+
+std::string CommErrorText(int code, const COMM_ERROR_RECORD* record) {
+  const PFN_THES_GETTEXT getText = g_pfnCommErrorGetText.load();
+  std::string details;
+  return getText != nullptr ? FormatCommError(getText(code), record, details) : std::string();
+}
+
+void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
+  const PFN_THES_GETTEXT getText = g_pfnCommErrorGetText.load();
+  if (getText == nullptr)
+    return;
+  std::string details;
+  const std::string message = FormatCommError(getText(code), record, details);
+  AfxMessageBox(message.c_str(), MB_OK);
   LogText((message + details).c_str());
 }
 

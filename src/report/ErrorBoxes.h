@@ -7,6 +7,8 @@
 // notifier's MessageBox does (only the window's notifier waits for the user).
 #pragma once
 
+#include <string>
+
 #include "comm/Cablox.h"  // COMM_ERROR_RECORD only
 #include "platform/Win32Types.h"
 
@@ -16,16 +18,20 @@
 void ShowErrorText(int n);
 
 // Communication-error text `code` in an OK message box and as a log line.
-// For codes 1 and 10 the text is a format with two "%s", filled with the
-// record's first and second text (each read up to its 128 bytes, so a text
-// without its NUL is still safe); a format holding any conversion but "%s"
-// and "%%", or more than two "%s", is shown as it stands. The result is at
-// most 511 characters. A null record counts as two empty texts. For every
-// other code the box shows the library's text as it stands and the log line
-// adds the record's texts, " (text1, text2)" (the backends put the port or
+// A text holding "%s" (codes 1, 2, 3, 6 and 10 in the English library) is a
+// format filled with the record's first and second text (each read up to its
+// 128 bytes, so a text without its NUL is still safe); a format holding any
+// conversion but "%s" and "%%", or more than two "%s", is shown as it stands.
+// The result is at most 511 characters. A null record counts as two empty
+// texts. Any other text is shown as it stands and the log line adds the
+// record's texts, " (text1, text2)" (the backends put the port or
 // "address:port" and the reason there). Without the library's comm-error
 // function nothing is shown or logged.
 void ShowCommError(int code, const COMM_ERROR_RECORD* record);
+
+// The text ShowCommError shows for `code` and `record`; empty without the
+// library's comm-error function.
+std::string CommErrorText(int code, const COMM_ERROR_RECORD* record);
 
 // Writes "System Error 0x%X - Description : %s" with the code and the
 // system's text for it to the data log when logging is on. Shows nothing.

@@ -22,7 +22,9 @@ const char* CommText(int code) {
     case 10:
       return "%s%n%s";  // a hostile format: must not be used as one
     case 2:
-      return "Busy %s %d";  // not a format for other codes: shown as it stands
+      return "Busy %s %d";  // not a two-text format: shown as it stands
+    case 6:
+      return "Port %s is held by %s.";
     case 3:
       return nullptr;
     default:
@@ -39,20 +41,20 @@ COMM_ERROR_RECORD Record(const char* text1, const char* text2) {
 
 using ErrorBoxesTest = CEngineTest;
 
-TEST_F(ErrorBoxesTest, ShowCommErrorFillsOnlyCodesOneAndTenWithinTheRecord) {
+TEST_F(ErrorBoxesTest, ShowCommErrorFillsTwoTextFormatsWithinTheRecord) {
   g_pfnCommErrorGetText.store(&CommText);
   const COMM_ERROR_RECORD record = Record("/dev/ttyUSB0", "No such device");
-  for (int code : {1, 2, 3, 10})
+  for (int code : {1, 2, 3, 6, 10})
     ShowCommError(code, &record);
   ShowCommError(1, nullptr);
   COMM_ERROR_RECORD unterminated;
   std::memset(&unterminated, 'x', sizeof(unterminated));  // texts without their NUL
   ShowCommError(1, &unterminated);
   const Strings boxes = Boxes();
-  ASSERT_EQ(boxes.size(), 6u);
+  ASSERT_EQ(boxes.size(), 7u);
   EXPECT_EQ(Strings(boxes.begin(), boxes.end() - 1),
-            (Strings{"Cannot open /dev/ttyUSB0: No such device", "Busy %s %d", "", "%s%n%s",
-                     "Cannot open : "}));
+            (Strings{"Cannot open /dev/ttyUSB0: No such device", "Busy %s %d", "",
+                     "Port /dev/ttyUSB0 is held by No such device.", "%s%n%s", "Cannot open : "}));
   // "Cannot open " + 128 + ": " + 128 characters.
   EXPECT_EQ(boxes.back().size(), 12u + 128u + 2u + 128u);
 }

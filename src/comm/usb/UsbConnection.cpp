@@ -1,5 +1,9 @@
 #include "comm/usb/UsbConnection.h"
 
+#include <cstdio>
+
+#include "comm/PortAccess.h"
+
 namespace {
 constexpr uint8_t kClassInterfaceIn = 0xA1;  // class request, to the interface, device to host
 constexpr uint8_t kGetDeviceId = 0;
@@ -7,6 +11,33 @@ constexpr uint8_t kGetPortStatus = 1;
 
 std::string Describe(IUsbApi& api, int error) {
   return api.ErrorText(error) + " (" + std::to_string(error) + ")";
+}
+
+// The device's node under /dev/bus/usb, whose owner, group and holders tell
+// the user what keeps them out.
+std::string DeviceNode(const UsbDeviceInfo& device) {
+  char path[48];
+  std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", device.bus, device.address);
+  return path;
+}
+
+std::string DeniedReason(const UsbDeviceInfo& device) {
+  const std::string fix = CPortAccess::PermissionFix(DeviceNode(device));
+  return "permission denied; " +
+         (fix.empty() ? "the user needs write access to the USB device (udev rule)" : fix);
+}
+
+std::string UsblpReason(const USB_PRINTER& printer, const std::string& detail) {
+  const std::string node = CPortAccess::UsblpNode(printer.device.portPath,
+                                                  printer.device.configValue, printer.iface.number);
+  return "the kernel's printer driver usblp holds it" + (node.empty() ? "" : " as " + node) +
+         " and could not be detached: " + detail;
+}
+
+std::string ClaimedReason(const UsbDeviceInfo& device) {
+  const std::string holders = CPortAccess::Holders(DeviceNode(device));
+  return holders.empty() ? "the printer is in use by another program"
+                         : "the printer is in use by " + holders;
 }
 }  // namespace
 
@@ -38,8 +69,7 @@ std::shared_ptr<CUsbConnection> CUsbConnection::Open(IUsbApi& api, const USB_PRI
     return nullptr;
   }
   if (result == USB_ERROR_ACCESS) {
-    error = {COMM_ERR_OPEN_FAILED, printer.name,
-             "permission denied: the user needs write access to the USB device (udev rule)"};
+    error = {COMM_ERR_OPEN_FAILED, printer.name, DeniedReason(printer.device)};
     return nullptr;
   }
   if (result != USB_SUCCESS) {
@@ -61,15 +91,14 @@ bool CUsbConnection::Claim(IUsbApi& api, USB_OPEN_ERROR& error) {
   if (m_device->KernelDriverActive(iface) == 1) {
     int result = m_device->DetachKernelDriver(iface);
     if (result != USB_SUCCESS && result != USB_ERROR_NOT_FOUND) {
-      error = {COMM_ERR_USB_BUSY, name,
-               "the kernel printer driver (usblp) could not be detached: " + Describe(api, result)};
+      error = {COMM_ERR_USB_BUSY, name, UsblpReason(m_printer, Describe(api, result))};
       return false;
     }
     m_bDriverDetached = result == USB_SUCCESS;
   }
   int result = m_device->ClaimInterface(iface);
   if (result == USB_ERROR_BUSY || result == USB_ERROR_ACCESS) {
-    error = {COMM_ERR_USB_BUSY, name, "the printer is in use by another program"};
+    error = {COMM_ERR_USB_BUSY, name, ClaimedReason(m_printer.device)};
     return false;
   }
   if (result == USB_ERROR_NO_DEVICE) {

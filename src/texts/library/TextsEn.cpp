@@ -238,17 +238,16 @@ constexpr NumberedText kErrors[] = {
     {50, "File transfer failed: not every byte reached the printer."},
 };
 
-// Communication-error texts of the communications library. 1 and 10 are
-// formats with exactly two %s and no other conversion.
+// Communication-error texts of the communications library. 1, 2, 3, 6 and
+// 10 are formats with exactly two %s (the port or device, then the reason or
+// the fix the library found) and no other conversion.
 constexpr NumberedText kCommErrors[] = {
     {1, "Cannot open %s: %s"},
-    {2, "The port is busy: another program is using it."},
-    {3, "Permission denied. Add your user to the 'dialout' group, then log out and in again."},
+    {2, "The port %s is busy: it is held by %s."},
+    {3, "Cannot open %s: permission denied; %s."},
     {4, "The port refused the serial settings."},
     {5, "The device is not present. Check that it is plugged in and switched on."},
-    {6,
-     "The USB device is held by another program, or its kernel driver could not be "
-     "detached."},
+    {6, "The USB printer %s is busy: %s."},
     {7, "The printer closed the connection."},
     {8, "The connection attempt timed out."},
     {9, "Network discovery failed (socket error)."},
