@@ -146,6 +146,11 @@ int CSendrixDlg::OnInitDialog() {
     return StopStartUp("Cannot create the Output folder " + output + ": " + reason + ".");
   }
   OpenReceivedDataFile();
+  // A script looks for the received data under the default name; any other
+  // one (named by -F:, or taken because another run holds the default) is
+  // said.
+  if (m_bHeadless && m_strRxDataFileName != GetProgramFolder() + "/Output/RxData.bin")
+    std::fprintf(stderr, "received-data file %s\n", m_strRxDataFileName.c_str());
   UpdateAll(0);
   m_pView->SetProgress(0);
   m_bInitialised = 1;

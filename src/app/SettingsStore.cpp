@@ -15,6 +15,7 @@
 #include "app/SettingsFile.h"
 #include "app/SettingsMerge.h"
 #include "history/StringHistory.h"
+#include "log/LogRotation.h"
 #include "platform/FileIo.h"
 
 namespace {
@@ -57,6 +58,7 @@ void StoreNumber(T& field, DWORD value) {
 }
 
 constexpr char kThesaurusName[] = "Thesaurus DLL Name";
+constexpr char kLogFilesKeptName[] = "Log Files Kept";
 constexpr char kFileCountName[] = "Nb Files History";
 constexpr char kFileEntryPrefix[] = "Hist File #";
 constexpr char kStringCountName[] = "Nb String History";
@@ -310,6 +312,11 @@ int CSettingsStore::LoadSettings(CDialogFields& f, CHistoryLists& h) {
   if (dll != nullptr && dll->m_nKind == CRegValue::kString &&
       dll->m_strText.size() <= kMaxSettingsText)
     m_strThesaurusDllName = dll->m_strText;
+
+  m_nLogFilesKept = kDefaultDataLogsKept;
+  const CRegValue* kept = FindIn(layers, kSettingsRootKey, kLogFilesKeptName);
+  if (kept != nullptr && kept->m_nKind == CRegValue::kDword)
+    m_nLogFilesKept = kept->m_dwValue;
 
   // The histories are the user's own: only the user's file holds them.
   h = CHistoryLists();

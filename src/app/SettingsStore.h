@@ -8,7 +8,9 @@
 //   [HKEY_LOCAL_MACHINE\SOFTWARE\KORVEL\SENDRIX]
 //     "String Mode" dword (default 1), "Show USM Window" dword (0),
 //     "Create Log File" dword (0), "Thesaurus DLL Name" text (empty; read,
-//     never written: it comes from the installation)
+//     never written: it comes from the installation), "Log Files Kept"
+//     dword (50; how many data logs stay, 0 all; read, never written, so
+//     a file without it keeps the default)
 //   [...\SENDRIX\Files History]     "Nb Files History" dword, "Hist File #i"
 //     texts, i from 0: full paths, entry 0 the oldest
 //   [...\SENDRIX\Strings History]   "Nb String History" dword, "Hist String #i"
@@ -57,6 +59,7 @@
 #include "app/AtomicFile.h"
 #include "app/DialogFields.h"
 #include "app/RegText.h"
+#include "log/LogRotation.h"
 
 inline constexpr char kSettingsRootKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX";
 inline constexpr char kSettingsFilesKey[] =
@@ -144,6 +147,8 @@ class CSettingsStore {
 
   // File name of the text library from the last LoadSettings ("" if none).
   const std::string& ThesaurusDllName() const { return m_strThesaurusDllName; }
+  // "Log Files Kept" from the last LoadSettings (LogRotation.h).
+  std::size_t LogFilesKept() const { return m_nLogFilesKept; }
   const CSettingsPaths& Paths() const { return m_paths; }
 
   // Test hook: called between the complete temporary file and the rename
@@ -159,6 +164,7 @@ class CSettingsStore {
 
   CSettingsPaths m_paths;
   std::string m_strThesaurusDllName;
+  std::size_t m_nLogFilesKept = kDefaultDataLogsKept;
   CAtomicWriteHook m_beforeRename;
   // What LoadSettings started from: the persisted numbers as loaded, and
   // both histories as stored (most recent first), unloadable entries too.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "log/LogRotation.h"
 #include "platform/Notifier.h"
 
 void CStoredSettings::Load(CSendrixDlg& dlg) {
@@ -9,6 +10,7 @@ void CStoredSettings::Load(CSendrixDlg& dlg) {
   dlg.FileHistoryList() = m_lists.m_files;
   dlg.StringHistoryList() = m_lists.m_strings;
   dlg.m_bSettingsUnreadable = m_store.UserFileUnreadable() ? 1 : 0;
+  SetDataLogsKept(m_store.LogFilesKept());
   if (!m_store.LoadProblem().empty())
     Report(m_store.LoadProblem());
 }

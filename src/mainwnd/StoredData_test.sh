@@ -145,6 +145,20 @@ printf '[WindowState-Summary]\nWindowPlacement=300 200 1\n' > "$INI"
 run "49" -M:X "${TCP[@]}" "-O:$PORT"
 check "placement kept" "WindowPlacement=300 200 1" "$(sed -n 2p "$INI")"
 
+# Files do not pile up: a received-data file that is not the default is
+# named, and goes at exit when empty; only the newest data logs stay.
+OUT=$SENDRIX_HOME/Output
+mkdir -p "$OUT"
+exec 9> "$OUT/RxData.bin"  # held, as another run would hold it
+flock -x 9
+run "4A" -M:X "${TCP[@]}" "-O:$PORT"
+grep -q "^received-data file $OUT/RxData-pid[0-9A-F]*\.bin$" err.txt || fail "spare received-data file not named"
+check "spare received-data files left" "" "$(ls "$OUT" | grep RxData-pid)"
+exec 9>&-
+printf '%s\n"Log Files Kept"=dword:00000003\n"Create Log File"=dword:00000001\n' "$ROOT" >> "$REG"
+for n in 1 2 3 4 5; do run "5$n" -M:X "${TCP[@]}" "-O:$PORT"; done
+check "data logs kept" 3 "$(ls "$OUT" | grep -c '^SendrixLog_.*\.html$')"
+
 # A file name that is not UTF-8 (Latin-1 é) opens.
 cp receipt.prn "$(printf 'caf\xe9.prn')"
 run "$(printf 'caf\xe9.prn')" -M:T "${TCP[@]}" "-O:$PORT"
