@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-
 #include <cstring>
 #include <filesystem>
 
@@ -105,13 +104,13 @@ std::vector<std::string> StoredEntries(const CRegData& data, const char* key, co
 // The file history most recent first (it is stored oldest first).
 std::vector<std::string> StoredFiles(const CRegData& data) {
   std::vector<std::string> files =
-      StoredEntries(data, kSettingsFilesKey, "Nb Files History", "Hist File #");
+      StoredEntries(data, kSettingsFilesKey, kFileCountName, kFileEntryPrefix);
   std::reverse(files.begin(), files.end());
   return files;
 }
 
 std::vector<std::string> StoredStrings(const CRegData& data) {
-  return StoredEntries(data, kSettingsStringsKey, "Nb String History", "Hist String #");
+  return StoredEntries(data, kSettingsStringsKey, kStringCountName, kStringEntryPrefix);
 }
 
 // The first layer holding the value wins (the user's file comes first).
@@ -382,8 +381,8 @@ CRegData CSettingsStore::MergedValues(const CDialogFields& f, const CHistoryList
     out.SetDword(key, name, changedHere || !hasTheirs ? ours : theirs);
   });
 
-  std::vector<std::string> files(h.m_files.rbegin(), h.m_files.rend());
-  std::erase_if(files, [](const std::string& e) { return !Storable(e); });
+  std::vector<std::string> files =
+      Usable(std::vector<std::string>(h.m_files.rbegin(), h.m_files.rend()));
   files = MergeHistory(m_bLoaded ? m_baseFiles : StoredFiles(disk), files,
                        Usable(StoredFiles(disk)), static_cast<std::size_t>(kMaxHistoryItems));
   std::reverse(files.begin(), files.end());
@@ -392,7 +391,7 @@ CRegData CSettingsStore::MergedValues(const CDialogFields& f, const CHistoryList
   std::vector<std::string> strings;
   for (const std::string& entry : h.m_strings)
     strings.push_back(StoredHexText(entry, f.main.m_nStringFormat));
-  std::erase_if(strings, [](const std::string& e) { return !Storable(e); });
+  strings = Usable(std::move(strings));
   std::vector<std::string> theirStrings = Usable(StoredStrings(disk));
   std::erase_if(theirStrings, [](const std::string& e) { return !CanConvertHexToEscaped(e); });
   strings = MergeHistory(m_bLoaded ? m_baseStrings : StoredStrings(disk), strings, theirStrings,
