@@ -341,22 +341,14 @@ TEST_F(SettingsStoreTest, SavesOfRunsSharingTheFileMerge) {
   EXPECT_EQ(h.m_strings, (Strings{"AA ", "11 ", "22 ", "CC ", "33 "}));  // oldest first
 }
 
-TEST_F(SettingsStoreTest, UnreadableFilesAreSaidAndKeptReadOnlyOnesLeftAlone) {
-  const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[" +
-                           std::string(kSettingsCommKey) + "]\r\n\"Parity\"=dword:00000002\r\n";
-  std::string bigEndian = Utf16Le(text);
-  for (std::size_t i = 0; i + 1 < bigEndian.size(); i += 2)
-    std::swap(bigEndian[i], bigEndian[i + 1]);
-  WriteFileBytes(m_paths.m_strUserFile, bigEndian);
+// (What the program says and keeps for each kind of unreadable file, and
+// read-only files, are checked end to end: StoredData_test.sh.)
+TEST_F(SettingsStoreTest, AnUnreadableFileIsKeptUnderAFreeName) {
+  WriteFileBytes(m_paths.m_strUserFile, "\x89PNG\r\n");
+  WriteFileBytes(m_paths.m_strUserFile + ".unreadable", "an older one");
   CDialogFields f;
   CHistoryLists h;
   CSettingsStore store(m_paths);
-  store.LoadSettings(f, h);
-  EXPECT_EQ(f.serial.m_nParityIndex, 2);
-  EXPECT_EQ(store.LoadProblem(), "");
-
-  WriteFileBytes(m_paths.m_strUserFile, "\x89PNG\r\n");
-  WriteFileBytes(m_paths.m_strUserFile + ".unreadable", "an older one");
   store.LoadSettings(f, h);
   EXPECT_NE(store.LoadProblem().find("is not a registry export"), std::string::npos);
   EXPECT_NE(store.LoadProblem().find("kept as " + m_paths.m_strUserFile + ".unreadable-2"),
@@ -364,16 +356,6 @@ TEST_F(SettingsStoreTest, UnreadableFilesAreSaidAndKeptReadOnlyOnesLeftAlone) {
   ASSERT_EQ(store.SaveSettings(f, h), 1);
   EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile + ".unreadable-2"), "\x89PNG\r\n");
   EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile + ".unreadable"), "an older one");
-
-  // Read-only by its mode bits (which count for root too): never replaced.
-  const std::string saved = ReadFileBytes(m_paths.m_strUserFile);
-  fs::permissions(m_paths.m_strUserFile, fs::perms::owner_read | fs::perms::group_read);
-  f.serial.m_nParityIndex = 3;
-  EXPECT_EQ(store.SaveSettings(f, h), 0);
-  EXPECT_NE(store.SaveProblem().find("is read-only"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile), saved);
-  EXPECT_EQ(fs::status(m_paths.m_strUserFile).permissions(),
-            fs::perms::owner_read | fs::perms::group_read);
 }
 
 TEST_F(SettingsStoreTest, WindowPlacementKeepsPositionAndShowState) {
