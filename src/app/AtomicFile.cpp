@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,6 +54,7 @@ int Fail(const std::string& tempPath) {
   const int error = errno;
   if (!tempPath.empty())
     ::unlink(tempPath.c_str());
+  errno = error;
   SetLastError(ErrnoToWin32(error));
   return 0;
 }
@@ -60,7 +62,7 @@ int Fail(const std::string& tempPath) {
 }  // namespace
 
 int WriteFileAtomically(const std::string& path, const std::string& data,
-                        const CAtomicWriteHook& beforeRename) {
+                        const CAtomicWriteHook& beforeRename, mode_t mode) {
   const std::string folder = FolderOf(path);
   std::error_code ignored;  // a folder that cannot be made fails the open below
   std::filesystem::create_directories(folder, ignored);
@@ -69,7 +71,7 @@ int WriteFileAtomically(const std::string& path, const std::string& data,
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     return Fail("");
-  bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;

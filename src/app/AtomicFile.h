@@ -11,6 +11,8 @@
 // be set by a test before the write and cleared after it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 
@@ -20,7 +22,8 @@
 // default) means no hook.
 using CAtomicWriteHook = std::function<bool(const std::string& tempPath)>;
 
-// 1 when `path` holds `data` afterwards, 0 on any failure (last error set;
-// `path` unchanged).
+// 1 when `path` holds `data` afterwards, 0 on any failure (last error and
+// errno set; `path` unchanged). The new file gets the permission bits
+// `mode`, whatever the umask.
 int WriteFileAtomically(const std::string& path, const std::string& data,
-                        const CAtomicWriteHook& beforeRename = nullptr);
+                        const CAtomicWriteHook& beforeRename = nullptr, mode_t mode = 0600);

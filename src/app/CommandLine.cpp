@@ -370,6 +370,34 @@ int CCommandLine::ParseCommandLine(CDialogFields& fields, CBatchRun& run) const 
   return mode;
 }
 
+bool CCommandLine::NamesInterfaceAndPort() const {
+  char interfaceLetter = '\0';
+  bool port = false;
+  bool address = false;
+  for (std::size_t i = 1; i < m_tokens.size(); ++i) {
+    std::string value;
+    const Marker marker = FindMarker(m_tokens[i], value);
+    if (marker == kInterface && LetterIndex(value.empty() ? '\0' : value[0], "RUT") >= 0) {
+      interfaceLetter = value[0];
+      port = false;  // a port given before it was a port of another interface
+    } else if (marker == kPort && interfaceLetter != '\0') {
+      port = true;
+    } else if (marker == kAddress && !value.empty()) {
+      address = true;
+    }
+  }
+  switch (interfaceLetter) {
+    case 'U':
+      return true;
+    case 'R':
+      return port;
+    case 'T':
+      return port && address;
+    default:
+      return false;
+  }
+}
+
 void CCommandLine::ShowHelp() const {
   const std::string& help = CommandLineHelpText();
   if (m_pHelpOut != nullptr) {
@@ -449,4 +477,9 @@ std::string RxDataFilePath(const std::string& value, const std::string& outputFo
 
 std::string RxDataFileFailureText(const std::string& path) {
   return "Cannot create the received-data file " + path + "; the default file is used.";
+}
+
+std::string RxDataFileIsInputText(const std::string& path) {
+  return "The received-data file " + path +
+         " is the file being sent, which it would empty; the default file is used.";
 }

@@ -103,6 +103,12 @@ class CCommandLine {
   // (-1). Call once.
   int ParseCommandLine(CDialogFields& fields, CBatchRun& run) const;
 
+  // True when the options choose the interface ("-I:") and, after it, where
+  // on it: the port ("-O:") for serial, the address ("-A:") and port for
+  // TCP/IP; USB needs nothing more. What a batch run needs when it cannot
+  // rely on saved settings.
+  bool NamesInterfaceAndPort() const;
+
   // Where the help is printed besides its message box (stdout by default;
   // null prints nothing). For tests.
   void SetHelpOutput(std::FILE* out) { m_pHelpOut = out; }
@@ -143,6 +149,12 @@ inline constexpr int kBatchExitAborted = 3;
 // status the job's outcome decides.
 int BatchExitStatusForMode(int mode);
 
+// Shown when a batch action is refused because the settings could not be
+// read and the options do not say where to send.
+inline constexpr char kUnreadSettingsBatchText[] =
+    "The settings could not be read, so the saved interface and port are unknown: nothing is "
+    "sent. Name them on the command line (-I: with -O:, and -A: for TCP/IP).";
+
 // Path of the received-data file named by "-F:". An empty value gives an
 // empty path (use the default name). A value holding a '/' is a path as it
 // stands (relative to the current folder when it does not start with '/');
@@ -152,3 +164,6 @@ std::string RxDataFilePath(const std::string& value, const std::string& outputFo
 // The message shown when the file "-F:" names cannot be created, before the
 // window falls back to its default name.
 std::string RxDataFileFailureText(const std::string& path);
+// The message shown when "-F:" names the file the action sends (opening it
+// for the received data would empty it); the default file is used instead.
+std::string RxDataFileIsInputText(const std::string& path);

@@ -202,4 +202,19 @@ TEST(CommandLineRules, AutoCloseMatchAndRxFilePath) {
   EXPECT_EQ(RxDataFilePath("/var/rx", "/h/Output"), "/var/rx");
 }
 
+// What a run on unread settings needs: the interface, then where on it.
+TEST(CommandLineRules, NamesInterfaceAndPortOnlyInThatOrder) {
+  const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
+      {{"s", "-M:X", "-I:R", "-O:2"}, true},
+      {{"s", "-M:X", "-O:2", "-I:R"}, false},  // a port of the saved interface
+      {{"s", "-M:X", "-A:127.0.0.1", "-I:T", "-O:9100"}, true},
+      {{"s", "-M:X", "-I:T", "-O:9100"}, false},  // no address
+      {{"s", "-M:X", "-I:U"}, true},
+      {{"s", "-M:X", "-I:X", "-O:2"}, false},
+      {{"s", "-M:X", "-O:2"}, false},
+  };
+  for (const auto& [tokens, named] : cases)
+    EXPECT_EQ(CCommandLine(tokens).NamesInterfaceAndPort(), named) << tokens[2];
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "app/RegText.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -40,16 +41,19 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// UTF-16LE after its byte-order mark; an odd last byte is dropped, a lone
-// surrogate becomes U+FFFD.
-std::string DecodeUtf16Le(const unsigned char* p, std::size_t size) {
+// UTF-16 after its byte-order mark, little-endian (what Windows writes) or
+// big-endian; an odd last byte is dropped, a lone surrogate becomes U+FFFD.
+std::string DecodeUtf16(const unsigned char* p, std::size_t size, bool bigEndian) {
+  const int lo = bigEndian ? 1 : 0;
+  const int hi = 1 - lo;
+  auto unit = [&](std::size_t i) -> char32_t { return p[2 * i + lo] | (p[2 * i + hi] << 8); };
   std::string out;
   out.reserve(size / 2);
   const std::size_t units = size / 2;
   for (std::size_t i = 0; i < units; ++i) {
-    const char32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+    const char32_t u = unit(i);
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      const char32_t low = p[2 * i + 2] | (p[2 * i + 3] << 8);
+      const char32_t low = unit(i + 1);
       if (low >= 0xDC00 && low <= 0xDFFF) {
         AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
         ++i;
@@ -66,7 +70,9 @@ std::string DecodeText(const char* data, std::size_t size) {
     return "";
   const auto* p = reinterpret_cast<const unsigned char*>(data);
   if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE)
-    return DecodeUtf16Le(p + 2, size - 2);
+    return DecodeUtf16(p + 2, size - 2, false);
+  if (size >= 2 && p[0] == 0xFE && p[1] == 0xFF)
+    return DecodeUtf16(p + 2, size - 2, true);
   if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
     return std::string(data + 3, size - 3);
   return std::string(data, size);
@@ -317,6 +323,18 @@ CRegData ParseRegText(const char* data, std::size_t size) {
       ParseValueLine(line, key, result);
   }
   return result;
+}
+
+bool StartsWithRegHeader(const char* data, std::size_t size) {
+  // The header is on the first line; a few hundred bytes hold it in any encoding.
+  constexpr std::size_t kHeaderScan = 256;
+  const std::string text = DecodeText(data, std::min(size, kHeaderScan));
+  std::string_view line(text);
+  line = line.substr(0, line.find('\n'));
+  if (!line.empty() && line.back() == '\r')
+    line.remove_suffix(1);
+  line = TrimTrailing(line);
+  return line == kRegHeader || line == kRegHeader4;
 }
 
 std::string FormatRegText(const CRegData& data, const std::vector<std::string>& keyOrder) {

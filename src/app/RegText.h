@@ -4,8 +4,8 @@
 //
 // Read:
 //  - UTF-16LE with its byte-order mark (what the Windows export writes),
-//    UTF-8 with or without a byte-order mark, or any 8-bit text (bytes are
-//    kept as they are). CRLF and LF line ends.
+//    UTF-16BE with its byte-order mark, UTF-8 with or without a byte-order mark, or any 8-bit text
+//    (bytes are kept as they are). CRLF and LF line ends.
 //  - "[key path]" starts a key; "[-key path]" (a deletion) starts nothing
 //    kept. A key path "HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\..." (what a
 //    32-bit program's values look like in a 64-bit Windows export) is read
@@ -37,6 +37,8 @@
 #include "platform/Win32Types.h"
 
 inline constexpr char kRegHeader[] = "Windows Registry Editor Version 5.00";
+// The header of the older export format (Windows NT 4 and 9x), same lines.
+inline constexpr char kRegHeader4[] = "REGEDIT4";
 inline constexpr std::size_t kMaxRegValues = 10000;
 
 struct CRegValue {
@@ -88,6 +90,11 @@ class CRegData {
 // Parses `size` bytes of export text (see above). data may be null when size
 // is 0.
 CRegData ParseRegText(const char* data, std::size_t size);
+
+// True when the first line of the text (decoded as ParseRegText decodes it)
+// is the header of an export, either version. The parser does not need it;
+// the settings store uses it to tell a settings file from some other file.
+bool StartsWithRegHeader(const char* data, std::size_t size);
 
 // The export text of `data`: keys in `keyOrder` first (those without values
 // are written as empty keys), then any other key. Values whose text holds a

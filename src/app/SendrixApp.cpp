@@ -1,9 +1,27 @@
 #include "app/SendrixApp.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
+
+namespace {
+
+// The received-data file taken when another run held "RxData.bin"
+// ("RxData-pid<hex>.bin") goes at exit when nothing was received into it,
+// or every overlapping run would leave one behind.
+void RemoveEmptySpareRxFile(const std::string& path) {
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  struct stat st {};
+  if (name.starts_with("RxData-pid") && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      st.st_size == 0)
+    ::unlink(path.c_str());
+}
+
+}  // namespace
 
 int CSendrixApp::InitInstance(IWindowRunner& runner) {
   m_pDlg = std::make_unique<CSendrixDlg>();
@@ -31,7 +49,9 @@ int CSendrixApp::ExitInstance() {
   g_TransferEngine.Shutdown();
   if (Comm_IsOpened())
     Comm_CloseCleanuo();
+  const std::string rxName = g_RxDataFile.GetName();
   g_RxDataFile.Close();
+  RemoveEmptySpareRxFile(rxName);
   if (g_pDataLog) {
     g_pDataLog.Reset(nullptr);
     CDataLog::DeleteSnapshots();

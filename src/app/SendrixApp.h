@@ -10,8 +10,9 @@
 // the abort event, run the window modally, then save the settings; else
 // show error text 49 and never show the window. Returns 0 (the process ends
 // after it). ExitInstance: ends the library set-up, closes the
-// received-data file, destroys the data log and deletes its View Log copies,
-// stops the engine's threads.
+// received-data file (removing it when it is an empty "RxData-pid<hex>.bin",
+// the name taken while another run held the default one), destroys the data
+// log and deletes its View Log copies, stops the engine's threads.
 //
 // Threading: both run on the program's main (window) thread.
 #pragma once

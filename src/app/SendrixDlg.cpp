@@ -146,6 +146,11 @@ int CSendrixDlg::OnInitDialog() {
     return StopStartUp("Cannot create the Output folder " + output + ": " + reason + ".");
   }
   OpenReceivedDataFile();
+  // A script looks for the received data under the default name; any other
+  // one (named by -F:, or taken because another run holds the default) is
+  // said.
+  if (m_bHeadless && m_strRxDataFileName != GetProgramFolder() + "/Output/RxData.bin")
+    std::fprintf(stderr, "received-data file %s\n", m_strRxDataFileName.c_str());
   UpdateAll(0);
   m_pView->SetProgress(0);
   m_bInitialised = 1;
@@ -180,9 +185,24 @@ int CSendrixDlg::StopStartUp(const std::string& why) {
 int CSendrixDlg::ParseCommandLine() {
   if (m_fnParseCommandLine)
     return m_fnParseCommandLine(*this);
+  const int stringFormat = m_fields.main.m_nStringFormat;
   const int mode = m_commandLine.ParseCommandLine(m_fields, m_batchRun);
   if (m_commandLine.HasCommandLine())
     m_nExitStatus = BatchExitStatusForMode(mode);
+  if (m_fields.main.m_nStringFormat != stringFormat && stringFormat >= 0) {
+    // -M:X or -M:S switched the string mode: the history follows, as with
+    // the window's own switch (the data string is the command line's).
+    m_history.ConvertStrings(m_fields.main.m_nStringFormat);
+    m_stringHistory = m_history.Strings();
+    m_pView->SetStringList(m_history.Strings());
+  }
+  if (m_bSettingsUnreadable && BatchStartButton(mode) != 0 &&
+      !m_commandLine.NamesInterfaceAndPort()) {
+    AfxMessageBox(kUnreadSettingsBatchText);
+    m_nExitStatus = kBatchExitFailed;
+    m_pView->PostClose();
+    return kBatchInvalid;
+  }
   m_bAutoCloseWindow = m_batchRun.m_bAutoCloseWindow;
   if (m_batchRun.m_bEnableRepeatControls) {
     for (int id : kRepeatControlIds)
@@ -200,6 +220,13 @@ int CSendrixDlg::ParseCommandLine() {
 int CSendrixDlg::OpenReceivedDataFile() {
   const std::string folder = GetProgramFolder() + "/Output/";
   m_strRxDataFileName = RxDataFilePath(m_batchRun.m_strRxDataFileName, folder);
+  // Opening it for writing empties it: never the file this run is to send.
+  if (!m_strRxDataFileName.empty() &&
+      (m_nBatchMode == kBatchTransmitFile || m_nBatchMode == kBatchDownloadFirmware) &&
+      IsSameFile(m_strRxDataFileName, m_fields.main.m_strFileName)) {
+    AfxMessageBox(RxDataFileIsInputText(m_strRxDataFileName).c_str());
+    m_strRxDataFileName.clear();
+  }
   if (!m_strRxDataFileName.empty()) {
     if (g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
       return 1;

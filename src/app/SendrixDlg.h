@@ -120,6 +120,12 @@ class CSendrixDlg : public IPortHost {
   // Headless run (no one can click): a batch action that a start check
   // refused closes the window instead of leaving it open.
   int m_bHeadless = 0;
+  // Set before OnInitDialog when the user's settings file could not be read
+  // (defaults stand in for it): a batch action then runs only when its
+  // options name the interface and the port (CCommandLine::
+  // NamesInterfaceAndPort); otherwise it is refused before the port opens,
+  // since the default port may be another device.
+  int m_bSettingsUnreadable = 0;
   // The exit status of a batch run (kBatchExit*, CommandLine.h): decided by
   // parsing for no action or an invalid one, by a refused start (1), or by
   // the engine's outcome of the batch action's job. -1 while undecided

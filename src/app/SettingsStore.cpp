@@ -7,9 +7,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #include "app/RegText.h"
+#include "app/SettingsFile.h"
+#include "app/SettingsMerge.h"
 #include "history/StringHistory.h"
+#include "log/LogRotation.h"
 #include "platform/FileIo.h"
 
 namespace {
@@ -52,6 +57,7 @@ void StoreNumber(T& field, DWORD value) {
 }
 
 constexpr char kThesaurusName[] = "Thesaurus DLL Name";
+constexpr char kLogFilesKeptName[] = "Log Files Kept";
 constexpr char kFileCountName[] = "Nb Files History";
 constexpr char kFileEntryPrefix[] = "Hist File #";
 constexpr char kStringCountName[] = "Nb String History";
@@ -64,11 +70,47 @@ const std::vector<std::string>& KeyOrder() {
   return order;
 }
 
+// How long a save waits for another run's save to the same folder.
+constexpr int kSaveLockWaitMs = 10000;
+constexpr mode_t kNewFileMode = 0600;
+
 CRegData ReadLayer(const std::string& path) {
   std::string bytes;
   if (path.empty() || !ReadFileBytes(path, kMaxSettingsFileBytes, &bytes))
     return CRegData();
   return ParseRegText(bytes.data(), bytes.size());
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+}
+
+// The numbered entries as the file holds them, entry 0 first; missing ones
+// are skipped.
+std::vector<std::string> StoredEntries(const CRegData& data, const char* key, const char* countName,
+                                       const char* prefix) {
+  DWORD count = 0;
+  data.GetDword(key, countName, &count);
+  std::vector<std::string> entries;
+  for (DWORD i = 0; i < std::min<DWORD>(count, kMaxRegValues); ++i) {
+    std::string text;
+    if (data.GetString(key, prefix + std::to_string(i), &text))
+      entries.push_back(text);
+  }
+  return entries;
+}
+
+// The file history most recent first (it is stored oldest first).
+std::vector<std::string> StoredFiles(const CRegData& data) {
+  std::vector<std::string> files =
+      StoredEntries(data, kSettingsFilesKey, kFileCountName, kFileEntryPrefix);
+  std::reverse(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::string> StoredStrings(const CRegData& data) {
+  return StoredEntries(data, kSettingsStringsKey, kStringCountName, kStringEntryPrefix);
 }
 
 // The first layer holding the value wins (the user's file comes first).
@@ -142,6 +184,11 @@ void LoadStringHistory(const CRegData& user, int stringMode, CHistoryLists& h) {
 bool Storable(const std::string& text) {
   return !text.empty() && text.size() <= kMaxSettingsText &&
          text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+std::vector<std::string> Usable(std::vector<std::string> entries) {
+  std::erase_if(entries, [](const std::string& e) { return !Storable(e); });
+  return entries;
 }
 
 // The hex text stored for a history string, or "" when it cannot be stored.
@@ -239,8 +286,18 @@ void CSettingsStore::ApplyDefaults(CDialogFields& f) {
 }
 
 int CSettingsStore::LoadSettings(CDialogFields& f, CHistoryLists& h) {
+  CSettingsFileRead user = ReadSettingsFile(m_paths.m_strUserFile, kMaxSettingsFileBytes);
+  m_strLoadProblem.clear();
+  m_bUserFileUnreadable = user.m_bUnreadable;
+  if (user.m_bUnreadable) {
+    m_strLoadProblem = "The settings file " + m_paths.m_strUserFile +
+                       " cannot be read: " + user.m_strProblem +
+                       ". This run uses the default settings for what could not be read; "
+                       "when it saves its settings, the file is kept as " +
+                       UnreadableCopyName(m_paths.m_strUserFile) + " and a new one is written.";
+  }
   std::vector<CRegData> layers;
-  layers.push_back(ReadLayer(m_paths.m_strUserFile));
+  layers.push_back(std::move(user.m_data));
   for (const std::string& path : m_paths.m_systemFiles)
     layers.push_back(ReadLayer(path));
 
@@ -255,24 +312,91 @@ int CSettingsStore::LoadSettings(CDialogFields& f, CHistoryLists& h) {
       dll->m_strText.size() <= kMaxSettingsText)
     m_strThesaurusDllName = dll->m_strText;
 
+  m_nLogFilesKept = kDefaultDataLogsKept;
+  const CRegValue* kept = FindIn(layers, kSettingsRootKey, kLogFilesKeptName);
+  if (kept != nullptr && kept->m_nKind == CRegValue::kDword)
+    m_nLogFilesKept = kept->m_dwValue;
+
   // The histories are the user's own: only the user's file holds them.
   h = CHistoryLists();
   LoadFileHistory(layers.front(), h);
   LoadStringHistory(layers.front(), f.main.m_nStringFormat, h);
+
+  // What this run started from, for the merge of its save.
+  m_base = CRegData();
+  ForEachNumber(f, [this](const char* key, const char* name, DWORD, DWORD, const auto& field) {
+    m_base.SetDword(key, name, static_cast<DWORD>(field));
+  });
+  m_baseFiles = StoredFiles(layers.front());
+  m_baseStrings = StoredStrings(layers.front());
+  m_bLoaded = true;
   return 1;
 }
 
 int CSettingsStore::SaveSettings(const CDialogFields& f, const CHistoryLists& h) {
-  // Each key's values are written in the order set, the keys in KeyOrder().
+  m_strSaveProblem.clear();
+  m_strKeptAs.clear();
+  const std::string& path = m_paths.m_strUserFile;
+  std::error_code ignored;  // a folder that cannot be made fails the lock below
+  std::filesystem::create_directories(FolderOf(path), ignored);
+  const std::string readOnly = ReadOnlyReason(path);
+  if (!readOnly.empty())
+    return FailSave(readOnly);
+  // Read, merge and write under one lock: runs sharing the folder save one
+  // after the other, each on top of what the one before it wrote.
+  CSettingsLock lock(FolderOf(path), kSaveLockWaitMs);
+  if (!lock.Held())
+    return FailSave("another Sendrix kept the settings folder locked");
+  const CSettingsFileRead disk = ReadSettingsFile(path, kMaxSettingsFileBytes);
+  if (disk.m_bUnreadable && !MoveUnreadableAside(path, &m_strKeptAs))
+    return FailSave(std::string("the unreadable file could not be kept aside: ") +
+                    std::strerror(errno));
+  const std::string text = FormatRegText(MergedValues(f, h, disk.m_data), KeyOrder());
+  const mode_t mode = disk.m_bExists && !disk.m_bUnreadable ? disk.m_nMode : kNewFileMode;
+  if (!WriteFileAtomically(path, text, m_beforeRename, mode))
+    return FailSave(std::strerror(errno));
+  return 1;
+}
+
+int CSettingsStore::FailSave(const std::string& why) {
+  m_strSaveProblem =
+      "The settings could not be saved to " + m_paths.m_strUserFile + ": " + why + ".";
+  return 0;
+}
+
+// Each key's values are written in the order set, the keys in KeyOrder().
+// A store that loaded nothing takes the file as its start: its own values
+// and lists then win whole, as a plain overwrite would.
+CRegData CSettingsStore::MergedValues(const CDialogFields& f, const CHistoryLists& h,
+                                      const CRegData& disk) const {
+  const CRegData& base = m_bLoaded ? m_base : disk;
   CRegData out;
-  ForEachNumber(f, [&out](const char* key, const char* name, DWORD, DWORD, const auto& field) {
-    out.SetDword(key, name, static_cast<DWORD>(field));
+  ForEachNumber(f, [&](const char* key, const char* name, DWORD, DWORD max, const auto& field) {
+    DWORD theirs = 0;
+    DWORD from = 0;
+    const bool hasTheirs = disk.GetDword(key, name, &theirs) && theirs <= max;
+    const bool hasBase = base.GetDword(key, name, &from);
+    const DWORD ours = static_cast<DWORD>(field);
+    const bool changedHere = !hasBase || from != ours;
+    out.SetDword(key, name, changedHere || !hasTheirs ? ours : theirs);
   });
-  WriteHistory(out, kSettingsFilesKey, kFileCountName, kFileEntryPrefix, h.m_files);
+
+  std::vector<std::string> files =
+      Usable(std::vector<std::string>(h.m_files.rbegin(), h.m_files.rend()));
+  files = MergeHistory(m_bLoaded ? m_baseFiles : StoredFiles(disk), files,
+                       Usable(StoredFiles(disk)), static_cast<std::size_t>(kMaxHistoryItems));
+  std::reverse(files.begin(), files.end());
+  WriteHistory(out, kSettingsFilesKey, kFileCountName, kFileEntryPrefix, files);
+
   std::vector<std::string> strings;
   for (const std::string& entry : h.m_strings)
     strings.push_back(StoredHexText(entry, f.main.m_nStringFormat));
+  strings = Usable(std::move(strings));
+  std::vector<std::string> theirStrings = Usable(StoredStrings(disk));
+  std::erase_if(theirStrings, [](const std::string& e) { return !CanConvertHexToEscaped(e); });
+  strings = MergeHistory(m_bLoaded ? m_baseStrings : StoredStrings(disk), strings, theirStrings,
+                         static_cast<std::size_t>(kMaxHistoryItems));
   WriteHistory(out, kSettingsStringsKey, kStringCountName, kStringEntryPrefix, strings);
-  KeepOtherValues(ReadLayer(m_paths.m_strUserFile), out);
-  return WriteFileAtomically(m_paths.m_strUserFile, FormatRegText(out, KeyOrder()), m_beforeRename);
+  KeepOtherValues(disk, out);
+  return out;
 }

@@ -8,7 +8,9 @@
 //   [HKEY_LOCAL_MACHINE\SOFTWARE\KORVEL\SENDRIX]
 //     "String Mode" dword (default 1), "Show USM Window" dword (0),
 //     "Create Log File" dword (0), "Thesaurus DLL Name" text (empty; read,
-//     never written: it comes from the installation)
+//     never written: it comes from the installation), "Log Files Kept"
+//     dword (50; how many data logs stay, 0 all; read, never written, so
+//     a file without it keeps the default)
 //   [...\SENDRIX\Files History]     "Nb Files History" dword, "Hist File #i"
 //     texts, i from 0: full paths, entry 0 the oldest
 //   [...\SENDRIX\Strings History]   "Nb String History" dword, "Hist String #i"
@@ -25,10 +27,14 @@
 //    <folder of the executable>/../share/sendrix/sendrix.reg and
 //    <folder of the executable>/sendrix.reg. An installation (and the build
 //    tree, in build/bin) puts "Thesaurus DLL Name" there.
-// A file that is missing, unreadable, truncated or not in the format gives
-// whatever values can be read from it, and defaults for the rest; nothing is
-// reported (as a registry failure is silent). Only the first 1 MiB of a file
-// is read.
+// A file that is missing, truncated or partly malformed gives whatever
+// values can be read from it, and defaults for the rest. Only the first
+// 1 MiB of a file is read. The user's file is different when it exists but
+// cannot be taken as settings at all (SettingsFile.h: it cannot be opened,
+// is empty, is over 1 MiB, or is no export): LoadProblem() then says which
+// file and why, and the save keeps that file beside the new one as
+// "sendrix.reg.unreadable" (numbered when taken) instead of overwriting
+// what the operator may still need. System files stay quiet.
 //
 // A value missing, of the other kind (a text where a number is expected) or
 // a text of more than 255 characters takes its default.
@@ -36,7 +42,13 @@
 // Saving rewrites the user's file whole and atomically (AtomicFile.h): a run
 // killed during the save leaves the previous file. Values of the four keys
 // that the program does not know (and "Thesaurus DLL Name") are kept as the
-// user's file had them; other keys of that file are dropped.
+// user's file had them; other keys of that file are dropped. Several runs
+// may share the file: the save takes a lock on the folder, reads the file
+// as it is now and merges (SettingsMerge.h): both histories keep every
+// run's entries, most recent first, and a setting keeps the value of the
+// run that changed it rather than of one that only read it. A read-only
+// file or folder is never replaced (the permission bits decide, for root
+// too); the new file keeps the previous one's permissions.
 //
 // Threading: use from one thread (start-up and exit, on the window's thread).
 #pragma once
@@ -46,6 +58,8 @@
 
 #include "app/AtomicFile.h"
 #include "app/DialogFields.h"
+#include "app/RegText.h"
+#include "log/LogRotation.h"
 
 inline constexpr char kSettingsRootKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX";
 inline constexpr char kSettingsFilesKey[] =
@@ -115,12 +129,26 @@ class CSettingsStore {
   // written as it is. An entry whose hex text would exceed 255 characters
   // (more than 85 bytes), an entry the codec would refuse, an empty entry
   // and a path holding a line break are left out, and the entries are
-  // numbered without gaps. Returns 1 when the file was written, 0 when not
-  // (the previous file is then unchanged).
+  // numbered without gaps. The lists and values are merged with what the
+  // file holds by then (see the file comment); a store that loaded nothing
+  // writes its own whole. Returns 1 when the file was written, 0 when not
+  // (the previous file is then unchanged, SaveProblem() says why).
   int SaveSettings(const CDialogFields& f, const CHistoryLists& h);
+
+  // After LoadSettings: "" when the user's file was read or is missing (a
+  // first run), else the message naming the file, why it cannot be read,
+  // and where it will be kept.
+  const std::string& LoadProblem() const { return m_strLoadProblem; }
+  bool UserFileUnreadable() const { return m_bUserFileUnreadable; }
+  // After SaveSettings: "" when saved, else the message saying why not.
+  const std::string& SaveProblem() const { return m_strSaveProblem; }
+  // After SaveSettings: where an unreadable user file was kept ("" if none).
+  const std::string& KeptAs() const { return m_strKeptAs; }
 
   // File name of the text library from the last LoadSettings ("" if none).
   const std::string& ThesaurusDllName() const { return m_strThesaurusDllName; }
+  // "Log Files Kept" from the last LoadSettings (LogRotation.h).
+  std::size_t LogFilesKept() const { return m_nLogFilesKept; }
   const CSettingsPaths& Paths() const { return m_paths; }
 
   // Test hook: called between the complete temporary file and the rename
@@ -131,7 +159,21 @@ class CSettingsStore {
   static void ApplyDefaults(CDialogFields& f);
 
  private:
+  int FailSave(const std::string& why);
+  CRegData MergedValues(const CDialogFields& f, const CHistoryLists& h, const CRegData& disk) const;
+
   CSettingsPaths m_paths;
   std::string m_strThesaurusDllName;
+  std::size_t m_nLogFilesKept = kDefaultDataLogsKept;
   CAtomicWriteHook m_beforeRename;
+  // What LoadSettings started from: the persisted numbers as loaded, and
+  // both histories as stored (most recent first), unloadable entries too.
+  bool m_bLoaded = false;
+  CRegData m_base;
+  std::vector<std::string> m_baseFiles;
+  std::vector<std::string> m_baseStrings;
+  bool m_bUserFileUnreadable = false;
+  std::string m_strLoadProblem;
+  std::string m_strSaveProblem;
+  std::string m_strKeptAs;
 };

@@ -293,14 +293,69 @@ TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {
     EXPECT_EQ(store.ThesaurusDllName(), "") << what;
     EXPECT_TRUE(h.m_files.empty() && h.m_strings.empty()) << what;
   }
-  // A folder where the file should be.
+  // A folder where the file should be: said, and kept aside by the save.
   fs::remove(m_paths.m_strUserFile);
-  fs::create_directories(m_paths.m_strUserFile);
+  fs::create_directories(m_paths.m_strUserFile + "/inside");
   CDialogFields f;
   CHistoryLists h;
-  EXPECT_EQ(Load(f, h), 1);
+  CSettingsStore store(m_paths);
+  EXPECT_EQ(store.LoadSettings(f, h), 1);
   EXPECT_EQ(Persisted(f), defaults);
-  EXPECT_EQ(CSettingsStore(m_paths).SaveSettings(f, h), 0);
+  EXPECT_NE(
+      store.LoadProblem().find(m_paths.m_strUserFile + " cannot be read: it is not a regular"),
+      std::string::npos);
+  EXPECT_EQ(store.SaveSettings(f, h), 1);
+  EXPECT_TRUE(fs::exists(m_paths.m_strUserFile + ".unreadable/inside"));
+}
+
+// Runs that share the file each load it, then save in turn: every run's
+// strings stay, most recent first; a setting keeps the value of the run
+// that changed it; an entry one run removed stays removed.
+TEST_F(SettingsStoreTest, SavesOfRunsSharingTheFileMerge) {
+  CDialogFields f;
+  CSettingsStore::ApplyDefaults(f);
+  CHistoryLists start;
+  start.m_strings = {"AA ", "BB ", "CC "};
+  ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, start), 1);
+
+  CSettingsStore first(m_paths), second(m_paths), third(m_paths);
+  CDialogFields f1, f2, f3;
+  CHistoryLists h1, h2, h3;
+  first.LoadSettings(f1, h1);
+  second.LoadSettings(f2, h2);
+  third.LoadSettings(f3, h3);
+  f1.serial.m_nBaudIndex = 4;
+  h1.m_strings = {"11 ", "AA ", "BB ", "CC "};
+  f2.ethernet.m_nMainPort = 9200;
+  h2.m_strings = {"CC ", "22 ", "AA ", "BB "};  // CC chosen again
+  h3.m_strings = {"33 ", "AA ", "CC "};         // BB removed in the manager
+  ASSERT_EQ(first.SaveSettings(f1, h1), 1);
+  ASSERT_EQ(second.SaveSettings(f2, h2), 1);
+  ASSERT_EQ(third.SaveSettings(f3, h3), 1);
+
+  CDialogFields back;
+  CHistoryLists h;
+  Load(back, h);
+  EXPECT_EQ(back.serial.m_nBaudIndex, 4);
+  EXPECT_EQ(back.ethernet.m_nMainPort, 9200);
+  EXPECT_EQ(h.m_strings, (Strings{"AA ", "11 ", "22 ", "CC ", "33 "}));  // oldest first
+}
+
+// (What the program says and keeps for each kind of unreadable file, and
+// read-only files, are checked end to end: StoredData_test.sh.)
+TEST_F(SettingsStoreTest, AnUnreadableFileIsKeptUnderAFreeName) {
+  WriteFileBytes(m_paths.m_strUserFile, "\x89PNG\r\n");
+  WriteFileBytes(m_paths.m_strUserFile + ".unreadable", "an older one");
+  CDialogFields f;
+  CHistoryLists h;
+  CSettingsStore store(m_paths);
+  store.LoadSettings(f, h);
+  EXPECT_NE(store.LoadProblem().find("is not a registry export"), std::string::npos);
+  EXPECT_NE(store.LoadProblem().find("kept as " + m_paths.m_strUserFile + ".unreadable-2"),
+            std::string::npos);
+  ASSERT_EQ(store.SaveSettings(f, h), 1);
+  EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile + ".unreadable-2"), "\x89PNG\r\n");
+  EXPECT_EQ(ReadFileBytes(m_paths.m_strUserFile + ".unreadable"), "an older one");
 }
 
 TEST_F(SettingsStoreTest, WindowPlacementKeepsPositionAndShowState) {

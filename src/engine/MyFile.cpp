@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "codec/Codec.h"
@@ -104,6 +105,22 @@ bool WritePackedCopy(int source, int copy) {
   }
 }
 
+// The packed copy: a file in $TMPDIR (else /tmp) without a name, removed
+// from its folder as soon as it is made, so it goes with its descriptor
+// whatever ends the run and never sits beside the source.
+int CreateAnonymousCopy() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string name = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+  name += "/sendrix-pack-XXXXXX";
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    SetLastErrorFromErrno();
+    return CMyFile::kInvalidHandle;
+  }
+  ::unlink(name.c_str());
+  return fd;
+}
+
 }  // namespace
 
 CMyFile::~CMyFile() {
@@ -162,21 +179,20 @@ int CMyFile::TakeSizeLocked(int* errorText) {
 // Replaces the open source by its packed copy; on failure the handle is
 // invalid and *errorText is 1.
 int CMyFile::PackLocked(int* errorText) {
-  std::string copyName = m_strName + ".pack";
-  int copy = OpenDescriptor(copyName, kModeWrite);
-  bool ok = copy >= 0 && WritePackedCopy(m_hFile, copy);
+  int copy = CreateAnonymousCopy();
+  bool ok = copy >= 0 && WritePackedCopy(m_hFile, copy) && ::lseek(copy, 0, SEEK_SET) == 0;
   DWORD error = ok ? ERROR_SUCCESS : GetLastError();
   CloseLocked();
-  if (copy >= 0 && ::close(copy) != 0)
-    ok = false;
-  m_hFile = ok ? OpenDescriptor(copyName, kModeRead, true) : kInvalidHandle;
-  if (m_hFile < 0) {
+  if (!ok) {
+    if (copy >= 0)
+      ::close(copy);
     m_hFile = kInvalidHandle;
-    if (!ok && error != ERROR_SUCCESS)
+    if (error != ERROR_SUCCESS)
       SetLastError(error);
     *errorText = kErrorPackFailed;
     return 0;
   }
+  m_hFile = copy;
   return 1;
 }
 

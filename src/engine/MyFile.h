@@ -23,11 +23,14 @@
 //    reads at an offset of its own and is the one to prefer for such a copy,
 //    because each append moves the shared position to the end.
 //
-// Packed copy (pack = 1): the file is converted into "<name>.pack" beside it,
-// one packet frame (FramePacket) per 1024-byte block, and the copy is read
-// instead; GetSize() is then the copy's size and the name stays the source's.
-// The copy is left on disk. When the copy cannot be made (or not completely
-// written), error text 1 is shown and Open fails.
+// Packed copy (pack = 1): the file is converted into a copy, one packet frame
+// (FramePacket) per 1024-byte block, and the copy is read instead; GetSize()
+// is then the copy's size and the name stays the source's. The copy is a
+// file in $TMPDIR (else /tmp) that has no name from the moment it is made:
+// nothing is written beside the source (its folder may be read-only or
+// shared), and the copy is gone when it is closed or the process ends. When
+// the copy cannot be made (or not completely written), error text 1 is shown
+// and Open fails.
 //
 // Size: files of 4 GiB or more are refused (error text 24, Open fails and
 // the file is closed again); GetSize() is the size when Open succeeded.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -57,23 +58,33 @@ TEST_F(MyFileTest, HandleStatesAndModes) {
   EXPECT_TRUE(Boxes().empty());
 }
 
+// The copy lives in $TMPDIR without a name: nothing beside the source (its
+// folder may be read-only or shared), nothing left behind.
 TEST_F(MyFileTest, PackedCopiesAndTheirFailures) {
+  const std::string tmp = Path("tmp");
+  fs::create_directory(tmp);
+  const char* savedTmp = std::getenv("TMPDIR");
+  const std::string saved = savedTmp != nullptr ? savedTmp : "";
+  setenv("TMPDIR", tmp.c_str(), 1);
   CMyFile file;
-  Write("empty", "");
-  ASSERT_EQ(file.Open(Path("empty"), CMyFile::kModeRead, 1), 1);
-  EXPECT_EQ(file.GetSize(), 0u);
-  EXPECT_EQ(file.GetName(), Path("empty"));
-  EXPECT_TRUE(fs::exists(Path("empty.pack")));
+  Write("src", std::string(1500, 'a'));
+  ASSERT_EQ(file.Open(Path("src"), CMyFile::kModeRead, 1), 1);
+  EXPECT_GT(file.GetSize(), 1500u);  // two frames
+  EXPECT_EQ(file.GetName(), Path("src"));
+  EXPECT_FALSE(fs::exists(Path("src.pack")));
+  EXPECT_TRUE(fs::is_empty(tmp));
   // A missing source gives no copy, no box, and no success.
   EXPECT_EQ(file.Open(Path("missing"), CMyFile::kModeRead, 1), 0);
-  EXPECT_FALSE(fs::exists(Path("missing.pack")));
   EXPECT_TRUE(Boxes().empty());
   // A copy that cannot be created: error text 1.
-  Write("src", "abc");
-  fs::create_directory(Path("src.pack"));
+  setenv("TMPDIR", Path("no such folder").c_str(), 1);
   EXPECT_EQ(file.Open(Path("src"), CMyFile::kModeRead, 1), 0);
   EXPECT_EQ(file.GetHandle(), CMyFile::kInvalidHandle);
   EXPECT_EQ(Boxes(), std::vector<std::string>{"error 1"});
+  if (savedTmp != nullptr)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 TEST_F(MyFileTest, FilesOf4GiBAreRefused) {

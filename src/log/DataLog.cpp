@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "log/LogFormat.h"
+#include "log/LogRotation.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIo.h"
 #include "platform/Notifier.h"
@@ -89,6 +90,7 @@ void CDataLog::Open() {
   m_hFile = ::open(m_strFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (m_hFile < 0)
     return;
+  RemoveOldDataLogs(OutputFolder(), DataLogsKept());
   m_buffer.resize(kBufferSize);
   m_spare.resize(kBufferSize);
   m_bActive = true;

@@ -1,5 +1,6 @@
 #include "mainwnd/QtWindowRunner.h"
 
+#include <QGuiApplication>
 #include <memory>
 
 #include "app/HistoryEditor.h"
@@ -115,12 +116,16 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   if (window.isVisible()) {
     window.exec();
   }
-  placement.m_nX = window.x();
-  placement.m_nY = window.y();
-  placement.m_nShowCmd = window.isMinimized()   ? CWindowPlacement::kShowMinimized
-                         : window.isMaximized() ? CWindowPlacement::kShowMaximized
-                                                : CWindowPlacement::kShowNormal;
-  placements.Save(placement);
+  // An unseen window (the offscreen platform: a headless run) has no place
+  // on any screen; saving it would move the operator's window.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    placement.m_nX = window.x();
+    placement.m_nY = window.y();
+    placement.m_nShowCmd = window.isMinimized()   ? CWindowPlacement::kShowMinimized
+                           : window.isMaximized() ? CWindowPlacement::kShowMaximized
+                                                  : CWindowPlacement::kShowNormal;
+    placements.Save(placement);
+  }
   m_target.Close();
   if (m_pNotifier != nullptr) {
     m_pNotifier->SetParent(nullptr);

@@ -1,7 +1,8 @@
 // Runs the window logic (CSendrixDlg) with the Qt window: builds the
 // widgets, joins them to the logic (view, file dialogs, message target,
 // commands, keys, drops, menu, tips), restores the saved position, runs the
-// window modally and saves its position when it has closed.
+// window modally and saves its position when it has closed, unless it ran
+// on the offscreen platform (a headless run never writes the placement).
 //
 // The message target belongs to the runner, not to the window, because the
 // worker threads keep it after the window is gone; the window closes it

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
   CHeadlessProgress progress(stderr, isatty(STDERR_FILENO) == 1);
   CHeadlessRows rows(stdout);
   CStoredSettings settings;
+  settings.SetStderrEcho(!headless);  // headless, the notifier itself writes to stderr
   CSendrixApp::Hooks hooks;
   hooks.loadSettings = [&](CSendrixDlg& dlg) {
     settings.Load(dlg);

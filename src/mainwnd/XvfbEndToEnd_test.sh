@@ -147,4 +147,31 @@ check "files history" "$WORK/receipt.prn|$WORK/long.prn|" \
 check "strings history" "42 43 |48 45 4C 4C 4F |" \
   "$(sed -n 's/^"Hist String #[0-9]*"="\(.*\)"$/\1/p' "$REG" | tr '\n' '|')"
 stop_sim
+
+# A settings file over 1 MiB (its first part still names the printer) is
+# said in a box, dismissed with Enter, and on stderr; at the close it is kept
+# beside the new one, and the window, on screen, saves its placement.
+start_sim
+INI=$XDG_CONFIG_HOME/sendrix/sendrix-window.ini
+rm -f "$INI"
+{ printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX\\Communication Parameters]\n'
+  printf '"Interface Type"=dword:00000002\n"Ethernet IP Address"=dword:7f000001\n'
+  printf '"Ethernet Port"=dword:%08x\n' "$PORT"
+  head -c $((1024 * 1024)) /dev/zero | tr '\0' ';'; } > "$REG"
+cp "$REG" big.reg
+QT_QPA_PLATFORM=xcb "$SENDRIX" > sendrix.out 2> sendrix.err &
+APP_PID=$!
+OTHER_PIDS+=("$APP_PID")
+BOX=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sendrix$' | head -n 1)
+[[ -n "$BOX" ]] || fail "no box for the settings file"
+grep -q "^Sendrix: The settings file $REG cannot be read: it is larger than 1 MiB" sendrix.err ||
+  fail "the settings file: not said on stderr"
+timeout 10 xdotool windowfocus --sync "$BOX" && keys Return
+WID=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sendrix V' | head -n 1)
+settle
+"$WM_CLOSE" "$WID" && timeout 10 tail --pid="$APP_PID" -f /dev/null
+cmp -s big.reg "$REG.unreadable" || fail "the big settings file was not kept"
+grep -qi "\"Ethernet Port\"=dword:$(printf '%08x' "$PORT")" "$REG" || fail "its port not carried over"
+[[ -s $INI ]] || fail "the window did not save its placement"
+stop_sim
 finish

@@ -10,10 +10,36 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QVariant>
+#include <algorithm>
 
 #include "panels/FrameBox.h"
 
 namespace {
+
+constexpr char16_t kEscapedByte = 0xDC00;  // + the byte, 0x80..0xFF
+
+bool IsEscapedByte(QChar c) {
+  return c.unicode() >= kEscapedByte + 0x80 && c.unicode() <= kEscapedByte + 0xFF;
+}
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0.
+std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  const std::size_t n = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (n == 0 || i + n > s.size())
+    return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+      return 0;
+  }
+  // The decoder's own check catches overlong forms and encoded surrogates.
+  const QString decoded = QString::fromUtf8(s.data() + i, static_cast<qsizetype>(n));
+  return decoded.contains(QChar::ReplacementCharacter) ? 0 : n;
+}
 
 QString CaptionOf(const QWidget* w) {
   if (auto* b = qobject_cast<const QAbstractButton*>(w)) {
@@ -201,7 +227,41 @@ std::string CControlMap::GetText(int id) const {
   } else {
     t = CaptionOf(w);
   }
-  return t.toLocal8Bit().toStdString();
+  return BytesOf(t);
+}
+
+QString Qs(const std::string& s) {
+  const QString local = QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+  if (local.toLocal8Bit().toStdString() == s)
+    return local;
+  QString text;
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = Utf8SequenceAt(s, i);
+    if (n == 0) {
+      text += QChar(static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(s[i])));
+      ++i;
+    } else {
+      text += QString::fromUtf8(s.data() + i, static_cast<qsizetype>(n));
+      i += n;
+    }
+  }
+  return text;
+}
+
+std::string BytesOf(const QString& text) {
+  if (std::none_of(text.begin(), text.end(), IsEscapedByte))
+    return text.toLocal8Bit().toStdString();
+  std::string bytes;
+  qsizetype start = 0;
+  for (qsizetype i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !IsEscapedByte(text[i]))
+      continue;
+    bytes += text.mid(start, i - start).toUtf8().toStdString();
+    if (i < text.size())
+      bytes += static_cast<char>(text[i].unicode() - kEscapedByte);
+    start = i + 1;
+  }
+  return bytes;
 }
 
 int CControlMap::IdOf(const QWidget* w) const {

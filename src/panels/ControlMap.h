@@ -82,7 +82,11 @@ class CControlMap {
   int m_nParkedFocus = 0;  // the disabled control that holds the focus
 };
 
-// Caption texts as QString (the program's texts are 8-bit, local encoding).
-inline QString Qs(const std::string& s) {
-  return QString::fromLocal8Bit(s.c_str());
-}
+// Texts between the fields (bytes: the program's texts, and file names as
+// the file system and the command line hold them) and the controls, in the
+// local encoding. Bytes that do not decode in it (a Latin-1 file name under
+// a UTF-8 locale) become one lone surrogate each, U+DC80..U+DCFF, which
+// BytesOf turns back into the same byte: any name the file system holds
+// survives the trip through a control and still opens.
+QString Qs(const std::string& s);
+std::string BytesOf(const QString& text);

@@ -17,6 +17,10 @@ bool WriteAll(int fd, const void* data, std::size_t length, std::size_t* written
 // maxBytes), 0 when it cannot be opened or read, last error set.
 int ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* out);
 
+// True when both paths exist and name the same file (the same inode on the
+// same device, whatever links or spellings lead there).
+bool IsSameFile(const std::string& a, const std::string& b);
+
 // Creates base + relative level by level. relative starts with '/' (for
 // example "/Output" or "/a/b"); each level that is not yet a directory is
 // created. Returns false when a level cannot be created (for example a file
