@@ -1,6 +1,5 @@
 #include "mainwnd/QtWindowRunner.h"
 
-#include <QGuiApplication>
 #include <memory>
 
 #include "app/HistoryEditor.h"
@@ -116,9 +115,7 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   if (window.isVisible()) {
     window.exec();
   }
-  // An unseen window (the offscreen platform: a headless run) has no place
-  // on any screen; saving it would move the operator's window.
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+  if (m_bSavesPlacement) {
     placement.m_nX = window.x();
     placement.m_nY = window.y();
     placement.m_nShowCmd = window.isMinimized()   ? CWindowPlacement::kShowMinimized

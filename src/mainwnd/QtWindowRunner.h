@@ -36,6 +36,9 @@ class CQtWindowRunner : public IWindowRunner {
   }
   // Headless runs: the receive lists' rows also go to `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
+  // Headless runs: the unseen window has no place on any screen, and saving
+  // it would move the operator's window, so the program turns this off.
+  void SetSavesPlacement(bool saves) { m_bSavesPlacement = saves; }
   void RunModal(CSendrixDlg& dlg) override;
   CQtMessageTarget& Target() { return m_target; }
 
@@ -45,6 +48,7 @@ class CQtWindowRunner : public IWindowRunner {
   bool m_bSplash;
   CQtNotifier* m_pNotifier = nullptr;
   CHeadlessRows* m_pRowEcho = nullptr;
+  bool m_bSavesPlacement = true;
   std::function<void(CMainWindow&, CSendrixDlg&)> m_onShown;
   CQtMessageTarget m_target;
   std::unique_ptr<COutputWindow> m_pOutput;  // made on the first port-properties request

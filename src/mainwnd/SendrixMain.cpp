@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
     runner.SetNotifier(&notifier);
   else
     runner.SetRowEcho(&rows);
+  runner.SetSavesPlacement(!headless);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     shownWindow = &window;
     shownDlg = &dlg;
