@@ -10,6 +10,7 @@
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
+#include "engine/ReceivedDataFile.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "history/StringHistory.h"
@@ -215,8 +216,9 @@ int CSendrixDlg::ParseCommandLine() {
   return mode;
 }
 
-// "RxData.bin" in the Output folder, or a name with the process id when
-// another instance holds that one.
+// The -F: name when given and it opens, else "RxData.bin" in the Output
+// folder, or a name with the process id when another instance holds that one
+// (CReceivedDataFile, the one place those names are made).
 int CSendrixDlg::OpenReceivedDataFile() {
   const std::string folder = GetProgramFolder() + "/Output/";
   m_strRxDataFileName = RxDataFilePath(m_batchRun.m_strRxDataFileName, folder);
@@ -232,13 +234,7 @@ int CSendrixDlg::OpenReceivedDataFile() {
       return 1;
     AfxMessageBox(RxDataFileFailureText(m_strRxDataFileName).c_str());
   }
-  m_strRxDataFileName = folder + "RxData.bin";
-  if (g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
-    return 1;
-  char name[48];
-  std::snprintf(name, sizeof name, "RxData-pid%X.bin", GetCurrentProcessId());
-  m_strRxDataFileName = folder + name;
-  return g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0);
+  return CReceivedDataFile::Open(&m_strRxDataFileName);
 }
 
 // ---- Data exchange, captions, groups ------------------------------------

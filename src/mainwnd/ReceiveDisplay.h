@@ -28,9 +28,11 @@
 // the 480 x 327 dialog template; the window calls Relayout() when it resizes.
 //
 // Threading: the window's thread only (a QObject living there). The
-// received-data file (g_RxDataFile) is shared with the data reader: "Clear
-// Buffer" goes through CTransferEngine::ClearReceivedData and "Save As"
-// through CReceivedDataFile::SaveCopy, both safe against the reader.
+// received-data file (g_RxDataFile, opened by the window's start-up under
+// whatever name it chose) is shared with the data reader: "Clear Buffer"
+// empties it in place through CTransferEngine::ClearReceivedData and "Save
+// As" copies it through CReceivedDataFile::SaveCopy, both safe against the
+// reader and neither needing the file's name.
 //
 // Ownership: the lists belong to the window widget (Qt parents); the object
 // turns both feeds off when destroyed.
@@ -48,6 +50,7 @@
 
 class CHeadlessRows;
 class CHexListView;
+class QDateTime;
 class QLabel;
 class QWidget;
 
@@ -73,12 +76,6 @@ class CReceiveDisplay : public QObject {
   CHexListView* DataList() const { return m_pDataList; }
   CHexListView* UsmList() const { return m_pUsmList; }
   QLabel* StatusLine() const { return m_pStatusLine; }
-
-  // Received-data file at start-up: "RxData.bin" in the Output folder, or
-  // "RxData-pid<PID>.bin" when another instance holds it; opens g_RxDataFile
-  // there. 1 ok, 0 failed.
-  int OpenRxDataFile();
-  const std::string& RxDataFileName() const { return m_strRxDataFileName; }
 
   // Turns the feeds on and starts the poll / stops it (feeds off). With a
   // row echo, Stop first takes what arrives until the line is quiet (bounded,
@@ -124,10 +121,16 @@ class CReceiveDisplay : public QObject {
 
   // "Clear Buffer": empties both lists and the received-data file.
   void OnClearBuffer();
-  // "Save As": asks for a file name, then SaveAs.
+  // "Save As": asks for a file name, offering SuggestedSaveName(), then
+  // SaveAs.
   void OnSaveAs();
+  // "<program folder>/Output/RxData-<yyyyMMdd-HHmmss>.bin" for `when`: a
+  // real name in the folder the program writes to, never a pattern.
+  static QString SuggestedSaveName(const QDateTime& when);
   // Copies the received-data file to path and logs
-  // "Save RX Data Buffer To File : <path>" when the data log exists. 1 ok.
+  // "Save RX Data Buffer To File : <path>" when the data log exists. 1 ok;
+  // 0 after a message box naming the file and the reason (a partial copy
+  // is removed).
   int SaveAs(const QString& path);
 
  private:
@@ -144,7 +147,6 @@ class CReceiveDisplay : public QObject {
   std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
   QTimer m_timer;
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
-  std::string m_strRxDataFileName;
   CHeadlessRows* m_pRowEcho = nullptr;
   RxTap m_fnRxTap;
   StatusTap m_fnStatusTap;
