@@ -511,8 +511,8 @@ void CSendrixDlg::OnStartString() {
   BYTE bytes[kCodecBufferSize] = {};
   int length = 0;
   if (f.m_nStringFormat == 1) {
-    char escaped[kCodecBufferSize] = {};
-    char hex[kCodecBufferSize] = {};
+    char escaped[kEscapedTextBufferSize] = {};
+    char hex[kHexTextBufferSize] = {};
     HexTextToEscapedText(f.m_strDataString.c_str(), escaped);
     EscapedTextToHexText(escaped, hex);
     f.m_strDataString = hex;
