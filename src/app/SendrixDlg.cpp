@@ -983,11 +983,12 @@ int CSendrixDlg::OnSysCommand(unsigned command) {
     m_stringHistory = m_history.Strings();
     if (m_fnHistoryManager)
       m_fnHistoryManager(0, m_stringHistory);
-    // The list comes back most recent first: refilled from its end, so the
-    // manager's order is what the combo shows.
+    // The list comes back oldest first (the manager's last row in front):
+    // each entry goes on top in turn, so the manager's first row ends on top
+    // and the combo shows the manager's order.
     m_history.ClearStrings();
-    for (auto it = m_stringHistory.rbegin(); it != m_stringHistory.rend(); ++it)
-      m_history.AddString(*it);
+    for (const std::string& entry : m_stringHistory)
+      m_history.AddString(entry);
     ShowLists();
   } else if (command == IDM_FILE_HISTORY) {
     m_fileHistory = m_history.FileHistory();
