@@ -33,19 +33,15 @@ export DISPLAY=:$(head -n 1 display.txt)
 
 keys() { xdotool key --delay 30 "$@"; }
 typed() { xdotool type --delay 5 "$1"; }
-# The geometry of window $1: sets WX WY WW WH.
-geometry() {
-  eval "$(xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/W&=/p' |
-    sed 's/^WWIDTH/WW/; s/^WHEIGHT/WH/')"
-}
 # Clicks at ($2, $3) in window $1; negative values count from the right or
 # bottom edge.
 click() {
-  geometry "$1"
+  local X Y WIDTH HEIGHT WINDOW SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
   local x=$2 y=$3
-  [[ $x -lt 0 ]] && x=$((WW + x))
-  [[ $y -lt 0 ]] && y=$((WH + y))
-  xdotool mousemove --sync $((WX + x)) $((WY + y)) click 1
+  [[ $x -lt 0 ]] && x=$((WIDTH + x))
+  [[ $y -lt 0 ]] && y=$((HEIGHT + y))
+  xdotool mousemove --sync $((X + x)) $((Y + y)) click 1
   sleep 0.3
 }
 # The id of the visible window whose name matches $1, waiting up to 10 s.
@@ -80,12 +76,12 @@ send_string() {
 }
 
 # Where the controls are (see the header).
-STRING_X=150; STRING_Y=220          # the data string box, from the top left
-ASCII_X=40; ASCII_Y=250             # the ASCII and Hex radios
-HEX_X=110; HEX_Y=250
-CLEAR_X=50; CLEAR_Y=-20             # Clear Buffer, Save As: bottom left
-SAVE_X=140; SAVE_Y=-20
-MENU_X=-22; MENU_Y=-20              # the window menu button, bottom right
+STRING_X=200; STRING_Y=245         # the data string box, from the top left
+ASCII_X=40; ASCII_Y=272             # the ASCII and Hex radios
+HEX_X=100; HEX_Y=272
+CLEAR_X=50; CLEAR_Y=-23             # Clear Buffer, Save As: bottom left
+SAVE_X=136; SAVE_Y=-23
+MENU_X=-25; MENU_Y=-23              # the window menu button, bottom right
 CLOSE_X=-50; CLOSE_Y=-22            # a history manager's Close, bottom right
 
 start_sim --echo --capture capture.bin
@@ -129,11 +125,11 @@ send_string "C"
 printf 'C' > want.bin
 wait_same "$RX" want.bin || fail "after the clear: RxData.bin holds '$(cat "$RX")', not 'C'"
 click "$WID" "$SAVE_X" "$SAVE_Y"
-SAVE=$(window_named '^Save Received Data')
+SAVE=$(window_named '^Save')
 if [[ -n "$SAVE" ]]; then
   xdotool windowfocus --sync "$SAVE" key Return  # the name offered
   sleep 0.5
-  xdotool search --onlyvisible --name '^Save Received Data' > /dev/null 2>&1 &&
+  xdotool search --onlyvisible --name '^Save' > /dev/null 2>&1 &&
     { fail "Save As did not take the name it offered"; keys Escape; }
 else
   fail "Save As showed no file dialog"
@@ -164,6 +160,7 @@ wait_same capture.bin want.bin || fail "the printer got $(stat -c %s capture.bin
 
 # The string history manager: closed by its button, by Escape, after saving
 # and loading a history file; the order survives every one.
+MANAGER=""
 open_manager() { # $1: Down presses to the item; $2: the title
   click "$WID" "$MENU_X" "$MENU_Y"
   keys $(printf 'Down %.0s' $(seq 1 "$1")) Return
@@ -176,6 +173,15 @@ open_manager 1 '^Manage commands history'
 [[ -n "$MANAGER" ]] && { xdotool windowfocus --sync "$MANAGER"; keys Escape; sleep 0.3; }
 open_manager 1 '^Manage commands history'
 if [[ -n "$MANAGER" ]]; then
+  # An edit that is no data string is refused where it is typed.
+  xdotool windowfocus --sync "$MANAGER"
+  keys Down F2 ctrl+a
+  typed '\xZZ'
+  keys Return
+  sleep 0.5
+  BOXES=0
+  answer_boxes
+  check "refusals of an invalid edit" 1 "$BOXES"
   xdotool windowfocus --sync "$MANAGER"
   keys Tab  # from the list to Add, Delete, Save as
   keys Tab Tab space
