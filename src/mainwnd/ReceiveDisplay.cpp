@@ -88,10 +88,6 @@ void CReceiveDisplay::TakeUntilQuiet() {
   }
 }
 
-void CReceiveDisplay::SetBusy(bool busy) {
-  m_timer.setInterval(busy ? kBusyPollMs : kPollMs);
-}
-
 size_t CReceiveDisplay::UpdateRXDisplay() {
   // The lists copy the bytes into their own storage; the feed's blocks go
   // back to the feed, so the reader keeps writing into memory it has mapped.
