@@ -58,6 +58,14 @@ answer_boxes() {
     sleep 0.3
   done
 }
+# Waits (at most 5 s) until no visible window's name matches $1; 1 if one stays.
+wait_gone() {
+  for _ in $(seq 1 50); do
+    xdotool search --onlyvisible --name "$1" > /dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
 # Waits (at most 10 s) until file $1 holds exactly the bytes of file $2.
 wait_same() {
   for _ in $(seq 1 100); do
@@ -120,7 +128,8 @@ send_string "AB"
 printf 'AB' > want.bin
 wait_same "$RX" want.bin || fail "before the clear: RxData.bin is not 'AB'"
 click "$WID" "$CLEAR_X" "$CLEAR_Y"
-[[ -s "$RX" ]] && fail "Clear Buffer left $(stat -c %s "$RX") bytes in RxData.bin"
+: > empty.bin
+wait_same "$RX" empty.bin || fail "Clear Buffer left $(stat -c %s "$RX") bytes in RxData.bin"
 send_string "C"
 printf 'C' > want.bin
 wait_same "$RX" want.bin || fail "after the clear: RxData.bin holds '$(cat "$RX")', not 'C'"
@@ -128,14 +137,17 @@ click "$WID" "$SAVE_X" "$SAVE_Y"
 SAVE=$(window_named '^Save')
 if [[ -n "$SAVE" ]]; then
   xdotool windowfocus --sync "$SAVE" key Return  # the name offered
-  sleep 0.5
-  xdotool search --onlyvisible --name '^Save' > /dev/null 2>&1 &&
-    { fail "Save As did not take the name it offered"; keys Escape; }
+  wait_gone '^Save' || { fail "Save As did not take the name it offered"; keys Escape; }
 else
   fail "Save As showed no file dialog"
 fi
 answer_boxes
-SAVED=$(ls "$SENDRIX_HOME"/Output/RxData-*.bin 2> /dev/null | head -n 1)
+SAVED=""
+for _ in $(seq 1 50); do  # the copy is written once the dialog has gone
+  SAVED=$(ls "$SENDRIX_HOME"/Output/RxData-*.bin 2> /dev/null | head -n 1)
+  [[ -n "$SAVED" ]] && break
+  sleep 0.1
+done
 if [[ -z "$SAVED" ]]; then
   fail "Save As wrote no RxData-<date>.bin in the Output folder ($(ls -A))"
 else
@@ -178,7 +190,7 @@ if [[ -n "$MANAGER" ]]; then
   keys Down F2 ctrl+a
   typed '\xZZ'
   keys Return
-  sleep 0.5
+  window_named '^Sendrix$' > /dev/null
   BOXES=0
   answer_boxes
   check "refusals of an invalid edit" 1 "$BOXES"
@@ -196,6 +208,7 @@ if [[ -n "$MANAGER" ]]; then
 fi
 close_stray_managers() {
   local stray
+  wait_gone '^Manage ' && return 0
   for stray in $(xdotool search --onlyvisible --name '^Manage ' 2>/dev/null); do
     fail "a history manager stayed open"
     "$WM_CLOSE" "$stray"
