@@ -84,9 +84,9 @@ send_string() {
 }
 
 # Where the controls are (see the header).
-STRING_X=200; STRING_Y=245         # the data string box, from the top left
-ASCII_X=40; ASCII_Y=272             # the ASCII and Hex radios
-HEX_X=100; HEX_Y=272
+STRING_X=200; STRING_Y=268         # the data string box, from the top left
+ASCII_X=40; ASCII_Y=296             # the ASCII and Hex radios
+HEX_X=100; HEX_Y=296
 CLEAR_X=50; CLEAR_Y=-23             # Clear Buffer, Save As: bottom left
 SAVE_X=136; SAVE_Y=-23
 MENU_X=-25; MENU_Y=-23              # the window menu button, bottom right
