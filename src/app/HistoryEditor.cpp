@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "history/StringHistory.h"
 #include "platform/Notifier.h"
 
 namespace {
@@ -16,16 +17,17 @@ constexpr char kIniDialogTitle[] = "Save Ini files";
 }  // namespace
 
 CHistoryEditor::CHistoryEditor(int mode, CHistoryFileLists& lists, IFileDialog& dialogs,
-                               CHistoryFileBrowser& browser)
+                               CHistoryFileBrowser& browser, int stringHexMode)
     : m_nMode(mode == kFileMode ? kFileMode : kStringMode),
       m_lists(lists),
       m_dialogs(dialogs),
-      m_browser(browser) {}
+      m_browser(browser),
+      m_nStringHexMode(stringHexMode != 0 ? 1 : 0) {}
 
 std::vector<CHistoryEditor::CColumn> CHistoryEditor::Columns() const {
   if (m_nMode == kFileMode)
-    return {{550, false}, {50, true}, {110, true}};
-  return {{600, false}};
+    return {{"File", 550, false}, {"Size", 50, true}, {"Date", 110, true}};
+  return {{m_nStringHexMode ? "Data string (hex)" : "Data string (ASCII)", 600, false}};
 }
 
 std::string CHistoryEditor::TitleBase() const {
@@ -51,6 +53,7 @@ void CHistoryEditor::RefreshList() {
     for (const std::string& entry : m_lists.files)
       AddFileItem(entry);
   }
+  m_placeholder.assign(m_rows.size(), false);
 }
 
 void CHistoryEditor::AddFileItem(const std::string& path) {
@@ -60,6 +63,7 @@ void CHistoryEditor::AddFileItem(const std::string& path) {
 
 void CHistoryEditor::OnAdd() {
   m_rows.push_back({"New", "", ""});
+  m_placeholder.push_back(true);
   m_nSelection = static_cast<int>(m_rows.size()) - 1;
 }
 
@@ -67,14 +71,33 @@ void CHistoryEditor::OnDelete() {
   if (m_nSelection < 0)
     return;
   m_rows.erase(m_rows.begin() + m_nSelection);
+  m_placeholder.erase(m_placeholder.begin() + m_nSelection);
   SetSelection(std::min(m_nSelection, static_cast<int>(m_rows.size()) - 1));
 }
 
-void CHistoryEditor::OnEndLabelEdit(int row, const std::string& text) {
+std::string CHistoryEditor::RefusalText(const std::string& text) const {
+  const std::string quoted = "\"" + text + "\"";
+  if (m_nMode == kFileMode) {
+    return IsReadableFile(text) ? "" : quoted + " is not a file that can be read.";
+  }
+  if (IsSendableString(text, m_nStringHexMode))
+    return "";
+  return quoted +
+         (m_nStringHexMode ? " is not a hex data string: pairs of hexadecimal digits"
+                           : " is not a data string: check its \\x escapes") +
+         ", 1 to 255 bytes.";
+}
+
+std::string CHistoryEditor::OnEndLabelEdit(int row, const std::string& text) {
   if (row < 0 || row >= static_cast<int>(m_rows.size()))
-    return;
+    return "";
+  std::string refusal = RefusalText(text);
+  if (!refusal.empty())
+    return refusal;
   // A typed path gets the size and date of the file it names.
   m_rows[row] = m_nMode == kFileMode ? MakeFileHistoryRow(text, 1) : CFileListRow{text, "", ""};
+  m_placeholder[row] = false;
+  return "";
 }
 
 int CHistoryEditor::EditSelected() {
@@ -82,33 +105,34 @@ int CHistoryEditor::EditSelected() {
     return -1;
   if (m_nMode == kFileMode) {
     std::string chosen;
-    if (m_browser.BrowseHistoryFile(m_dialogs, m_rows[m_nSelection].name, chosen) != 0)
+    if (m_browser.BrowseHistoryFile(m_dialogs, m_rows[m_nSelection].name, chosen) != 0) {
       m_rows[m_nSelection] = MakeFileHistoryRow(chosen, 1);
+      m_placeholder[m_nSelection] = false;
+    }
   }
   return m_nSelection;
 }
 
-void CHistoryEditor::TakeRowsOver() {
-  std::vector<std::string>& list = m_nMode == kFileMode ? m_lists.files : m_lists.strings;
-  list.clear();
-  for (auto row = m_rows.rbegin(); row != m_rows.rend(); ++row)
-    list.push_back(row->name);
+std::vector<std::string> CHistoryEditor::EntriesLastFirst() const {
+  std::vector<std::string> entries;
+  for (std::size_t i = m_rows.size(); i-- > 0;) {
+    if (!m_placeholder[i])
+      entries.push_back(m_rows[i].name);
+  }
+  return entries;
 }
 
 void CHistoryEditor::OnClose() {
-  TakeRowsOver();
+  (m_nMode == kFileMode ? m_lists.files : m_lists.strings) = EntriesLastFirst();
 }
 
 CHistoryFileLists CHistoryEditor::ListsShown() const {
   CHistoryFileLists lists = m_lists;
+  std::vector<std::string> entries = EntriesLastFirst();
   if (m_nMode == kFileMode) {
-    lists.files.clear();
-    for (auto row = m_rows.rbegin(); row != m_rows.rend(); ++row)
-      lists.files.push_back(row->name);
+    lists.files = std::move(entries);
   } else {
-    lists.strings.clear();
-    for (const CFileListRow& row : m_rows)
-      lists.strings.push_back(row.name);
+    lists.strings.assign(entries.rbegin(), entries.rend());
   }
   return lists;
 }

@@ -1,6 +1,7 @@
 #include "app/PortOpener.h"
 
 #include <cstring>
+#include <vector>
 
 #include "comm/Cablox.h"
 #include "comm/SerialPortList.h"
@@ -23,8 +24,6 @@ template <typename T, size_t N>
 T Pick(const T (&table)[N], int index, T fallback) {
   return index >= 0 && static_cast<size_t>(index) < N ? table[index] : fallback;
 }
-
-constexpr size_t kMaxPortName = 11;
 
 // Hands the connection's parameters to the engine. The readers read them
 // without a lock, and an open that finds the connection unchanged stores
@@ -147,8 +146,11 @@ void CPortOpener::FailOpen(int type, int update) {
 int CPortOpener::SerialUpdate(const std::string& name) {
   const CSerialFields& s = m_params.serial;
   DWORD port = static_cast<DWORD>(s.m_nPortIndex);
-  char buffer[kMaxPortName + 1] = {};
-  std::strncpy(buffer, name.c_str(), kMaxPortName);
+  // The whole path, both to open and to log: a cut name ("/dev/ttyUSB" for
+  // "/dev/ttyUSB0") names no port, or another one.
+  std::vector<char> path(name.begin(), name.end());
+  path.push_back('\0');
+  char* buffer = path.data();
   int baud = s.m_nBaudIndex, parity = s.m_nParityIndex, flow = s.m_nFlowIndex;
   int dataBits = s.m_nDataBitsIndex, stopBits = s.m_nStopBitsIndex;
   if (!Comm_UpdateConnection(0, port, buffer, baud, parity, flow, dataBits, stopBits))

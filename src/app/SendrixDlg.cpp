@@ -10,6 +10,7 @@
 #include "app/MainWindowRules.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
+#include "engine/ReceivedDataFile.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "history/StringHistory.h"
@@ -215,8 +216,9 @@ int CSendrixDlg::ParseCommandLine() {
   return mode;
 }
 
-// "RxData.bin" in the Output folder, or a name with the process id when
-// another instance holds that one.
+// The -F: name when given and it opens, else "RxData.bin" in the Output
+// folder, or a name with the process id when another instance holds that one
+// (CReceivedDataFile, the one place those names are made).
 int CSendrixDlg::OpenReceivedDataFile() {
   const std::string folder = GetProgramFolder() + "/Output/";
   m_strRxDataFileName = RxDataFilePath(m_batchRun.m_strRxDataFileName, folder);
@@ -232,13 +234,7 @@ int CSendrixDlg::OpenReceivedDataFile() {
       return 1;
     AfxMessageBox(RxDataFileFailureText(m_strRxDataFileName).c_str());
   }
-  m_strRxDataFileName = folder + "RxData.bin";
-  if (g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
-    return 1;
-  char name[48];
-  std::snprintf(name, sizeof name, "RxData-pid%X.bin", GetCurrentProcessId());
-  m_strRxDataFileName = folder + name;
-  return g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0);
+  return CReceivedDataFile::Open(&m_strRxDataFileName);
 }
 
 // ---- Data exchange, captions, groups ------------------------------------
@@ -515,8 +511,8 @@ void CSendrixDlg::OnStartString() {
   BYTE bytes[kCodecBufferSize] = {};
   int length = 0;
   if (f.m_nStringFormat == 1) {
-    char escaped[kCodecBufferSize] = {};
-    char hex[kCodecBufferSize] = {};
+    char escaped[kEscapedTextBufferSize] = {};
+    char hex[kHexTextBufferSize] = {};
     HexTextToEscapedText(f.m_strDataString.c_str(), escaped);
     EscapedTextToHexText(escaped, hex);
     f.m_strDataString = hex;
@@ -987,11 +983,12 @@ int CSendrixDlg::OnSysCommand(unsigned command) {
     m_stringHistory = m_history.Strings();
     if (m_fnHistoryManager)
       m_fnHistoryManager(0, m_stringHistory);
-    // The list comes back most recent first: refilled from its end, so the
-    // manager's order is what the combo shows.
+    // The list comes back oldest first (the manager's last row in front):
+    // each entry goes on top in turn, so the manager's first row ends on top
+    // and the combo shows the manager's order.
     m_history.ClearStrings();
-    for (auto it = m_stringHistory.rbegin(); it != m_stringHistory.rend(); ++it)
-      m_history.AddString(*it);
+    for (const std::string& entry : m_stringHistory)
+      m_history.AddString(entry);
     ShowLists();
   } else if (command == IDM_FILE_HISTORY) {
     m_fileHistory = m_history.FileHistory();

@@ -98,7 +98,7 @@ TEST(FirmwareGroupStateTest, EnablingRestoresExactlyWhatDisablingFound) {
 TEST_F(WindowKeysTest, StringFormatSwitchConvertsTheWholeCombo) {
   m_dlg.SetHistoryManager([](int mode, std::vector<std::string>& list) {
     if (mode == 0)
-      list = {"A\\x1B", "hi"};  // most recent first, as the combo shows it
+      list = {"hi", "A\\x1B"};  // oldest first, as the manager hands it back
   });
   m_dlg.OnSysCommand(IDM_STRING_HISTORY);
   ASSERT_EQ(m_view.m_strings, (std::vector<std::string>{"A\\x1B", "hi"}));

@@ -322,10 +322,13 @@ TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
                 "Open TCP/IP Port successful. Params : IP address 127.0.0.1, Output port Sel = "
                 "Main, Main port = %d, Real Time Port = %d, USM Port = %d, AutoReconnect = FALSE",
                 m_pSim->GetMainPort(), m_pSim->GetRtPort(), m_pSim->GetUsmPort());
-  const std::vector<std::string> order = {"Open Serial Port successful. Params : Port = ",
-                                          "BaudRate = 115200, Parity = None, "
-                                          "Handshaking = None, NbDatas = 8, NbStops = 1",
-                                          "Set Interface = TCP/IP", "Close Serial Port", tcpLine};
+  // The whole path of the port (longer than the 11 characters once kept).
+  ASSERT_GT(PtyLink().size(), 12u);
+  const std::vector<std::string> order = {
+      "Open Serial Port successful. Params : Port = " + PtyLink() +
+          ", BaudRate = 115200, Parity = None, "
+          "Handshaking = None, NbDatas = 8, NbStops = 1",
+      "Set Interface = TCP/IP", "Close Serial Port", tcpLine};
   size_t at = 0;
   for (const std::string& line : order) {
     size_t found = log.find(line, at);

@@ -124,8 +124,8 @@ const CRegValue* FindIn(const std::vector<CRegData>& layers, const std::string& 
 }
 
 bool ReadText(const CRegData& data, const std::string& key, const std::string& name,
-              std::string* out) {
-  return data.GetString(key, name, out) && !out->empty() && out->size() <= kMaxSettingsText;
+              std::string* out, std::size_t maxLength = kMaxSettingsText) {
+  return data.GetString(key, name, out) && !out->empty() && out->size() <= maxLength;
 }
 
 std::string EntryName(const char* prefix, int index) {
@@ -166,7 +166,8 @@ void LoadStringHistory(const CRegData& user, int stringMode, CHistoryLists& h) {
   h.m_nStringCount = ReadCount(user, kSettingsStringsKey, kStringCountName);
   for (int i = 0; i < h.m_nStringCount; ++i) {
     std::string hex;
-    if (!ReadText(user, kSettingsStringsKey, EntryName(kStringEntryPrefix, i), &hex) ||
+    if (!ReadText(user, kSettingsStringsKey, EntryName(kStringEntryPrefix, i), &hex,
+                  kMaxStoredStringText) ||
         !CanConvertHexToEscaped(hex))
       continue;
     std::string entry = HexToEscapedText(hex);
@@ -181,13 +182,14 @@ void LoadStringHistory(const CRegData& user, int stringMode, CHistoryLists& h) {
   }
 }
 
-bool Storable(const std::string& text) {
-  return !text.empty() && text.size() <= kMaxSettingsText &&
+bool Storable(const std::string& text, std::size_t maxLength) {
+  return !text.empty() && text.size() <= maxLength &&
          text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
-std::vector<std::string> Usable(std::vector<std::string> entries) {
-  std::erase_if(entries, [](const std::string& e) { return !Storable(e); });
+std::vector<std::string> Usable(std::vector<std::string> entries,
+                                std::size_t maxLength = kMaxSettingsText) {
+  std::erase_if(entries, [maxLength](const std::string& e) { return !Storable(e, maxLength); });
   return entries;
 }
 
@@ -199,10 +201,10 @@ std::string StoredHexText(const std::string& entry, int stringMode) {
 }
 
 void WriteHistory(CRegData& out, const char* key, const char* countName, const char* prefix,
-                  const std::vector<std::string>& entries) {
+                  const std::vector<std::string>& entries, std::size_t maxLength) {
   std::vector<std::string> kept;
   for (const std::string& entry : entries) {
-    if (Storable(entry))
+    if (Storable(entry, maxLength))
       kept.push_back(entry);
   }
   out.SetDword(key, countName, static_cast<DWORD>(kept.size()));
@@ -386,17 +388,18 @@ CRegData CSettingsStore::MergedValues(const CDialogFields& f, const CHistoryList
   files = MergeHistory(m_bLoaded ? m_baseFiles : StoredFiles(disk), files,
                        Usable(StoredFiles(disk)), static_cast<std::size_t>(kMaxHistoryItems));
   std::reverse(files.begin(), files.end());
-  WriteHistory(out, kSettingsFilesKey, kFileCountName, kFileEntryPrefix, files);
+  WriteHistory(out, kSettingsFilesKey, kFileCountName, kFileEntryPrefix, files, kMaxSettingsText);
 
   std::vector<std::string> strings;
   for (const std::string& entry : h.m_strings)
     strings.push_back(StoredHexText(entry, f.main.m_nStringFormat));
-  strings = Usable(std::move(strings));
-  std::vector<std::string> theirStrings = Usable(StoredStrings(disk));
+  strings = Usable(std::move(strings), kMaxStoredStringText);
+  std::vector<std::string> theirStrings = Usable(StoredStrings(disk), kMaxStoredStringText);
   std::erase_if(theirStrings, [](const std::string& e) { return !CanConvertHexToEscaped(e); });
   strings = MergeHistory(m_bLoaded ? m_baseStrings : StoredStrings(disk), strings, theirStrings,
                          static_cast<std::size_t>(kMaxHistoryItems));
-  WriteHistory(out, kSettingsStringsKey, kStringCountName, kStringEntryPrefix, strings);
+  WriteHistory(out, kSettingsStringsKey, kStringCountName, kStringEntryPrefix, strings,
+               kMaxStoredStringText);
   KeepOtherValues(disk, out);
   return out;
 }

@@ -71,6 +71,9 @@ inline constexpr char kSettingsCommKey[] =
 inline constexpr char kSettingsFileName[] = "sendrix.reg";
 // Longest text value read; longer ones count as missing.
 inline constexpr std::size_t kMaxSettingsText = 255;
+// Longest string-history value: the hex text of the longest data string
+// (255 bytes, "%02X " each).
+inline constexpr std::size_t kMaxStoredStringText = 3 * 255;
 // Largest part of a settings file that is read.
 inline constexpr std::size_t kMaxSettingsFileBytes = 1 << 20;
 

@@ -189,14 +189,18 @@ TEST_F(SettingsStoreTest, DataStringsAreStoredAsHexTextAndConvertedPerMode) {
   h.m_strings = {"\\x1Bt\\r", std::string(86, 'z'), "", "A"};
   ASSERT_EQ(CSettingsStore(m_paths).SaveSettings(f, h), 1);
   const std::string text = ReadFileBytes(m_paths.m_strUserFile);
-  EXPECT_NE(text.find("\"Nb String History\"=dword:00000002\n\"Hist String #0\"=\"1B 74 0D \"\n"
-                      "\"Hist String #1\"=\"41 \"\n"),
+  std::string zHex;  // 86 bytes: 258 characters of hex text, kept
+  for (int i = 0; i < 86; ++i)
+    zHex += "7A ";
+  EXPECT_NE(text.find("\"Nb String History\"=dword:00000003\n\"Hist String #0\"=\"1B 74 0D \"\n"
+                      "\"Hist String #1\"=\"" +
+                      zHex + "\"\n\"Hist String #2\"=\"41 \"\n"),
             std::string::npos);
 
   CHistoryLists ascii;
   Load(f, ascii);
   EXPECT_EQ(f.main.m_nStringFormat, 0);
-  EXPECT_EQ(ascii.m_strings, (Strings{"A", "\\x1Bt\\r"}));
+  EXPECT_EQ(ascii.m_strings, (Strings{"A", std::string(86, 'z'), "\\x1Bt\\r"}));
 
   // The same entries in Hex mode, also from hex text in another spelling.
   std::string hexMode = text;
@@ -206,7 +210,7 @@ TEST_F(SettingsStoreTest, DataStringsAreStoredAsHexTextAndConvertedPerMode) {
   WriteFileBytes(m_paths.m_strUserFile, hexMode);
   CHistoryLists hex;
   Load(f, hex);
-  EXPECT_EQ(hex.m_strings, (Strings{"41 ", "1B 74 0D "}));
+  EXPECT_EQ(hex.m_strings, (Strings{"41 ", zHex, "1B 74 0D "}));
 }
 
 TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
@@ -277,8 +281,8 @@ TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {
            kSettingsStringsKey + "]\n\"Nb String History\"=dword:7fffffff\n"},
       {"bad history entries", "[" + std::string(kSettingsStringsKey) +
                                   "]\n\"Nb String History\"=dword:3\n\"Hist String #0\"=\"GG\"\n" +
-                                  "\"Hist String #1\"=\"" + std::string(300, '4') +
-                                  "\"\n\"Hist String #2\"=\"" + std::string(128, '0') + "\"\n"},
+                                  "\"Hist String #1\"=\"" + std::string(768, '4') +
+                                  "\"\n\"Hist String #2\"=\"414\"\n"},
       {"over 1 MiB", key + std::string(2 << 20, '\n') + "\"Interface Type\"=dword:2\n"},
   };
   for (const auto& [what, bytes] : cases) {

@@ -14,12 +14,14 @@
 
 class CWindowHistory {
  public:
+  // A relative path is stored as the absolute path it names from the
+  // current folder.
   void AddFile(const std::string& path);
   void AddString(const std::string& text);
   void ClearFiles() { m_files.clear(); }
   void ClearStrings() { m_strings.clear(); }
   // Converts every entry to hex text (toHex 1) or escaped text (0); an
-  // entry the codec refuses is removed.
+  // entry the codec cannot convert stays as it is.
   void ConvertStrings(int toHex);
 
   const std::vector<CFileListRow>& Files() const { return m_files; }

@@ -83,13 +83,19 @@ int EscapedTextToBytes(const char* text, BYTE* out) {
   out[0] = 0;
   if (text == nullptr || *text == '\0')
     return 0;
-  const std::size_t length = strnlen(text, kMaxEscapedTextLength + 1);
-  if (length > static_cast<std::size_t>(kMaxEscapedTextLength))
-    return RefuseConversion(out);
 
+  // `count` may run past the buffer: bytes beyond it are not stored, and
+  // since they are always the last ones, a "\b" that takes them back leaves
+  // the stored bytes right. A count still too large at the end is refused.
+  int count = 0;
+  auto put = [&](BYTE b) {
+    if (count < kMaxDecodedBytes)
+      out[count] = b;
+    ++count;
+  };
   enum class State { Normal, Escape, Hex };
   State state = State::Normal;
-  int count = 0;  // never above length, so always inside the 256 bytes
+  const std::size_t length = std::strlen(text);
   std::size_t i = 0;
   while (i < length) {
     const char c = text[i];
@@ -97,23 +103,23 @@ int EscapedTextToBytes(const char* text, BYTE* out) {
       if (c == '\\') {
         state = State::Escape;
       } else {
-        out[count++] = static_cast<BYTE>(c);
+        put(static_cast<BYTE>(c));
       }
       ++i;
     } else if (state == State::Escape) {
       state = State::Normal;
       switch (c) {
         case '\\':
-          out[count++] = 0x5C;
+          put(0x5C);
           break;
         case 't':
-          out[count++] = 0x09;
+          put(0x09);
           break;
         case 'r':
-          out[count++] = 0x0D;
+          put(0x0D);
           break;
         case 'n':
-          out[count++] = 0x0A;
+          put(0x0A);
           break;
         case 'b':
           if (count > 0)
@@ -132,7 +138,7 @@ int EscapedTextToBytes(const char* text, BYTE* out) {
       // read a sign); the two characters after the x are consumed regardless.
       unsigned int value = 0;
       if (std::sscanf(text + i, "%2x", &value) == 1) {
-        out[count++] = static_cast<BYTE>(value & 0xFF);
+        put(static_cast<BYTE>(value & 0xFF));
       } else {
         ReportConversionError();
       }
@@ -140,6 +146,8 @@ int EscapedTextToBytes(const char* text, BYTE* out) {
       state = State::Normal;
     }
   }
+  if (count > kMaxDecodedBytes)
+    return RefuseConversion(out);
   out[count] = 0;
   return count;
 }
@@ -150,8 +158,6 @@ int EscapedTextToHexText(const char* text, char* out) {
   out[0] = '\0';
   BYTE bytes[kCodecBufferSize];
   const int count = EscapedTextToBytes(text, bytes);
-  if (count > kMaxHexTextBytes)
-    return RefuseConversion(out);
   for (int i = 0; i < count; ++i) {
     std::snprintf(out + 3 * i, 4, "%02X ", bytes[i]);
   }
@@ -194,25 +200,21 @@ int HexTextToEscapedText(const char* hex, char* out) {
   out[0] = '\0';
   BYTE bytes[kCodecBufferSize];
   const int count = HexTextToBytes(hex, bytes);
-  char work[4 * kMaxDecodedBytes + 1];
-  int length = 0;
+  int length = 0;  // at most 4 per byte: within kEscapedTextBufferSize
   for (int i = 0; i < count; ++i) {
-    length += EscapeByte(bytes[i], work + length);
+    length += EscapeByte(bytes[i], out + length);
   }
-  if (length > kMaxEscapedTextLength)
-    return RefuseConversion(out);
-  std::memcpy(out, work, static_cast<std::size_t>(length));
   out[length] = '\0';
   return length;
 }
 
 bool CanConvertEscapedTextToHexText(const char* text) {
-  char out[kCodecBufferSize];
+  char out[kHexTextBufferSize];
   return ConvertsQuietly([&] { EscapedTextToHexText(text, out); });
 }
 
 bool CanConvertHexTextToEscapedText(const char* hex) {
-  char out[kCodecBufferSize];
+  char out[kEscapedTextBufferSize];
   return ConvertsQuietly([&] { HexTextToEscapedText(hex, out); });
 }
 

@@ -10,17 +10,19 @@
 //    ',', '-', '.' or ';' placed after an even number of digits. Written by
 //    this module as "%02X " per byte (three characters, trailing blank).
 //
-// Buffers: every converter writes into a caller buffer of kCodecBufferSize
-// (256) bytes and puts a NUL after its output (not counted in the result).
-// Anything that would not fit those 256 bytes with the NUL is refused as a
-// conversion error: error text 37 is shown, out receives an empty text and the
-// result is 0. Nothing is ever cut or written past the 256 bytes. The limits:
-//  - EscapedTextToBytes:    text longer than 255 characters (its output can
-//                           never exceed its length, so the output fits).
-//  - EscapedTextToHexText:  more than 85 decoded bytes (85 * 3 = 255 chars).
-//  - HexTextToBytes:        more than 255 bytes (more than 510 digits); the
-//                           hex text itself may be of any length.
-//  - HexTextToEscapedText:  more than 255 characters of escaped output.
+// Limit: a data string is at most kMaxDecodedBytes (255) bytes, what the
+// 256-byte send buffer holds with the NUL every decoder puts after its
+// bytes. That is the only length refused: a text of any length that decodes
+// to at most 255 bytes converts, and every 255-byte string has both a hex
+// text (765 characters) and an escaped text (at most 1020 characters).
+// Buffers, each with room for the NUL after the output (not counted in the
+// result):
+//  - bytes:        kCodecBufferSize (256);
+//  - hex text:     kHexTextBufferSize (766), 3 characters per byte;
+//  - escaped text: kEscapedTextBufferSize (1021), at most 4 per byte.
+// A text that decodes to more than 255 bytes, or is malformed, is refused
+// as a conversion error: error text 37 is shown, out receives an empty text
+// and the result is 0. Nothing is ever written past a buffer.
 #pragma once
 
 #include <cstddef>
@@ -28,19 +30,20 @@
 #include "platform/Win32Types.h"
 
 inline constexpr int kCodecBufferSize = 256;
-inline constexpr int kMaxEscapedTextLength = kCodecBufferSize - 1;
 inline constexpr int kMaxDecodedBytes = kCodecBufferSize - 1;
-inline constexpr int kMaxHexTextBytes = (kCodecBufferSize - 1) / 3;
+inline constexpr int kHexTextBufferSize = 3 * kMaxDecodedBytes + 1;
+inline constexpr int kEscapedTextBufferSize = 4 * kMaxDecodedBytes + 1;
 // Error text shown by the decoders for malformed or oversized input.
 inline constexpr int kConversionErrorText = 37;
 
 // Decodes escaped text into bytes. out: kCodecBufferSize bytes. A null or
 // empty text gives 0. A bad "\x" (no hex digit) shows error 37 and decoding
-// goes on. Returns the byte count.
+// goes on; more than 255 bytes (after any "\b") shows error 37 and gives 0.
+// Returns the byte count.
 int EscapedTextToBytes(const char* text, BYTE* out);
 
-// Decodes escaped text and writes each byte as "%02X ". out: kCodecBufferSize
-// bytes. Returns the character count (3 per byte).
+// Decodes escaped text and writes each byte as "%02X ". out:
+// kHexTextBufferSize characters. Returns the character count (3 per byte).
 int EscapedTextToHexText(const char* text, char* out);
 
 // Decodes hex text into bytes. out: kCodecBufferSize bytes. A null or empty
@@ -51,7 +54,7 @@ int HexTextToBytes(const char* hex, BYTE* out);
 
 // Decodes hex text and writes it as escaped text: 0x5C as "\\", 0x20..0x7F as
 // themselves, 0x09/0x0A/0x0D as \t \n \r, anything else as "\xHH". out:
-// kCodecBufferSize bytes. Returns the character count.
+// kEscapedTextBufferSize characters. Returns the character count.
 int HexTextToEscapedText(const char* hex, char* out);
 
 // Quiet checks: whether EscapedTextToHexText / HexTextToEscapedText would

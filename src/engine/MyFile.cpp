@@ -216,6 +216,20 @@ bool CMyFile::IsOpen() const {
   return m_hFile >= 0;
 }
 
+int CMyFile::Empty() {
+  std::lock_guard<std::mutex> guard(m_lock);
+  if (m_hFile < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  if (::ftruncate(m_hFile, 0) != 0) {
+    SetLastErrorFromErrno();
+    return 0;
+  }
+  m_nSize = 0;
+  return 1;
+}
+
 int CMyFile::Close() {
   std::lock_guard<std::mutex> guard(m_lock);
   return CloseLocked();

@@ -37,7 +37,7 @@
 //
 // Thread safety: every member function may be called from any thread; each
 // is atomic with respect to the others (one lock), so the data reader's
-// Append and the window's Close/Open of "Clear Buffer" never meet half-way.
+// Append and the window's emptying of "Clear Buffer" never meet half-way.
 // GetHandle() hands out the raw descriptor, which is valid only until the
 // next Close or Open: threads other than the owner use the member functions.
 #pragma once
@@ -89,6 +89,10 @@ class CMyFile {
   int SeekToEnd();
   // The size on disk now (a file being appended to grows beyond GetSize()).
   int GetCurrentSize(std::uint64_t* size);
+  // Empties an open kModeWrite file in place: the descriptor, its lock and
+  // the name stay, and the next Append lands at offset 0. 1 ok, 0 when no
+  // file is open or the truncation failed (last error set).
+  int Empty();
 
  private:
   int OpenGuarded(const std::string& name, int mode, int pack, int* errorText);

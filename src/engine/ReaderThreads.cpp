@@ -235,13 +235,12 @@ struct CReadLoop {
 
 }  // namespace
 
-int CTransferEngine::ClearReceivedData(const std::string& fileName) {
+int CTransferEngine::ClearReceivedData() {
   std::lock_guard<std::mutex> lock(m_rxDataLock);
   m_nRxFileBatch = 0;
   g_RxDataFeed.Discard();
   g_RxUsmFeed.Discard();
-  g_RxDataFile.Close();
-  return g_RxDataFile.Open(fileName, CMyFile::kModeWrite, 0);
+  return g_RxDataFile.Empty();
 }
 
 void CTransferEngine::FlushReceivedData() {

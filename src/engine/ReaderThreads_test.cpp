@@ -177,12 +177,12 @@ TEST_F(RxFeedTest, ClearDuringReceptionEmptiesTheFileAndTheFeedOfEverythingBefor
   m_link.Feed(COMM_CHANNEL_RX, before);
   // Clear while the reader is still delivering `before`.
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 30000));
-  ASSERT_EQ(g_TransferEngine.ClearReceivedData(m_strRxFile), 1);
+  ASSERT_EQ(g_TransferEngine.ClearReceivedData(), 1);
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 70000));
   const std::vector<BYTE> rest = TakeAll(g_RxDataFeed);
   g_TransferEngine.FlushReceivedData();
   EXPECT_EQ(ReadWhole(m_strRxFile), rest);  // the file kept what the feed kept
-  ASSERT_EQ(g_TransferEngine.ClearReceivedData(m_strRxFile), 1);
+  ASSERT_EQ(g_TransferEngine.ClearReceivedData(), 1);
   EXPECT_TRUE(ReadWhole(m_strRxFile).empty());
   m_link.Feed(COMM_CHANNEL_RX, after);
   ASSERT_TRUE(WaitForRing(g_RxDataBuffer, 73000));

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "codec/Codec.h"
@@ -42,22 +44,29 @@ bool WriteAll(int fd, const BYTE* data, size_t length) {
   return true;
 }
 
-bool CopyInto(int fd) {
+// False with the reason in *reason.
+bool CopyInto(int fd, std::string* reason) {
   std::uint64_t size = 0;
-  if (!g_RxDataFile.GetCurrentSize(&size))
+  if (!g_RxDataFile.IsOpen()) {
+    *reason = "no received-data file is open";
     return false;
+  }
+  if (!g_RxDataFile.GetCurrentSize(&size)) {
+    *reason = std::strerror(errno);
+    return false;
+  }
   std::unique_ptr<BYTE[]> block(new BYTE[CReceivedDataFile::kCopyBlock]);
   std::uint64_t offset = 0;
   while (offset < size) {
     DWORD want =
         static_cast<DWORD>(std::min<std::uint64_t>(CReceivedDataFile::kCopyBlock, size - offset));
     DWORD got = 0;
-    if (!g_RxDataFile.ReadAt(offset, block.get(), want, &got))
+    if (!g_RxDataFile.ReadAt(offset, block.get(), want, &got) || !WriteAll(fd, block.get(), got)) {
+      *reason = std::strerror(errno);
       return false;
+    }
     if (got == 0)
       break;  // emptied by "Clear Buffer" meanwhile
-    if (!WriteAll(fd, block.get(), got))
-      return false;
     offset += got;
   }
   return true;
@@ -65,18 +74,28 @@ bool CopyInto(int fd) {
 
 }  // namespace
 
-int CReceivedDataFile::SaveCopy(const std::string& dest) {
+int CReceivedDataFile::SaveCopy(const std::string& dest, std::string* reason) {
+  std::string why;
   int fd = open(dest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0)
-    return 0;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
+  if (fd < 0) {
+    why = std::strerror(errno);
+  } else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
+    why = errno == EWOULDBLOCK ? "another program holds the file" : std::strerror(errno);
     close(fd);
-    return 0;
+    fd = -1;
   }
-  g_TransferEngine.FlushReceivedData();
-  bool ok = CopyInto(fd);
-  ok = close(fd) == 0 && ok;
-  if (!ok)
-    unlink(dest.c_str());
+  bool ok = fd >= 0;
+  if (ok) {
+    g_TransferEngine.FlushReceivedData();
+    ok = CopyInto(fd, &why);
+    if (close(fd) != 0 && ok) {
+      why = std::strerror(errno);
+      ok = false;
+    }
+    if (!ok)
+      unlink(dest.c_str());
+  }
+  if (!ok && reason != nullptr)
+    *reason = why;
   return ok ? 1 : 0;
 }

@@ -25,7 +25,8 @@ class CReceivedDataFile {
   // on it (created empty). 1 with the name in *name, else 0.
   static int Open(std::string* name);
   // Copies the file into dest (created or replaced, not shared). 1 when the
-  // whole copy was written; 0 when dest cannot be created or an I/O failed
-  // (a partial dest is removed).
-  static int SaveCopy(const std::string& dest);
+  // whole copy was written; 0 when dest cannot be created, no received-data
+  // file is open or an I/O failed (a partial dest is removed), with the
+  // reason in *reason when given.
+  static int SaveCopy(const std::string& dest, std::string* reason = nullptr);
 };

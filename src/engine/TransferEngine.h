@@ -157,11 +157,13 @@ class CTransferEngine {
   void StopReaders();
 
   // "Clear Buffer": drops the bytes the data reader has not written yet and
-  // what both display feeds hold, and creates fileName anew as the
-  // received-data file (empty), all under m_rxDataLock, so every byte the
-  // reader delivers afterwards is both in the new file and in the feed, and
-  // none from before is in either. Any thread. 1 when the file was opened.
-  int ClearReceivedData(const std::string& fileName);
+  // what both display feeds hold, and empties the received-data file in
+  // place (same file, same descriptor and lock), all under m_rxDataLock, so
+  // every byte the reader delivers afterwards is both in the file and in the
+  // feed, and none from before is in either. Whoever opened the file, under
+  // whatever name, the reader goes on appending to it. Any thread. 1 when
+  // the file was emptied, 0 when none is open or truncating failed.
+  int ClearReceivedData();
   // Writes what the data reader has not yet written to the received-data
   // file, so a copy taken next holds every byte delivered so far. Any thread.
   void FlushReceivedData();

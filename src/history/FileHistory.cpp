@@ -1,6 +1,7 @@
 #include "history/FileHistory.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
@@ -51,6 +52,12 @@ CFileHistoryRow MakeFileHistoryRow(const std::string& path, int blankWhenMissing
   char sizeText[32];
   std::snprintf(sizeText, sizeof(sizeText), "%ld", size);
   return CFileHistoryRow{path, sizeText, FormatDate(modified)};
+}
+
+bool IsReadableFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         ::access(path.c_str(), R_OK) == 0;
 }
 
 int FindFileHistoryRow(const std::vector<CFileHistoryRow>& rows, const std::string& path) {

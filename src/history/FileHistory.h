@@ -28,6 +28,10 @@ bool HistoryTextEquals(const std::string& a, const std::string& b);
 // Month names are English whatever the process locale is.
 CFileHistoryRow MakeFileHistoryRow(const std::string& path, int blankWhenMissing = 0);
 
+// Whether `path` names a regular file this process can read: what a file
+// history entry must name to be sent, and to be kept by the next start-up.
+bool IsReadableFile(const std::string& path);
+
 // Index of the row whose name equals `path` ignoring ASCII letter case, or
 // -1.
 int FindFileHistoryRow(const std::vector<CFileHistoryRow>& rows, const std::string& path);

@@ -4,11 +4,17 @@
 
 namespace {
 
-// Removes the entries a conversion left empty; returns how many.
-int DropEmpty(std::vector<std::string>& entries) {
-  const std::size_t before = entries.size();
-  std::erase_if(entries, [](const std::string& e) { return e.empty(); });
-  return static_cast<int>(before - entries.size());
+// Converts each entry `can` accepts; returns how many stayed as they were.
+template <class Can, class Convert>
+int ConvertEach(std::vector<std::string>& entries, Can can, Convert convert) {
+  int kept = 0;
+  for (std::string& entry : entries) {
+    if (can(entry))
+      entry = convert(entry);
+    else
+      ++kept;
+  }
+  return kept;
 }
 
 }  // namespace
@@ -34,27 +40,28 @@ void AddStringToHistory(std::vector<std::string>& entries, const std::string& te
 }
 
 std::string EscapedToHexText(const std::string& escaped) {
-  char out[kCodecBufferSize];
+  char out[kHexTextBufferSize];
   EscapedTextToHexText(escaped.c_str(), out);
   return out;
 }
 
 std::string HexToEscapedText(const std::string& hex) {
-  char out[kCodecBufferSize];
+  char out[kEscapedTextBufferSize];
   HexTextToEscapedText(hex.c_str(), out);
   return out;
 }
 
 int ConvertHistoryToHex(std::vector<std::string>& entries) {
-  for (std::string& entry : entries)
-    entry = EscapedToHexText(entry);
-  return DropEmpty(entries);
+  return ConvertEach(entries, CanConvertEscapedToHex, EscapedToHexText);
 }
 
 int ConvertHistoryToAscii(std::vector<std::string>& entries) {
-  for (std::string& entry : entries)
-    entry = HexToEscapedText(entry);
-  return DropEmpty(entries);
+  return ConvertEach(entries, CanConvertHexToEscaped, HexToEscapedText);
+}
+
+bool IsSendableString(const std::string& text, int hexMode) {
+  const bool valid = hexMode ? CanConvertHexToEscaped(text) : CanConvertEscapedToHex(text);
+  return valid && !(hexMode ? HexToEscapedText(text) : EscapedToHexText(text)).empty();
 }
 
 bool CanConvertHexToEscaped(const std::string& hex) {

@@ -28,12 +28,17 @@ std::string EscapedToHexText(const std::string& escaped);
 std::string HexToEscapedText(const std::string& hex);
 
 // Switching the string mode ASCII -> Hex (OnHex) and Hex -> ASCII (OnAscii):
-// every entry is converted in place, order kept. An entry the codec refuses
-// (for example more than 85 bytes as hex text) would become empty; it is
-// removed instead, so the history never holds an empty entry that stands for
-// nothing. Returns the number of entries removed that way.
+// every entry is converted in place, order kept, without an error box. An
+// entry the codec cannot convert (not valid in the notation it is said to be
+// in, say one loaded from a history file of the other mode) stays as it is:
+// no entry is ever lost. Returns the number of entries left unconverted.
 int ConvertHistoryToHex(std::vector<std::string>& entries);
 int ConvertHistoryToAscii(std::vector<std::string>& entries);
+
+// Whether `text` is a data string that can be sent in the mode (hexMode 1:
+// hex text, 0: escaped text): it decodes without error (quietly) to 1..255
+// bytes.
+bool IsSendableString(const std::string& text, int hexMode);
 
 // Quiet checks (no error box): whether the codec would convert the text
 // without refusing it (codec/Codec.h: CanConvertHexTextToEscapedText,

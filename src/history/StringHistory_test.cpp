@@ -48,12 +48,24 @@ TEST_F(StringConversionTest, ModeSwitchConvertsEveryEntryBothWays) {
   EXPECT_EQ(entries, (Entries{"\\x1Bt\\r", "AB", "a\\\\b"}));
   EXPECT_TRUE(Boxes().empty());
 
-  // 86 bytes do not fit the hex text: the entry goes instead of staying as
-  // an empty one; the codec's box tells the operator.
-  Entries tooLong = {"ok", std::string(86, 'z')};
-  EXPECT_EQ(ConvertHistoryToHex(tooLong), 1);
-  EXPECT_EQ(tooLong, (Entries{"6F 6B "}));
-  EXPECT_EQ(Boxes().size(), 1u);
+  // Long strings up to the 255 a data string holds convert both ways; one
+  // that is not valid in its notation stays as it is; no entry is lost and
+  // no box is shown.
+  std::string controls;  // 255 bytes, each "\\x01" as escaped text
+  for (int i = 0; i < 255; ++i)
+    controls += "\\x01";
+  Entries longOnes = {std::string(86, 'z'), controls, "\\xZZ"};
+  EXPECT_EQ(ConvertHistoryToHex(longOnes), 1);
+  EXPECT_EQ(longOnes[0].size(), 86u * 3);
+  EXPECT_EQ(longOnes[1].size(), 255u * 3);
+  EXPECT_EQ(longOnes[2], "\\xZZ");
+  EXPECT_EQ(ConvertHistoryToAscii(longOnes), 1);
+  EXPECT_EQ(longOnes, (Entries{std::string(86, 'z'), controls, "\\xZZ"}));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(IsSendableString("1B 40 41", 1));
+  EXPECT_FALSE(IsSendableString("1B 40 zz", 1));
+  EXPECT_FALSE(IsSendableString(std::string(256 * 2, '4'), 1));
+  EXPECT_FALSE(IsSendableString("\\b", 0));  // decodes to nothing
 }
 
 // The quiet checks must agree with the codec: true exactly when the codec

@@ -8,6 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "platform/Notifier.h"
+
 namespace {
 
 QString FromUtf8(const std::string& text) {
@@ -17,8 +19,8 @@ QString FromUtf8(const std::string& text) {
 }  // namespace
 
 CHistoryDlg::CHistoryDlg(int mode, CHistoryFileLists& lists, IFileDialog& dialogs,
-                         CHistoryFileBrowser& browser, QWidget* parent)
-    : QDialog(parent), m_editor(mode, lists, dialogs, browser) {
+                         CHistoryFileBrowser& browser, QWidget* parent, int stringHexMode)
+    : QDialog(parent), m_editor(mode, lists, dialogs, browser, stringHexMode) {
   m_pList = new QTreeWidget(this);
   m_pList->setObjectName("historyList");
   m_pList->setAccessibleName(mode == CHistoryEditor::kFileMode ? "Files history"
@@ -27,40 +29,55 @@ CHistoryDlg::CHistoryDlg(int mode, CHistoryFileLists& lists, IFileDialog& dialog
   m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
   m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 and double click: ours
   m_pList->installEventFilter(this);
-  const std::vector<CHistoryEditor::CColumn> columns = m_editor.Columns();
-  m_pList->setColumnCount(static_cast<int>(columns.size()));
-  m_pList->setHeaderLabels(QStringList(static_cast<qsizetype>(columns.size()), QString()));
-  m_pList->header()->setSectionsClickable(false);
-  m_pList->header()->setStretchLastSection(false);
-  int width = 0;
-  for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-    m_pList->setColumnWidth(c, columns[c].width);
-    width += columns[c].width;
-  }
+  SetUpColumns();
 
   auto* buttons = new QHBoxLayout;
   QPushButton* add = AddButton("Add", "addButton");
   QPushButton* remove = AddButton("Delete", "deleteButton");
   QPushButton* save = AddButton("Save as", "saveAsButton");
   QPushButton* load = AddButton("Load", "loadButton");
+  QPushButton* closeButton = AddButton("Close", "closeButton");
   for (QPushButton* b : {add, remove, save, load})
     buttons->addWidget(b);
   buttons->addStretch();
+  buttons->addWidget(closeButton);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_pList);
   layout->addLayout(buttons);
-  resize(width + 40, 360);
 
   connect(add, &QPushButton::clicked, this, &CHistoryDlg::OnAdd);
   connect(remove, &QPushButton::clicked, this, &CHistoryDlg::OnDelete);
   connect(save, &QPushButton::clicked, this, &CHistoryDlg::OnSaveAs);
   connect(load, &QPushButton::clicked, this, &CHistoryDlg::OnLoad);
+  connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
   connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this] { EditSelected(); });
   connect(m_pList, &QTreeWidget::itemChanged, this, &CHistoryDlg::OnItemChanged);
   connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &CHistoryDlg::OnSelectionChanged);
 
   m_editor.OnInitDialog();
   Sync();
+}
+
+void CHistoryDlg::SetUpColumns() {
+  const std::vector<CHistoryEditor::CColumn> columns = m_editor.Columns();
+  QStringList titles;
+  for (const CHistoryEditor::CColumn& c : columns)
+    titles << tr(c.title);
+  m_pList->setColumnCount(static_cast<int>(columns.size()));
+  m_pList->setHeaderLabels(titles);
+  QHeaderView* header = m_pList->header();
+  header->setSectionsClickable(false);
+  header->setStretchLastSection(false);
+  header->setMinimumSectionSize(header->fontMetrics().averageCharWidth() * 4);
+  int width = 0;
+  for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+    // The first column takes what the others leave; they fit their texts.
+    header->setSectionResizeMode(c, c == 0 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+    if (columns[c].rightAligned)
+      m_pList->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    width += columns[c].width;
+  }
+  resize(width + 40, 360);
 }
 
 QPushButton* CHistoryDlg::AddButton(const char* text, const char* objectName) {
@@ -141,8 +158,14 @@ void CHistoryDlg::EditSelected() {
 void CHistoryDlg::OnItemChanged(QTreeWidgetItem* item, int column) {
   if (m_bSyncing || column != 0)
     return;
-  m_editor.OnEndLabelEdit(m_pList->indexOfTopLevelItem(item), item->text(0).toUtf8().toStdString());
-  Sync();
+  const std::string refusal = m_editor.OnEndLabelEdit(m_pList->indexOfTopLevelItem(item),
+                                                      item->text(0).toUtf8().toStdString());
+  Sync();  // a refused edit is undone here
+  if (!refusal.empty()) {
+    // Shown once the list has finished ending the edit.
+    QMetaObject::invokeMethod(
+        this, [refusal] { AfxMessageBox(refusal.c_str()); }, Qt::QueuedConnection);
+  }
 }
 
 bool CHistoryDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -157,7 +180,8 @@ bool CHistoryDlg::eventFilter(QObject* watched, QEvent* event) {
 void CHistoryDlg::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Escape:
-      event->accept();  // never closes the dialog
+      event->accept();
+      close();
       return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -174,4 +198,8 @@ void CHistoryDlg::closeEvent(QCloseEvent* event) {
   m_editor.OnClose();
   event->accept();
   done(QDialog::Accepted);
+}
+
+void CHistoryDlg::reject() {
+  close();
 }

@@ -45,11 +45,12 @@ class HistoryDlgTest : public QObject {
   }
   void cleanup() { SetNotifier(nullptr); }
 
-  void deletingTheLastRowSelectsTheNewLastAndEscapeKeepsTheDialog() {
+  void deletingTheLastRowSelectsTheNewLastAndEscapeCloses() {
     CHistoryFileLists lists{{}, {"one", "two", "three"}};
     CHistoryDlg dlg(CHistoryEditor::kStringMode, lists, m_dialogs, m_browser);
     dlg.show();
     QCOMPARE(List(dlg)->columnCount(), 1);
+    QVERIFY(!List(dlg)->headerItem()->text(0).isEmpty());
     List(dlg)->setCurrentItem(List(dlg)->topLevelItem(2));
     Click(dlg, "deleteButton");
     QCOMPARE(Texts(dlg), QStringList({"one", "two"}));
@@ -58,14 +59,32 @@ class HistoryDlgTest : public QObject {
     Click(dlg, "deleteButton");
     QCOMPARE(List(dlg)->topLevelItemCount(), 0);
     Click(dlg, "deleteButton");  // nothing selected, nothing to delete
-    QTest::keyClick(&dlg, Qt::Key_Escape);
-    QVERIFY(dlg.isVisible());
     auto* add = dlg.findChild<QPushButton*>("addButton");
     add->setFocus();
     QTest::keyClick(add, Qt::Key_Return);  // Enter runs the focused button only
     QCOMPARE(Texts(dlg), QStringList({"New"}));
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QVERIFY(!dlg.isVisible());
+    // The row "Add" made and nobody filled in is no entry.
+    QCOMPARE(lists.strings, std::vector<std::string>());
+  }
+
+  // In hex mode an edit must be hex; a refused one is undone and explained.
+  void anInvalidEditIsRefusedWhereItIsTyped() {
+    CHistoryFileLists lists{{}, {"1B 40 "}};
+    CHistoryDlg dlg(CHistoryEditor::kStringMode, lists, m_dialogs, m_browser, nullptr, 1);
+    dlg.show();
+    List(dlg)->setCurrentItem(List(dlg)->topLevelItem(0));
+    QTest::keyClick(List(dlg), Qt::Key_F2);
+    auto* edit = List(dlg)->viewport()->findChild<QLineEdit*>();
+    QVERIFY(edit != nullptr);
+    edit->setText("1B 40 zz");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(m_notifier.Texts().size(), size_t{1}, 2000);
+    QVERIFY(m_notifier.Texts()[0].find("1B 40 zz") != std::string::npos);
+    QCOMPARE(Texts(dlg), QStringList({"1B 40 "}));
     dlg.close();
-    QCOMPARE(lists.strings, std::vector<std::string>({"New"}));
+    QCOMPARE(lists.strings, std::vector<std::string>({"1B 40 "}));
   }
 
   void addThenF2BrowsesAndFillsTheRow() {
@@ -87,12 +106,13 @@ class HistoryDlgTest : public QObject {
     auto* edit = List(dlg)->viewport()->findChild<QLineEdit*>();
     QVERIFY(edit != nullptr && edit->isVisible());
     QCOMPARE(edit->text().toStdString(), picked);
-    edit->setText(edit->text() + ".old");
+    edit->setText(edit->text() + ".old");  // no such file: refused
     QTest::keyClick(edit, Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(row->text(0), QString::fromStdString(picked + ".old"), 2000);
-    QVERIFY(row->text(1).isEmpty());  // no such file
+    QTRY_COMPARE_WITH_TIMEOUT(m_notifier.Texts().size(), size_t{1}, 2000);
+    QCOMPARE(row->text(0).toStdString(), picked);
+    QCOMPARE(row->text(1), QString("10"));
     dlg.close();
-    QCOMPARE(lists.files, std::vector<std::string>({picked + ".old"}));
+    QCOMPARE(lists.files, std::vector<std::string>({picked}));
   }
 
   // Saved, then a file without string history refused with nothing changed,

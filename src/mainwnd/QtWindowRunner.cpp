@@ -67,7 +67,7 @@ void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg&
     CHistoryFileLists lists;
     lists.files = fileMode ? list : dlg.History().FileHistory();
     lists.strings = fileMode ? dlg.StringHistoryList() : list;
-    CHistoryDlg manager(mode, lists, files, *browser, &window);
+    CHistoryDlg manager(mode, lists, files, *browser, &window, dlg.Fields().main.m_nStringFormat);
     manager.exec();
     list = fileMode ? lists.files : lists.strings;
   });

@@ -1,5 +1,6 @@
 #include "mainwnd/ReceiveDisplay.h"
 
+#include <QDateTime>
 #include <QFileDialog>
 #include <QLabel>
 #include <QWidget>
@@ -15,12 +16,16 @@
 #include "mainwnd/HexListView.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "platform/Notifier.h"
+#include "platform/ProgramFolder.h"
 #include "platform/StopRequest.h"
 
 namespace {
 
 // The highlight of a status line that reports a change.
 const char kChangedStyle[] = "background-color: #ffe28a; font-weight: bold;";
+
+const QString kSaveFilter = QStringLiteral("Binary files (*.bin);;All files (*)");
 
 void LogBlock(const char* format, const BYTE* bytes, size_t count) {
   if (!g_pDataLog)
@@ -54,10 +59,6 @@ CReceiveDisplay::~CReceiveDisplay() {
   Stop();
 }
 
-int CReceiveDisplay::OpenRxDataFile() {
-  return CReceivedDataFile::Open(&m_strRxDataFileName);
-}
-
 void CReceiveDisplay::Start() {
   g_RxDataFeed.SetEnabled(true);
   g_RxUsmFeed.SetEnabled(true);
@@ -85,10 +86,6 @@ void CReceiveDisplay::TakeUntilQuiet() {
       quietSince = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(kSettlePollMs));
   }
-}
-
-void CReceiveDisplay::SetBusy(bool busy) {
-  m_timer.setInterval(busy ? kBusyPollMs : kPollMs);
 }
 
 size_t CReceiveDisplay::UpdateRXDisplay() {
@@ -188,7 +185,7 @@ void CReceiveDisplay::OnShowUsm(int usmChannel, int showUsm) {
 void CReceiveDisplay::OnClearBuffer() {
   // The engine drops what the feeds hold under the reader's lock, so nothing
   // received before the clear reaches the emptied lists afterwards.
-  g_TransferEngine.ClearReceivedData(m_strRxDataFileName);
+  g_TransferEngine.ClearReceivedData();
   m_pDataList->Clear();
   m_pUsmList->Clear();
   if (g_pDataLog)
@@ -196,15 +193,26 @@ void CReceiveDisplay::OnClearBuffer() {
 }
 
 void CReceiveDisplay::OnSaveAs() {
-  QString path = QFileDialog::getSaveFileName(m_pWindow, QString(), "*.bin", QString());
+  const QString path =
+      QFileDialog::getSaveFileName(m_pWindow, QStringLiteral("Save Received Data"),
+                                   SuggestedSaveName(QDateTime::currentDateTime()), kSaveFilter);
   if (!path.isEmpty())
     SaveAs(path);
 }
 
+QString CReceiveDisplay::SuggestedSaveName(const QDateTime& when) {
+  return QString::fromStdString(GetProgramFolder()) + "/Output/RxData-" +
+         when.toString("yyyyMMdd-HHmmss") + ".bin";
+}
+
 int CReceiveDisplay::SaveAs(const QString& path) {
   const std::string name = path.toStdString();
-  if (!CReceivedDataFile::SaveCopy(name))
+  std::string reason;
+  if (!CReceivedDataFile::SaveCopy(name, &reason)) {
+    const std::string text = "The received data could not be saved to " + name + ": " + reason;
+    AfxMessageBox(text.c_str());
     return 0;
+  }
   if (g_pDataLog) {
     std::string line = "Save RX Data Buffer To File : " + name;
     g_pDataLog->Log(line.c_str());

@@ -10,10 +10,12 @@
 // untouched.
 //
 // The poll (UpdateRXDisplay) is a timer on the window's thread, every 10 ms,
-// or 100 ms while SetBusy(true) (a file transfer or a firmware download
-// runs). Taking a feed is a buffer swap and one copy; the lists format nothing until
-// they paint, so no display thread and no blocking hand-over to the window
-// is needed.
+// transfers included: a poll that finds nothing costs two lock-and-swaps,
+// and a slower poll during a 256 MiB transfer saved only about 1 % of one
+// core and no stall (docs/receive-display.md), while it would show replies
+// later. Taking a feed is a buffer swap and one copy; the lists format
+// nothing until they paint, so no display thread and no blocking hand-over
+// to the window is needed.
 //
 // Printer status: the replies to a status request just sent (NoteStringSent)
 // and the automatic status messages on the USM channel are decoded
@@ -28,9 +30,11 @@
 // the 480 x 327 dialog template; the window calls Relayout() when it resizes.
 //
 // Threading: the window's thread only (a QObject living there). The
-// received-data file (g_RxDataFile) is shared with the data reader: "Clear
-// Buffer" goes through CTransferEngine::ClearReceivedData and "Save As"
-// through CReceivedDataFile::SaveCopy, both safe against the reader.
+// received-data file (g_RxDataFile, opened by the window's start-up under
+// whatever name it chose) is shared with the data reader: "Clear Buffer"
+// empties it in place through CTransferEngine::ClearReceivedData and "Save
+// As" copies it through CReceivedDataFile::SaveCopy, both safe against the
+// reader and neither needing the file's name.
 //
 // Ownership: the lists belong to the window widget (Qt parents); the object
 // turns both feeds off when destroyed.
@@ -48,6 +52,7 @@
 
 class CHeadlessRows;
 class CHexListView;
+class QDateTime;
 class QLabel;
 class QWidget;
 
@@ -56,7 +61,6 @@ class CReceiveDisplay : public QObject {
 
  public:
   static constexpr int kPollMs = 10;
-  static constexpr int kBusyPollMs = 100;
   // A headless run's stop waits for the line to be quiet this long, at most
   // kSettleMaxMs, so a reply to the last bytes sent is printed too (the job
   // ended when the printer had taken them, so its answer is on the way);
@@ -74,12 +78,6 @@ class CReceiveDisplay : public QObject {
   CHexListView* UsmList() const { return m_pUsmList; }
   QLabel* StatusLine() const { return m_pStatusLine; }
 
-  // Received-data file at start-up: "RxData.bin" in the Output folder, or
-  // "RxData-pid<PID>.bin" when another instance holds it; opens g_RxDataFile
-  // there. 1 ok, 0 failed.
-  int OpenRxDataFile();
-  const std::string& RxDataFileName() const { return m_strRxDataFileName; }
-
   // Turns the feeds on and starts the poll / stops it (feeds off). With a
   // row echo, Stop first takes what arrives until the line is quiet (bounded,
   // see kSettleMaxMs): it may block the window thread up to a second.
@@ -94,8 +92,6 @@ class CReceiveDisplay : public QObject {
   // Hands every decoded status to `tap` as well.
   using StatusTap = std::function<void(const PRINTER_STATUS_TEXT& status)>;
   void SetStatusTap(StatusTap tap) { m_fnStatusTap = std::move(tap); }
-  // Polls every 100 ms instead of 10 ms while busy.
-  void SetBusy(bool busy);
 
   // One poll: takes both feeds and shows what they held as OnRxData and
   // OnRxUsm do, one log entry per feed block (up to 64 KiB), then gives the
@@ -124,10 +120,16 @@ class CReceiveDisplay : public QObject {
 
   // "Clear Buffer": empties both lists and the received-data file.
   void OnClearBuffer();
-  // "Save As": asks for a file name, then SaveAs.
+  // "Save As": asks for a file name, offering SuggestedSaveName(), then
+  // SaveAs.
   void OnSaveAs();
+  // "<program folder>/Output/RxData-<yyyyMMdd-HHmmss>.bin" for `when`: a
+  // real name in the folder the program writes to, never a pattern.
+  static QString SuggestedSaveName(const QDateTime& when);
   // Copies the received-data file to path and logs
-  // "Save RX Data Buffer To File : <path>" when the data log exists. 1 ok.
+  // "Save RX Data Buffer To File : <path>" when the data log exists. 1 ok;
+  // 0 after a message box naming the file and the reason (a partial copy
+  // is removed).
   int SaveAs(const QString& path);
 
  private:
@@ -144,7 +146,6 @@ class CReceiveDisplay : public QObject {
   std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
   QTimer m_timer;
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
-  std::string m_strRxDataFileName;
   CHeadlessRows* m_pRowEcho = nullptr;
   RxTap m_fnRxTap;
   StatusTap m_fnStatusTap;

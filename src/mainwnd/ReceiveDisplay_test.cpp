@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/ReceivedDataFile.h"
 #include "engine/TransferGlobals.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
@@ -41,6 +42,11 @@ QStringList Rows(const CHexListView* list) {
   for (std::uint64_t r = 0; list->Rows().RowText(r, &hex, &ascii); ++r)
     rows << QString::fromLatin1((hex + "|" + ascii).c_str());
   return rows;
+}
+
+bool OpenRxFile() {
+  std::string name;
+  return CReceivedDataFile::Open(&name) == 1;
 }
 
 Bytes Range(int first, int count) {
@@ -126,19 +132,20 @@ class ReceiveDisplayTest : public QObject {
     Session session;
     CMyFile first;  // the instance that holds the plain name
     QCOMPARE(first.Open(session.Home() + "/Output/RxData.bin", CMyFile::kModeWrite, 0), 1);
-    QCOMPARE(m_pDisplay->OpenRxDataFile(), 1);
+    std::string opened;
+    QCOMPARE(CReceivedDataFile::Open(&opened), 1);
     char name[64];
     std::snprintf(name, sizeof name, "/Output/RxData-pid%X.bin", GetCurrentProcessId());
-    QCOMPARE(m_pDisplay->RxDataFileName(), session.Home() + name);
+    QCOMPARE(opened, session.Home() + name);
     g_RxDataFile.Close();
     first.Close();
-    QCOMPARE(m_pDisplay->OpenRxDataFile(), 1);  // alone again: the plain name
-    QCOMPARE(m_pDisplay->RxDataFileName(), session.Home() + "/Output/RxData.bin");
+    QCOMPARE(CReceivedDataFile::Open(&opened), 1);  // alone again: the plain name
+    QCOMPARE(opened, session.Home() + "/Output/RxData.bin");
   }
 
   void clearDuringReceptionStartsAnEmptyListAndFile() {
     Session session;
-    QCOMPARE(m_pDisplay->OpenRxDataFile(), 1);
+    QVERIFY(OpenRxFile());
     m_pDisplay->Start();
     QVERIFY(session.Connect());
     session.Send(Session::Pattern(50001, 1));
@@ -146,7 +153,7 @@ class ReceiveDisplayTest : public QObject {
     QCOMPARE(g_RxDataBuffer.WaitForCount(50001, 10000, nullptr), 1);  // the rest waits in the feed
     m_pDisplay->OnClearBuffer();
     QCOMPARE(m_pDisplay->DataList()->RowCount(), 0u);
-    QVERIFY(Session::ReadWhole(m_pDisplay->RxDataFileName()).empty());
+    QVERIFY(Session::ReadWhole(g_RxDataFile.GetName()).empty());
     const Bytes after = Range(0x41, 20);
     session.Send(after);
     QVERIFY(QTest::qWaitFor([&] { return m_pDisplay->DataList()->Rows().ByteCount() >= 20; }));
@@ -155,7 +162,7 @@ class ReceiveDisplayTest : public QObject {
              (QStringList{"41 42 43 44 45 46 47 48 - 49 4A 4B 4C 4D 4E 4F 50 |ABCDEFGHIJKLMNOP",
                           "51 52 53 54 |QRST"}));
     session.StopReaders();
-    QCOMPARE(Session::ReadWhole(m_pDisplay->RxDataFileName()), after);
+    QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), after);
   }
 
   void saveAsDuringAStreamCopiesAPrefix() {
@@ -163,7 +170,7 @@ class ReceiveDisplayTest : public QObject {
     const Bytes data = Session::Pattern(16u << 20, 2);
     const std::string source = session.Home() + "/stream.bin";
     QVERIFY(Session::WriteWhole(source, data));
-    QCOMPARE(m_pDisplay->OpenRxDataFile(), 1);
+    QVERIFY(OpenRxFile());
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
     const std::string copy = session.Home() + "/copy.bin";
@@ -183,7 +190,7 @@ class ReceiveDisplayTest : public QObject {
     QVERIFY(QTest::qWaitFor(
         [&] { return m_pDisplay->DataList()->Rows().ByteCount() == data.size(); }, 60000));
     session.StopReaders();
-    QCOMPARE(Session::ReadWhole(m_pDisplay->RxDataFileName()), data);  // appends at the end
+    QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), data);  // appends at the end
     QCOMPARE(m_pDisplay->SaveAs(QString::fromStdString(session.Home() + "/no/such/dir/x.bin")), 0);
   }
 
@@ -198,7 +205,7 @@ class ReceiveDisplayTest : public QObject {
     Session session;
     const std::string source = session.Home() + "/stream.bin";
     QVERIFY(Session::WriteWhole(source, Session::Pattern(size, 3)));
-    QCOMPARE(m_pDisplay->OpenRxDataFile(), 1);
+    QVERIFY(OpenRxFile());
     m_pWindow->show();
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
@@ -207,7 +214,7 @@ class ReceiveDisplayTest : public QObject {
     QVERIFY(list->IsFollowing());
     QCOMPARE(list->FirstVisibleRow() + list->VisibleRows(), list->RowCount());
     session.StopReaders();
-    const Bytes file = Session::ReadWhole(m_pDisplay->RxDataFileName());
+    const Bytes file = Session::ReadWhole(g_RxDataFile.GetName());
     QCOMPARE(file.size(), size);
     QCOMPARE(list->RowCount(), static_cast<std::uint64_t>((size + 15) / 16));
     std::string hex, ascii, wantHex, wantAscii;

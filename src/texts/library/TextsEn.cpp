@@ -223,8 +223,8 @@ constexpr NumberedText kErrors[] = {
     {35, "Command line: invalid flow control (-H:N, H, D, C or X)."},
     {36, "Command line: invalid option."},
     {37,
-     "Invalid data string: check the hexadecimal digits and escapes, and keep it within 255 "
-     "bytes."},
+     "Invalid data string: check the hexadecimal digits and escapes. A data string holds at "
+     "most 255 bytes (the send buffer's 256 less its end mark)."},
     {38, "The USB receive thread did not stop in time."},
     {39, "No device was found on the network."},
     {40, "No device is selected."},
