@@ -334,6 +334,77 @@ TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
   }
 }
 
+const char* CommText(int code) {
+  return code == 7    ? "The printer closed the connection."
+         : code == 10 ? "Cannot connect to %s: %s"
+                      : "comm error";
+}
+
+// A printer that refuses, then comes back: the window stays usable and the
+// next Start connects and sends; radios that show no selection never unset
+// the interface; picking the selected interface again makes a new connection.
+TEST_F(WindowTest, RefusedConnectionLeavesStartUsableAndTheNextStartSends) {
+  g_pfnCommErrorGetText.store(&CommText);
+  StartPrinter(kTcp, {"refuse"});
+  ASSERT_EQ(m_pDlg->OnInitDialog(), 1);
+  ASSERT_TRUE(Pump([this] { return !Boxes().empty(); }, 5000));
+  EXPECT_NE(Boxes()[0].find("Connection refused"), std::string::npos) << Boxes()[0];
+  for (int id : {1003, 1027, 1005, 1002, 1001})
+    EXPECT_EQ(m_pView->Enabled(id), 1) << id;
+  m_pSim->SetFaults(CSimFaults());
+  Operator().m_strFileName = MakeFile("r.prn", 5000);
+  Operator().m_nInterface = -1;  // radios showing none selected
+  m_pDlg->OnCommand(1003);
+  ASSERT_TRUE(PumpUntilIdle());
+  EXPECT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes == 5000; }, 5000));
+  EXPECT_EQ(m_pDlg->Fields().main.m_nInterface, 2);
+  EXPECT_EQ(Operator().m_nInterface, 2);  // shown again
+  EXPECT_EQ(Boxes().size(), 1u);
+  const uint64_t connections = m_pSim->GetCounters().qwConnections;
+  m_pDlg->OnCommand(1300);
+  EXPECT_TRUE(m_pSim->WaitFor(
+      [connections](const SIM_COUNTERS& c) { return c.qwConnections > connections; }, 5000));
+  EXPECT_EQ(m_pSim->GetCounters().nMainConnections, 1);
+}
+
+// One printer restart breaks the data and the status connection: one box,
+// naming the connection, and for a download also what to do. Abort during
+// the erase says so; a refused new attempt clears the last run's lamps.
+TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatToDo) {
+  g_pfnCommErrorGetText.store(&CommText);
+  SIM_OPTIONS o;
+  o.flash.dwEraseMs = 1500;
+  StartSim(kTcp, {"restart-after=70000"}, o);
+  SetTcp(m_pSim.get(), m_pDlg->Fields());
+  m_pDlg->Fields().main.m_nInterface = 2;
+  Init();
+  Operator().m_strFileName = MakeFile("fw.bin", 4 * 65536, 3);
+  m_pDlg->OnCommand(1005);
+  ASSERT_TRUE(PumpUntilIdle(30000));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("closed the connection. (127.0.0.1:"), std::string::npos) << Boxes()[0];
+  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos);
+  EXPECT_EQ(m_pView->Led(-1, 1015), 2);  // the switch passed, shown green
+
+  m_notifier.Clear();
+  Operator().m_strFileName = m_strHome + "/missing.bin";
+  m_pDlg->OnCommand(1005);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find(m_strHome + "/missing.bin: "), std::string::npos) << Boxes()[0];
+  for (int id = 1015; id <= 1019; ++id)
+    EXPECT_EQ(m_pView->Led(-1, id), 0) << id;
+
+  m_notifier.Clear();
+  Operator().m_strFileName = m_strHome + "/fw.bin";
+  m_pDlg->OnCommand(1005);
+  ASSERT_TRUE(Pump([this] { return m_pView->Enabled(1009) == 1; }, 10000));  // erasing
+  m_pDlg->OnCommand(1005);
+  ASSERT_TRUE(PumpUntilIdle(10000));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("aborted"), std::string::npos) << Boxes()[0];
+  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos);
+}
+
 // Create Log makes the data log; View Log opens a copy of it, and the next
 // View Log replaces that copy; clearing Create Log ends the log.
 TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
@@ -350,6 +421,10 @@ TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
   EXPECT_TRUE(ReadWhole(m_pView->m_opened[0]).empty());  // removed
   std::vector<BYTE> copy = ReadWhole(m_pView->m_opened[1]);
   EXPECT_NE(std::string(copy.begin(), copy.end()).find("Start Log Recording."), std::string::npos);
+  m_pView->m_nOpenResult = 0;  // no browser: said, with the copy's name
+  m_pDlg->OnCommand(1158);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find(m_pView->m_opened.back()), std::string::npos) << Boxes()[0];
   Operator().m_bCreateLog = 0;
   m_pDlg->OnCommand(1159);
   EXPECT_FALSE(static_cast<bool>(g_pDataLog));
