@@ -1,5 +1,7 @@
 #include "app/OperatorMessages.h"
 
+#include <algorithm>
+
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
 #include "platform/LastError.h"
@@ -10,8 +12,10 @@ namespace {
 
 void ShowAndLog(const std::string& text, UINT icon) {
   AfxMessageBox(text.c_str(), MB_OK | icon);
+  std::string line = text;  // the box's lines make one log line
+  std::replace(line.begin(), line.end(), '\n', ' ');
   if (g_pDataLog)
-    g_pDataLog->Log(text.c_str());
+    g_pDataLog->Log(line.c_str());
 }
 
 }  // namespace

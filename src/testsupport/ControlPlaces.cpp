@@ -50,7 +50,7 @@ QString Line(const QString& title, const QString& key, const QWidget* w, QPoint 
   return title + '\t' + key + '\t' + QString::number(centre.x()) + '\t' +
          QString::number(centre.y()) + '\t' + (w->isEnabled() ? '1' : '0') + '\t' +
          (button != nullptr && button->isChecked() ? '1' : '0') + '\t' + text + '\t' +
-         (w->hasFocus() ? '1' : '0') + '\n';
+         (QApplication::focusWidget() == w ? '1' : '0') + '\n';
 }
 
 QString Line(const QString& title, const QString& key, const QWidget* w) {
