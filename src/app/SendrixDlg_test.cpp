@@ -352,6 +352,7 @@ TEST_F(WindowTest, RefusedConnectionLeavesStartUsableAndTheNextStartSends) {
   for (int id : {1003, 1027, 1005, 1002, 1001})
     EXPECT_EQ(m_pView->Enabled(id), 1) << id;
   m_pSim->SetFaults(CSimFaults());
+  Sleep(300);  // the printer listens again on its own thread
   Operator().m_strFileName = MakeFile("r.prn", 5000);
   Operator().m_nInterface = -1;  // radios showing none selected
   m_pDlg->OnCommand(1003);

@@ -189,14 +189,15 @@ sleep 1
 # connections (data and status), one event.
 click row:1126:0 "$SETUP"
 click id:1130 "$SETUP"
-# The restart's box comes while Reboot waits for the printer's answer, its
-# own once that box is closed.
-wait_boxes 5 2
-SEEN=$BOXES
-close_boxes
-wait_boxes 3 1
-SEEN+=$'\n'$BOXES
-close_boxes
+# The restart's box and Reboot's own come in either order, and the second
+# may wait for the first to be closed.
+SEEN=""
+for _ in 1 2; do
+  for _ in $(seq 1 60); do grep -q '^information:' <<< "$SEEN$(boxes)" && break; sleep 0.1; done
+  wait_boxes 1 1
+  SEEN+=$BOXES$'\n'
+  close_boxes
+done
 check "Reboot says what it did" 1 "$(count_lines '^information:.*was told to restart' "$SEEN")"
 check "a restart while idle: one box" 1 "$(count_lines 'closed the connection' "$SEEN")"
 check "the box names the connection" 1 \
