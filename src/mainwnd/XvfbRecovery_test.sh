@@ -78,11 +78,12 @@ wait_boxes() {
   BOXES=$(boxes)
   [[ -z $BOXES ]] || sed 's/^/   box: /' <<< "$BOXES"
 }
-# Closes every box by its OK (at most 10 rounds); a box under another one
-# takes no click until the one above has gone.
+# Closes every box by its OK (at most $1 rounds, 10 by default); a box
+# under another one takes no click until the one above has gone, and a box
+# that comes meanwhile is closed by the next round.
 close_boxes() {
   local line
-  for _ in $(seq 1 10); do
+  for _ in $(seq 1 "${1:-10}"); do
     [[ -z $(boxes) ]] && return 0
     while IFS= read -r line; do
       xdotool mousemove --sync "$(field_of 3 "$line")" "$(field_of 4 "$line")" click 1
@@ -90,7 +91,7 @@ close_boxes() {
     done < <(awk -F'\t' '$1 == "Sendrix" && $2 == "button:OK"' "$PLACES")
     sleep 0.3
   done
-  fail "boxes left open: $(boxes)"
+  [[ -z $(boxes) || -n ${1:-} ]] || fail "boxes left open: $(boxes)"
 }
 count_lines() { [[ -z $2 ]] && echo 0 || grep -c -- "$1" <<< "$2"; }
 wait_bytes() { # FILE BYTES: at most 10 s
@@ -196,8 +197,9 @@ for _ in 1 2; do
   for _ in $(seq 1 60); do grep -q '^information:' <<< "$SEEN$(boxes)" && break; sleep 0.1; done
   wait_boxes 1 1
   SEEN+=$BOXES$'\n'
-  close_boxes
+  close_boxes 1  # not the box that comes next: it is read first
 done
+close_boxes
 check "Reboot says what it did" 1 "$(count_lines '^information:.*was told to restart' "$SEEN")"
 check "a restart while idle: one box" 1 "$(count_lines 'closed the connection' "$SEEN")"
 check "the box names the connection" 1 \
