@@ -54,7 +54,8 @@ bool CFlashDownload::EraseBegun() const {
 void CFlashDownload::ShowFlashError(int n) {
   // A lost connection that ended the run is its cause: said in the same box.
   std::string advice = TakeHeldCommError();
-  if (m_bEraseBegun)
+  // After a passed CRC check the image is whole; only reading its CRC failed.
+  if (m_bEraseBegun && !m_bCrcPassed)
     advice += (advice.empty() ? "" : "\n") + std::string(PartlyWrittenAdvice());
   ShowErrorTextThen(n, advice);
 }
