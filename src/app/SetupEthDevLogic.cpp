@@ -77,12 +77,10 @@ int CSetupEthDevLogic::ParseHostAddress(const std::string& text, BYTE out[4],
     *problem = "it is not four numbers separated by dots";
     return 0;
   }
-  // Addresses no device can answer on: "this network", loopback, multicast,
-  // and the reserved range with the broadcast address.
+  // Addresses no device can answer on: "this network", multicast, and the
+  // reserved range with the broadcast address.
   if (fields[0] == 0)
     *problem = "addresses starting with 0 name no host";
-  else if (fields[0] == 127)
-    *problem = "it is a loopback address";
   else if (fields[0] >= 224 && fields[0] <= 239)
     *problem = "it is a multicast address";
   else if (fields[0] >= 240)

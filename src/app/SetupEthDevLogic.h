@@ -91,7 +91,7 @@ class CSetupEthDevLogic {
   const std::vector<CEthDevRecord>& Rows() const { return m_rows; }
 
   // Dotted text that a device can be given as its address: four numbers of
-  // 0 to 255, and not 0.x.x.x, loopback, multicast, reserved or broadcast.
+  // 0 to 255, and not 0.x.x.x, multicast, reserved or broadcast.
   // 1 with out filled; else 0 and what is wrong in *problem.
   static int ParseHostAddress(const std::string& text, BYTE out[4], std::string* problem);
   CTextLibrary& Texts() { return m_texts; }

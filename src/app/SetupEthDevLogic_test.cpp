@@ -166,7 +166,7 @@ TEST_F(SetupEthDevTest, RefusesNoHostAddressesAndAsksBeforeReaddressing) {
   const std::pair<const char*, const char*> refused[] = {
       {"300.1.2.3", "300 is out of range"}, {"10.0.0.2555", "2555 is out of range"},
       {"0.0.0.0", "name no host"},          {"255.255.255.255", "broadcast"},
-      {"224.0.0.1", "multicast"},           {"127.0.0.1", "loopback"},
+      {"224.0.0.1", "multicast"},           {"240.1.2.3", "reserved"},
       {"10.0.0", "four numbers"},           {"10..0.1", "four numbers"},
       {"10.0.0.1.", "four numbers"},        {"", "four numbers"},
   };
