@@ -340,34 +340,6 @@ const char* CommText(int code) {
                       : "comm error";
 }
 
-// A printer that refuses, then comes back: the window stays usable and the
-// next Start connects and sends; radios that show no selection never unset
-// the interface; picking the selected interface again makes a new connection.
-TEST_F(WindowTest, RefusedConnectionLeavesStartUsableAndTheNextStartSends) {
-  g_pfnCommErrorGetText.store(&CommText);
-  StartPrinter(kTcp, {"refuse"});
-  ASSERT_EQ(m_pDlg->OnInitDialog(), 1);
-  ASSERT_TRUE(Pump([this] { return !Boxes().empty(); }, 5000));
-  EXPECT_NE(Boxes()[0].find("Connection refused"), std::string::npos) << Boxes()[0];
-  for (int id : {1003, 1027, 1005, 1002, 1001})
-    EXPECT_EQ(m_pView->Enabled(id), 1) << id;
-  m_pSim->SetFaults(CSimFaults());
-  Sleep(300);  // the printer listens again on its own thread
-  Operator().m_strFileName = MakeFile("r.prn", 5000);
-  Operator().m_nInterface = -1;  // radios showing none selected
-  m_pDlg->OnCommand(1003);
-  ASSERT_TRUE(PumpUntilIdle());
-  EXPECT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes == 5000; }, 5000));
-  EXPECT_EQ(m_pDlg->Fields().main.m_nInterface, 2);
-  EXPECT_EQ(Operator().m_nInterface, 2);  // shown again
-  EXPECT_EQ(Boxes().size(), 1u);
-  const uint64_t connections = m_pSim->GetCounters().qwConnections;
-  m_pDlg->OnCommand(1300);
-  EXPECT_TRUE(m_pSim->WaitFor(
-      [connections](const SIM_COUNTERS& c) { return c.qwConnections > connections; }, 5000));
-  EXPECT_EQ(m_pSim->GetCounters().nMainConnections, 1);
-}
-
 // One printer restart breaks the data and the status connection: one box,
 // naming the connection, and for a download also what to do. Abort during
 // the erase says so; a refused new attempt clears the last run's lamps.
