@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QButtonGroup>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>

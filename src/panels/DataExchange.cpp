@@ -1,9 +1,9 @@
 #include "panels/DataExchange.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QButtonGroup>
 #include <QRadioButton>
 #include <QSignalBlocker>
 
