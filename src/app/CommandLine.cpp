@@ -404,7 +404,7 @@ void CCommandLine::ShowHelp() const {
     std::fwrite(help.data(), 1, help.size(), m_pHelpOut);
     std::fflush(m_pHelpOut);
   }
-  AfxMessageBox(help.c_str(), MB_OK);
+  AfxMessageBox(help.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 const std::string& CommandLineHelpText() {

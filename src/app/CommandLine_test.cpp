@@ -105,7 +105,8 @@ TEST_F(CommandLineTest, OptionsAppliedAsTheMarkersSay) {
        [](F& f, R&) { f.main.m_strFileName = "f"; f.main.m_nInterface = 0; f.serial.m_nPortIndex = 1; }},
       // A refused value: every message, no action, nothing changed (so
       // nothing is sent to a saved port nobody chose, and nothing saved).
-      {{"f", "-I:R", "-O:/dev/ttyS", "-M:T"}, kBatchInvalid, {"error 14"}, CloseOnly},
+      {{"f", "-I:R", "-O:/dev/ttyS", "-M:T"}, kBatchInvalid,
+       {"error 14 (/dev/ttyS, not in the serial port list)"}, CloseOnly},
       {{"f", "-M:D", "-I:U", "-O:5", "-B:1234", "-P:o", "-H:Z", "-I:x"}, kBatchInvalid,
        {"error 32", "error 33", "error 34", "error 35", "error 31"}, CloseOnly},
       {{"f", "-I:R", "-M:T", "-O:51"}, kBatchInvalid,

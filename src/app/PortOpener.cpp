@@ -125,8 +125,10 @@ int CPortOpener::OpenLocked(int update) {
 
 void CPortOpener::CommonEnd(int update) {
   const int available = Comm_IsPortAvailable() ? 1 : 0;
+  // The action controls stay usable without a port: every action opens the
+  // port first, so the next Start simply tries again.
   if (update)
-    m_host.EnableSendControls(available, m_bFirmwareFlag, m_bReceiveFlag);
+    m_host.EnableSendControls(1, m_bFirmwareFlag, m_bReceiveFlag);
   if (available)
     g_TransferEngine.StartReaders();
   Comm_SetConnect(available);
@@ -136,7 +138,9 @@ void CPortOpener::FailOpen(int type, int update) {
   if (!update)
     return;
   m_host.ShowInterfacePanel(type);
-  m_host.DisableAllSendControls();
+  // Greyed controls would lock the window until the operator found another
+  // way to reopen: Start tries again, once the printer is back.
+  m_host.EnableSendControls(1, 1, 1);
   if (type == 0)
     m_host.EnableDlgItem(1, 1108, 0);
   m_host.ShowDlgItem(-1, 1070, type != 0);
@@ -276,7 +280,11 @@ int CPortOpener::OpenTcp(int update) {
   CEthernetFields& e = m_params.ethernet;
   const unsigned r = Comm_IsConnectionValid(e.m_dwIpAddress, m_nSetupCode, e.m_nMainPort,
                                             e.m_nOutputPort, e.m_nRealTimePort, e.m_nUsmPort, 0);
-  const bool rebuild = (r == 0 && e.m_bAutoReconnect) || r == 1 || r == 2;
+  // r = 0: connected with these settings, every channel alive. Rebuilding
+  // it anyway would lose what the printer sent on it, and a run would
+  // connect twice (start-up and action); auto-reconnect acts on a dead
+  // connection, which reports 1.
+  const bool rebuild = r == 1 || r == 2;
   if (rebuild) {
     if (r != 2 && Comm_IsConnected() == 1) {
       g_TransferEngine.StopReaders();
@@ -322,11 +330,27 @@ int CPortOpener::OpenTcp(int update) {
 
 void CPortOpener::ClosePort() {
   std::lock_guard<std::mutex> lock(m_lock);
+  CloseLocked(m_fields.main.m_nInterface);
+}
+
+void CPortOpener::CloseLocked(int type) {
   if (!Comm_IsConnected())
     return;
   g_TransferEngine.StopReaders();
   Comm_BreakDownCommPort();
-  const int type = m_fields.main.m_nInterface;
   if (type >= 0 && type <= 2)
     CTransferEngine::LogText(kCloseLines[type]);
+}
+
+int CPortOpener::Reconnect() {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_params.nInterface = m_fields.main.m_nInterface;
+  m_params.serial = m_fields.serial;
+  m_params.usb = m_fields.usb;
+  m_params.ethernet = m_fields.ethernet;
+  if (m_nPreviousType == m_params.nInterface)
+    CloseLocked(m_params.nInterface);
+  const int result = OpenLocked(1);
+  m_fields.ethernet.m_strMac = m_params.ethernet.m_strMac;
+  return result;
 }

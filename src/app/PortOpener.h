@@ -54,6 +54,10 @@ class CPortOpener {
   // connection down and logs "Close Serial Port" / "Close USB Port" /
   // "Close TCP/IP Port" by the selected interface. The set-up stays.
   void ClosePort();
+  // The operator picked the interface already selected: the connection is
+  // broken down (logged as ClosePort does) and made afresh with flag 1,
+  // whatever the library thinks of it. 1 ready, 0 failed.
+  int Reconnect();
 
   int GetUsmChannel() const;
   int GetRealTimeChannel() const;
@@ -74,6 +78,7 @@ class CPortOpener {
   };
   int OpenLocked(int update);
   void CloseForTypeChange();
+  void CloseLocked(int type);
   int OpenSerial(int update);
   int OpenUsb(int update);
   int OpenTcp(int update);

@@ -8,6 +8,7 @@
 
 #include "app/HistoryFileBrowser.h"
 #include "app/MainWindowRules.h"
+#include "app/OperatorMessages.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
 #include "engine/ReceivedDataFile.h"
@@ -165,9 +166,13 @@ int CSendrixDlg::OnInitDialog() {
                                                      : "Packet Mode = Disabled");
   }
   UpdateAll(0);
-  OpenPort(1);
+  // A batch action opens the port itself at once: opening it here as well
+  // would connect twice, or wait twice for a printer that never answers.
+  const bool batchAction = m_nBatchMode >= 2 && m_nBatchMode <= 5;
+  if (!batchAction)
+    OpenPort(1);
   UpdateAll(0);
-  if (m_nBatchMode >= 2 && m_nBatchMode <= 5)
+  if (batchAction)
     m_pTarget->PostMessage(WM_AUTO_START, 0, 0);
   return 1;
 }
@@ -240,9 +245,26 @@ int CSendrixDlg::OpenReceivedDataFile() {
 // ---- Data exchange, captions, groups ------------------------------------
 
 int CSendrixDlg::UpdateAll(int save) {
+  const int interfaceBefore = m_fields.main.m_nInterface;
+  const int portBefore = m_fields.serial.m_nPortIndex;
   for (int panel = 0; panel < 3; ++panel)
     m_pView->Panel(panel).UpdateData(save);
-  return m_pView->UpdateData(save);
+  const int result = m_pView->UpdateData(save);
+  if (!save)
+    return result;
+  // Controls that show no choice never unset the operator's: radios with
+  // none selected, or the port list while the chosen port has gone away
+  // (it is chosen again once it is back). The controls show it again.
+  if (m_fields.serial.m_nPortIndex < 0 && portBefore >= 0) {
+    m_fields.serial.m_nPortIndex = portBefore;
+    m_pView->Panel(0).UpdateData(0);
+  }
+  const int read = m_fields.main.m_nInterface;
+  if ((read < 0 || read > 2) && interfaceBefore >= 0 && interfaceBefore <= 2) {
+    m_fields.main.m_nInterface = interfaceBefore;
+    m_pView->UpdateData(0);
+  }
+  return result;
 }
 
 std::string CSendrixDlg::ButtonCaption(int n) {
@@ -326,7 +348,10 @@ void CSendrixDlg::ApplyPanelConnectionState(int panel) {
 }
 
 int CSendrixDlg::OpenPort(int updateControls) {
-  int result = m_portOpener.OpenPort(updateControls);
+  return AfterOpen(m_portOpener.OpenPort(updateControls), updateControls);
+}
+
+int CSendrixDlg::AfterOpen(int result, int updateControls) {
   if (updateControls) {
     m_nLastUsm = m_portOpener.GetUsmChannel();
     m_nLastRealTime = m_portOpener.GetRealTimeChannel();
@@ -462,7 +487,7 @@ void CSendrixDlg::OnStartTransmit() {
     return;
   }
   if (!g_TransferFile.Open(f.m_strFileName, CMyFile::kModeRead, f.m_bPacketMode)) {
-    ShowErrorText(3);
+    ShowErrorTextFor(3, FileProblem(f.m_strFileName));
     return;
   }
   if (g_TransferFile.GetSize() == 0) {
@@ -491,6 +516,7 @@ void CSendrixDlg::OnStartTransmit() {
   m_bCommErrorDuringJob = 0;
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(false);
+  HoldCommErrors(true);
   m_pView->SetDlgItemText(1003, ButtonCaption(5));
   EnableRepeatGroup(0);
   g_TransferEngine.SetRepeatParams(f.m_bRepeat, f.m_nRepeatCount, static_cast<int>(f.m_nDelay));
@@ -554,6 +580,7 @@ void CSendrixDlg::OnStartString() {
   m_bCommErrorDuringJob = 0;
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(false);
+  HoldCommErrors(true);
   m_pView->SetDlgItemText(1027, ButtonCaption(5));
   g_evStringTransfer.Set();
 }
@@ -568,6 +595,10 @@ void CSendrixDlg::OnStartFirmware() {
   }
   if (m_nRunningOperation != OP_IDLE || !m_pFlash)
     return;
+  // A new attempt, even one refused below, clears what the last one showed.
+  for (int k = 0; k < 5; ++k)
+    m_pView->SetLed(-1, 1015 + k, 0);
+  m_pView->SetDlgItemText(1022, "");
   // The checks apply to the name the operator sees, typed or chosen.
   if (!UpdateAll(1))
     return;
@@ -581,7 +612,7 @@ void CSendrixDlg::OnStartFirmware() {
     return;
   }
   if (!g_TransferFile.Open(name, CMyFile::kModeRead, 0)) {
-    ShowErrorText(3);
+    ShowErrorTextFor(3, FileProblem(name));
     return;
   }
   const DWORD size = g_TransferFile.GetSize();
@@ -608,17 +639,15 @@ void CSendrixDlg::OnStartFirmware() {
   m_pView->SetDlgItemText(1005, ButtonCaption(5));
   for (int id = 1007; id <= 1012; ++id)
     m_pView->EnableDlgItem(id, 0);
-  m_pView->SetDlgItemText(1022, "");
   g_RxDataBuffer.Reset();
   Sleep(20);
-  for (int k = 0; k < 5; ++k)
-    m_pView->SetLed(-1, 1015 + k, 0);
   ShowProgress(0, -1);
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FIRMWARE_DOWNLOAD;
   m_bCommErrorDuringJob = 0;
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(true);
+  HoldCommErrors(true);
   m_pFlash->Start();
 }
 
@@ -636,7 +665,7 @@ void CSendrixDlg::ShowFileTransferFailed() {
   if (g_pDataLog)
     g_pDataLog->Log("File Transfer failed: not every byte reached the printer.\n");
   m_pView->SetDlgItemText(1156, "-------");
-  ShowErrorText(kFileTransferFailedText);
+  ShowErrorTextThen(kFileTransferFailedText, TakeHeldCommError());
 }
 
 void CSendrixDlg::OnTransferDone() {
@@ -682,6 +711,9 @@ void CSendrixDlg::OnTransferDone() {
     default:
       return;
   }
+  ShowJobEndBoxes(ended == OP_FIRMWARE_DOWNLOAD &&
+                      g_TransferEngine.GetLastOutcome().nResult == TRANSFER_ABORTED,
+                  m_pFlash && m_pFlash->EraseBegun());
   m_nRunningOperation = OP_IDLE;
   if (m_pProgressEcho)
     m_pProgressEcho->End();
@@ -752,7 +784,8 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return m_pDisplay ? m_pDisplay->OnRxMessage(message, wParam, lParam) : 1;
     case WM_SHOW_ERROR:
       m_bCommErrorDuringJob |= m_nRunningOperation != OP_IDLE;
-      ShowCommError(static_cast<int>(wParam), reinterpret_cast<const COMM_ERROR_RECORD*>(lParam));
+      m_commErrors.Report(static_cast<int>(wParam),
+                          reinterpret_cast<const COMM_ERROR_RECORD*>(lParam));
       m_batchWatch.OnCommError(static_cast<int>(wParam),
                                CommErrorText(static_cast<int>(wParam),
                                              reinterpret_cast<const COMM_ERROR_RECORD*>(lParam)));
@@ -870,11 +903,17 @@ void CSendrixDlg::OnCommand(int id) {
 void CSendrixDlg::OnInterface(int type) {
   static const char* const kLines[] = {"Set Interface = RS232\n", "Set Interface = USB\n",
                                        "Set Interface = TCP/IP\n"};
+  const int before = m_fields.main.m_nInterface;
   UpdateAll(1);
   m_fields.main.m_nInterface = type;
   ShowInterfacePanel(type);
   CTransferEngine::LogText(kLines[type]);
-  OpenPort(1);
+  // The interface already selected, picked again: the operator's way to
+  // make its connection afresh.
+  if (before == type)
+    AfterOpen(m_portOpener.Reconnect(), 1);
+  else
+    OpenPort(1);
 }
 
 void CSendrixDlg::OnBrowse() {
@@ -970,7 +1009,8 @@ void CSendrixDlg::OnViewLog() {
   if (!log || !log->WriteSnapshot(&path))
     return;
   m_strLogCopy = path;
-  m_pView->OpenWithDesktop(path);
+  if (!m_pView->OpenWithDesktop(path))
+    ShowNoLogViewer(path);
 }
 
 // ---- System menu and closing ------------------------------------------------------

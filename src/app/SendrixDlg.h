@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "app/BatchWatch.h"
+#include "app/CommErrorGate.h"
 #include "app/CommandLine.h"
 #include "app/DialogFields.h"
 #include "app/FirmwareGroupState.h"
@@ -211,6 +212,8 @@ class CSendrixDlg : public IPortHost {
   void AddStringToHistory(const std::string& text);
   void ShowLists();
   void OnTransferDone();
+  // What follows every open with flag 1 (the panels' connection state).
+  int AfterOpen(int result, int updateControls);
   void EndFileTransfer();
   // Whether the file job that just ended wrote everything; the one place
   // where the outcome of a job is read.
@@ -242,6 +245,7 @@ class CSendrixDlg : public IPortHost {
   CTextLibrary m_texts;
   CPortOpener m_portOpener;
   CFirmwareGroupState m_firmwareGroup;
+  CCommErrorGate m_commErrors;
   CWindowHistory m_history;
   std::vector<std::string> m_fileHistory;
   std::vector<std::string> m_stringHistory;

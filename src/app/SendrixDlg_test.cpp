@@ -337,6 +337,50 @@ TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
   }
 }
 
+const char* CommText(int code) {
+  return code == 7    ? "The printer closed the connection."
+         : code == 10 ? "Cannot connect to %s: %s"
+                      : "comm error";
+}
+
+// One printer restart breaks the data and the status connection: one box,
+// naming the connection, and for a download also what to do. Abort during
+// the erase says so; a refused new attempt clears the last run's lamps.
+TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatToDo) {
+  g_pfnCommErrorGetText.store(&CommText);
+  SIM_OPTIONS o;
+  o.flash.dwEraseMs = 1500;
+  StartSim(kTcp, {"restart-after=70000"}, o);
+  SetTcp(m_pSim.get(), m_pDlg->Fields());
+  m_pDlg->Fields().main.m_nInterface = 2;
+  Init();
+  Operator().m_strFileName = MakeFile("fw.bin", 4 * 65536, 3);
+  m_pDlg->OnCommand(1005);
+  ASSERT_TRUE(PumpUntilIdle(30000));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("closed the connection. (127.0.0.1:"), std::string::npos) << Boxes()[0];
+  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos);
+  EXPECT_EQ(m_pView->Led(-1, 1015), 2);  // the switch passed, shown green
+
+  m_notifier.Clear();
+  Operator().m_strFileName = m_strHome + "/missing.bin";
+  m_pDlg->OnCommand(1005);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find(m_strHome + "/missing.bin: "), std::string::npos) << Boxes()[0];
+  for (int id = 1015; id <= 1019; ++id)
+    EXPECT_EQ(m_pView->Led(-1, id), 0) << id;
+
+  m_notifier.Clear();
+  Operator().m_strFileName = m_strHome + "/fw.bin";
+  m_pDlg->OnCommand(1005);
+  ASSERT_TRUE(Pump([this] { return m_pView->Enabled(1009) == 1; }, 10000));  // erasing
+  m_pDlg->OnCommand(1005);
+  ASSERT_TRUE(PumpUntilIdle(10000));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("aborted"), std::string::npos) << Boxes()[0];
+  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos);
+}
+
 // Create Log makes the data log; View Log opens a copy of it, and the next
 // View Log replaces that copy; clearing Create Log ends the log.
 TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
@@ -353,6 +397,10 @@ TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
   EXPECT_TRUE(ReadWhole(m_pView->m_opened[0]).empty());  // removed
   std::vector<BYTE> copy = ReadWhole(m_pView->m_opened[1]);
   EXPECT_NE(std::string(copy.begin(), copy.end()).find("Start Log Recording."), std::string::npos);
+  m_pView->m_nOpenResult = 0;  // no browser: said, with the copy's name
+  m_pDlg->OnCommand(1158);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find(m_pView->m_opened.back()), std::string::npos) << Boxes()[0];
   Operator().m_bCreateLog = 0;
   m_pDlg->OnCommand(1159);
   EXPECT_FALSE(static_cast<bool>(g_pDataLog));

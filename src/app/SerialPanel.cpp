@@ -97,7 +97,12 @@ void CSerialPanel::RefreshPortList() {
   if (!m_fnListPorts || !m_fnListPorts(table)) {
     return;
   }
+  const int chosenIndex = m_fields.m_nPortIndex;
   m_view.UpdateData(1);
+  // A port that went away leaves the list with no selection: the choice
+  // stays, and shows again once the port is back.
+  if (m_fields.m_nPortIndex < 0)
+    m_fields.m_nPortIndex = chosenIndex;
   const std::string chosen = PortAt(m_fields.m_nPortIndex);
   m_lists.SetListItems(IDC_PORT, OrderPorts(table));
   m_view.UpdateData(0);

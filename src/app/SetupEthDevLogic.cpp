@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/EthernetPanel.h"
 #include "app/VirtualKeys.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
@@ -33,10 +32,67 @@ int LibrarySend(const std::string& frame) {
 int AskAddressInUse() {
   PFN_THES_GETTEXT get = g_pfnErrorGetText.load();
   const char* text = get ? get(44) : nullptr;
-  return AfxMessageBox(text ? text : "", MB_OKCANCEL) == IDOK;
+  return AfxMessageBox(text ? text : "", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
+std::string Dotted(const BYTE a[4]) {
+  char dotted[16];
+  std::snprintf(dotted, sizeof dotted, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+  return dotted;
+}
+
+// The device as the operator knows it: its name (when it has one) and MAC.
+std::string DeviceText(const std::string& name, const std::string& mac) {
+  const std::size_t end = name.find_last_not_of(' ');
+  return end == std::string::npos ? mac : name.substr(0, end + 1) + " (" + mac + ")";
 }
 
 }  // namespace
+
+int CSetupEthDevLogic::ParseHostAddress(const std::string& text, BYTE out[4],
+                                        std::string* problem) {
+  unsigned fields[4] = {0, 0, 0, 0};
+  int count = 0;
+  std::size_t pos = 0;
+  while (count < 4) {
+    const std::size_t start = pos;
+    unsigned long value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 4)
+      value = value * 10 + static_cast<unsigned long>(text[pos++] - '0');
+    if (pos == start || (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')) {
+      *problem = "it is not four numbers separated by dots";
+      return 0;
+    }
+    if (value > 255) {
+      *problem = text.substr(start, pos - start) + " is out of range (0 to 255)";
+      return 0;
+    }
+    fields[count++] = static_cast<unsigned>(value);
+    if (count < 4 && (pos >= text.size() || text[pos++] != '.')) {
+      *problem = "it is not four numbers separated by dots";
+      return 0;
+    }
+  }
+  if (pos != text.size()) {
+    *problem = "it is not four numbers separated by dots";
+    return 0;
+  }
+  // Addresses no device can answer on: "this network", multicast, and the
+  // reserved range with the broadcast address.
+  if (fields[0] == 0)
+    *problem = "addresses starting with 0 name no host";
+  else if (fields[0] >= 224 && fields[0] <= 239)
+    *problem = "it is a multicast address";
+  else if (fields[0] >= 240)
+    *problem = "it is a broadcast or reserved address";
+  else
+    problem->clear();
+  for (int i = 0; i < 4; ++i)
+    out[i] = static_cast<BYTE>(fields[i]);
+  return problem->empty() ? 1 : 0;
+}
+
+namespace {}  // namespace
 
 CSetupEthDevLogic::CSetupEthDevLogic(ISetupEthDevView& view) : m_view(view) {
   SetHooks({});
@@ -152,13 +208,16 @@ void CSetupEthDevLogic::OnClickDeviceList() {
   WriteControls();
 }
 
-void CSetupEthDevLogic::ReadNewAddress(BYTE out[4]) {
-  DWORD address = 0;
-  if (!CEthernetPanel::ParseIpText(m_view.GetDlgItemText(IDC_IP), &address)) {
-    address = 0;
-  }
-  for (int i = 0; i < 4; ++i)
-    out[i] = static_cast<BYTE>(address >> (24 - 8 * i));
+int CSetupEthDevLogic::ReadNewAddress(BYTE out[4]) {
+  const std::string text = m_view.GetDlgItemText(IDC_IP);
+  std::string problem;
+  if (ParseHostAddress(text, out, &problem))
+    return 1;
+  AfxMessageBox(
+      ("The address \"" + text + "\" cannot be given to a device: " + problem + ".").c_str(),
+      MB_OK | MB_ICONERROR);
+  m_view.SetFocusId(IDC_IP);
+  return 0;
 }
 
 void CSetupEthDevLogic::OnUpdateDevice() {
@@ -169,7 +228,8 @@ void CSetupEthDevLogic::OnUpdateDevice() {
     return;
   }
   BYTE next[4];
-  ReadNewAddress(next);
+  if (!ReadNewAddress(next))
+    return;
   bool addressChanged = std::memcmp(current, next, 4) != 0;
   if (addressChanged) {
     for (const CEthDevRecord& row : m_rows) {
@@ -187,12 +247,19 @@ void CSetupEthDevLogic::OnUpdateDevice() {
     return;
   }
   bool nameChanged = m_strDeviceName != m_strListedName;
+  // A device at a wrong address is out of reach: the operator says yes first.
+  if (addressChanged) {
+    const std::string question = "Change the address of the device " +
+                                 DeviceText(m_strListedName, m_strMacAddress) + " from " +
+                                 Dotted(current) + " to " + Dotted(next) +
+                                 "? The device restarts with the new address.";
+    if (AfxMessageBox(question.c_str(), MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+      return;
+  }
   m_view.SetWaitCursor(1);
   if (addressChanged) {
     std::string chip = CEthDevFrames::BuildChip(mac, next);
-    char dotted[16];
-    std::snprintf(dotted, sizeof dotted, "%d.%d.%d.%d", next[0], next[1], next[2], next[3]);
-    m_strIpAddress = dotted;
+    m_strIpAddress = Dotted(next);
     if (!Send(chip))
       ShowErrorText(41);
   }
@@ -223,11 +290,19 @@ void CSetupEthDevLogic::OnRebootDevice() {
     return;
   }
   m_view.SetWaitCursor(1);
-  if (!Send(CEthDevFrames::BuildRest(mac)))
-    ShowErrorText(43);
+  const int sent = Send(CEthDevFrames::BuildRest(mac));
   m_view.SetDlgItemText(IDC_IP, m_strIpAddress);
   WriteControls();
   m_view.SetWaitCursor(0);
+  if (!sent) {
+    ShowErrorText(43);
+    return;
+  }
+  const std::string done = "The device " + DeviceText(m_strListedName, m_strMacAddress) + " at " +
+                           m_strIpAddress +
+                           " was told to restart. It answers again after a few seconds: press "
+                           "Search to see it.";
+  AfxMessageBox(done.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void CSetupEthDevLogic::OnOK() {

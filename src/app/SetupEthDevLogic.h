@@ -10,6 +10,10 @@
 // repainting meanwhile, taking no input; the work touches only the library,
 // never the view. Without the hook it runs inline.
 //
+// A new address that is no host address is refused, saying why, and a
+// change of address is asked first, naming the old and the new one; Reboot
+// says what it did.
+//
 // Malformed input never reaches the wire half read: a discovery record
 // without its tabs or with a field over 29 characters is left out, and a MAC
 // text that is not six hexadecimal pairs builds no frame (error 45; error 40
@@ -85,6 +89,11 @@ class CSetupEthDevLogic {
   std::string TipText(int id);
 
   const std::vector<CEthDevRecord>& Rows() const { return m_rows; }
+
+  // Dotted text that a device can be given as its address: four numbers of
+  // 0 to 255, and not 0.x.x.x, multicast, reserved or broadcast.
+  // 1 with out filled; else 0 and what is wrong in *problem.
+  static int ParseHostAddress(const std::string& text, BYTE out[4], std::string* problem);
   CTextLibrary& Texts() { return m_texts; }
 
  private:
@@ -93,8 +102,9 @@ class CSetupEthDevLogic {
   void EnableSelected(int enable);
   int Send(const std::string& frame);
   void Block(const std::function<void()>& work);
-  // The address control's four fields, first first; empty fields are 0.
-  void ReadNewAddress(BYTE out[4]);
+  // The address control's four fields, first first; 0 (said in a box, the
+  // focus back on the control) when they are no host address.
+  int ReadNewAddress(BYTE out[4]);
 
   ISetupEthDevView& m_view;
   Hooks m_hooks;

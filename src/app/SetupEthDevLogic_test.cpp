@@ -1,6 +1,6 @@
 // The device setup dialog's logic against a recording view and a scripted
-// discovery: the search, the three frames and their order, the errors and
-// the question, and Enter by focused control.
+// discovery: the search, the three frames and their order, the errors,
+// the questions, the addresses refused, and Enter by focused control.
 #include "app/SetupEthDevLogic.h"
 
 #include <gtest/gtest.h>
@@ -132,10 +132,11 @@ TEST_F(SetupEthDevTest, FailedChipStillRestartsAndEachFailureHasItsError) {
   m_failWord = "CHIP";
   m_logic.OnUpdateDevice();
   EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "CHNO", "REST"}));
-  EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 41"});
+  ASSERT_EQ(m_notifier.Texts().size(), 2u);  // the question, then the failure
+  EXPECT_EQ(m_notifier.Texts()[1], "error 41");
   m_notifier.Clear();
   m_failWord = "REST";
-  m_logic.OnRebootDevice();
+  m_logic.OnRebootDevice();  // a failed restart says only that
   EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 43"});
 }
 
@@ -148,12 +149,56 @@ TEST_F(SetupEthDevTest, AddressOfAnotherRowAsksAndOnlyOkSendsChipThenRest) {
   EXPECT_TRUE(m_frames.empty());
   m_notifier.SetAnswer(IDOK);
   m_logic.OnUpdateDevice();
+  EXPECT_EQ(m_notifier.Texts().size(), 3u);  // and the change of address is asked
   EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "REST"}));
   EXPECT_EQ(m_frames[0].substr(13), std::string("\x0A\x00\x00\x0A", 4));
   EXPECT_EQ(m_sleeps, std::vector<unsigned>{3000});
   EXPECT_EQ(m_searches, 1);
   EXPECT_EQ(m_logic.m_strIpAddress, "10.0.0.10");
   EXPECT_EQ(m_view.waitCursor, 0);
+}
+
+// A print server sent to an address nobody can reach is lost to the
+// operator: such addresses are refused, saying why, and nothing typed is
+// dropped on the way (300 stays 300, not 30).
+TEST_F(SetupEthDevTest, RefusesNoHostAddressesAndAsksBeforeReaddressing) {
+  Select(1);
+  const std::pair<const char*, const char*> refused[] = {
+      {"300.1.2.3", "300 is out of range"}, {"10.0.0.2555", "2555 is out of range"},
+      {"0.0.0.0", "name no host"},          {"255.255.255.255", "broadcast"},
+      {"224.0.0.1", "multicast"},           {"240.1.2.3", "reserved"},
+      {"10.0.0", "four numbers"},           {"10..0.1", "four numbers"},
+      {"10.0.0.1.", "four numbers"},        {"", "four numbers"},
+  };
+  for (const auto& [text, why] : refused) {
+    m_notifier.Clear();
+    m_view.focus = 0;
+    m_view.texts[1133] = text;
+    m_logic.OnUpdateDevice();
+    ASSERT_EQ(m_notifier.Texts().size(), 1u) << text;
+    EXPECT_NE(m_notifier.Texts()[0].find(std::string("\"") + text + "\""), std::string::npos);
+    EXPECT_NE(m_notifier.Texts()[0].find(why), std::string::npos) << m_notifier.Texts()[0];
+    EXPECT_EQ(m_view.focus, 1133);
+  }
+  EXPECT_TRUE(m_frames.empty());
+
+  m_notifier.Clear();
+  m_view.texts[1133] = "10.0.0.77";
+  m_notifier.SetAnswer(IDCANCEL);
+  m_logic.OnUpdateDevice();
+  EXPECT_EQ(m_notifier.Texts(),
+            std::vector<std::string>{"Change the address of the device Foo (02-11-22-33-44-55) "
+                                     "from 10.0.0.9 to 10.0.0.77? The device restarts with the "
+                                     "new address."});
+  EXPECT_TRUE(m_frames.empty());
+  m_notifier.SetAnswer(IDOK);
+  m_logic.OnUpdateDevice();
+  EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "REST"}));
+
+  m_notifier.Clear();
+  m_logic.OnRebootDevice();
+  ASSERT_EQ(m_notifier.Texts().size(), 1u);
+  EXPECT_NE(m_notifier.Texts()[0].find("was told to restart"), std::string::npos);
 }
 
 TEST_F(SetupEthDevTest, WithoutTheTextLibraryCaptionsStayBuiltIn) {

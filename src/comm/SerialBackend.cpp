@@ -141,8 +141,10 @@ int CSerialBackend::UpdateConnection(int /*readersStopped*/, DWORD& port, char* 
   std::string reason;
   std::string path = ResolvePath(port, name);
   if (path.empty()) {
-    std::string index = std::to_string(static_cast<int>(port));
-    m_pErrors->ShowCommError(COMM_ERR_INVALID_INDEX, index.c_str(), name);
+    // Said as the operator counts: the list's position, from 1.
+    std::string index = "serial port " + std::to_string(static_cast<int>(port) + 1);
+    m_pErrors->ShowCommError(COMM_ERR_INVALID_INDEX, index.c_str(),
+                             name != nullptr && *name != '\0' ? name : "not in the port list");
     SetLastError(ERROR_FILE_NOT_FOUND);
     return 0;
   }

@@ -42,6 +42,24 @@ bool CFlashDownload::HasBinExtension(const std::string& name) {
   return false;
 }
 
+const char* CFlashDownload::PartlyWrittenAdvice() {
+  return "The printer's flash is partly written: download the firmware again before switching "
+         "the printer off.";
+}
+
+bool CFlashDownload::EraseBegun() const {
+  return (m_pWorker ? m_pWorker->m_bEraseBegun : m_bEraseBegun).load();
+}
+
+void CFlashDownload::ShowFlashError(int n) {
+  // A lost connection that ended the run is its cause: said in the same box.
+  std::string advice = TakeHeldCommError();
+  // After a passed CRC check the image is whole; only reading its CRC failed.
+  if (m_bEraseBegun && !m_bCrcPassed)
+    advice += (advice.empty() ? "" : "\n") + std::string(PartlyWrittenAdvice());
+  ShowErrorTextThen(n, advice);
+}
+
 void CFlashDownload::SetTimings(const FlashTimings& timings) {
   std::lock_guard<std::mutex> guard(g_timingsLock);
   g_timings = timings;
@@ -113,6 +131,7 @@ void CFlashDownload::SetOutcome(int state) {
 int CFlashDownload::RunSequence() {
   m_qwAcked = 0;
   m_bCrcPassed = false;
+  m_bEraseBegun = false;
   g_TransferEngine.BeginJob();  // a port lost by an earlier job may be back
   CTransferEngine::LogFormat("Flash Download. Name = %s, Size = %d bytes\n",
                              g_TransferFile.GetName().c_str(),
@@ -133,21 +152,22 @@ int CFlashDownload::RunSequence() {
         state = EraseFlash();
         break;
       case FLASH_IMAGE_TOO_LARGE:
-        ShowErrorText(17);
+        ShowFlashError(17);
         stop = true;
         break;
       case FLASH_ERASED:
         state = DownloadCode();
         break;
       case FLASH_ERASE_REFUSED:
-        ShowErrorText(18);
+        m_bEraseBegun = false;  // refused: the flash was left as it was
+        ShowFlashError(18);
         stop = true;
         break;
       case FLASH_IMAGE_SENT:
         state = CheckCRC();
         break;
       case FLASH_DATA_REFUSED:
-        ShowErrorText(19);
+        ShowFlashError(19);
         stop = true;
         break;
       case FLASH_CRC_PASSED:
@@ -156,7 +176,7 @@ int CFlashDownload::RunSequence() {
         stop = true;
         break;
       case FLASH_CRC_FAILED:
-        ShowErrorText(20);
+        ShowFlashError(20);
         stop = true;
         break;
       case FLASH_SWITCH_FAILED:
@@ -164,7 +184,7 @@ int CFlashDownload::RunSequence() {
         stop = true;
         break;
       case FLASH_HEADER_REFUSED:
-        ShowErrorText(21);
+        ShowFlashError(21);
         stop = true;
         break;
       default:
@@ -268,7 +288,7 @@ int CFlashDownload::CheckFlashSize() {
       return FLASH_ABORTED;
     // A red LED alone says nothing to a script or in the log: say it, as for
     // the silence at every other step.
-    ShowErrorText(46);
+    ShowFlashError(46);
     return FLASH_FINISHED;
   }
   const unsigned long long capacity = (static_cast<unsigned long long>(b) + 1) * kBlockSize;
@@ -287,6 +307,7 @@ int CFlashDownload::EraseFlash() {
     return FLASH_ABORTED;
   }
   const BYTE frame[2] = {0x1D, 0x0E};
+  m_bEraseBegun = true;
   Send(frame, sizeof frame);
   BYTE b = 0;
   int r = WaitReply(GetTimings().dwErasePolls, &b);
@@ -296,14 +317,14 @@ int CFlashDownload::EraseFlash() {
   }
   Fail(2);
   if (r == 0) {
-    ShowErrorText(8);
+    ShowFlashError(8);
     return FLASH_FINISHED;
   }
   if (r == 2)
     return FLASH_ABORTED;
   if (b == kNak)
     return FLASH_ERASE_REFUSED;
-  ShowErrorText(9);
+  ShowFlashError(9);
   return FLASH_FINISHED;
 }
 
@@ -321,14 +342,14 @@ int CFlashDownload::CheckCRC() {
   }
   Fail(4);
   if (r == 0) {
-    ShowErrorText(14);
+    ShowFlashError(14);
     return FLASH_FINISHED;
   }
   if (r == 2)
     return FLASH_ABORTED;
   if (b == kNak)
     return FLASH_CRC_FAILED;
-  ShowErrorText(15);
+  ShowFlashError(15);
   return FLASH_FINISHED;
 }
 
@@ -342,7 +363,7 @@ int CFlashDownload::ReadCRC() {
   if (r == 2)
     return FLASH_ABORTED;
   if (r != 1) {
-    ShowErrorText(16);
+    ShowFlashError(16);
     return FLASH_FINISHED;
   }
   g_RxDataBuffer.Get();  // not examined
@@ -371,7 +392,7 @@ int CFlashDownload::DownloadCode() {
       return static_cast<int>(FLASH_ABORTED);
     if (r == 1 && b == kNak)
       return nakState;
-    ShowErrorText(r == 0 ? silenceBox : otherBox);
+    ShowFlashError(r == 0 ? silenceBox : otherBox);
     return static_cast<int>(FLASH_FINISHED);
   };
   DWORD remaining = size;
@@ -400,7 +421,7 @@ int CFlashDownload::DownloadCode() {
         // What the buffer holds is not this part of the image: send none
         // of it into the erased flash.
         Fail(3);
-        ShowErrorText(7);
+        ShowFlashError(7);
         return FLASH_FINISHED;
       }
       const BYTE frame[6] = {0x1D,

@@ -40,6 +40,7 @@
 // Flash thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -112,6 +113,13 @@ class CFlashDownload {
   // file that is opened, logged and kept in the history is that one.
   static bool HasBinExtension(const std::string& name);
 
+  // What the operator must do after a run that ended once the erase had
+  // begun: the flash holds part of an image, and the printer may not start.
+  static const char* PartlyWrittenAdvice();
+  // Whether the last run began erasing the flash. Read after its
+  // WM_TRANSFER_DONE, on any thread.
+  bool EraseBegun() const;
+
  private:
   static DWORD ThreadProc(CFlashDownload* self);
   // 1 with a byte other than XON/XOFF in *reply, 0 when the budget ran out,
@@ -121,6 +129,8 @@ class CFlashDownload {
   void EnableLabel(int step);
   void Fail(int step);
   void Pass(int step);
+  // Error text n; after the erase began, with PartlyWrittenAdvice().
+  void ShowFlashError(int n);
 
   struct WorkerTag {};
   // The worker: runs the thread's sequence; has no thread of its own.
@@ -131,6 +141,7 @@ class CFlashDownload {
   PortOpener m_fnOpenPort;
   std::uint64_t m_qwAcked = 0;                // image bytes acknowledged in this run
   bool m_bCrcPassed = false;                  // this run reached a passed CRC check
+  std::atomic<bool> m_bEraseBegun{false};     // this run sent the erase command
   std::shared_ptr<CFlashDownload> m_pWorker;  // the owner's; shared with its thread
   std::unique_ptr<CThread> m_pThread;
 };

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -231,6 +232,11 @@ QWidget* CMainWindow::BuildCommunication() {
   grid->addWidget(Clickable(1043, new QRadioButton(tr("USB"), g)), 0, 1);
   grid->addWidget(Clickable(1300, new QRadioButton(tr("Ethernet"), g)), 0, 2);
   grid->addWidget(Clickable(1069, new QCheckBox(tr("Packet Protocol"), g)), 0, 3);
+  // The panels' own radios share this frame: left to auto-exclusion, a
+  // click on the chosen interface would clear it. A group keeps one chosen.
+  auto* interfaces = new QButtonGroup(g);
+  for (int id : {1014, 1043, 1300})
+    interfaces->addButton(m_controls.Get<QAbstractButton>(id));
   // The hidden frame marks where the panels go; they share that one cell.
   auto* frame = m_controls.Add(1087, new QFrame(g), tr("Interface settings"));
   frame->hide();

@@ -3,9 +3,29 @@
 #include <QMessageBox>
 #include <cstdio>
 
+namespace {
+
+QMessageBox::Icon IconOf(UINT type) {
+  switch (type & MB_ICONMASK) {
+    case MB_ICONERROR:
+      return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+      return QMessageBox::Question;
+    case MB_ICONWARNING:
+      return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+      return QMessageBox::Information;
+    default:
+      return (type & MB_TYPEMASK) == MB_OKCANCEL ? QMessageBox::Question : QMessageBox::Warning;
+  }
+}
+
+}  // namespace
+
 int CQtNotifier::Show(const QString& text, UINT type) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Sendrix"), text,
-                  type == MB_OKCANCEL ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok,
+  const bool okCancel = (type & MB_TYPEMASK) == MB_OKCANCEL;
+  QMessageBox box(IconOf(type), QStringLiteral("Sendrix"), text,
+                  okCancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok,
                   m_pParent.data());
   return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
 }

@@ -1,6 +1,7 @@
 #include "panels/DataExchange.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -28,9 +29,15 @@ void Radio(CControlMap& map, std::initializer_list<int> ids, int& value, int sav
     if (auto* b = map.Get<QRadioButton>(id)) {
       const QSignalBlocker quiet(b);
       // An exclusive radio cannot be cleared directly; -1 clears them all.
+      QButtonGroup* group = b->group();
+      const bool exclusive = group != nullptr && group->exclusive();
+      if (exclusive)
+        group->setExclusive(false);
       b->setAutoExclusive(false);
       b->setChecked(index == value);
       b->setAutoExclusive(true);
+      if (exclusive)
+        group->setExclusive(true);
     }
     ++index;
   }

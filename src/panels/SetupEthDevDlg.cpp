@@ -77,10 +77,10 @@ void CSetupEthDevDlg::Build() {
   grid->addWidget(Add(1136, new QLabel(tr("IP Address"), group), tr("IP Address")), 0, 0);
   grid->addWidget(Add(1138, new QLabel(tr("Device Name"), group), tr("Device Name")), 0, 1);
   auto* ip = static_cast<QLineEdit*>(Add(1133, new QLineEdit(group), tr("New IP address")));
-  // Four fields of 0..255, as an address control allows.
-  static const QString kOctet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?");
-  ip->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(kOctet + "(\\." + kOctet + "){0,3}"), ip));
+  // Digits and dots only; every digit typed stays (the logic says what is
+  // wrong with a number out of range, rather than dropping its last digit).
+  ip->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[0-9]*(\\.[0-9]*){0,3}")), ip));
   grid->addWidget(ip, 1, 0);
   auto* name = static_cast<QLineEdit*>(Add(1134, new QLineEdit(group), tr("New device name")));
   name->setMaxLength(10);

@@ -1,7 +1,9 @@
 #include "report/ErrorBoxes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "log/DataLog.h"
@@ -21,8 +23,11 @@ void LogText(const char* text) {
 }
 
 void ShowAndLog(const char* text) {
-  AfxMessageBox(text, MB_OK);
-  LogText(text);
+  AfxMessageBox(text, MB_OK | MB_ICONERROR);
+  // The box's lines make one log line.
+  std::string line = text;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  LogText(line.c_str());
 }
 
 // True when format holds at most two "%s" and no other conversion but "%%",
@@ -54,6 +59,60 @@ void ShowErrorText(int n) {
     return;
   const char* text = getText(n);
   ShowAndLog(text != nullptr ? text : "");
+}
+
+void ShowErrorTextFor(int n, const std::string& detail) {
+  const PFN_THES_GETTEXT getText = g_pfnErrorGetText.load();
+  if (getText == nullptr)
+    return;
+  const char* text = getText(n);
+  std::string message = text != nullptr ? text : "";
+  if (!detail.empty())
+    message += " (" + detail + ")";
+  ShowAndLog(message.c_str());
+}
+
+void ShowErrorTextThen(int n, const std::string& advice) {
+  const PFN_THES_GETTEXT getText = g_pfnErrorGetText.load();
+  if (getText == nullptr)
+    return;
+  const char* text = getText(n);
+  std::string message = text != nullptr ? text : "";
+  if (!advice.empty())
+    message += "\n" + advice;
+  ShowAndLog(message.c_str());
+}
+
+namespace {
+
+std::mutex g_heldLock;
+bool g_bHolding = false;
+std::string g_strHeld;
+
+// True when the text was kept for the job's end instead of shown.
+bool HoldText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(g_heldLock);
+  if (!g_bHolding)
+    return false;
+  if (g_strHeld.empty())
+    g_strHeld = text;
+  return true;
+}
+
+}  // namespace
+
+void HoldCommErrors(bool hold) {
+  std::lock_guard<std::mutex> lock(g_heldLock);
+  g_bHolding = hold;
+  if (hold)
+    g_strHeld.clear();
+}
+
+std::string TakeHeldCommError() {
+  std::lock_guard<std::mutex> lock(g_heldLock);
+  std::string text;
+  text.swap(g_strHeld);
+  return text;
 }
 
 // The record's texts for the log line of a code whose box does not carry
@@ -99,9 +158,19 @@ void ShowCommError(int code, const COMM_ERROR_RECORD* record) {
   if (getText == nullptr)
     return;
   std::string details;
-  const std::string message = FormatCommError(getText(code), record, details);
-  AfxMessageBox(message.c_str(), MB_OK);
-  LogText((message + details).c_str());
+  // The box names the port or connection and the reason, as the log does.
+  const std::string full = FormatCommError(getText(code), record, details) + details;
+  LogText(full.c_str());
+  if (!HoldText(full))
+    AfxMessageBox(full.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void LogCommError(int code, const COMM_ERROR_RECORD* record) {
+  const PFN_THES_GETTEXT getText = g_pfnCommErrorGetText.load();
+  if (getText == nullptr)
+    return;
+  std::string details;
+  LogText((FormatCommError(getText(code), record, details) + details).c_str());
 }
 
 void LogSystemError(DWORD code) {

@@ -17,17 +17,34 @@
 // text from the library counts as an empty one.
 void ShowErrorText(int n);
 
+// The same with what the text is about added, " (detail)": the file and the
+// reason it could not be used, say. An empty detail adds nothing.
+void ShowErrorTextFor(int n, const std::string& detail);
+// Error text n and, on a line of its own, the cause or what the operator
+// should do (nothing more when empty).
+void ShowErrorTextThen(int n, const std::string& advice);
+
 // Communication-error text `code` in an OK message box and as a log line.
 // A text holding "%s" (codes 1, 2, 3, 6 and 10 in the English library) is a
 // format filled with the record's first and second text (each read up to its
 // 128 bytes, so a text without its NUL is still safe); a format holding any
 // conversion but "%s" and "%%", or more than two "%s", is shown as it stands.
 // The result is at most 511 characters. A null record counts as two empty
-// texts. Any other text is shown as it stands and the log line adds the
-// record's texts, " (text1, text2)" (the backends put the port or
-// "address:port" and the reason there). Without the library's comm-error
+// texts. Any other text gets the record's texts, " (text1, text2)" (the
+// backends put the port or "address:port" and the reason, or which
+// connection, there), in the box and the log line alike. Without the library's comm-error
 // function nothing is shown or logged.
 void ShowCommError(int code, const COMM_ERROR_RECORD* record);
+// The same text as ShowCommError's, to the log only.
+void LogCommError(int code, const COMM_ERROR_RECORD* record);
+
+// While a job runs, its end tells the operator what went wrong, and a lost
+// connection is the cause it names: with HoldCommErrors(true) ShowCommError
+// logs its text and keeps the first one instead of showing a box, and
+// TakeHeldCommError() hands that text over once ("" when none). Holding
+// ends with HoldCommErrors(false), which keeps a text not taken.
+void HoldCommErrors(bool hold);
+std::string TakeHeldCommError();
 
 // The text ShowCommError shows for `code` and `record`; empty without the
 // library's comm-error function.

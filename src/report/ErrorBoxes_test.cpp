@@ -52,9 +52,11 @@ TEST_F(ErrorBoxesTest, ShowCommErrorFillsTwoTextFormatsWithinTheRecord) {
   ShowCommError(1, &unterminated);
   const Strings boxes = Boxes();
   ASSERT_EQ(boxes.size(), 7u);
+  const std::string details = " (/dev/ttyUSB0, No such device)";
   EXPECT_EQ(Strings(boxes.begin(), boxes.end() - 1),
-            (Strings{"Cannot open /dev/ttyUSB0: No such device", "Busy %s %d", "",
-                     "Port /dev/ttyUSB0 is held by No such device.", "%s%n%s", "Cannot open : "}));
+            (Strings{"Cannot open /dev/ttyUSB0: No such device", "Busy %s %d" + details, details,
+                     "Port /dev/ttyUSB0 is held by No such device.", "%s%n%s" + details,
+                     "Cannot open : "}));
   // "Cannot open " + 128 + ": " + 128 characters.
   EXPECT_EQ(boxes.back().size(), 12u + 128u + 2u + 128u);
 }
@@ -65,10 +67,17 @@ TEST_F(ErrorBoxesTest, TextsAndSystemErrorGoToTheLog) {
   ShowErrorText(26);
   const COMM_ERROR_RECORD record = Record("127.0.0.1:9100", "Connection refused");
   ShowCommError(1, &record);
-  // Other codes: the box keeps the library's text, the log line gets the
-  // record's details (the backends' "address:port" and reason).
+  // Other codes: the box and the log line get the record's details (the
+  // backends' "address:port" and reason, or which connection).
   const COMM_ERROR_RECORD closed = Record("127.0.0.1:9100", "main");
   ShowCommError(7, &closed);
+  // Held for a job's end: logged, no box, and handed over once.
+  HoldCommErrors(true);
+  ShowCommError(5, &closed);
+  ShowCommError(7, &closed);
+  HoldCommErrors(false);
+  EXPECT_EQ(TakeHeldCommError(), "other (127.0.0.1:9100, main)");
+  EXPECT_EQ(TakeHeldCommError(), "");
   const COMM_ERROR_RECORD onlyPort = Record("/dev/ttyUSB0", "");
   ShowCommError(5, &onlyPort);
   ShowCommError(8, nullptr);
@@ -82,8 +91,8 @@ TEST_F(ErrorBoxesTest, TextsAndSystemErrorGoToTheLog) {
            std::string(" : System Error 0x3E5 - Description : ")}) {
     EXPECT_NE(file.find(line), std::string::npos) << line;
   }
-  EXPECT_EQ(Boxes(), (Strings{"error 26", "Cannot open 127.0.0.1:9100: Connection refused", "other",
-                              "other", "other"}))
+  EXPECT_EQ(Boxes(), (Strings{"error 26", "Cannot open 127.0.0.1:9100: Connection refused",
+                              "other (127.0.0.1:9100, main)", "other (/dev/ttyUSB0)", "other"}))
       << "the system error is only logged";
 }
 

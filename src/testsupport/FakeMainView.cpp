@@ -108,7 +108,7 @@ int CFakeMainView::Led(int dialog, int id) const {
 
 int CFakeMainView::OpenWithDesktop(const std::string& path) {
   m_opened.push_back(path);
-  return 1;
+  return m_nOpenResult;
 }
 
 int CFakeFileDialog::GetOpenFileName(const std::string&, const std::string& initial,

@@ -100,6 +100,7 @@ class CFakeMainView : public IMainView {
   std::map<std::pair<int, int>, int> m_leds;
   int m_nCloseRequests = 0;
   std::vector<std::string> m_opened;
+  int m_nOpenResult = 1;  // what OpenWithDesktop answers (0: no program found)
 };
 
 // Answers each GetOpenFileName/GetSaveFileName with the next scripted path
