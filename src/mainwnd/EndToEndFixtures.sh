@@ -66,3 +66,20 @@ wait_connected() {
   done
   return 1
 }
+# An X server of this test's own (Xvfb, no window manager) on the first free
+# display number, screen $1 (WIDTHxHEIGHT), ended with the other processes;
+# further tools the test needs may follow ($2 ...).
+start_xvfb() {
+  local size=$1 tool
+  shift
+  unset WAYLAND_DISPLAY
+  for tool in Xvfb xdotool "$@"; do
+    command -v "$tool" > /dev/null || { echo "$tool is missing: run scripts/setup.sh" >&2; exit 1; }
+  done
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3> display.txt > xvfb.log 2>&1 &
+  OTHER_PIDS+=($!)
+  for _ in $(seq 1 200); do [[ -s display.txt ]] && break; sleep 0.05; done
+  [[ -s display.txt ]] || { echo "Xvfb did not start" >&2; cat xvfb.log >&2; exit 1; }
+  DISPLAY=:$(head -n 1 display.txt)
+  export DISPLAY
+}

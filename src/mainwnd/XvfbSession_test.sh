@@ -20,16 +20,7 @@ set -uo pipefail
 SENDRIX=$1
 WM_CLOSE=$3
 source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
-unset WAYLAND_DISPLAY
-for tool in Xvfb xdotool; do
-  command -v "$tool" > /dev/null || { echo "$tool is missing: run scripts/setup.sh" >&2; exit 1; }
-done
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> display.txt > xvfb.log 2>&1 &
-OTHER_PIDS+=($!)
-for _ in $(seq 1 200); do [[ -s display.txt ]] && break; sleep 0.05; done
-[[ -s display.txt ]] || { echo "Xvfb did not start" >&2; cat xvfb.log >&2; exit 1; }
-export DISPLAY=:$(head -n 1 display.txt)
+start_xvfb 1280x1024
 
 keys() { xdotool key --delay 30 "$@"; }
 typed() { xdotool type --delay 5 "$1"; }
