@@ -25,6 +25,7 @@ class CBatchJournal {
   // Appends to `path` (created when missing); false when it cannot.
   bool Open(const std::string& path);
   bool IsOpen() const { return m_log.IsOpen(); }
+  void Close() { m_log.Close(); }
 
   // mode: the BatchMode (CommandLine.h) of the action that started.
   void Start(int mode, const CDialogFields& fields);

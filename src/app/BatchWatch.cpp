@@ -8,13 +8,14 @@
 std::string CBatchWatch::Configure(const CBatchRun& run) {
   if (!run.m_strExpectedReply.empty())
     m_reply.Configure(run.m_strExpectedReply, run.m_nReplyTimeoutMs);
-  if (!run.m_strJsonLog.empty() && !m_journal.Open(run.m_strJsonLog))
+  m_bCommandLineLog = !run.m_strJsonLog.empty();
+  if (m_bCommandLineLog && !m_journal.Open(run.m_strJsonLog))
     return "The JSON Lines log " + run.m_strJsonLog + " could not be created.";
   return {};
 }
 
 void CBatchWatch::Started(int mode, const CDialogFields& fields) {
-  if (m_journal.IsOpen())
+  if (CommandLineLog())
     m_journal.Start(mode, fields);
 }
 
@@ -24,7 +25,7 @@ bool CBatchWatch::OnRx(UINT message, const BYTE* data, DWORD size, int exitStatu
     m_journal.Rx(dataChannel ? "data" : "usm", data, size);
   if (!dataChannel || !m_reply.OnRx(data, size))
     return false;
-  if (m_journal.IsOpen())
+  if (CommandLineLog())
     m_journal.Done(m_qwBytes, exitStatus);
   return true;
 }
@@ -48,7 +49,7 @@ bool CBatchWatch::ActionEnded(int exitStatus, std::uint64_t bytes, IMessageTarge
   // An action that failed keeps its own status: no reply is awaited.
   if (exitStatus == kBatchExitCompleted && !m_reply.ActionEnded(target))
     return false;
-  if (m_journal.IsOpen())
+  if (CommandLineLog())
     m_journal.Done(bytes, exitStatus);
   return true;
 }
@@ -62,7 +63,28 @@ bool CBatchWatch::OnReplyTimeout(int& exitStatus) {
   if (g_pDataLog)
     g_pDataLog->Log(text.c_str(), nullptr, 0);
   exitStatus = kBatchExitReplyNotReceived;
-  if (m_journal.IsOpen())
+  if (CommandLineLog())
     m_journal.Done(m_qwBytes, exitStatus);
   return true;
+}
+
+void CBatchWatch::WindowRunStarted(const std::string& path, int mode, const CDialogFields& fields) {
+  if (m_bCommandLineLog)
+    return;
+  m_bWindowRun = false;
+  if (path.empty()) {
+    m_journal.Close();
+    return;
+  }
+  if (!m_journal.IsOpen() && !m_journal.Open(path))
+    return;
+  m_bWindowRun = true;
+  m_journal.Start(mode, fields);
+}
+
+void CBatchWatch::WindowRunEnded(int status, std::uint64_t bytes) {
+  if (!m_bWindowRun)
+    return;
+  m_bWindowRun = false;
+  m_journal.Done(bytes, status);
 }

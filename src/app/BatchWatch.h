@@ -12,6 +12,10 @@
 //                             close now; false: the reply wait started
 //   OnReplyTimeout(status)    WM_REPLY_TIMEOUT; true: the reply did not
 //                             come: status is now 4, close
+// The window's "JSON Log" box writes the same events for the runs an operator
+// starts: WindowRunStarted(path, ...) at each run's start (an empty path: the
+// box is clear, the file is closed), WindowRunEnded at its end. A -J: file
+// takes precedence: it already logs every run.
 // The failure line goes to stderr ("Sendrix: ...") and to the data log; no
 // message box, so that a window with a display closes by itself too.
 //
@@ -38,8 +42,15 @@ class CBatchWatch {
   void OnProgress(int pass);
   bool ActionEnded(int exitStatus, std::uint64_t bytes, IMessageTarget* target);
   bool OnReplyTimeout(int& exitStatus);
+  void WindowRunStarted(const std::string& path, int mode, const CDialogFields& fields);
+  void WindowRunEnded(int status, std::uint64_t bytes);
 
  private:
+  // Start and done lines come from the batch steps only with -J:.
+  bool CommandLineLog() const { return m_bCommandLineLog && m_journal.IsOpen(); }
+
+  bool m_bCommandLineLog = false;  // -J: named the file
+  bool m_bWindowRun = false;       // a run the "JSON Log" box logs is going on
   CBatchReplyCheck m_reply;
   CBatchJournal m_journal;
   std::uint64_t m_qwBytes = 0;

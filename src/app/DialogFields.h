@@ -55,6 +55,7 @@ struct CMainFields {
   int m_bPacketMode = 0;
   int m_bShowUsm = 0;
   int m_bCreateLog = 0;
+  int m_bJsonLog = 0;  // the window's runs append to Output/Sendrix.jsonl
 };
 
 // Everything the window holds that the settings store and the batch options

@@ -19,6 +19,7 @@
 #include "platform/AppMessages.h"
 #include "platform/AppendFormat.h"
 #include "platform/Clock.h"
+#include "platform/ControlIds.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIo.h"
 #include "platform/Notifier.h"
@@ -513,6 +514,7 @@ void CSendrixDlg::OnStartTransmit() {
   UpdateAll(0);
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FILE_TRANSFER;
+  StartJsonLog();
   m_bCommErrorDuringJob = 0;
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(false);
@@ -577,6 +579,7 @@ void CSendrixDlg::OnStartString() {
     m_pDisplay->NoteStringSent(engine.m_StringBuffer, static_cast<size_t>(length));
   }
   m_nRunningOperation = OP_STRING_TRANSFER;
+  StartJsonLog();
   m_bCommErrorDuringJob = 0;
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(false);
@@ -644,6 +647,7 @@ void CSendrixDlg::OnStartFirmware() {
   ShowProgress(0, -1);
   ResetEvent(g_hAbortEvent);
   m_nRunningOperation = OP_FIRMWARE_DOWNLOAD;
+  StartJsonLog();
   m_bCommErrorDuringJob = 0;
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(true);
@@ -666,6 +670,19 @@ void CSendrixDlg::ShowFileTransferFailed() {
     g_pDataLog->Log("File Transfer failed: not every byte reached the printer.\n");
   m_pView->SetDlgItemText(1156, "-------");
   ShowErrorTextThen(kFileTransferFailedText, TakeHeldCommError());
+}
+
+// The "JSON Log" box: the run that has just started goes to Sendrix.jsonl in
+// the Output folder, as a -J: file would log it.
+void CSendrixDlg::StartJsonLog() {
+  int mode = kBatchDownloadFirmware;
+  if (m_nRunningOperation == OP_FILE_TRANSFER)
+    mode = kBatchTransmitFile;
+  else if (m_nRunningOperation == OP_STRING_TRANSFER)
+    mode = m_fields.main.m_nStringFormat == 1 ? kBatchSendHexString : kBatchSendAsciiString;
+  const bool on = m_fields.main.m_bJsonLog == 1;
+  m_batchWatch.WindowRunStarted(on ? GetProgramFolder() + "/Output/Sendrix.jsonl" : "", mode,
+                                m_fields);
 }
 
 void CSendrixDlg::OnTransferDone() {
@@ -715,6 +732,8 @@ void CSendrixDlg::OnTransferDone() {
                       g_TransferEngine.GetLastOutcome().nResult == TRANSFER_ABORTED,
                   m_pFlash && m_pFlash->EraseBegun());
   m_nRunningOperation = OP_IDLE;
+  m_batchWatch.WindowRunEnded(g_TransferEngine.GetLastOutcome().nResult,
+                              g_TransferEngine.GetLastOutcome().qwBytesDelivered);
   if (m_pProgressEcho)
     m_pProgressEcho->End();
   if (BatchModeMatchesOperation(m_nBatchMode, ended)) {
@@ -885,6 +904,9 @@ void CSendrixDlg::OnCommand(int id) {
       break;
     case 1159:
       OnCreateLog();
+      break;
+    case kIdcJsonLog:  // taken at the next run's start, and saved
+      UpdateAll(1);
       break;
     case 1158:
       OnViewLog();

@@ -212,6 +212,7 @@ class CSendrixDlg : public IPortHost {
   void AddStringToHistory(const std::string& text);
   void ShowLists();
   void OnTransferDone();
+  void StartJsonLog();
   // What follows every open with flag 1 (the panels' connection state).
   int AfterOpen(int result, int updateControls);
   void EndFileTransfer();

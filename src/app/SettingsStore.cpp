@@ -34,6 +34,7 @@ void ForEachNumber(Fields& f, Visit&& visit) {
   visit(root, "String Mode", 1, 1, f.main.m_nStringFormat);
   visit(root, "Show USM Window", 0, 1, f.main.m_bShowUsm);
   visit(root, "Create Log File", 0, 1, f.main.m_bCreateLog);
+  visit(root, "JSON Log File", 0, 1, f.main.m_bJsonLog);
   visit(comm, "Lottery Packet Mode", 0, 1, f.main.m_bPacketMode);
   visit(comm, "Interface Type", 0, 2, f.main.m_nInterface);
   visit(comm, "Serial Port Id", 0, 255, f.serial.m_nPortIndex);

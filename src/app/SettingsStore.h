@@ -7,10 +7,9 @@
 //
 //   [HKEY_LOCAL_MACHINE\SOFTWARE\KORVEL\SENDRIX]
 //     "String Mode" dword (default 1), "Show USM Window" dword (0),
-//     "Create Log File" dword (0), "Thesaurus DLL Name" text (empty; read,
-//     never written: it comes from the installation), "Log Files Kept"
-//     dword (50; how many data logs stay, 0 all; read, never written, so
-//     a file without it keeps the default)
+//     "Create Log File" dword (0), "JSON Log File" dword (0), "Thesaurus DLL Name" text (empty;
+//     read, never written: it comes from the installation), "Log Files Kept" dword (50; how many
+//     data logs stay, 0 all; read, never written, so a file without it keeps the default)
 //   [...\SENDRIX\Files History]     "Nb Files History" dword, "Hist File #i"
 //     texts, i from 0: full paths, entry 0 the oldest
 //   [...\SENDRIX\Strings History]   "Nb String History" dword, "Hist String #i"

@@ -43,6 +43,7 @@
 #include "panels/SerialChildDlg.h"
 #include "panels/UsbChildDlg.h"
 #include "platform/AppMessages.h"
+#include "platform/ControlIds.h"
 
 namespace {
 
@@ -338,6 +339,7 @@ QWidget* CMainWindow::BuildBottomRow() {
   lay->addWidget(Clickable(1070, new QCheckBox(tr("Show USM"), row)));
   lay->addStretch();
   lay->addWidget(Clickable(1159, new QCheckBox(tr("Create Log"), row)));
+  lay->addWidget(Clickable(kIdcJsonLog, new QCheckBox(tr("JSON Log"), row)));
   lay->addWidget(Clickable(1158, new QPushButton(tr("View Log"), row)));
   m_pMenuButton = new QToolButton(row);
   m_pMenuButton->setObjectName(QStringLiteral("systemMenuButton"));
@@ -417,6 +419,7 @@ int CMainWindow::UpdateData(int save) {
   ddx::Check(m_controls, 1069, f.m_bPacketMode, save);
   ddx::Check(m_controls, 1070, f.m_bShowUsm, save);
   ddx::Check(m_controls, 1159, f.m_bCreateLog, save);
+  ddx::Check(m_controls, kIdcJsonLog, f.m_bJsonLog, save);
   return 1;
 }
 

@@ -5,21 +5,27 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "PrinterSim.h"
 #include "Sha256.h"
 #include "app/SendrixDlg.h"
+#include "app/SettingsStore.h"
 #include "app/WindowPlacementStore.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
+#include "platform/ControlIds.h"
 #include "testsupport/EngineTestSupport.h"
 
 namespace {
@@ -146,6 +152,53 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
   m_runner.RunModal(m_dlg);
   ASSERT_TRUE(ran);
   EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+}
+
+// The "JSON Log" box ticked by a click: a string sent from the window is
+// logged in Output/Sendrix.jsonl as a -J: run logs it, every line valid JSON,
+// and the choice survives the settings' save and reload.
+TEST_F(WindowEndToEndTest, JsonLogBoxLogsTheWindowsRunsAndIsSaved) {
+  CMainFields& f = m_dlg.Fields().main;
+  f.m_nStringFormat = 0;
+  f.m_strDataString = "Hello";
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
+    auto* box = window.Controls().Get<QCheckBox>(kIdcJsonLog);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("JSON Log"));
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.GetRunningOperation() == OP_IDLE; }, 10000));
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& s) { return s.qwPrintBytes >= 5; }, 10000));
+
+  std::vector<std::string> events;
+  std::map<std::string, QJsonObject> last;  // by event
+  const std::vector<BYTE> log = ReadWhole(m_strHome + "/Output/Sendrix.jsonl");
+  for (const QByteArray& line :
+       QByteArray(reinterpret_cast<const char*>(log.data()), static_cast<qsizetype>(log.size()))
+           .split('\n')) {
+    if (line.isEmpty())
+      continue;
+    const QJsonDocument doc = QJsonDocument::fromJson(line);
+    ASSERT_TRUE(doc.isObject()) << line.toStdString();
+    const QJsonObject o = doc.object();
+    events.push_back(o["event"].toString().toStdString());
+    last[events.back()] = o;
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"start", "tx", "done"}));
+  EXPECT_EQ(last["start"]["action"].toString(), QStringLiteral("send-ascii-string"));
+  EXPECT_EQ(last["start"]["target"].toString(),
+            QString::fromStdString("127.0.0.1:" + std::to_string(m_pSim->GetMainPort())));
+  EXPECT_EQ(last["tx"]["bytes"].toInt(), 5);
+  EXPECT_EQ(last["done"]["outcome"].toString(), QStringLiteral("completed"));
+
+  ASSERT_EQ(CSettingsStore().SaveSettings(m_dlg.Fields(), CHistoryLists()), 1);
+  CDialogFields back;
+  CHistoryLists h;
+  CSettingsStore().LoadSettings(back, h);
+  EXPECT_EQ(back.main.m_bJsonLog, 1);
 }
 
 // A screen reader's toggle on the Serial radio does what a click does: the

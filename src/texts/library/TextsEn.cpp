@@ -105,6 +105,7 @@ constexpr NumberedText kCaptions[] = {
     {83, "DSR"},
     {84, "CTS"},
     {85, "Create Log"},
+    {86, "JSON Log"},
 };
 
 // Tooltips, by the number the dialogs' tables give each control.
@@ -182,6 +183,7 @@ constexpr NumberedText kTips[] = {
     {64, "Watch the printer's status while connected."},
     {65, "Open a copy of the log as it is now."},
     {66, "Record everything the program does in an HTML log file."},
+    {67, "Append each run's events to Sendrix.jsonl in the Output folder, one JSON object a line."},
 };
 
 // Error texts shown in message boxes and written to the log.
