@@ -372,13 +372,17 @@ TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatTo
 
   m_notifier.Clear();
   Operator().m_strFileName = m_strHome + "/fw.bin";
+  // The erase has begun once the printer holds the switch (3 bytes), the
+  // size query and the erase command (2 each); its reply waits 1.5 s.
+  const uint64_t before = m_pSim->GetCounters().qwRawBytes;
   m_pDlg->OnCommand(1005);
-  ASSERT_TRUE(Pump([this] { return m_pView->Enabled(1009) == 1; }, 10000));  // erasing
+  ASSERT_TRUE(m_pSim->WaitFor(
+      [before](const SIM_COUNTERS& c) { return c.qwRawBytes >= before + 7; }, 10000));
   m_pDlg->OnCommand(1005);
   ASSERT_TRUE(PumpUntilIdle(10000));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].find("aborted"), std::string::npos) << Boxes()[0];
-  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos);
+  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos) << Boxes()[0];
 }
 
 // Create Log makes the data log; View Log opens a copy of it, and the next
