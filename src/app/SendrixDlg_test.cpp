@@ -382,7 +382,8 @@ TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatTo
   ASSERT_TRUE(PumpUntilIdle(10000));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].find("aborted"), std::string::npos) << Boxes()[0];
-  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos) << Boxes()[0];
+  EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos)
+      << Boxes()[0];
 }
 
 // Create Log makes the data log; View Log opens a copy of it, and the next
