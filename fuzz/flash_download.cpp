@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "platform/AppMessages.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
+#include "platform/AppMessages.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"

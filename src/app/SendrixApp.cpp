@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "report/ErrorBoxes.h"
 #include "comm/Cablox.h"
 #include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
+#include "report/ErrorBoxes.h"
 
 namespace {
 

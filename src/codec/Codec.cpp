@@ -284,4 +284,3 @@ bool ParseMacAddress(const char* text, int* out6) {
     out6[i] = static_cast<int>(fields[i]);
   return true;
 }
-

@@ -2,8 +2,8 @@
 // order before the program runs: the data and USM ring buffers, the
 // transfer file and the received-data file, the file-transfer and
 // string-transfer events, and last the engine, so that it is destroyed
-// first and ends its threads while what they use still exists. g_hAbortEvent is made by CreateAbortEvent() at
-// start-up and closed by the engine's destruction.
+// first and ends its threads while what they use still exists. g_hAbortEvent is made by
+// CreateAbortEvent() at start-up and closed by the engine's destruction.
 //
 // g_RxDataFile: the received-data file. The data reader appends to it while
 // the window's Save As may copy it through the same object. CMyFile opens it

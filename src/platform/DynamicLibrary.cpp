@@ -42,8 +42,11 @@ void* GetProcAddress(HMODULE module, const char* name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
-  if (module == nullptr) return FALSE;
+  if (module == nullptr)
+    return FALSE;
   return dlclose(module) == 0 ? TRUE : FALSE;
 }
 
-std::string LastLoadError() { return t_lastLoadError; }
+std::string LastLoadError() {
+  return t_lastLoadError;
+}

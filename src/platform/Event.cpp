@@ -121,7 +121,8 @@ DWORD WaitForMultipleObjects(DWORD count, CEvent* const* events, BOOL waitAll, D
   }
   auto isSignalled = [](const CEvent* e) { return e->m_bSignalled; };
   auto consume = [](CEvent* e) {
-    if (!e->m_bManualReset) e->m_bSignalled = false;
+    if (!e->m_bManualReset)
+      e->m_bSignalled = false;
   };
   std::unique_lock<std::mutex> lock(EventLock());
   DWORD result = TryConsume(count, events, waitAll, isSignalled, consume);

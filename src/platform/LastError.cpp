@@ -73,19 +73,25 @@ constexpr CodeText kCodeTexts[] = {
     {ERROR_TIMEOUT, "This operation returned because the timeout period expired."},
     {WSAECONNRESET, "An existing connection was forcibly closed by the remote host."},
     {WSAETIMEDOUT, "The connection attempt timed out: the peer did not answer in time."},
-    {WSAECONNREFUSED, "No connection could be made because the target machine actively refused it."},
+    {WSAECONNREFUSED,
+     "No connection could be made because the target machine actively refused it."},
     {WSAEHOSTUNREACH, "A socket operation was attempted to an unreachable host."},
 };
 
 }  // namespace
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError() {
+  return t_lastError;
+}
 
-void SetLastError(DWORD code) { t_lastError = code; }
+void SetLastError(DWORD code) {
+  t_lastError = code;
+}
 
 DWORD ErrnoToWin32(int err) {
   for (const ErrnoMapping& m : kErrnoTable) {
-    if (m.err == err) return m.code;
+    if (m.err == err)
+      return m.code;
   }
   return ERRNO_CODE_BASE | static_cast<DWORD>(err);
 }
@@ -105,7 +111,8 @@ std::string SystemErrorText(DWORD code) {
     return std::string(text) + ".";
   }
   for (const CodeText& t : kCodeTexts) {
-    if (t.code == code) return t.text;
+    if (t.code == code)
+      return t.text;
   }
   return "Unknown error " + std::to_string(code) + ".";
 }

@@ -13,6 +13,10 @@ void SetNotifier(INotifier* notifier) {
   g_notifier.store(notifier != nullptr ? notifier : &g_stderrNotifier);
 }
 
-INotifier& GetNotifier() { return *g_notifier.load(); }
+INotifier& GetNotifier() {
+  return *g_notifier.load();
+}
 
-int AfxMessageBox(const char* text, UINT type) { return GetNotifier().MessageBox(text, type); }
+int AfxMessageBox(const char* text, UINT type) {
+  return GetNotifier().MessageBox(text, type);
+}

@@ -7,14 +7,16 @@
 
 namespace {
 std::string StripTrailingSeparators(std::string path) {
-  while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+  while (path.size() > 1 && path.back() == kPathSeparator)
+    path.pop_back();
   return path;
 }
 }  // namespace
 
 std::string GetProgramFolder() {
   const char* home = std::getenv("SENDRIX_HOME");
-  if (home != nullptr && *home != '\0') return StripTrailingSeparators(home);
+  if (home != nullptr && *home != '\0')
+    return StripTrailingSeparators(home);
   const char* user = std::getenv("HOME");
   std::string base;
   if (user != nullptr && *user != '\0') {

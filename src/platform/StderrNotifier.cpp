@@ -7,7 +7,8 @@
 int CStderrNotifier::MessageBox(const char* text, UINT /*type*/) {
   std::string line = "Sendrix: ";
   line += text != nullptr ? text : "";
-  if (line.empty() || line.back() != '\n') line += '\n';
+  if (line.empty() || line.back() != '\n')
+    line += '\n';
   ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
   (void)ignored;
   return IDOK;

@@ -13,7 +13,8 @@ namespace {
 
 // Linux priorities are per thread through the nice value of its task id.
 void ApplyPriority(int priority) {
-  if (priority <= THREAD_PRIORITY_NORMAL) return;
+  if (priority <= THREAD_PRIORITY_NORMAL)
+    return;
   const int nice = priority >= THREAD_PRIORITY_HIGHEST ? -10 : -5;
   const auto tid = static_cast<id_t>(syscall(SYS_gettid));
   (void)setpriority(PRIO_PROCESS, tid, nice);  // refused without CAP_SYS_NICE: fine
@@ -43,7 +44,8 @@ void CThread::Run(const std::shared_ptr<State>& state, const Proc& proc) {
 }
 
 CThread::~CThread() {
-  if (!m_thread.joinable()) return;
+  if (!m_thread.joinable())
+    return;
   if (m_thread.get_id() != std::this_thread::get_id() && m_state->ended.IsSet()) {
     m_thread.join();
   } else {

@@ -349,9 +349,9 @@ TEST_F(PrinterCoreTest, PacketModeHashesFrameDataAndEchoSendsRawBytes) {
 TEST(SimFaultsText, ParsesEveryFormAndRejectsTheRest) {
   CSimFaults faults;
   std::string error;
-  for (const char* text : {"nak-erase", "nak-data=0", "nak=data:5", "silent=readcrc",
-                           "garbage=block", "xonxoff=readcrc", "throttle=2000", "no-setup-ack",
-                           "restart-after=7", "hangup-after=9"}) {
+  for (const char* text :
+       {"nak-erase", "nak-data=0", "nak=data:5", "silent=readcrc", "garbage=block",
+        "xonxoff=readcrc", "throttle=2000", "no-setup-ack", "restart-after=7", "hangup-after=9"}) {
     EXPECT_TRUE(faults.Add(text, error)) << text << ": " << error;
   }
   EXPECT_TRUE(faults.IsNak(FlashStep::Erase, -1));
@@ -362,9 +362,9 @@ TEST(SimFaultsText, ParsesEveryFormAndRejectsTheRest) {
   EXPECT_TRUE(faults.m_bNoSetupAck);
   EXPECT_EQ(faults.m_qwRestartAfter, 7u);
   EXPECT_EQ(faults.m_qwHangupAfter, 9u);
-  for (const char* text : {"nak-block", "nak-erase=1", "silent=size:3", "silent=bogus",
-                           "drop-after=0", "hangup-after=0", "throttle=-5", "explode",
-                           "nak-data=x"}) {
+  for (const char* text :
+       {"nak-block", "nak-erase=1", "silent=size:3", "silent=bogus", "drop-after=0",
+        "hangup-after=0", "throttle=-5", "explode", "nak-data=x"}) {
     EXPECT_FALSE(faults.Add(text, error)) << text;
     EXPECT_FALSE(error.empty());
   }

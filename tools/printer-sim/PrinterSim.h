@@ -50,12 +50,12 @@ struct SIM_OPTIONS {
   bool bPacket = false;
   bool bEcho = false;
   bool bFirmware = true;
-  std::string strCapture;     // empty: no capture file
-  uint32_t dwUsmEveryMs = 0;  // 0: no periodic USM
+  std::string strCapture;                  // empty: no capture file
+  uint32_t dwUsmEveryMs = 0;               // 0: no periodic USM
   std::vector<uint8_t> usmMessage;         // empty: the current state's automatic status
   CPrinterState state;                     // at start
   std::vector<SIM_STATE_STEP> stateSteps;  // later states, in any order
-  std::string strStreamFile;  // sent once to the first data peer; empty: none
+  std::string strStreamFile;               // sent once to the first data peer; empty: none
   FLASH_CONFIG flash;
   CSimFaults faults;
 };

@@ -58,11 +58,11 @@ TEST(SimCommandLineTest, ParsesEveryOptionInBothForms) {
 }
 
 TEST(SimCommandLineTest, BadArgumentsAreRefusedWithAReason) {
-  for (const char* bad :
-       {"--bogus", "--main-port", "--main-port 65536", "--mac 02-11", "--ip 300.1.1.1",
-        "--flash-size-code 256", "--fault boom", "--switch-reply 4142", "--exit-after-s -1",
-        "--echo=1", "--usm-bytes 1", "--erase-ms x", "--state jammed", "--state-at 100",
-        "--state-at x:online", "--state-at 5:online,offline", "--state online,", "--state ,offline"}) {
+  for (const char* bad : {"--bogus", "--main-port", "--main-port 65536", "--mac 02-11",
+                          "--ip 300.1.1.1", "--flash-size-code 256", "--fault boom",
+                          "--switch-reply 4142", "--exit-after-s -1", "--echo=1", "--usm-bytes 1",
+                          "--erase-ms x", "--state jammed", "--state-at 100", "--state-at x:online",
+                          "--state-at 5:online,offline", "--state online,", "--state ,offline"}) {
     SIM_COMMAND_LINE parsed;
     std::string error;
     EXPECT_FALSE(ParseSimCommandLine(Words(bad), parsed, error)) << bad;
