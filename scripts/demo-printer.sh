@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the demo scripts (scripts/demo.sh, scripts/window-demo.sh) and
 # by scripts/window-shots.sh: the part they share. Expects SIM (the path of
 # sendrix-printer-sim) to be set.

@@ -24,7 +24,11 @@ while [[ $# -gt 0 ]]; do
 done
 
 targets() {
-  ls fuzz/*.cpp | sed 's|fuzz/||; s|\.cpp$||'
+  local f
+  for f in fuzz/*.cpp; do
+    f=${f#fuzz/}
+    echo "${f%.cpp}"
+  done
 }
 
 usage() {

@@ -8,4 +8,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh --build-dir build/release --release --no-tests
 cd build/release
 cpack -G DEB
-dpkg-deb -I "$(ls -t sendrix_*.deb | head -n 1)"
+dpkg-deb -I "$(find . -maxdepth 1 -name 'sendrix_*.deb' -printf '%T@ %p\n' | sort -rn | head -n 1 | cut -d' ' -f2)"

@@ -2,7 +2,7 @@
 # Builds and runs every test: the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer,
 # then every fuzz target for $SENDRIX_FUZZ_SECONDS (default 20, 0 skips).
-# First, before anything is built, the include-layer check.
+# First, before anything is built, the include-layer and style checks.
 #   scripts/test.sh [--werror]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +15,9 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
 echo "== Layer check: no lower layer includes a higher one"
 scripts/check-layers.sh
+
+echo "== Style check: clang-format and shellcheck"
+scripts/check-style.sh
 
 echo "== ASan+UBSan build: every test"
 scripts/setup.sh --build-dir build/asan --sanitize address,undefined "${EXTRA[@]}"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts, sourced with the virtual printer's path:
 #   source EndToEndFixtures.sh PRINTER_SIM
 # A work folder (the current folder from here on, removed at exit) holding
@@ -21,6 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 export SENDRIX_HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config
+# shellcheck disable=SC2034  # REG, RT_PORT and USM_PORT are for the scripts that source this
 REG=$XDG_CONFIG_HOME/sendrix/sendrix.reg
 cd "$WORK" || exit 1
 
@@ -41,7 +43,9 @@ start_sim() {
   SIM_PID=$!
   for _ in $(seq 1 100); do grep -q '^ready ' sim.out && break; sleep 0.05; done
   PORT=$(sed -n 's/^ready main=\([0-9]*\).*/\1/p' sim.out)
+  # shellcheck disable=SC2034
   RT_PORT=$(sed -n 's/^ready .* rt=\([0-9]*\).*/\1/p' sim.out)
+  # shellcheck disable=SC2034
   USM_PORT=$(sed -n 's/^ready .* usm=\([0-9]*\).*/\1/p' sim.out)
   [[ -n "$PORT" ]] || { echo "the virtual printer did not start" >&2; exit 1; }
 }

@@ -90,8 +90,8 @@ head -c 1000 /dev/urandom > "$WORK/odd.bin"
 
 # run_case N: runs row N in $WORK/N and writes its result to $WORK/N/result.
 run_case() {
-  local n=$1 name mode link options status done bound text arg
-  IFS='|' read -r name mode link options status done bound text arg <<< "${ROWS[$n]}"
+  local n=$1 name mode link options status wantDone bound text arg
+  IFS='|' read -r name mode link options status wantDone bound text arg <<< "${ROWS[$n]}"
   local dir=$WORK/$n problems=()
   mkdir -p "$dir/config/sendrix"
   cd "$dir" || return
@@ -148,7 +148,7 @@ run_case() {
   fi
   local ended
   ended=$(grep -c '^\*\* WM_TRANSFER_DONE' err.txt)
-  [[ $ended == "$done" ]] || problems+=("WM_TRANSFER_DONE $ended times, expected $done")
+  [[ $ended == "$wantDone" ]] || problems+=("WM_TRANSFER_DONE $ended times, expected $wantDone")
   local started stopped
   started=$(sed -n 's/^\*\* *Thread \(.*\) started\r*$/\1/p' err.txt | sort | tr '\n' ',')
   stopped=$(sed -n 's/^\*\* *Thread \(.*\) stopped\r*$/\1/p' err.txt | sort | tr '\n' ',')

@@ -32,7 +32,7 @@ HOLDER_PID=""
 FAILS=0
 SLEEPER_PID=""
 cleanup() {
-  [[ -n $HOLDER_PID ]] && kill -KILL "$HOLDER_PID" $SLEEPER_PID 2>/dev/null
+  [[ -n $HOLDER_PID ]] && kill -KILL "$HOLDER_PID" "$SLEEPER_PID" 2>/dev/null
   [[ -n $SIM_PID ]] && kill -KILL "$SIM_PID" 2>/dev/null
   rm -rf "$WORK"
 }
@@ -77,7 +77,7 @@ RC=$?
 WANT="Sendrix: The port $WORK/ttySIM is busy: it is held by flock (process $HOLDER_PID)."
 grep -qxF "$WANT" err.txt || fail "busy: holder not named: $(grep '^Sendrix' err.txt)"
 {
-  kill -KILL "$HOLDER_PID" $SLEEPER_PID
+  kill -KILL "$HOLDER_PID" "$SLEEPER_PID"
   wait "$HOLDER_PID"
 } 2> /dev/null
 HOLDER_PID=""

@@ -54,7 +54,7 @@ run "10 04 04" -M:X
 stop_sim
 check "near end lines" "data 1E|status DLE EOT 4: paper near end|" "$(lines)"
 check "near end saved" "1e" "$(od -An -tx1 "$SENDRIX_HOME/Output/RxData.bin" | tr -d ' \n')"
-LOG=$(ls "$SENDRIX_HOME"/Output/*.html 2>/dev/null | grep -v temp | head -1)
+LOG=$(find "$SENDRIX_HOME/Output" -maxdepth 1 -name '*.html' ! -name '*temp*' | head -1)
 grep -A3 'Data Received. Size = 1 bytes' "$LOG" | grep -q '1E' || fail "near end: the log's dump lost the byte"
 grep -q 'status DLE EOT 4: paper near end' "$LOG" || fail "near end: no decoded line in the log"
 

@@ -151,11 +151,11 @@ exec 9> "$OUT/RxData.bin"  # held, as another run would hold it
 flock -x 9
 send "4A" -M:X
 grep -q "^received-data file $OUT/RxData-pid[0-9A-F]*\.bin$" err.txt || fail "spare received-data file not named"
-check "spare received-data files left" "" "$(ls "$OUT" | grep RxData-pid)"
+check "spare received-data files left" "" "$(find "$OUT" -maxdepth 1 -name 'RxData-pid*')"
 exec 9>&-
 printf '%s\n"Log Files Kept"=dword:00000003\n"Create Log File"=dword:00000001\n' "$ROOT" >> "$REG"
 for n in 1 2 3 4 5; do send "5$n" -M:X; done
-check "data logs kept" 3 "$(ls "$OUT" | grep -c '^SendrixLog_.*\.html$')"
+check "data logs kept" 3 "$(find "$OUT" -maxdepth 1 -name 'SendrixLog_*.html' | wc -l)"
 
 # A file name that is not UTF-8 (Latin-1 é) opens.
 cp receipt.prn "$(printf 'caf\xe9.prn')"

@@ -68,7 +68,8 @@ wait_boxes() {
   for _ in $(seq 1 $(($1 * 10))); do [[ -n $(boxes) ]] && break; sleep 0.1; done
   sleep "${2:-2}"
   BOXES=$(boxes)
-  [[ -z $BOXES ]] || sed 's/^/   box: /' <<< "$BOXES"
+  # shellcheck disable=SC2001  # a prefix on every line of several
+  if [[ -n $BOXES ]]; then sed 's/^/   box: /' <<< "$BOXES"; fi
 }
 # Closes every box by its OK (at most $1 rounds, 10 by default); a box
 # under another one takes no click until the one above has gone, and a box
@@ -85,7 +86,7 @@ close_boxes() {
   done
   [[ -z $(boxes) || -n ${1:-} ]] || fail "boxes left open: $(boxes)"
 }
-count_lines() { [[ -z $2 ]] && echo 0 || grep -c -- "$1" <<< "$2"; }
+count_lines() { if [[ -z $2 ]]; then echo 0; else grep -c -- "$1" <<< "$2"; fi; }
 wait_bytes() { # FILE BYTES: at most 10 s
   for _ in $(seq 1 100); do
     [[ $(stat -c %s "$1" 2>/dev/null || echo 0) -ge $2 ]] && return 0

@@ -13,6 +13,7 @@ XVFB=$!
 trap 'kill "$XVFB" 2> /dev/null; wait "$XVFB" 2> /dev/null; rm -rf "$WORK"' EXIT
 for _ in $(seq 1 200); do [[ -s $WORK/display ]] && break; sleep 0.05; done
 [[ -s $WORK/display ]] || { echo "Xvfb did not start" >&2; cat "$WORK/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$(head -n 1 "$WORK/display") QT_QPA_PLATFORM=xcb
+DISPLAY=:$(head -n 1 "$WORK/display")
+export DISPLAY QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
 "$@"

@@ -27,6 +27,7 @@ typed() { xdotool type --delay 5 "$1"; }
 # Clicks at ($2, $3) in window $1; negative values count from the right or
 # bottom edge.
 click() {
+  # shellcheck disable=SC2034  # set by the eval, not all of them used
   local X Y WIDTH HEIGHT WINDOW SCREEN
   eval "$(xdotool getwindowgeometry --shell "$1")"
   local x=$2 y=$3
@@ -135,7 +136,7 @@ fi
 answer_boxes
 SAVED=""
 for _ in $(seq 1 50); do  # the copy is written once the dialog has gone
-  SAVED=$(ls "$SENDRIX_HOME"/Output/RxData-*.bin 2> /dev/null | head -n 1)
+  SAVED=$(find "$SENDRIX_HOME/Output" -maxdepth 1 -name 'RxData-*.bin' | head -n 1)
   [[ -n "$SAVED" ]] && break
   sleep 0.1
 done
@@ -166,7 +167,9 @@ wait_same capture.bin want.bin || fail "the printer got $(stat -c %s capture.bin
 MANAGER=""
 open_manager() { # $1: Down presses to the item; $2: the title
   click "$WID" "$MENU_X" "$MENU_Y"
-  keys $(printf 'Down %.0s' $(seq 1 "$1")) Return
+  local downs=()
+  for _ in $(seq 1 "$1"); do downs+=(Down); done
+  keys "${downs[@]}" Return
   MANAGER=$(window_named "$2")
   [[ -n "$MANAGER" ]] || fail "no manager '$2'"
 }
