@@ -28,8 +28,8 @@
 
 #include "BenchTools.h"
 #include "PrinterSim.h"
-#include "app/SendrixApp.h"
-#include "app/SettingsStore.h"
+#include "windowlogic/SendrixApp.h"
+#include "settings/SettingsStore.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "testsupport/RecordingNotifier.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "app/CommandLine.h"
+#include "batch/CommandLine.h"
 #include "platform/Notifier.h"
 #include "texts/TextFunctions.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "app/RegText.h"
+#include "settings/RegText.h"
 
 namespace {
 

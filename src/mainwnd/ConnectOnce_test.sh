@@ -8,7 +8,7 @@
 #   ConnectOnce_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$1
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 
 head -c $((1024 * 1024)) /dev/urandom > stream.bin
 head -c 2000 /dev/urandom > receipt.prn

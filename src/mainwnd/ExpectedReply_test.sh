@@ -13,7 +13,7 @@
 set -uo pipefail
 SENDRIX=$1
 PAPER_CHECK=$(realpath "$(dirname "$0")/../../docs/examples/paper-check.sh")
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # Runs sendrix with the TCP options (bounded); sets RC and MS (its run time).

@@ -6,7 +6,7 @@
 #   HeadlessEndToEnd_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$1
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # Runs sendrix with the TCP options (bounded); sets RC.

@@ -21,7 +21,7 @@
 
 #include <QDialog>
 
-#include "app/HistoryEditor.h"
+#include "windowlogic/HistoryEditor.h"
 
 class QPushButton;
 class QTreeWidget;

@@ -22,8 +22,8 @@
 
 #include <QDialog>
 
-#include "app/DialogFields.h"
-#include "app/IDialogView.h"
+#include "settings/DialogFields.h"
+#include "windowlogic/IDialogView.h"
 #include "mainwnd/MainWindowHooks.h"
 #include "panels/ControlMap.h"
 #include "panels/ControlMapDialog.h"

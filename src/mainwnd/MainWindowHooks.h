@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SendrixDlg.h"  // the key and menu command numbers
+#include "windowlogic/SendrixDlg.h"  // the key and menu command numbers
 #include "platform/Win32Types.h"
 
 struct CMainWindowHooks {

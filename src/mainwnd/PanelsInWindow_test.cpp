@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "PrinterSim.h"
-#include "app/SendrixDlg.h"
+#include "windowlogic/SendrixDlg.h"
 #include "comm/Cablox.h"
 #include "mainwnd/MainWindow.h"
 #include "panels/Led.h"

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/IFileDialog.h"
+#include "windowlogic/IFileDialog.h"
 
 class CQtFileDialog : public IFileDialog {
  public:

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "app/IReceiveDisplay.h"
+#include "windowlogic/IReceiveDisplay.h"
 
 class CHeadlessRows;
 class CMainWindow;

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "app/HistoryEditor.h"
-#include "app/HistoryFileBrowser.h"
-#include "app/WindowPlacementStore.h"
+#include "windowlogic/HistoryEditor.h"
+#include "windowlogic/HistoryFileBrowser.h"
+#include "settings/WindowPlacementStore.h"
 #include "mainwnd/HistoryDlg.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/OutputWindow.h"

@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/SendrixApp.h"
+#include "windowlogic/SendrixApp.h"
 #include "mainwnd/QtMessageTarget.h"
 
 class CHeadlessRows;

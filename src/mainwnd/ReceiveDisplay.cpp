@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/HeadlessRows.h"
+#include "batch/HeadlessRows.h"
 #include "engine/ReceivedDataFile.h"
 #include "engine/RxFeed.h"
 #include "engine/TransferGlobals.h"

@@ -12,7 +12,7 @@
 #include "engine/TransferGlobals.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
-#include "mainwnd/RxViewTestSession.h"
+#include "testsupport/RxViewTestSession.h"
 #include "platform/Clock.h"
 
 namespace {

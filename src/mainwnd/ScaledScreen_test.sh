@@ -6,7 +6,7 @@
 # SENDRIX_XVFB_SHOT=FILE.png keeps a picture of the screen.
 set -uo pipefail
 SENDRIX=$1
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 start_xvfb 1920x1080
 
 start_sim

@@ -20,14 +20,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/BatchExitRule.h"
-#include "app/CommandLine.h"
-#include "app/HeadlessProgress.h"
-#include "app/HeadlessRows.h"
-#include "app/OsVersion.h"
-#include "app/ProgramArguments.h"
-#include "app/SendrixApp.h"
-#include "app/StoredSettings.h"
+#include "batch/BatchExitRule.h"
+#include "batch/CommandLine.h"
+#include "batch/HeadlessProgress.h"
+#include "batch/HeadlessRows.h"
+#include "settings/OsVersion.h"
+#include "batch/ProgramArguments.h"
+#include "windowlogic/SendrixApp.h"
+#include "windowlogic/StoredSettings.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"

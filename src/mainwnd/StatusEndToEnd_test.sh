@@ -7,7 +7,7 @@
 #   StatusEndToEnd_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$1
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # The USM port has no command-line option: it comes from the settings, with

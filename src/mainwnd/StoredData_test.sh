@@ -8,7 +8,7 @@
 #   StoredData_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$(realpath "$1")
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 CONF=$XDG_CONFIG_HOME/sendrix
 TCP=(-I:T -A:127.0.0.1)

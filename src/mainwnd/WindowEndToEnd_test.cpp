@@ -19,9 +19,9 @@
 
 #include "PrinterSim.h"
 #include "Sha256.h"
-#include "app/SendrixDlg.h"
-#include "app/SettingsStore.h"
-#include "app/WindowPlacementStore.h"
+#include "windowlogic/SendrixDlg.h"
+#include "settings/SettingsStore.h"
+#include "settings/WindowPlacementStore.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"

@@ -11,7 +11,7 @@
 set -uo pipefail
 SENDRIX=$1
 WM_CLOSE=$3
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 start_xvfb 1280x1024
 
 # Waits (at most 15 s) until the printer holds at least $1 bytes.

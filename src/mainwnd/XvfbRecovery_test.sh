@@ -23,7 +23,7 @@ set -uo pipefail
 SENDRIX=$1
 WM_CLOSE=$3
 PLACES_LIB=$4
-source "$(dirname "$0")/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 start_xvfb 1280x1024 xwininfo
 PLACES=$WORK/places.txt
 export SENDRIX_CONTROL_PLACES=$PLACES

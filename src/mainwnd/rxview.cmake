@@ -16,8 +16,8 @@ target_link_libraries(sendrix_rxview PUBLIC sendrix_core Qt6::Widgets)
 # QTest cases on the offscreen platform; they stream from the virtual printer
 # over loopback, so they start threads.
 sendrix_qt_test(rxview_tests THREADED LIBS sendrix_rxview printer_sim SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/RxViewTestMain.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RxViewTestSession.cpp
+  ${PROJECT_SOURCE_DIR}/src/testsupport/RxViewTestMain.cpp
+  ${PROJECT_SOURCE_DIR}/src/testsupport/RxViewTestSession.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReceiveDisplay_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OutputWindow_test.cpp
 )

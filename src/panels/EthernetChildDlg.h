@@ -5,7 +5,7 @@
 // Threading: window thread only.
 #pragma once
 
-#include "app/DialogFields.h"
+#include "settings/DialogFields.h"
 #include "panels/PanelBase.h"
 
 class CEthernetChildDlg : public CPanelBase {

@@ -9,8 +9,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/IDialogView.h"
-#include "app/IListControls.h"
+#include "windowlogic/IDialogView.h"
+#include "windowlogic/IListControls.h"
 #include "panels/ControlMap.h"
 #include "panels/ControlMapDialog.h"
 #include "panels/Led.h"

@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "app/VirtualKeys.h"
+#include "windowlogic/VirtualKeys.h"
 
 CSetupEthDevDlg::CSetupEthDevDlg(const std::string& textLibrary, QWidget* parent,
                                  CSetupEthDevLogic::Hooks hooks)

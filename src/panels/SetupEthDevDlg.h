@@ -17,8 +17,8 @@
 #include <functional>
 #include <map>
 
-#include "app/ISetupEthDevView.h"
-#include "app/SetupEthDevLogic.h"
+#include "devsetup/ISetupEthDevView.h"
+#include "devsetup/SetupEthDevLogic.h"
 #include "panels/ControlMap.h"
 #include "panels/ControlMapDialog.h"
 

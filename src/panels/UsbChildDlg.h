@@ -4,7 +4,7 @@
 // Threading: window thread only.
 #pragma once
 
-#include "app/DialogFields.h"
+#include "settings/DialogFields.h"
 #include "panels/PanelBase.h"
 
 class CUsbChildDlg : public CPanelBase {

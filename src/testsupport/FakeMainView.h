@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/DialogFields.h"
-#include "app/IDialogView.h"
-#include "app/IFileDialog.h"
+#include "settings/DialogFields.h"
+#include "windowlogic/IDialogView.h"
+#include "windowlogic/IFileDialog.h"
 
 class CFakeDialog : public IDialogView {
  public:

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/IListControls.h"
-#include "app/ISetupEthDevView.h"
-#include "app/PanelHooks.h"
+#include "windowlogic/IListControls.h"
+#include "devsetup/ISetupEthDevView.h"
+#include "windowlogic/PanelHooks.h"
 
 class CFakePanelView : public ISetupEthDevView, public IListControls {
  public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/IFileDialog.h"
+#include "windowlogic/IFileDialog.h"
 
 class CScriptedFileDialog : public IFileDialog {
  public:

@@ -35,8 +35,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SendrixApp.h"
-#include "app/StoredSettings.h"
+#include "windowlogic/SendrixApp.h"
+#include "windowlogic/StoredSettings.h"
 #include "comm/SerialPortList.h"
 #include "mainwnd/AppIcon.h"
 #include "mainwnd/MainWindow.h"
