@@ -28,11 +28,11 @@
 
 #include "BenchTools.h"
 #include "PrinterSim.h"
-#include "windowlogic/SendrixApp.h"
-#include "settings/SettingsStore.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
+#include "settings/SettingsStore.h"
 #include "testsupport/RecordingNotifier.h"
+#include "windowlogic/SendrixApp.h"
 
 namespace {
 

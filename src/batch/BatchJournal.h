@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/DialogFields.h"
 #include "log/JsonLinesLog.h"
 #include "platform/Win32Types.h"
+#include "settings/DialogFields.h"
 
 class CBatchJournal {
  public:

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "windowlogic/VirtualKeys.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
 #include "platform/Clock.h"
@@ -14,6 +13,7 @@
 #include "report/ErrorBoxes.h"
 #include "texts/TextFunctions.h"
 #include "texts/TooltipTable.h"
+#include "windowlogic/VirtualKeys.h"
 
 namespace {
 

@@ -22,11 +22,11 @@
 
 #include <QDialog>
 
-#include "settings/DialogFields.h"
-#include "windowlogic/IDialogView.h"
 #include "mainwnd/MainWindowHooks.h"
 #include "panels/ControlMap.h"
 #include "panels/ControlMapDialog.h"
+#include "settings/DialogFields.h"
+#include "windowlogic/IDialogView.h"
 
 class CPanelBase;
 class CQtMessageTarget;

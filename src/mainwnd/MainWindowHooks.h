@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "windowlogic/SendrixDlg.h"  // the key and menu command numbers
 #include "platform/Win32Types.h"
+#include "windowlogic/SendrixDlg.h"  // the key and menu command numbers
 
 struct CMainWindowHooks {
   // A click on a button, check box or radio of the main window, or on the

@@ -14,7 +14,6 @@
 #include <filesystem>
 
 #include "PrinterSim.h"
-#include "windowlogic/SendrixDlg.h"
 #include "comm/Cablox.h"
 #include "mainwnd/MainWindow.h"
 #include "panels/Led.h"
@@ -22,6 +21,7 @@
 #include "platform/AppMessages.h"
 #include "platform/MessageQueue.h"
 #include "testsupport/RecordingNotifier.h"
+#include "windowlogic/SendrixDlg.h"
 
 namespace {
 

@@ -2,9 +2,6 @@
 
 #include <memory>
 
-#include "windowlogic/HistoryEditor.h"
-#include "windowlogic/HistoryFileBrowser.h"
-#include "settings/WindowPlacementStore.h"
 #include "mainwnd/HistoryDlg.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/OutputWindow.h"
@@ -14,7 +11,10 @@
 #include "mainwnd/SplashWnd.h"
 #include "panels/PanelBase.h"
 #include "panels/SetupEthDevDlg.h"
+#include "settings/WindowPlacementStore.h"
 #include "texts/TooltipTable.h"
+#include "windowlogic/HistoryEditor.h"
+#include "windowlogic/HistoryFileBrowser.h"
 
 CQtWindowRunner::CQtWindowRunner(bool showSplash) : m_bSplash(showSplash) {}
 

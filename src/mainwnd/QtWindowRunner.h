@@ -14,8 +14,8 @@
 #include <functional>
 #include <memory>
 
-#include "windowlogic/SendrixApp.h"
 #include "mainwnd/QtMessageTarget.h"
+#include "windowlogic/SendrixApp.h"
 
 class CHeadlessRows;
 class CMainWindow;

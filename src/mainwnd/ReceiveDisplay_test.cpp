@@ -12,8 +12,8 @@
 #include "engine/TransferGlobals.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
-#include "testsupport/RxViewTestSession.h"
 #include "platform/Clock.h"
+#include "testsupport/RxViewTestSession.h"
 
 namespace {
 

@@ -24,14 +24,14 @@
 #include "batch/CommandLine.h"
 #include "batch/HeadlessProgress.h"
 #include "batch/HeadlessRows.h"
-#include "settings/OsVersion.h"
 #include "batch/ProgramArguments.h"
-#include "windowlogic/SendrixApp.h"
-#include "windowlogic/StoredSettings.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/StopRequest.h"
+#include "settings/OsVersion.h"
+#include "windowlogic/SendrixApp.h"
+#include "windowlogic/StoredSettings.h"
 
 namespace {
 

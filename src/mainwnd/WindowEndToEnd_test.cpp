@@ -19,14 +19,14 @@
 
 #include "PrinterSim.h"
 #include "Sha256.h"
-#include "windowlogic/SendrixDlg.h"
-#include "settings/SettingsStore.h"
-#include "settings/WindowPlacementStore.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/ControlIds.h"
+#include "settings/SettingsStore.h"
+#include "settings/WindowPlacementStore.h"
 #include "testsupport/EngineTestSupport.h"
+#include "windowlogic/SendrixDlg.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <QWidget>
 #include <functional>
 
-#include "windowlogic/IDialogView.h"
-#include "windowlogic/IListControls.h"
 #include "panels/ControlMap.h"
 #include "panels/ControlMapDialog.h"
 #include "panels/Led.h"
+#include "windowlogic/IDialogView.h"
+#include "windowlogic/IListControls.h"
 
 class QAbstractButton;
 class QComboBox;

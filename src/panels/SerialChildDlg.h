@@ -5,8 +5,8 @@
 // Threading: window thread only.
 #pragma once
 
-#include "settings/DialogFields.h"
 #include "panels/PanelBase.h"
+#include "settings/DialogFields.h"
 
 class CSerialChildDlg : public CPanelBase {
  public:

@@ -4,8 +4,8 @@
 // Threading: window thread only.
 #pragma once
 
-#include "settings/DialogFields.h"
 #include "panels/PanelBase.h"
+#include "settings/DialogFields.h"
 
 class CUsbChildDlg : public CPanelBase {
  public:

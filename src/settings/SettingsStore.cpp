@@ -10,12 +10,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "settings/RegText.h"
-#include "settings/SettingsFile.h"
-#include "settings/SettingsMerge.h"
 #include "history/StringHistory.h"
 #include "log/LogRotation.h"
 #include "platform/FileIo.h"
+#include "settings/RegText.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsMerge.h"
 
 namespace {
 

@@ -55,10 +55,10 @@
 #include <string>
 #include <vector>
 
+#include "log/LogRotation.h"
 #include "settings/AtomicFile.h"
 #include "settings/DialogFields.h"
 #include "settings/RegText.h"
-#include "log/LogRotation.h"
 
 inline constexpr char kSettingsRootKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVEL\\SENDRIX";
 inline constexpr char kSettingsFilesKey[] =

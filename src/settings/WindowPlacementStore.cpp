@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "settings/AtomicFile.h"
-#include "settings/SettingsStore.h"
 #include "history/IniFile.h"
 #include "platform/FileIo.h"
+#include "settings/AtomicFile.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "windowlogic/IListControls.h"
 #include "devsetup/ISetupEthDevView.h"
+#include "windowlogic/IListControls.h"
 #include "windowlogic/PanelHooks.h"
 
 class CFakePanelView : public ISetupEthDevView, public IListControls {

@@ -9,10 +9,10 @@
 
 #include <string>
 
+#include "platform/Win32Types.h"
 #include "settings/DialogFields.h"
 #include "windowlogic/IDialogView.h"
 #include "windowlogic/PanelHooks.h"
-#include "platform/Win32Types.h"
 
 class CEthernetPanel {
  public:

@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "history/FileHistory.h"
+#include "history/HistoryFile.h"
 #include "windowlogic/HistoryFileBrowser.h"
 #include "windowlogic/IDialogView.h"  // CFileListRow
 #include "windowlogic/IFileDialog.h"
-#include "history/FileHistory.h"
-#include "history/HistoryFile.h"
 
 class CHistoryEditor {
  public:

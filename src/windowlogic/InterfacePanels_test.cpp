@@ -1,13 +1,13 @@
 // The rules of the serial, USB and Ethernet panels, against a recording view.
 #include <gtest/gtest.h>
 
+#include "testsupport/PanelTestSupport.h"
+#include "texts/TextLibrary.h"
+#include "texts/TooltipTable.h"
 #include "windowlogic/EthernetPanel.h"
 #include "windowlogic/PanelController.h"
 #include "windowlogic/SerialPanel.h"
 #include "windowlogic/UsbPanel.h"
-#include "testsupport/PanelTestSupport.h"
-#include "texts/TextLibrary.h"
-#include "texts/TooltipTable.h"
 
 namespace {
 

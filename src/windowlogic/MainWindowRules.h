@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "windowlogic/IDialogView.h"
 #include "texts/TextLibrary.h"
+#include "windowlogic/IDialogView.h"
 
 // Sets the captions of the window and its panels from the text library
 // (call only when it has its caption function). USB button 1046 shows

@@ -31,9 +31,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/MessageTarget.h"
 #include "settings/DialogFields.h"
 #include "windowlogic/IPortHost.h"
-#include "platform/MessageTarget.h"
 
 class CPortOpener {
  public:

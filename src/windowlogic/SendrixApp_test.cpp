@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "windowlogic/SendrixApp.h"
 #include "testsupport/CodecTestSupport.h"
+#include "windowlogic/SendrixApp.h"
 
 namespace {
 

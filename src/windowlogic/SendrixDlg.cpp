@@ -6,9 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "windowlogic/HistoryFileBrowser.h"
-#include "windowlogic/MainWindowRules.h"
-#include "windowlogic/OperatorMessages.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
 #include "engine/ReceivedDataFile.h"
@@ -26,6 +23,9 @@
 #include "platform/ProgramFolder.h"
 #include "platform/StopRequest.h"
 #include "report/ErrorBoxes.h"
+#include "windowlogic/HistoryFileBrowser.h"
+#include "windowlogic/MainWindowRules.h"
+#include "windowlogic/OperatorMessages.h"
 
 namespace {
 

@@ -34,12 +34,14 @@
 #include <vector>
 
 #include "batch/BatchWatch.h"
-#include "windowlogic/CommErrorGate.h"
 #include "batch/CommandLine.h"
-#include "settings/DialogFields.h"
-#include "windowlogic/FirmwareGroupState.h"
 #include "batch/HeadlessProgress.h"
 #include "batch/HeadlessRows.h"
+#include "platform/MessageTarget.h"
+#include "settings/DialogFields.h"
+#include "texts/TextLibrary.h"
+#include "windowlogic/CommErrorGate.h"
+#include "windowlogic/FirmwareGroupState.h"
 #include "windowlogic/IDialogView.h"
 #include "windowlogic/IFileDialog.h"
 #include "windowlogic/IPortHost.h"
@@ -48,8 +50,6 @@
 #include "windowlogic/PortOpener.h"
 #include "windowlogic/VirtualKeys.h"
 #include "windowlogic/WindowHistory.h"
-#include "platform/MessageTarget.h"
-#include "texts/TextLibrary.h"
 
 class CFlashDownload;
 

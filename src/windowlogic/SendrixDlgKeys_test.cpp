@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
+#include "testsupport/CodecTestSupport.h"
+#include "testsupport/FakeMainView.h"
 #include "windowlogic/FirmwareGroupState.h"
 #include "windowlogic/MainWindowRules.h"
 #include "windowlogic/SendrixDlg.h"
-#include "testsupport/CodecTestSupport.h"
-#include "testsupport/FakeMainView.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <memory>
 
 #include "Sha256.h"
-#include "windowlogic/SendrixDlg.h"
 #include "comm/SerialPortList.h"
 #include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
@@ -19,6 +18,7 @@
 #include "platform/Clock.h"
 #include "testsupport/FakeMainView.h"
 #include "testsupport/SimTestSupport.h"
+#include "windowlogic/SendrixDlg.h"
 
 namespace {
 

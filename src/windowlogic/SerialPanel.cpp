@@ -6,8 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "windowlogic/VirtualKeys.h"
 #include "comm/Cablox.h"
+#include "windowlogic/VirtualKeys.h"
 
 CSerialPanel::CSerialPanel(CSerialFields& fields, IDialogView& view, IListControls& lists,
                            const CPanelHooks& hooks)

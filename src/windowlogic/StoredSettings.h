@@ -15,8 +15,8 @@
 
 #include <string>
 
-#include "windowlogic/SendrixDlg.h"
 #include "settings/SettingsStore.h"
+#include "windowlogic/SendrixDlg.h"
 
 class CStoredSettings {
  public:

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "windowlogic/VirtualKeys.h"
 #include "comm/Cablox.h"
 #include "texts/TextLibrary.h"
+#include "windowlogic/VirtualKeys.h"
 
 CUsbPanel::CUsbPanel(CUsbFields& fields, IDialogView& view, IListControls& lists,
                      const CPanelHooks& hooks)

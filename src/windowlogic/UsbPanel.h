@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Win32Types.h"
 #include "settings/DialogFields.h"
 #include "windowlogic/IDialogView.h"
 #include "windowlogic/IListControls.h"
 #include "windowlogic/PanelHooks.h"
-#include "platform/Win32Types.h"
 
 class CTextLibrary;
 

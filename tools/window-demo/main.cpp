@@ -35,14 +35,14 @@
 #include <string>
 #include <vector>
 
-#include "windowlogic/SendrixApp.h"
-#include "windowlogic/StoredSettings.h"
 #include "comm/SerialPortList.h"
 #include "mainwnd/AppIcon.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "panels/PanelBase.h"
 #include "platform/Notifier.h"
+#include "windowlogic/SendrixApp.h"
+#include "windowlogic/StoredSettings.h"
 
 namespace {
 
