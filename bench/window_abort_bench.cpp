@@ -145,22 +145,14 @@ bool Figure(const Options& o, const char* name, bool continuous) {
   if (!MakeFile(file, continuous ? 100 : kLongFileBytes, 7)) {
     return false;
   }
-  std::vector<std::string> argv = {o.self,
-                                   "--child",
-                                   "--texts",
-                                   o.texts,
-                                   "--dir",
-                                   o.dir,
-                                   "--file",
-                                   file,
-                                   "--runs",
-                                   std::to_string(o.runs),
-                                   "--main-port",
-                                   std::to_string(sim.GetMainPort()),
-                                   "--rt-port",
-                                   std::to_string(sim.GetRtPort()),
-                                   "--usm-port",
-                                   std::to_string(sim.GetUsmPort())};
+  std::vector<std::string> argv = {o.self,        "--child",
+                                   "--texts",     o.texts,
+                                   "--dir",       o.dir,
+                                   "--file",      file,
+                                   "--runs",      std::to_string(o.runs),
+                                   "--main-port", std::to_string(sim.GetMainPort()),
+                                   "--rt-port",   std::to_string(sim.GetRtPort()),
+                                   "--usm-port",  std::to_string(sim.GetUsmPort())};
   if (continuous) {
     argv.push_back("--continuous");
   }

@@ -290,45 +290,47 @@ TEST_F(DialogPointerTest, DeviceSetupAnswersThePointerAndOnlyOkClosesIt) {
   Run([&](CMainWindow& window) {
     QWidget* setupButton = static_cast<CPanelBase&>(window.Panel(2)).Controls().Find(kSetupButton);
     ASSERT_TRUE(setupButton != nullptr && setupButton->isVisible() && setupButton->isEnabled());
-    const bool opened = WhileOpen([&] { m_input.ClickCentre(setupButton); }, [&](QWidget* top) {
-      auto* dialog = dynamic_cast<CSetupEthDevDlg*>(top);
-      ASSERT_NE(dialog, nullptr) << Name(top);
-      CControlMap& c = dialog->Controls();
-      m_input.ClickCentre(c.Find(1127));
-      ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->List()->topLevelItemCount() == 1; },
-                                  kWaitMs))
-          << "Search found nothing";
-      QTreeWidgetItem* row = dialog->List()->topLevelItem(0);
-      const QRect rect = dialog->List()->visualItemRect(row);
-      m_input.ClickAt(dialog->List()->viewport()->mapToGlobal(rect.center()), dialog);
-      EXPECT_TRUE(QTest::qWaitFor([&] { return c.Find(1133)->isEnabled(); }, kWaitMs))
-          << "the printer's row did not select it";
-      EXPECT_EQ(c.Get<QLineEdit>(1134)->text().toStdString(), "SIMPRN");
-      ExpectNamedAndGrouped(dialog);
-      for (auto [edit, label] : {std::pair{1133, 1136}, std::pair{1134, 1138}}) {
-        EXPECT_TRUE(c.Find(edit)->accessibleName().contains(c.Get<QLabel>(label)->text(),
-                                                            Qt::CaseInsensitive))
-            << edit << " is not named by its label";
-      }
-      const int runs = dialog->BlockingRuns();
-      // Search clears the selection: it was clicked above, OK ends the dialog.
-      const std::vector<std::string> failures = ClickEach(dialog, {c.Find(1127), c.Find(1)});
-      EXPECT_TRUE(failures.empty()) << Joined(failures);
-      EXPECT_GE(dialog->BlockingRuns(), runs + 1);  // Reboot (Update with no change sends nothing)
+    const bool opened = WhileOpen(
+        [&] { m_input.ClickCentre(setupButton); },
+        [&](QWidget* top) {
+          auto* dialog = dynamic_cast<CSetupEthDevDlg*>(top);
+          ASSERT_NE(dialog, nullptr) << Name(top);
+          CControlMap& c = dialog->Controls();
+          m_input.ClickCentre(c.Find(1127));
+          ASSERT_TRUE(
+              QTest::qWaitFor([&] { return dialog->List()->topLevelItemCount() == 1; }, kWaitMs))
+              << "Search found nothing";
+          QTreeWidgetItem* row = dialog->List()->topLevelItem(0);
+          const QRect rect = dialog->List()->visualItemRect(row);
+          m_input.ClickAt(dialog->List()->viewport()->mapToGlobal(rect.center()), dialog);
+          EXPECT_TRUE(QTest::qWaitFor([&] { return c.Find(1133)->isEnabled(); }, kWaitMs))
+              << "the printer's row did not select it";
+          EXPECT_EQ(c.Get<QLineEdit>(1134)->text().toStdString(), "SIMPRN");
+          ExpectNamedAndGrouped(dialog);
+          for (auto [edit, label] : {std::pair{1133, 1136}, std::pair{1134, 1138}}) {
+            EXPECT_TRUE(c.Find(edit)->accessibleName().contains(c.Get<QLabel>(label)->text(),
+                                                                Qt::CaseInsensitive))
+                << edit << " is not named by its label";
+          }
+          const int runs = dialog->BlockingRuns();
+          // Search clears the selection: it was clicked above, OK ends the dialog.
+          const std::vector<std::string> failures = ClickEach(dialog, {c.Find(1127), c.Find(1)});
+          EXPECT_TRUE(failures.empty()) << Joined(failures);
+          // Reboot reached the printer (Update with nothing changed sends nothing).
+          EXPECT_GE(dialog->BlockingRuns(), runs + 1);
 
-
-      for (const char* key : {"Escape", "Return"}) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Focused(dialog); }, kWaitMs));
-        c.Find(1127)->setFocus(Qt::TabFocusReason);
-        const int before = dialog->BlockingRuns();
-        m_input.Key(key);
-        QTest::qWait(300);
-        EXPECT_TRUE(dialog->isVisible()) << key << " closed the dialog";
-        EXPECT_EQ(dialog->BlockingRuns() > before, std::string(key) == "Return") << key;
-      }
-      m_input.ClickCentre(c.Find(1));
-      EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kWaitMs)) << "OK";
-    });
+          for (const char* key : {"Escape", "Return"}) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return Focused(dialog); }, kWaitMs));
+            c.Find(1127)->setFocus(Qt::TabFocusReason);
+            const int before = dialog->BlockingRuns();
+            m_input.Key(key);
+            QTest::qWait(300);
+            EXPECT_TRUE(dialog->isVisible()) << key << " closed the dialog";
+            EXPECT_EQ(dialog->BlockingRuns() > before, std::string(key) == "Return") << key;
+          }
+          m_input.ClickCentre(c.Find(1));
+          EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kWaitMs)) << "OK";
+        });
     EXPECT_TRUE(opened) << "Setup opened no dialog";
   });
 }
@@ -341,35 +343,37 @@ TEST_F(DialogPointerTest, HistoryManagersAnswerThePointerAndCloseByEscapeOrClose
   Run([&](CMainWindow& window) {
     for (const char* entry : {"Manage Commandes history", "Manage Files history"}) {
       const bool byEscape = std::string(entry).find("Commandes") != std::string::npos;
-      const bool opened = WhileOpen([&] { ChooseFromMenu(window, entry); }, [&](QWidget* top) {
-        auto* list = top->findChild<QTreeWidget*>("historyList");
-        ASSERT_NE(list, nullptr) << Name(top);
-        ExpectNamedAndGrouped(top);
-        auto* closeButton = top->findChild<QWidget*>("closeButton");
-        const int rows = list->topLevelItemCount();
-        m_input.ClickCentre(top->findChild<QWidget*>("addButton"));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == rows + 1; },
-                                    kWaitMs))
-            << entry << ": Add";
-        const std::vector<std::string> failures = ClickEach(top, {closeButton});
-        EXPECT_TRUE(failures.empty()) << entry << ":\n" << Joined(failures);
+      const bool opened =
+          WhileOpen([&] { ChooseFromMenu(window, entry); },
+                    [&](QWidget* top) {
+                      auto* list = top->findChild<QTreeWidget*>("historyList");
+                      ASSERT_NE(list, nullptr) << Name(top);
+                      ExpectNamedAndGrouped(top);
+                      auto* closeButton = top->findChild<QWidget*>("closeButton");
+                      const int rows = list->topLevelItemCount();
+                      m_input.ClickCentre(top->findChild<QWidget*>("addButton"));
+                      EXPECT_TRUE(QTest::qWaitFor(
+                          [&] { return list->topLevelItemCount() == rows + 1; }, kWaitMs))
+                          << entry << ": Add";
+                      const std::vector<std::string> failures = ClickEach(top, {closeButton});
+                      EXPECT_TRUE(failures.empty()) << entry << ":\n" << Joined(failures);
 
-        auto* add = top->findChild<QWidget*>("addButton");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Focused(top); }, kWaitMs));
-        add->setFocus(Qt::TabFocusReason);
-        const int before = list->topLevelItemCount();
-        m_input.Key("Return");
-        EXPECT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == before + 1; },
-                                    kWaitMs))
-            << entry << ": Enter on Add";
-        if (byEscape) {
-          m_input.Key("Escape");
-        } else {
-          m_input.ClickCentre(closeButton);
-        }
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !top->isVisible(); }, kWaitMs))
-            << entry << (byEscape ? ": Escape" : ": Close");
-      });
+                      auto* add = top->findChild<QWidget*>("addButton");
+                      ASSERT_TRUE(QTest::qWaitFor([&] { return Focused(top); }, kWaitMs));
+                      add->setFocus(Qt::TabFocusReason);
+                      const int before = list->topLevelItemCount();
+                      m_input.Key("Return");
+                      EXPECT_TRUE(QTest::qWaitFor(
+                          [&] { return list->topLevelItemCount() == before + 1; }, kWaitMs))
+                          << entry << ": Enter on Add";
+                      if (byEscape) {
+                        m_input.Key("Escape");
+                      } else {
+                        m_input.ClickCentre(closeButton);
+                      }
+                      EXPECT_TRUE(QTest::qWaitFor([&] { return !top->isVisible(); }, kWaitMs))
+                          << entry << (byEscape ? ": Escape" : ": Close");
+                    });
       EXPECT_TRUE(opened) << entry << " opened no dialog";
     }
   });
@@ -380,14 +384,15 @@ TEST_F(DialogPointerTest, HistoryManagersAnswerThePointerAndCloseByEscapeOrClose
 TEST_F(DialogPointerTest, AboutBoxClosesByOkEnterAndEscape) {
   Run([&](CMainWindow& window) {
     for (const char* way : {"OK", "Return", "Escape"}) {
-      const bool opened =
-          WhileOpen([&] { ChooseFromMenu(window, "&About Sendrix..."); }, [&](QWidget* top) {
+      const bool opened = WhileOpen(
+          [&] { ChooseFromMenu(window, "&About Sendrix..."); },
+          [&](QWidget* top) {
             ExpectNamedAndGrouped(top);
             const std::vector<QWidget*> controls = ControlsOf(top);
             ASSERT_EQ(controls.size(), 1u);
             if (std::string(way) == "OK") {
-              QWidget* under = QApplication::widgetAt(
-                  controls[0]->mapToGlobal(controls[0]->rect().center()));
+              QWidget* under =
+                  QApplication::widgetAt(controls[0]->mapToGlobal(controls[0]->rect().center()));
               EXPECT_TRUE(Holds(controls[0], under)) << "OK lies under something";
               m_input.ClickCentre(controls[0]);
             } else {
