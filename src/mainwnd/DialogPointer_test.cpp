@@ -39,7 +39,7 @@
 namespace {
 
 constexpr int kWaitMs = 3000;
-constexpr int kDialogMs = 60000;  // a whole dialog's round, the restart wait included
+constexpr int kDialogMs = 60000;  // a whole dialog's round, searches included
 constexpr int kSetupButton = 1123;
 constexpr int kUsbRadio = 1043;
 constexpr int kInfoButton = 1108;
