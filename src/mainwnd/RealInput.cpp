@@ -17,13 +17,17 @@ CRealInput::~CRealInput() {
 
 QPoint CRealInput::ClickCentre(const QWidget* w) {
   const QPoint centre = w->mapToGlobal(w->rect().center());
-  const double ratio = w->devicePixelRatioF();  // X counts device pixels
-  XTestFakeMotionEvent(m_pDisplay, -1, static_cast<int>(std::lround(centre.x() * ratio)),
-                       static_cast<int>(std::lround(centre.y() * ratio)), CurrentTime);
+  ClickAt(centre, w);
+  return centre;
+}
+
+void CRealInput::ClickAt(QPoint global, const QWidget* on) {
+  const double ratio = on->devicePixelRatioF();  // X counts device pixels
+  XTestFakeMotionEvent(m_pDisplay, -1, static_cast<int>(std::lround(global.x() * ratio)),
+                       static_cast<int>(std::lround(global.y() * ratio)), CurrentTime);
   XTestFakeButtonEvent(m_pDisplay, 1, True, CurrentTime);
   XTestFakeButtonEvent(m_pDisplay, 1, False, CurrentTime);
   XFlush(m_pDisplay);
-  return centre;
 }
 
 void CRealInput::KeyEvent(const char* name, bool down) {

@@ -24,6 +24,9 @@ class CRealInput {
   // A left click at the centre of w's on-screen rectangle; returns that
   // point in Qt's (device-independent) screen coordinates.
   QPoint ClickCentre(const QWidget* w);
+  // A left click at `global` (Qt's screen coordinates; `on` gives the
+  // screen's pixel ratio), e.g. at a menu entry or a list row.
+  void ClickAt(QPoint global, const QWidget* on);
   // Presses and releases the keys named by X keysym names ("Return",
   // "p"), holding the modifiers ("Alt_L") around them.
   void Key(const char* key, std::initializer_list<const char*> modifiers = {});
