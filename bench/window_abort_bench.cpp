@@ -24,12 +24,12 @@
 
 #include "BenchTools.h"
 #include "PrinterSim.h"
-#include "app/SendrixApp.h"
-#include "app/SettingsStore.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "mainwnd/RealInput.h"
+#include "settings/SettingsStore.h"
 #include "testsupport/RecordingNotifier.h"
+#include "windowlogic/SendrixApp.h"
 
 namespace {
 

@@ -27,7 +27,6 @@
 #include <vector>
 
 #include "PrinterSim.h"
-#include "app/SendrixDlg.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/OutputWinDlg.h"
 #include "mainwnd/QtWindowRunner.h"
@@ -35,6 +34,7 @@
 #include "panels/PanelBase.h"
 #include "panels/SetupEthDevDlg.h"
 #include "testsupport/EngineTestSupport.h"
+#include "windowlogic/SendrixDlg.h"
 
 namespace {
 
