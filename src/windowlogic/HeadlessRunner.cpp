@@ -10,6 +10,8 @@
 // posted before it; the loop stops at it and what comes later is dropped.
 void CHeadlessRunner::PostClose() {
   m_loop.Post([this] {
+    if (m_bCloseRequested)
+      return;  // closing already
     m_bCloseRequested = true;
     m_loop.Quit();
   });
@@ -43,7 +45,8 @@ void CHeadlessRunner::RunModal(CSendrixDlg& dlg) {
     PostClose();
   while (!m_bCloseRequested)
     m_loop.Run();
-  // Stop taking worker messages first: a thread waiting in a send is let go
+  display.Settle();
+  // Then stop taking worker messages: a thread waiting in a send is let go
   // now, before the logic stops the threads.
   m_target.Close();
   dlg.OnSysCommand(static_cast<UINT>(SC_CLOSE));

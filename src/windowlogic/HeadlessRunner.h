@@ -8,8 +8,11 @@
 // As the window's runner does, it attaches the view, the (always cancelled)
 // file dialog, the message target and the display, runs OnInitDialog, then
 // the loop until the logic closes the window (PostClose) or a stop signal
-// finds no running operation to abort; closing closes the message target
-// first, then runs the logic's SC_CLOSE. The window placement is never read
+// finds no running operation to abort. Closing first lets the receive
+// display settle while the loop still delivers messages (a printer that
+// closes the connection right after taking the last bytes is reported, not
+// cut off by the close), then closes the message target and runs the
+// logic's SC_CLOSE. The window placement is never read
 // or written.
 //
 // Threading: construct and RunModal on the program's main thread, which is

@@ -30,9 +30,17 @@ class CMemoryReceiveDisplay : public IReceiveDisplay {
   void RefreshUsmView(int, int) override {}
 
   CReceivePump& Pump() { return m_pump; }
+  // Before the window logic closes: runs the loop, so the workers' messages
+  // are still handled, while it takes what the printer still sends, until
+  // the line has been quiet CReceivePump::kSettleQuietMs (at most
+  // kSettleMaxMs; a stop signal ends it). A connection the printer closes
+  // right after taking the last bytes is then still reported. The Stop
+  // that follows does not wait again.
+  void Settle();
 
  private:
   CEventLoop& m_loop;
   CReceivePump m_pump;
   int m_nTimer = 0;
+  bool m_bSettled = false;
 };

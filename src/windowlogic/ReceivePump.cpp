@@ -35,11 +35,15 @@ void CReceivePump::Start() {
   m_bRunning = true;
 }
 
-void CReceivePump::Stop() {
+bool CReceivePump::WantsSettle() const {
+  return m_pRowEcho != nullptr && m_bRunning && !IsStopRequested();
+}
+
+void CReceivePump::Stop(bool settle) {
   // A headless run prints what the printer answered: its output is all there
   // is. A reply to the last bytes sent may still be on its way when the
   // action ends, so take what comes until the line has been quiet a moment.
-  if (m_pRowEcho && m_bRunning && !IsStopRequested())
+  if (settle && WantsSettle())
     TakeUntilQuiet();
   m_bRunning = false;
   g_RxDataFeed.SetEnabled(false);

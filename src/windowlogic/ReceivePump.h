@@ -55,10 +55,14 @@ class CReceivePump {
 
   // Turns the feeds on / off. With a row echo, Stop first takes what
   // arrives until the line is quiet (bounded by kSettleMaxMs): it may block
-  // the window's thread up to a second.
+  // the window's thread up to a second; settle = false skips that wait (the
+  // caller has already waited, see WantsSettle).
   void Start();
-  void Stop();
+  void Stop(bool settle = true);
   bool IsRunning() const { return m_bRunning; }
+  // Whether Stop would wait for the line to be quiet: running, with a row
+  // echo, and no stop signal.
+  bool WantsSettle() const;
 
   void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
   // Every block taken also goes to `tap` with WM_RX_DATA or WM_RX_USM.
