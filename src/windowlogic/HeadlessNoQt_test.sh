@@ -8,7 +8,7 @@
 #   HeadlessNoQt_test.sh SENDRIX PRINTER_SIM
 set -uo pipefail
 SENDRIX=$1
-source "$(dirname "$0")/../mainwnd/EndToEndFixtures.sh" "$2"
+source "$(dirname "$0")/../testsupport/EndToEndFixtures.sh" "$2"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 start_sim
 TCP=(-I:T -A:127.0.0.1 "-O:$PORT")
