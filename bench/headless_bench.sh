@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The batch command line's figures, the whole `sendrix` process run headless
 # against the virtual printer on loopback TCP:
+#   headless_startup_ms      `sendrix -M:` (the syntax help: the whole
+#                            start-up and close, no port), start to exit,
+#                            median of 9 runs
 #   headless_status_run_ms   "10 04 01" -M:X, start to exit, median of 9 runs
 #   abort_latency_ms         SIGTERM to exit during a continuous run of a
 #                            100-byte file with no delay, median of 5 runs
@@ -38,6 +41,14 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 timeout 30 "$SENDRIX" "10 04 01" -M:X "${TCP[@]}" > /dev/null 2>&1  # settings and caches made
+for _ in $(seq 1 9); do
+  start=$(now_ms)
+  timeout 30 "$SENDRIX" -M: > /dev/null 2>&1
+  echo $(($(now_ms) - start))
+done > startup.ms
+echo "headless_startup_ms runs: $(tr '\n' ' ' < startup.ms)" >&2
+echo "headless_startup_ms=$(median < startup.ms)"
+
 for _ in $(seq 1 9); do
   start=$(now_ms)
   timeout 30 "$SENDRIX" "10 04 01" -M:X "${TCP[@]}" > /dev/null 2>&1

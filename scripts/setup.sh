@@ -5,6 +5,9 @@
 #
 #   scripts/setup.sh [--build-dir DIR] [--sanitize LIST] [--release]
 #                    [--threaded-tests-only] [--werror] [--no-tests]
+#                    [--no-gui] [--target NAME]...
+# --no-gui configures the build without Qt (SENDRIX_GUI=OFF); each --target
+# builds only that target (default: everything).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +17,8 @@ BUILD_TYPE=RelWithDebInfo
 THREADED_ONLY=OFF
 WERROR=${SENDRIX_WERROR:-OFF}
 TESTS=ON
+GUI=ON
+TARGETS=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --build-dir) BUILD_DIR=$2; shift 2 ;;
@@ -22,6 +27,8 @@ while [[ $# -gt 0 ]]; do
     --threaded-tests-only) THREADED_ONLY=ON; shift ;;
     --werror) WERROR=ON; shift ;;
     --no-tests) TESTS=OFF; shift ;;
+    --no-gui) GUI=OFF; shift ;;
+    --target) TARGETS+=(--target "$2"); shift 2 ;;
     *) echo "setup.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -36,5 +43,6 @@ cmake -S . -B "$BUILD_DIR" -G Ninja \
   -DSENDRIX_SANITIZE="$SANITIZE" \
   -DSENDRIX_THREADED_TESTS_ONLY="$THREADED_ONLY" \
   -DSENDRIX_WERROR="$WERROR" \
-  -DSENDRIX_BUILD_TESTS="$TESTS" >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)"
+  -DSENDRIX_BUILD_TESTS="$TESTS" \
+  -DSENDRIX_GUI="$GUI" >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" "${TARGETS[@]}"

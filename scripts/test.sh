@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the threaded tests under ThreadSanitizer,
-# then every fuzz target for $SENDRIX_FUZZ_SECONDS (default 20, 0 skips).
+# then the build without Qt (SENDRIX_GUI=OFF: only its programs) and the
+# headless tests against it, then every fuzz target for
+# $SENDRIX_FUZZ_SECONDS (default 20, 0 skips).
 # First, before anything is built, the include-layer and style checks.
 #   scripts/test.sh [--werror]
 set -euo pipefail
@@ -26,6 +28,11 @@ scripts/setup.sh --build-dir build/asan --sanitize address,undefined "${EXTRA[@]
 echo "== TSan build: threaded tests"
 scripts/setup.sh --build-dir build/tsan --sanitize thread --threaded-tests-only "${EXTRA[@]}"
 (cd build/tsan && ctest --output-on-failure -j "$JOBS" -L threaded)
+
+echo "== Without Qt (SENDRIX_GUI=OFF): the headless tests against its sendrix"
+scripts/setup.sh --build-dir build/nogui --no-gui --target sendrix --target sendrix-printer-sim \
+  "${EXTRA[@]}"
+(cd build/nogui && ctest --output-on-failure -j "$JOBS" -L headless)
 
 FUZZ_SECONDS=${SENDRIX_FUZZ_SECONDS:-20}
 if [[ $FUZZ_SECONDS -gt 0 ]]; then

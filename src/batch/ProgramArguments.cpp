@@ -85,6 +85,18 @@ CProgramArguments::CProgramArguments(int argc, const char* const* argv) {
   m_qtPointers.push_back(nullptr);
 }
 
+std::string CProgramArguments::QtPlatform() const {
+  for (std::size_t i = 1; i < m_qt.size(); ++i) {
+    bool hasValue = false;
+    if (OptionName(m_qt[i], &hasValue) != "platform")
+      continue;
+    if (hasValue)
+      return m_qt[i].substr(m_qt[i].find('=') + 1);
+    return i + 1 < m_qt.size() ? m_qt[i + 1] : std::string();
+  }
+  return {};
+}
+
 const char* ProgramVersionLine() {
   return "sendrix 5.0.894";
 }

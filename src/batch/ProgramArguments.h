@@ -31,6 +31,8 @@ class CProgramArguments {
   char** QtArgv() { return m_qtPointers.data(); }
   const std::vector<std::string>& Tokens() const { return m_tokens; }
   bool AsksForVersion() const { return m_bVersion; }
+  // The value of Qt's "-platform" option, or empty when none was given.
+  std::string QtPlatform() const;
 
  private:
   std::vector<std::string> m_qt;

@@ -20,24 +20,26 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Invoker.h"
+
 class QObject;
 
-class CGuiInvoker {
+class CGuiInvoker : public IInvoker {
  public:
   CGuiInvoker();
-  ~CGuiInvoker();
+  ~CGuiInvoker() override;
   CGuiInvoker(const CGuiInvoker&) = delete;
   CGuiInvoker& operator=(const CGuiInvoker&) = delete;
 
   // Queues fn for the window thread. Returns false when closed.
-  bool Post(std::function<void()> fn);
+  bool Post(std::function<void()> fn) override;
   // Runs fn on the window thread and returns after it has run (true), or
   // returns false without running it when the invoker is or becomes closed
   // before fn starts.
-  bool Call(const std::function<void()>& fn);
+  bool Call(const std::function<void()>& fn) override;
   // Refuses every further request and releases every waiting Call().
-  void Close();
-  bool IsClosed() const;
+  void Close() override;
+  bool IsClosed() const override;
 
  private:
   struct State;

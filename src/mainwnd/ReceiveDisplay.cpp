@@ -4,21 +4,12 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QWidget>
-#include <chrono>
-#include <cstdio>
-#include <thread>
 
-#include "batch/HeadlessRows.h"
 #include "engine/ReceivedDataFile.h"
-#include "engine/RxFeed.h"
-#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
-#include "platform/AppMessages.h"
-#include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
-#include "platform/StopRequest.h"
 
 namespace {
 
@@ -27,14 +18,6 @@ const char kChangedStyle[] = "background-color: #ffe28a; font-weight: bold;";
 
 const QString kSaveFilter = QStringLiteral("Binary files (*.bin);;All files (*)");
 
-void LogBlock(const char* format, const BYTE* bytes, size_t count) {
-  if (!g_pDataLog)
-    return;
-  char line[64];
-  std::snprintf(line, sizeof line, format, static_cast<int>(count));
-  g_pDataLog->Log(line, bytes, static_cast<DWORD>(count));
-}
-
 }  // namespace
 
 CReceiveDisplay::CReceiveDisplay(QWidget* window)
@@ -42,7 +25,8 @@ CReceiveDisplay::CReceiveDisplay(QWidget* window)
       m_pWindow(window),
       m_pDataList(new CHexListView("Hex", "ASCII", window)),
       m_pUsmList(new CHexListView("Hex (USM)", "ASCII (USM)", window)),
-      m_pStatusLine(new QLabel(window)) {
+      m_pStatusLine(new QLabel(window)),
+      m_pump(this) {
   m_pDataList->setObjectName("receiveList");
   m_pDataList->setAccessibleName("Received data");
   m_pUsmList->setObjectName("usmList");
@@ -60,95 +44,37 @@ CReceiveDisplay::~CReceiveDisplay() {
 }
 
 void CReceiveDisplay::Start() {
-  g_RxDataFeed.SetEnabled(true);
-  g_RxUsmFeed.SetEnabled(true);
+  m_pump.Start();
   m_timer.start();
 }
 
 void CReceiveDisplay::Stop() {
-  // A headless run prints what the printer answered: its output is all there
-  // is. A reply to the last bytes sent may still be on its way when the
-  // action ends, so take what comes until the line has been quiet a moment.
-  if (m_pRowEcho && m_timer.isActive() && !IsStopRequested())
-    TakeUntilQuiet();
+  m_pump.Stop();
   m_timer.stop();
-  g_RxDataFeed.SetEnabled(false);
-  g_RxUsmFeed.SetEnabled(false);
 }
 
-void CReceiveDisplay::TakeUntilQuiet() {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kSettleMaxMs);
-  Clock::time_point quietSince = Clock::now();
-  while (Clock::now() - quietSince < std::chrono::milliseconds(kSettleQuietMs) &&
-         Clock::now() < deadline) {
-    if (UpdateRXDisplay() > 0)
-      quietSince = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(kSettlePollMs));
-  }
-}
-
-size_t CReceiveDisplay::UpdateRXDisplay() {
-  // The lists copy the bytes into their own storage; the feed's blocks go
-  // back to the feed, so the reader keeps writing into memory it has mapped.
-  size_t total = g_RxDataFeed.Take(&m_taken);
-  for (const CRxFeed::Block& block : m_taken)
-    OnRxData(block.data(), block.size());
-  g_RxDataFeed.Recycle(&m_taken);
-  total += g_RxUsmFeed.Take(&m_taken);
-  for (const CRxFeed::Block& block : m_taken)
-    OnRxUsm(block.data(), block.size());
-  g_RxUsmFeed.Recycle(&m_taken);
-  return total;
-}
-
-void CReceiveDisplay::OnRxData(const BYTE* bytes, size_t count) {
-  LogBlock("Data Received. Size = %d bytes\n", bytes, count);
-  if (m_pRowEcho)
-    m_pRowEcho->Append(CHeadlessRows::kData, bytes, count);
-  if (m_fnRxTap)
-    m_fnRxTap(WM_RX_DATA, bytes, count);
+void CReceiveDisplay::AppendData(const BYTE* bytes, size_t count) {
   m_pDataList->Append(bytes, count);
-  m_status.OnData(bytes, count, NowMs(), m_statusTexts);
-  ShowStatus(false);
 }
 
-void CReceiveDisplay::OnRxUsm(const BYTE* bytes, size_t count) {
-  LogBlock("USM Data Received. Size = %d bytes\n", bytes, count);
-  if (m_pRowEcho)
-    m_pRowEcho->Append(CHeadlessRows::kUsm, bytes, count);
-  if (m_fnRxTap)
-    m_fnRxTap(WM_RX_USM, bytes, count);
+void CReceiveDisplay::AppendUsm(const BYTE* bytes, size_t count) {
   m_pUsmList->Append(bytes, count);
-  m_status.OnUsm(bytes, count, m_statusTexts);
-  ShowStatus(true);
 }
 
-void CReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
-  m_status.OnSent(bytes, count, NowMs());
-}
-
-void CReceiveDisplay::ShowStatus(bool usm) {
-  for (const PRINTER_STATUS_TEXT& text : m_statusTexts) {
-    const std::string line = text.Line();
-    if (m_fnStatusTap)
-      m_fnStatusTap(text);
-    if (g_pDataLog)
-      g_pDataLog->Log((line + "\n").c_str());
-    if (m_pRowEcho)
-      m_pRowEcho->PrintLine(usm ? CHeadlessRows::kUsm : CHeadlessRows::kData, line.c_str());
-    m_pStatusLine->setText(QString::fromStdString(line));
-    m_pStatusLine->setToolTip(QString::fromStdString(line + "\n" + text.strBitTable));
-    m_pStatusLine->setStyleSheet(text.bChanged ? kChangedStyle : "");
-  }
-  m_statusTexts.clear();
-}
-
-void CReceiveDisplay::StartNewDataRow() {
-  UpdateRXDisplay();  // what arrived before the operation stays on its rows
+void CReceiveDisplay::BreakDataRow() {
   m_pDataList->BreakRow();
-  if (m_pRowEcho)
-    m_pRowEcho->BreakRow(CHeadlessRows::kData);
+}
+
+void CReceiveDisplay::ClearLists() {
+  m_pDataList->Clear();
+  m_pUsmList->Clear();
+}
+
+void CReceiveDisplay::ShowStatus(const PRINTER_STATUS_TEXT& status) {
+  const std::string line = status.Line();
+  m_pStatusLine->setText(QString::fromStdString(line));
+  m_pStatusLine->setToolTip(QString::fromStdString(line + "\n" + status.strBitTable));
+  m_pStatusLine->setStyleSheet(status.bChanged ? kChangedStyle : "");
 }
 
 void CReceiveDisplay::LayoutReceiveLists(int showUsm) {
@@ -180,16 +106,6 @@ void CReceiveDisplay::Place(CHexListView* list, int left, int top, int width, in
 
 void CReceiveDisplay::OnShowUsm(int usmChannel, int showUsm) {
   LayoutReceiveLists(usmChannel != 0 && showUsm == 1 ? 1 : 0);
-}
-
-void CReceiveDisplay::OnClearBuffer() {
-  // The engine drops what the feeds hold under the reader's lock, so nothing
-  // received before the clear reaches the emptied lists afterwards.
-  g_TransferEngine.ClearReceivedData();
-  m_pDataList->Clear();
-  m_pUsmList->Clear();
-  if (g_pDataLog)
-    g_pDataLog->Log("Clear RX Data Buffer");
 }
 
 void CReceiveDisplay::OnSaveAs() {

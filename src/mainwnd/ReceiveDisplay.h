@@ -9,6 +9,10 @@
 // The rings, their reset flag and the firmware download's use of them are
 // untouched.
 //
+// What is done with the bytes (log, headless rows, status decoding, the
+// logic's taps) is CReceivePump's, shared with runs that have no window;
+// this class adds the lists, the status line and the timer that polls.
+//
 // The poll (UpdateRXDisplay) is a timer on the window's thread, every 10 ms,
 // transfers included: a poll that finds nothing costs two lock-and-swaps,
 // and a slower poll during a 256 MiB transfer saved only about 1 % of one
@@ -49,6 +53,7 @@
 
 #include "codec/StatusDecoder.h"
 #include "platform/Win32Types.h"
+#include "windowlogic/ReceivePump.h"
 
 class CHeadlessRows;
 class CHexListView;
@@ -56,18 +61,11 @@ class QDateTime;
 class QLabel;
 class QWidget;
 
-class CReceiveDisplay : public QObject {
+class CReceiveDisplay : public QObject, private IReceiveLists {
   Q_OBJECT
 
  public:
-  static constexpr int kPollMs = 10;
-  // A headless run's stop waits for the line to be quiet this long, at most
-  // kSettleMaxMs, so a reply to the last bytes sent is printed too (the job
-  // ended when the printer had taken them, so its answer is on the way);
-  // it looks every kSettlePollMs. A stop signal skips the wait.
-  static constexpr int kSettleQuietMs = 50;
-  static constexpr int kSettleMaxMs = 1000;
-  static constexpr int kSettlePollMs = 2;
+  static constexpr int kPollMs = CReceivePump::kPollMs;
 
   // Creates both lists in `window` (the USM list hidden) and lays them out
   // without USM. Does not start the poll.
@@ -84,29 +82,29 @@ class CReceiveDisplay : public QObject {
   void Start();
   void Stop();
   // Headless runs: also prints every row of both lists on `rows` (null: none).
-  void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
+  void SetRowEcho(CHeadlessRows* rows) { m_pump.SetRowEcho(rows); }
   // Hands every block shown to `tap` as well, with WM_RX_DATA or WM_RX_USM
   // (the window's logic watches a batch run's replies there).
-  using RxTap = std::function<void(UINT message, const BYTE* bytes, size_t count)>;
-  void SetRxTap(RxTap tap) { m_fnRxTap = std::move(tap); }
+  using RxTap = CReceivePump::RxTap;
+  void SetRxTap(RxTap tap) { m_pump.SetRxTap(std::move(tap)); }
   // Hands every decoded status to `tap` as well.
-  using StatusTap = std::function<void(const PRINTER_STATUS_TEXT& status)>;
-  void SetStatusTap(StatusTap tap) { m_fnStatusTap = std::move(tap); }
+  using StatusTap = CReceivePump::StatusTap;
+  void SetStatusTap(StatusTap tap) { m_pump.SetStatusTap(std::move(tap)); }
 
   // One poll: takes both feeds and shows what they held as OnRxData and
   // OnRxUsm do, one log entry per feed block (up to 64 KiB), then gives the
   // blocks back to their feeds. Returns the bytes taken.
-  size_t UpdateRXDisplay();
+  size_t UpdateRXDisplay() { return m_pump.Poll(); }
   // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
   // data log exists, and appends them to the data list.
-  void OnRxData(const BYTE* bytes, size_t count);
+  void OnRxData(const BYTE* bytes, size_t count) { m_pump.OnRxData(bytes, count); }
   // The same for the USM list ("USM Data Received. Size = %d bytes\n").
-  void OnRxUsm(const BYTE* bytes, size_t count);
+  void OnRxUsm(const BYTE* bytes, size_t count) { m_pump.OnRxUsm(bytes, count); }
   // The next data byte starts a new row (an operation's start).
-  void StartNewDataRow();
+  void StartNewDataRow() { m_pump.StartNewDataRow(); }
   // A data string about to be sent: when it ends in a status request, the
   // data bytes that come within the reply time are decoded as its answer.
-  void NoteStringSent(const BYTE* bytes, size_t count);
+  void NoteStringSent(const BYTE* bytes, size_t count) { m_pump.NoteStringSent(bytes, count); }
 
   // Shows the USM list below a shorter data list (1) or hides it (0);
   // nothing when the state is already applied.
@@ -119,7 +117,7 @@ class CReceiveDisplay : public QObject {
   void OnShowUsm(int usmChannel, int showUsm);
 
   // "Clear Buffer": empties both lists and the received-data file.
-  void OnClearBuffer();
+  void OnClearBuffer() { m_pump.ClearBuffer(); }
   // "Save As": asks for a file name, offering SuggestedSaveName(), then
   // SaveAs.
   void OnSaveAs();
@@ -133,21 +131,19 @@ class CReceiveDisplay : public QObject {
   int SaveAs(const QString& path);
 
  private:
-  void TakeUntilQuiet();
-  // Shows, logs and echoes what the decoder made of the last block.
-  void ShowStatus(bool usm);
+  // IReceiveLists: where the pump shows what it took.
+  void AppendData(const BYTE* bytes, size_t count) override;
+  void AppendUsm(const BYTE* bytes, size_t count) override;
+  void BreakDataRow() override;
+  void ClearLists() override;
+  void ShowStatus(const PRINTER_STATUS_TEXT& status) override;
   void Place(CHexListView* list, int left, int top, int width, int height);
 
   QWidget* m_pWindow;
   CHexListView* m_pDataList;
   CHexListView* m_pUsmList;
   QLabel* m_pStatusLine;
-  CStatusDecoder m_status;
-  std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
   QTimer m_timer;
-  std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
-  CHeadlessRows* m_pRowEcho = nullptr;
-  RxTap m_fnRxTap;
-  StatusTap m_fnStatusTap;
+  CReceivePump m_pump;
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
 };

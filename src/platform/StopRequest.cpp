@@ -40,8 +40,15 @@ int InstallStopSignals() {
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP})
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     sigaction(signal, &action, nullptr);
+    sigaddset(&stops, signal);
+  }
+  // A parent may start us with these blocked: they would never arrive. One
+  // that came before the handler existed is pending: it is delivered now.
+  pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
   return g_pipe[0];
 }
 

@@ -16,7 +16,9 @@
 // Sets the flag and wakes the pipe's reader.
 void RequestStop();
 bool IsStopRequested();
-// Installs the handler for SIGINT, SIGTERM and SIGHUP and makes the pipe.
+// Installs the handler for SIGINT, SIGTERM and SIGHUP and makes the pipe;
+// unblocks the three (a signal left pending by a parent that had them
+// blocked is handled at once).
 // Returns the pipe's read end (non-blocking), or -1 when it could not be made
 // (the flag still works).
 int InstallStopSignals();

@@ -1,4 +1,4 @@
-#include "mainwnd/QtMessageTarget.h"
+#include "platform/InvokerTarget.h"
 
 #include "platform/AppMessages.h"
 
@@ -15,11 +15,11 @@ int CoalescedSlot(UINT message) {
 
 }  // namespace
 
-LRESULT CQtMessageTarget::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CInvokerTarget::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   return m_handler ? m_handler(message, wParam, lParam) : 0;
 }
 
-BOOL CQtMessageTarget::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+BOOL CInvokerTarget::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const int slot = CoalescedSlot(message);
   if (slot >= 0)
     return PostLatest(slot, message, wParam, lParam);
@@ -28,13 +28,13 @@ BOOL CQtMessageTarget::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
              : FALSE;
 }
 
-LRESULT CQtMessageTarget::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CInvokerTarget::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   m_invoker.Call([&] { result = Dispatch(message, wParam, lParam); });
   return result;
 }
 
-BOOL CQtMessageTarget::PostLatest(int slot, UINT message, WPARAM wParam, LPARAM lParam) {
+BOOL CInvokerTarget::PostLatest(int slot, UINT message, WPARAM wParam, LPARAM lParam) {
   if (m_invoker.IsClosed())
     return FALSE;
   {

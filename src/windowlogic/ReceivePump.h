@@ -1,0 +1,104 @@
+// CReceivePump: what the receive display does with the bytes the readers
+// received, without any widget: it takes the readers' display feeds
+// (g_RxDataFeed, g_RxUsmFeed), logs each block, echoes its rows on a
+// headless run, hands it to the window's logic (the batch reply watch),
+// decodes printer status (CStatusDecoder) and passes the bytes and the
+// decoded lines to the lists, when there are lists (IReceiveLists). The Qt
+// display polls it from a timer; a run without Qt from its event loop.
+//
+// Every byte: the feeds keep every received byte until taken, so a list
+// shows every byte of each channel in order at any rate. A poll that finds
+// nothing costs two lock-and-swaps.
+//
+// Threading: the window's thread only (the poll, the taps and the lists run
+// there). Ownership: `lists` and the row echo are not owned; the feeds are
+// turned off when the pump is destroyed.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "codec/StatusDecoder.h"
+#include "platform/Win32Types.h"
+
+class CHeadlessRows;
+
+// Where the pump shows what it took: the receive lists and the status line.
+class IReceiveLists {
+ public:
+  virtual ~IReceiveLists() = default;
+  virtual void AppendData(const BYTE* bytes, size_t count) = 0;
+  virtual void AppendUsm(const BYTE* bytes, size_t count) = 0;
+  virtual void BreakDataRow() = 0;
+  virtual void ClearLists() = 0;
+  virtual void ShowStatus(const PRINTER_STATUS_TEXT& status) = 0;
+};
+
+class CReceivePump {
+ public:
+  // How often a display should poll: reply latency against idle cost.
+  static constexpr int kPollMs = 10;
+  // A headless run's stop waits for the line to be quiet this long, at most
+  // kSettleMaxMs, so a reply to the last bytes sent is printed too (the job
+  // ended when the printer had taken them, so its answer is on the way);
+  // it looks every kSettlePollMs. A stop signal skips the wait.
+  static constexpr int kSettleQuietMs = 50;
+  static constexpr int kSettleMaxMs = 1000;
+  static constexpr int kSettlePollMs = 2;
+
+  explicit CReceivePump(IReceiveLists* lists = nullptr) : m_pLists(lists) {}
+  ~CReceivePump();
+  CReceivePump(const CReceivePump&) = delete;
+  CReceivePump& operator=(const CReceivePump&) = delete;
+
+  // Turns the feeds on / off. With a row echo, Stop first takes what
+  // arrives until the line is quiet (bounded by kSettleMaxMs): it may block
+  // the window's thread up to a second; settle = false skips that wait (the
+  // caller has already waited, see WantsSettle).
+  void Start();
+  void Stop(bool settle = true);
+  bool IsRunning() const { return m_bRunning; }
+  // Whether Stop would wait for the line to be quiet: running, with a row
+  // echo, and no stop signal.
+  bool WantsSettle() const;
+
+  void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
+  // Every block taken also goes to `tap` with WM_RX_DATA or WM_RX_USM.
+  using RxTap = std::function<void(UINT message, const BYTE* bytes, size_t count)>;
+  void SetRxTap(RxTap tap) { m_fnRxTap = std::move(tap); }
+  // Every decoded status also goes to `tap`.
+  using StatusTap = std::function<void(const PRINTER_STATUS_TEXT& status)>;
+  void SetStatusTap(StatusTap tap) { m_fnStatusTap = std::move(tap); }
+
+  // One poll: takes both feeds, handles each block as OnRxData / OnRxUsm
+  // do, gives the blocks back to their feeds. Returns the bytes taken.
+  size_t Poll();
+  // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
+  // data log exists, echoes, taps, shows and decodes the block.
+  void OnRxData(const BYTE* bytes, size_t count);
+  // The same for the USM channel ("USM Data Received. Size = %d bytes\n").
+  void OnRxUsm(const BYTE* bytes, size_t count);
+  // The next data byte starts a new row (an operation's start); what came
+  // before stays on the rows it belongs to.
+  void StartNewDataRow();
+  // A data string about to be sent: when it ends in a status request, the
+  // data bytes that come within the reply time are decoded as its answer.
+  void NoteStringSent(const BYTE* bytes, size_t count);
+  // "Clear Buffer": the engine drops the received data, the lists empty.
+  void ClearBuffer();
+
+ private:
+  void TakeUntilQuiet();
+  void ShowStatus(bool usm);
+
+  IReceiveLists* m_pLists;
+  CStatusDecoder m_status;
+  std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
+  std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
+  CHeadlessRows* m_pRowEcho = nullptr;
+  RxTap m_fnRxTap;
+  StatusTap m_fnStatusTap;
+  bool m_bRunning = false;
+};
