@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <string>
 #include <vector>
 
 namespace {
@@ -109,21 +106,6 @@ TEST_F(RxBlockTimesTest, ManyBlocksStayCompactAndFound) {
   ASSERT_EQ(marks.size(), 1u);
   EXPECT_EQ(marks[0].offset, 0u);
   EXPECT_EQ(marks[0].ms, 20u);
-}
-
-TEST(RxBlockTimeText, IsLocalTimeToTheMillisecond) {
-  const char* old = std::getenv("TZ");
-  const std::string saved = old ? old : "";
-  setenv("TZ", "UTC", 1);
-  tzset();
-  // 2026-12-07 21:05:09.042 UTC
-  EXPECT_EQ(CRxBlockTimes::FormatTime(1'796'677'509'042), "21:05:09.042");
-  EXPECT_EQ(CRxBlockTimes::FormatTime(1'796'677'509'042).size(), CRxBlockTimes::kTimeChars);
-  if (old)
-    setenv("TZ", saved.c_str(), 1);
-  else
-    unsetenv("TZ");
-  tzset();
 }
 
 }  // namespace
