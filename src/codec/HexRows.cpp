@@ -99,15 +99,21 @@ void CHexRows::CopyOut(std::uint64_t offset, BYTE* out, size_t count) const {
   }
 }
 
-int CHexRows::RowBytes(std::uint64_t row, BYTE* out) const {
-  if (row >= RowCount())
-    return 0;
+std::uint64_t CHexRows::RowOffset(std::uint64_t row, int* count) const {
   auto next = std::upper_bound(m_segments.begin(), m_segments.end(), row,
                                [](std::uint64_t r, const Segment& s) { return r < s.firstRow; });
   const Segment& segment = *(next - 1);
   const std::uint64_t end = next == m_segments.end() ? m_nBytes : next->firstByte;
   const std::uint64_t offset = segment.firstByte + (row - segment.firstRow) * kRowBytes;
-  const int count = static_cast<int>(std::min<std::uint64_t>(kRowBytes, end - offset));
+  *count = static_cast<int>(std::min<std::uint64_t>(kRowBytes, end - offset));
+  return offset;
+}
+
+int CHexRows::RowBytes(std::uint64_t row, BYTE* out) const {
+  if (row >= RowCount())
+    return 0;
+  int count = 0;
+  const std::uint64_t offset = RowOffset(row, &count);
   CopyOut(offset, out, static_cast<size_t>(count));
   return count;
 }

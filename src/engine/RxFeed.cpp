@@ -2,10 +2,18 @@
 
 #include <algorithm>
 
+#include "platform/Clock.h"
+
 void CRxFeed::Put(const BYTE* data, DWORD length) {
+  Put(data, length, NowMs());
+}
+
+void CRxFeed::Put(const BYTE* data, DWORD length, std::uint64_t arrivalMs) {
   std::lock_guard<std::mutex> lock(m_lock);
-  if (!m_bEnabled)
+  if (!m_bEnabled || length == 0)
     return;
+  if (m_marks.empty() || m_marks.back().ms != arrivalMs)
+    m_marks.push_back({m_nPending, arrivalMs});
   m_nPending += length;
   while (length > 0) {
     if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
@@ -25,13 +33,19 @@ void CRxFeed::Put(const BYTE* data, DWORD length) {
   }
 }
 
-size_t CRxFeed::Take(std::vector<Block>* out) {
+size_t CRxFeed::Take(std::vector<Block>* out, std::vector<Mark>* marks) {
   std::vector<Block> old;
   size_t count = 0;
+  if (marks)
+    marks->clear();  // keeps its capacity for the feed's next marks
   {
     std::lock_guard<std::mutex> lock(m_lock);
     old.swap(*out);
     out->swap(m_blocks);
+    if (marks)
+      marks->swap(m_marks);
+    else
+      m_marks.clear();
     count = m_nPending;
     m_nPending = 0;
   }
@@ -58,6 +72,7 @@ void CRxFeed::Discard() {
   std::vector<Block> old;
   std::lock_guard<std::mutex> lock(m_lock);
   old.swap(m_blocks);
+  m_marks.clear();
   m_nPending = 0;
 }
 
@@ -68,6 +83,7 @@ void CRxFeed::SetEnabled(bool enabled) {
   if (!enabled) {
     old.swap(m_blocks);
     spares.swap(m_spares);
+    m_marks.clear();
     m_nPending = 0;
   }
 }

@@ -65,15 +65,19 @@ void CReceivePump::TakeUntilQuiet() {
 size_t CReceivePump::Poll() {
   // The lists copy the bytes into their own storage; the feed's blocks go
   // back to the feed, so the reader keeps writing into memory it has mapped.
-  size_t total = g_RxDataFeed.Take(&m_taken);
+  // The times follow the bytes into the lists, counted as the lists count.
+  const std::int64_t wallOffset = CRxBlockTimes::WallOffsetMs();
+  const size_t data = g_RxDataFeed.Take(&m_taken, &m_marks);
   for (const CRxFeed::Block& block : m_taken)
     OnRxData(block.data(), block.size());
   g_RxDataFeed.Recycle(&m_taken);
-  total += g_RxUsmFeed.Take(&m_taken);
+  m_dataTimes.AddTake(m_marks, data, wallOffset);
+  const size_t usm = g_RxUsmFeed.Take(&m_taken, &m_marks);
   for (const CRxFeed::Block& block : m_taken)
     OnRxUsm(block.data(), block.size());
   g_RxUsmFeed.Recycle(&m_taken);
-  return total;
+  m_usmTimes.AddTake(m_marks, usm, wallOffset);
+  return data + usm;
 }
 
 void CReceivePump::OnRxData(const BYTE* bytes, size_t count) {
@@ -131,8 +135,15 @@ void CReceivePump::ClearBuffer() {
   // The engine drops what the feeds hold under the reader's lock, so nothing
   // received before the clear reaches the emptied lists afterwards.
   g_TransferEngine.ClearReceivedData();
+  m_dataTimes.Clear();
+  m_usmTimes.Clear();
   if (m_pLists)
     m_pLists->ClearLists();
   if (g_pDataLog)
     g_pDataLog->Log("Clear RX Data Buffer");
+}
+
+void CReceivePump::SetIdleGapMs(std::uint32_t ms) {
+  m_dataTimes.SetIdleGapMs(ms);
+  m_usmTimes.SetIdleGapMs(ms);
 }
