@@ -14,7 +14,7 @@ BUILD=$(realpath "${1:-build/release}")
 OUT=$PWD/docs/images/window-status-time.png
 SENDRIX=$BUILD/bin/sendrix
 SIM_BIN=$BUILD/tools/printer-sim/sendrix-printer-sim
-source src/mainwnd/EndToEndFixtures.sh "$SIM_BIN"
+source src/testsupport/EndToEndFixtures.sh "$SIM_BIN"
 start_xvfb 1100x700 import convert
 start_sim --state paper-near-end
 mkdir -p "$XDG_CONFIG_HOME/sendrix"
