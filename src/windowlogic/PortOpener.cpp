@@ -7,7 +7,9 @@
 #include "comm/SerialPortList.h"
 #include "engine/TransferGlobals.h"
 #include "platform/Clock.h"
+#include "platform/ControlIds.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 
@@ -100,14 +102,14 @@ int CPortOpener::OpenLocked(int update) {
   m_bReceiveFlag = 1;
   CloseForTypeChange();
   if (type < 0 || type > 2) {
-    ShowErrorText(25);
+    ShowErrorText(kErrorUnknownInterface);
     return 0;
   }
   if (Comm_IsOpened() == 0) {
     if (!Comm_OpenSetup(m_pOwner, type)) {
       FailOpen(type, update);
       if (update)
-        m_host.EnableDlgItem(1, 1108, 0);
+        m_host.EnableDlgItem(1, kIdcUsbInfo, 0);
       m_nPreviousType = type;
       return 0;
     }
@@ -142,8 +144,8 @@ void CPortOpener::FailOpen(int type, int update) {
   // way to reopen: Start tries again, once the printer is back.
   m_host.EnableSendControls(1, 1, 1);
   if (type == 0)
-    m_host.EnableDlgItem(1, 1108, 0);
-  m_host.ShowDlgItem(-1, 1070, type != 0);
+    m_host.EnableDlgItem(1, kIdcUsbInfo, 0);
+  m_host.ShowDlgItem(-1, kIdcShowUsm, type != 0);
   m_host.RefreshUsmView(type == 0 ? 0 : m_nUsmChannel);
 }
 
@@ -200,7 +202,7 @@ int CPortOpener::OpenSerial(int update) {
   StoreConnectionParams(0, static_cast<DWORD>(index), 0, 0, 0, 1);
   if (update) {
     m_host.ShowInterfacePanel(0);
-    m_host.ShowDlgItem(-1, 1070, 0);
+    m_host.ShowDlgItem(-1, kIdcShowUsm, 0);
     m_host.RefreshUsmView(0);
   }
   return 1;
@@ -212,8 +214,8 @@ int CPortOpener::OpenUsb(int update) {
   const unsigned r = Comm_IsConnectionValid(device, m_nSetupCode, u.m_nOutEndpoint, 1, 0, 0, 0);
   if (r == 1) {
     if (update) {
-      m_host.ShowDlgItem(1, 1116, 0);
-      m_host.ShowDlgItem(1, 1021, 0);
+      m_host.ShowDlgItem(1, kIdcUsbLampError, 0);
+      m_host.ShowDlgItem(1, kIdcUsbLampPaperOut, 0);
     }
     CTransferEngine& engine = g_TransferEngine;
     int readersStopped = 0;
@@ -227,7 +229,7 @@ int CPortOpener::OpenUsb(int update) {
           SetEvent(engine.m_hStopReader);
           if (WaitForSingleObject(engine.m_hReaderStopped,
                                   CTransferEngine::kStopReadersTimeoutMs) != WAIT_OBJECT_0)
-            ShowErrorText(38);
+            ShowErrorText(kErrorUsbReaderStopTimeout);
         }
         engine.m_pReadThread.reset();
         engine.m_pReadUsmThread.reset();
@@ -258,7 +260,7 @@ int CPortOpener::OpenUsb(int update) {
   StoreConnectionParams(1, device, u.m_nOutEndpoint, m_nRealTimeChannel, m_nUsmChannel,
                         u.m_bMonitor);
   if (update) {
-    m_host.ShowDlgItem(-1, 1070, 1);
+    m_host.ShowDlgItem(-1, kIdcShowUsm, 1);
     m_host.RefreshUsmView(m_nUsmChannel);
   }
   return 1;
@@ -322,7 +324,7 @@ int CPortOpener::OpenTcp(int update) {
     m_bFirmwareFlag = 0;
     m_bReceiveFlag = 0;
   } else if (update) {
-    m_host.ShowDlgItem(-1, 1070, 1);
+    m_host.ShowDlgItem(-1, kIdcShowUsm, 1);
     m_host.RefreshUsmView(m_nUsmChannel);
   }
   return 1;

@@ -23,13 +23,13 @@
 #include "platform/ProgramFolder.h"
 #include "platform/StopRequest.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 #include "windowlogic/HistoryFileBrowser.h"
 #include "windowlogic/MainWindowRules.h"
 #include "windowlogic/OperatorMessages.h"
 
 namespace {
 
-constexpr int kFileTransferFailedText = 50;
 constexpr size_t kMaxDroppedName = 255;
 constexpr const char* kNothingToSendText = "The data string holds no byte to send.";
 
@@ -128,7 +128,7 @@ int CSendrixDlg::OnInitDialog() {
   });
   g_pFlashDownload = m_pFlash.get();
   for (int k = 0; k < 5; ++k)
-    m_pView->SetLed(-1, 1015 + k, 0);
+    m_pView->SetLed(-1, kIdcStepLampSwitchMode + k, 0);
   for (const std::string& entry : m_fileHistory)
     m_history.AddFile(entry);
   m_fields.main.m_strFileName = m_history.Files().empty() ? "" : m_history.Files()[0].name;
@@ -137,9 +137,11 @@ int CSendrixDlg::OnInitDialog() {
   if (!m_history.Strings().empty())
     m_fields.main.m_strDataString = m_history.Strings()[0];
   ShowLists();
-  for (int id : {1007, 1008, 1009, 1010, 1011, 1012, 1059, 1060, 1061, 1062, 1063})
+  for (int id : {kIdcStepLabelSwitchMode, kIdcStepLabelFlashSize, kIdcStepLabelErase,
+                 kIdcStepLabelDownload, kIdcStepLabelCheckCrc, kIdcStepLabelReadCrc,
+                 kIdcRepeatCount, kIdcDelay, kIdcTimesLabel, kIdcMsLabel, kIdcDelayLabel})
     m_pView->EnableDlgItem(id, 0);
-  m_pView->EnableDlgItem(1158, m_fields.main.m_bCreateLog == 1);
+  m_pView->EnableDlgItem(kIdcViewLog, m_fields.main.m_bCreateLog == 1);
   m_nBatchMode = ParseCommandLine();
   if (m_nBatchMode == 1)
     return 0;
@@ -283,18 +285,18 @@ void CSendrixDlg::ApplyCaptions() {
 }
 
 void CSendrixDlg::EnableFileGroup(int b) {
-  for (int id : {1026, 1002, 1064, 1025})
+  for (int id : {kIdcBrowse, kIdcFileName, kIdcSelectFileGroup, kIdcFileList})
     m_pView->EnableDlgItem(id, b);
 }
 
 void CSendrixDlg::EnableRepeatGroup(int b) {
-  m_pView->EnableDlgItem(1058, b);
-  for (int id : {1059, 1060, 1063, 1061, 1062})
+  m_pView->EnableDlgItem(kIdcRepeat, b);
+  for (int id : {kIdcRepeatCount, kIdcDelay, kIdcDelayLabel, kIdcTimesLabel, kIdcMsLabel})
     m_pView->EnableDlgItem(id, b && m_fields.main.m_bRepeat);
 }
 
 void CSendrixDlg::EnableStringSendButton(int b) {
-  m_pView->EnableDlgItem(1027, b);
+  m_pView->EnableDlgItem(kIdcStringStart, b);
 }
 
 void CSendrixDlg::EnableFirmwareGroup(int b) {
@@ -302,34 +304,35 @@ void CSendrixDlg::EnableFirmwareGroup(int b) {
 }
 
 void CSendrixDlg::EnableReceiveGroup(int b) {
-  for (int id : {1075, 1028, 1045, 1070, 1029, 1032})
+  for (int id :
+       {kIdcReceiveGroup, kIdcRxDataList, kIdcRxUsmList, kIdcShowUsm, kIdcClearBuffer, kIdcSaveAs})
     m_pView->EnableDlgItem(id, b);
 }
 
 void CSendrixDlg::EnableFileStartGroup(int b) {
-  for (int id : {1003, 1002, 1065, 1156, 1157})
+  for (int id : {kIdcFileStart, kIdcFileName, kIdcTransmitFileGroup, kIdcRate, kIdcRateLabel})
     m_pView->EnableDlgItem(id, b);
   EnableRepeatGroup(b);
 }
 
 void CSendrixDlg::EnableStringGroup(int b) {
   if (!b)
-    m_bStringBoxHadFocus = m_pView->GetFocusId() == 1001;
-  for (int id : {1066, 1001, 1031, 1030})
+    m_bStringBoxHadFocus = m_pView->GetFocusId() == kIdcDataString;
+  for (int id : {kIdcStringGroup, kIdcDataString, kIdcHexRadio, kIdcAsciiRadio})
     m_pView->EnableDlgItem(id, b);
   // The focus goes back only once the box is enabled again: a disabled
   // control takes no focus, and it would stay on the Start button, where
   // the next blank typed sends the string once more.
   if (b && m_bStringBoxHadFocus) {
-    m_pView->SetFocusId(1001);
+    m_pView->SetFocusId(kIdcDataString);
     m_bStringBoxHadFocus = 0;
   }
 }
 
 void CSendrixDlg::EnableInterfaceGroup(int b) {
-  m_pView->EnableDlgItem(1067, b);
+  m_pView->EnableDlgItem(kIdcCommunicationGroup, b);
   ShowInterfacePanel(b ? m_fields.main.m_nInterface : -1);
-  for (int id : {1014, 1043, 1300, 1069})
+  for (int id : {kIdcSerialRadio, kIdcUsbRadio, kIdcEthernetRadio, kIdcPacketProtocol})
     m_pView->EnableDlgItem(id, b);
 }
 
@@ -397,7 +400,7 @@ void CSendrixDlg::DisableAllSendControls() {
   EnableFileGroup(0);
   EnableStringSendButton(0);
   EnableStringGroup(0);
-  m_pView->EnableDlgItem(1069, 0);
+  m_pView->EnableDlgItem(kIdcPacketProtocol, 0);
 }
 
 void CSendrixDlg::EnableSendControls(int available, int firmwareFlag, int receiveFlag) {
@@ -409,7 +412,7 @@ void CSendrixDlg::EnableSendControls(int available, int firmwareFlag, int receiv
   EnableFileGroup(available);
   EnableStringSendButton(available);
   EnableStringGroup(available);
-  m_pView->EnableDlgItem(1069, available);
+  m_pView->EnableDlgItem(kIdcPacketProtocol, available);
 }
 
 void CSendrixDlg::ShowDlgItem(int dialog, int id, int show) {
@@ -428,9 +431,9 @@ void CSendrixDlg::RefreshUsmView(int usmChannel) {
 
 void CSendrixDlg::ShowProgress(int percent, int repeat) {
   m_pView->SetProgress(percent);
-  m_pView->SetDlgItemText(1033, FormatText("%d %%", percent));
+  m_pView->SetDlgItemText(kIdcProgressPercent, FormatText("%d %%", percent));
   m_fields.main.m_strRepeatNumber = repeat == -1 ? "" : FormatText("%d", repeat);
-  m_pView->SetDlgItemText(1041, m_fields.main.m_strRepeatNumber);
+  m_pView->SetDlgItemText(kIdcRepeatNumber, m_fields.main.m_strRepeatNumber);
   if (m_pProgressEcho && m_nRunningOperation != OP_IDLE)
     m_pProgressEcho->OnProgress(percent, repeat);
 }
@@ -472,7 +475,7 @@ void CSendrixDlg::AddStringToHistory(const std::string& text) {
 
 void CSendrixDlg::OnStartTransmit() {
   if (m_nRunningOperation == OP_FILE_TRANSFER) {
-    m_pView->EnableDlgItem(1003, 0);
+    m_pView->EnableDlgItem(kIdcFileStart, 0);
     SetEvent(g_hAbortEvent);
     if (g_pDataLog)
       g_pDataLog->Log("Abort File Transfer.\n");
@@ -486,15 +489,15 @@ void CSendrixDlg::OnStartTransmit() {
     return;
   CMainFields& f = m_fields.main;
   if (f.m_strFileName.empty()) {
-    ShowErrorText(6);
+    ShowErrorText(kErrorNoFileSelected);
     return;
   }
   if (!g_TransferFile.Open(f.m_strFileName, CMyFile::kModeRead, f.m_bPacketMode)) {
-    ShowErrorTextFor(3, FileProblem(f.m_strFileName));
+    ShowErrorTextFor(kErrorFileOpen, FileProblem(f.m_strFileName));
     return;
   }
   if (g_TransferFile.GetSize() == 0) {
-    ShowErrorText(4);
+    ShowErrorText(kErrorFileEmpty);
     g_TransferFile.Close();
     return;
   }
@@ -502,7 +505,7 @@ void CSendrixDlg::OnStartTransmit() {
   if (m_pDisplay)
     m_pDisplay->ResetDataLineCounter();
   f.m_strRepeatNumber.clear();
-  m_pView->SetDlgItemText(1041, "");
+  m_pView->SetDlgItemText(kIdcRepeatNumber, "");
   if (f.m_nRepeatCount == 0)
     f.m_nRepeatCount = 1;
   if (f.m_bRepeat && f.m_nRepeatCount < -1)
@@ -521,7 +524,7 @@ void CSendrixDlg::OnStartTransmit() {
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(false);
   HoldCommErrors(true);
-  m_pView->SetDlgItemText(1003, ButtonCaption(5));
+  m_pView->SetDlgItemText(kIdcFileStart, ButtonCaption(5));
   EnableRepeatGroup(0);
   g_TransferEngine.SetRepeatParams(f.m_bRepeat, f.m_nRepeatCount, static_cast<int>(f.m_nDelay));
   g_evFileTransfer.Set();
@@ -559,7 +562,7 @@ void CSendrixDlg::OnStartString() {
   }
   CTransferEngine& engine = g_TransferEngine;
   if (f.m_bPacketMode) {
-    BYTE frame[1024] = {};
+    BYTE frame[kIdcSerialLampCts] = {};
     length = FramePacket(bytes, frame, length);
     std::memcpy(engine.m_StringBuffer, frame, static_cast<size_t>(length));
   } else {
@@ -586,13 +589,13 @@ void CSendrixDlg::OnStartString() {
   if (m_pRowEcho)
     m_pRowEcho->SetDataOwnedByProtocol(false);
   HoldCommErrors(true);
-  m_pView->SetDlgItemText(1027, ButtonCaption(5));
+  m_pView->SetDlgItemText(kIdcStringStart, ButtonCaption(5));
   g_evStringTransfer.Set();
 }
 
 void CSendrixDlg::OnStartFirmware() {
   if (m_nRunningOperation == OP_FIRMWARE_DOWNLOAD && m_pFlash) {
-    m_pView->EnableDlgItem(1005, 0);
+    m_pView->EnableDlgItem(kIdcFirmwareStart, 0);
     SetEvent(g_hAbortEvent);
     if (g_pDataLog)
       g_pDataLog->Log("Abort Flash Download.\n");
@@ -602,28 +605,28 @@ void CSendrixDlg::OnStartFirmware() {
     return;
   // A new attempt, even one refused below, clears what the last one showed.
   for (int k = 0; k < 5; ++k)
-    m_pView->SetLed(-1, 1015 + k, 0);
-  m_pView->SetDlgItemText(1022, "");
+    m_pView->SetLed(-1, kIdcStepLampSwitchMode + k, 0);
+  m_pView->SetDlgItemText(kIdcFirmwareCrc, "");
   // The checks apply to the name the operator sees, typed or chosen.
   if (!UpdateAll(1))
     return;
   const std::string& name = m_fields.main.m_strFileName;
   if (name.empty()) {
-    ShowErrorText(6);
+    ShowErrorText(kErrorNoFileSelected);
     return;
   }
   if (!CFlashDownload::HasBinExtension(name)) {
-    ShowErrorText(23);
+    ShowErrorText(kErrorFirmwareNotBin);
     return;
   }
   if (!g_TransferFile.Open(name, CMyFile::kModeRead, 0)) {
-    ShowErrorTextFor(3, FileProblem(name));
+    ShowErrorTextFor(kErrorFileOpen, FileProblem(name));
     return;
   }
   const DWORD size = g_TransferFile.GetSize();
-  if (size == 0 || size % 1024 != 0) {
+  if (size == 0 || size % kIdcSerialLampCts != 0) {
     g_TransferFile.Close();
-    ShowErrorText(size == 0 ? 4 : 22);
+    ShowErrorText(size == 0 ? kErrorFileEmpty : kErrorFirmwareSizeNotKiB);
     return;
   }
   AddFileToHistory(name);
@@ -641,8 +644,8 @@ void CSendrixDlg::OnStartFirmware() {
   EnableStringSendButton(0);
   EnableStringGroup(0);
   EnableInterfaceGroup(0);
-  m_pView->SetDlgItemText(1005, ButtonCaption(5));
-  for (int id = 1007; id <= 1012; ++id)
+  m_pView->SetDlgItemText(kIdcFirmwareStart, ButtonCaption(5));
+  for (int id = kIdcStepLabelSwitchMode; id <= kIdcStepLabelReadCrc; ++id)
     m_pView->EnableDlgItem(id, 0);
   g_RxDataBuffer.Reset();
   Sleep(20);
@@ -670,8 +673,8 @@ int CSendrixDlg::ReadFileJobOutcome() {
 void CSendrixDlg::ShowFileTransferFailed() {
   if (g_pDataLog)
     g_pDataLog->Log("File Transfer failed: not every byte reached the printer.\n");
-  m_pView->SetDlgItemText(1156, "-------");
-  ShowErrorTextThen(kFileTransferFailedText, TakeHeldCommError());
+  m_pView->SetDlgItemText(kIdcRate, "-------");
+  ShowErrorTextThen(kErrorFileTransferFailed, TakeHeldCommError());
 }
 
 // The "JSON Log" box: the run that has just started goes to Sendrix.jsonl in
@@ -697,8 +700,8 @@ void CSendrixDlg::OnTransferDone() {
   OutputDebugStringA(line);
   switch (m_nRunningOperation) {
     case OP_STRING_TRANSFER:
-      m_pView->SetDlgItemText(1027, ButtonCaption(4));
-      m_pView->EnableDlgItem(1027, 1);
+      m_pView->SetDlgItemText(kIdcStringStart, ButtonCaption(4));
+      m_pView->EnableDlgItem(kIdcStringStart, 1);
       EnableFileGroup(1);
       EnableFileStartGroup(1);
       EnableFirmwareGroup(1);
@@ -707,8 +710,8 @@ void CSendrixDlg::OnTransferDone() {
       EnableInterfaceGroup(1);
       break;
     case OP_FILE_TRANSFER:
-      m_pView->SetDlgItemText(1003, ButtonCaption(2));
-      m_pView->EnableDlgItem(1003, 1);
+      m_pView->SetDlgItemText(kIdcFileStart, ButtonCaption(2));
+      m_pView->EnableDlgItem(kIdcFileStart, 1);
       EnableRepeatGroup(1);
       EnableFileGroup(1);
       EnableFirmwareGroup(1);
@@ -719,8 +722,8 @@ void CSendrixDlg::OnTransferDone() {
         ShowFileTransferFailed();
       break;
     case OP_FIRMWARE_DOWNLOAD:
-      m_pView->SetDlgItemText(1005, ButtonCaption(3));
-      m_pView->EnableDlgItem(1005, 1);
+      m_pView->SetDlgItemText(kIdcFirmwareStart, ButtonCaption(3));
+      m_pView->EnableDlgItem(kIdcFirmwareStart, 1);
       EnableFileGroup(1);
       EnableFileStartGroup(1);
       EnableStringSendButton(1);
@@ -790,10 +793,12 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_FLASH_STEP:
       if (wParam <= 4)
-        m_pView->SetLed(-1, 1015 + static_cast<int>(wParam), static_cast<int>(lParam));
+        m_pView->SetLed(-1, kIdcStepLampSwitchMode + static_cast<int>(wParam),
+                        static_cast<int>(lParam));
       break;
     case WM_FLASH_CRC:
-      m_pView->SetDlgItemText(1022, FormatText("%04lX", static_cast<long>(wParam & 0xFFFF)));
+      m_pView->SetDlgItemText(kIdcFirmwareCrc,
+                              FormatText("%04lX", static_cast<long>(wParam & 0xFFFF)));
       if (m_pProgressEcho)
         m_pProgressEcho->OnFlashCrc(static_cast<unsigned>(wParam));
       break;
@@ -823,7 +828,7 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       char text[64] = "-------";
       if (rate >= 0)
         std::snprintf(text, sizeof text, "%3.1f", rate);
-      m_pView->SetDlgItemText(1156, text);
+      m_pView->SetDlgItemText(kIdcRate, text);
       if (m_pProgressEcho)
         m_pProgressEcho->OnRate(rate);
       break;
@@ -839,30 +844,30 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 int CSendrixDlg::PreTranslateKey(int key) {
   const int focus = m_pView->GetFocusId();
   if (key == VK_RETURN) {
-    if (focus == 1001 || focus == 1027) {
+    if (focus == kIdcDataString || focus == kIdcStringStart) {
       OnStartString();
-    } else if (focus == 1003) {
+    } else if (focus == kIdcFileStart) {
       OnStartTransmit();
-    } else if (focus == 1025) {
+    } else if (focus == kIdcFileList) {
       const int row = m_pView->GetFileListSelection();
       if (row >= 0 && static_cast<size_t>(row) < m_history.Files().size()) {
         m_fields.main.m_strFileName = m_history.Files()[row].name;
         UpdateAll(0);
       }
       OnStartTransmit();
-      m_pView->SetFocusId(1003);
+      m_pView->SetFocusId(kIdcFileStart);
     }
     return kKeyConsumed;
   }
   if (key == VK_ESCAPE)
     return kKeyToControlOnly;
   if (key == VK_UP || key == VK_DOWN) {
-    if (focus == 1003) {
-      m_pView->SetFocusId(1025);
+    if (focus == kIdcFileStart) {
+      m_pView->SetFocusId(kIdcFileList);
       return kKeyConsumed;
     }
-    if (focus == 1027) {
-      m_pView->SetFocusId(1001);
+    if (focus == kIdcStringStart) {
+      m_pView->SetFocusId(kIdcDataString);
       return kKeyConsumed;
     }
   }
@@ -871,40 +876,40 @@ int CSendrixDlg::PreTranslateKey(int key) {
 
 void CSendrixDlg::OnCommand(int id) {
   switch (id) {
-    case 1003:
+    case kIdcFileStart:
       OnStartTransmit();
       break;
-    case 1027:
+    case kIdcStringStart:
       OnStartString();
       break;
-    case 1005:
+    case kIdcFirmwareStart:
       OnStartFirmware();
       break;
-    case 1014:
+    case kIdcSerialRadio:
       OnInterface(0);
       break;
-    case 1043:
+    case kIdcUsbRadio:
       OnInterface(1);
       break;
-    case 1300:
+    case kIdcEthernetRadio:
       OnInterface(2);
       break;
-    case 1026:
+    case kIdcBrowse:
       OnBrowse();
       break;
-    case 1058:
+    case kIdcRepeat:
       OnRepeat();
       break;
-    case 1031:
+    case kIdcHexRadio:
       OnHex();
       break;
-    case 1030:
+    case kIdcAsciiRadio:
       OnAscii();
       break;
-    case 1069:
+    case kIdcPacketProtocol:
       OnPacketProtocol();
       break;
-    case 1159:
+    case kIdcCreateLog:
       OnCreateLog();
       break;
     case kIdcJsonLog:  // taken at the next run's start, and saved
@@ -915,12 +920,12 @@ void CSendrixDlg::OnCommand(int id) {
       if (m_pDisplay)
         m_pDisplay->SetBlockTimes(m_fields.main.m_bShowTime, m_fields.main.m_nRxBlockGapMs);
       break;
-    case 1158:
+    case kIdcViewLog:
       OnViewLog();
       break;
-    case 1029:
-    case 1032:
-    case 1070:
+    case kIdcClearBuffer:
+    case kIdcSaveAs:
+    case kIdcShowUsm:
       if (m_pDisplay)
         m_pDisplay->OnCommand(id);
       break;
@@ -978,7 +983,7 @@ void CSendrixDlg::OnFileListClick() {
 
 void CSendrixDlg::OnRepeat() {
   UpdateAll(1);
-  for (int id : {1059, 1060, 1063, 1061, 1062})
+  for (int id : {kIdcRepeatCount, kIdcDelay, kIdcDelayLabel, kIdcTimesLabel, kIdcMsLabel})
     m_pView->EnableDlgItem(id, m_fields.main.m_bRepeat == 1);
   UpdateAll(0);
 }
@@ -1024,7 +1029,7 @@ void CSendrixDlg::OnCreateLog() {
     g_pDataLog.Reset(std::make_shared<CDataLog>(m_strOSVersion));
   else if (g_pDataLog)
     g_pDataLog.Reset(nullptr);
-  m_pView->EnableDlgItem(1158, m_fields.main.m_bCreateLog == 1);
+  m_pView->EnableDlgItem(kIdcViewLog, m_fields.main.m_bCreateLog == 1);
   UpdateAll(0);
 }
 

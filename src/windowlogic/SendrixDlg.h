@@ -164,7 +164,8 @@ class CSendrixDlg : public IPortHost {
   void OnStartTransmit();
   void OnStartString();
   void OnStartFirmware();
-  void OnInterface(int type);  // the radios 1014 (0), 1043 (1), 1300 (2)
+  void OnInterface(
+      int type);  // the radios kIdcSerialRadio (0), kIdcUsbRadio (1), kIdcEthernetRadio (2)
   void OnBrowse();
   void OnRepeat();
   void OnHex();
