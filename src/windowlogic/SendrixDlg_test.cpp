@@ -297,7 +297,7 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
     m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
     SetTcp(m_pSim.get(), m_pDlg->Fields());
     m_pDlg->Fields().main.m_nInterface = 2;
-    m_pDlg->m_bHeadless = 1;
+    m_pDlg->Batch().m_bHeadless = 1;
     m_pDlg->m_fnParseCommandLine = [&c](CSendrixDlg& dlg) {
       dlg.Fields().main.m_strFileName = c.file;
       return c.mode;
