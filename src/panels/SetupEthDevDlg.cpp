@@ -96,7 +96,7 @@ void CSetupEthDevDlg::Build() {
       Add(kIdcDevUpdate, new QPushButton(tr("Update"), this), tr("Update")));
   auto* reboot = static_cast<QPushButton*>(
       Add(kIdcDevReboot, new QPushButton(tr("Reboot"), this), tr("Reboot")));
-  auto* ok = static_cast<QPushButton*>(Add(1, new QPushButton(tr("OK"), this), tr("OK")));
+  auto* ok = static_cast<QPushButton*>(Add(kIdcDevOk, new QPushButton(tr("OK"), this), tr("OK")));
   bottom->addWidget(update);
   bottom->addWidget(reboot);
   bottom->addStretch();

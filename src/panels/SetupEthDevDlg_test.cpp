@@ -87,8 +87,8 @@ class SetupEthDevDlgTest : public QObject {
     CSetupEthDevDlg dlg("", nullptr, RecordingHooks());
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    for (int id : {1, kIdcDevList, kIdcDevSearch, kIdcDevUpdate, kIdcDevReboot, kIdcDevNewIp,
-                   kIdcDevNewName, kIdcDevIpLabel, kIdcDevNameLabel, kIdcDevGroup}) {
+    for (int id : {kIdcDevOk, kIdcDevList, kIdcDevSearch, kIdcDevUpdate, kIdcDevReboot,
+                   kIdcDevNewIp, kIdcDevNewName, kIdcDevIpLabel, kIdcDevNameLabel, kIdcDevGroup}) {
       QVERIFY2(!dlg.Control(id)->accessibleName().isEmpty(), qPrintable(QString::number(id)));
     }
     dlg.Control(1)->setFocus();

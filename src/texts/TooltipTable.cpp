@@ -58,13 +58,9 @@ const std::map<int, int>& Table(int dialog) {
       {kIdcEthMainPort, 44}, {kIdcEthOutRealTime, 48}, {kIdcEthRealTimePort, 45},
       {kIdcEthUsmLabel, 49}, {kIdcEthUsmPort, 46},     {kIdcEthAutoReconnect, 52},
       {kIdcEthSetup, 51}};
-  static const std::map<int, int> kSetupEthDev = {{kIdcDevSearch, 56},
-                                                  {kIdcDevList, 57},
-                                                  {kIdcDevNewIp, 58},
-                                                  {kIdcDevNewName, 59},
-                                                  {kIdcDevUpdate, 60},
-                                                  {kIdcDevReboot, 61},
-                                                  {1, 62}};
+  static const std::map<int, int> kSetupEthDev = {
+      {kIdcDevSearch, 56}, {kIdcDevList, 57},   {kIdcDevNewIp, 58}, {kIdcDevNewName, 59},
+      {kIdcDevUpdate, 60}, {kIdcDevReboot, 61}, {kIdcDevOk, 62}};
   static const std::map<int, int> kNone;
   switch (dialog) {
     case -1:
