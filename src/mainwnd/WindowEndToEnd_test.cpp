@@ -220,12 +220,12 @@ TEST_F(WindowEndToEndTest, ClearBufferClearsTheStatusLine) {
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     auto* line = window.Controls().Get<QLabel>(kIdcStatusLine);
     ASSERT_NE(line, nullptr);
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcStringStart), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(line);
     EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Printer status"));
     EXPECT_EQ(a->text(QAccessible::Value), line->text());
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1029), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcClearBuffer), Qt::LeftButton);
     EXPECT_TRUE(line->text().isEmpty()) << line->text().toStdString();
     EXPECT_TRUE(line->toolTip().isEmpty());
     window.close();
@@ -249,7 +249,7 @@ TEST_F(WindowEndToEndTest, TimeColumnShowsArrivalTimesAndLeavesTheBytesAlone) {
   };
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     auto* box = window.Controls().Get<QCheckBox>(kIdcShowTime);
-    auto* list = window.Controls().Get<CHexListView>(1028);
+    auto* list = window.Controls().Get<CHexListView>(kIdcRxDataList);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("Show Time"));
     EXPECT_FALSE(box->isChecked());
@@ -291,7 +291,7 @@ TEST_F(WindowEndToEndTest, TimeColumnShowsArrivalTimesAndLeavesTheBytesAlone) {
     ASSERT_TRUE(CReceivedDataFile::SaveCopy(m_strHome + "/saved.bin", &reason)) << reason;
     EXPECT_EQ(ReadWhole(m_strHome + "/saved.bin"), sent);
 
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1029), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcClearBuffer), Qt::LeftButton);
     EXPECT_TRUE(list->RowLabelText(0).isEmpty());
     m_pSim->Send({0x31, 0x32});
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->Rows().ByteCount() == 2; }, 10000));
@@ -313,8 +313,8 @@ TEST_F(WindowEndToEndTest, ASavedTimeColumnComesBackOn) {
   bool shown = false;
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     shown = window.Controls().Get<QCheckBox>(kIdcShowTime)->isChecked() &&
-            window.Controls().Get<CHexListView>(1028)->HasRowLabel() &&
-            window.Controls().Get<CHexListView>(1045)->HasRowLabel();
+            window.Controls().Get<CHexListView>(kIdcRxDataList)->HasRowLabel() &&
+            window.Controls().Get<CHexListView>(kIdcRxUsmList)->HasRowLabel();
     window.close();
   });
   m_runner.RunModal(m_dlg);
