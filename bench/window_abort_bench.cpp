@@ -27,14 +27,15 @@
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "mainwnd/RealInput.h"
+#include "platform/ControlIds.h"
 #include "settings/SettingsStore.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/SendrixApp.h"
 
 namespace {
 
-constexpr int kStartButton = 1003;
-constexpr int kFileEdit = 1002;
+constexpr int kStartButton = kIdcFileStart;
+constexpr int kFileEdit = kIdcFileName;
 constexpr int kRunningMs = 1000;  // how long a run goes before Abort
 constexpr int kEndWaitMs = 30000;
 constexpr uint64_t kLongFileBytes = 16ull << 20;

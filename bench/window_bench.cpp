@@ -30,6 +30,7 @@
 #include "PrinterSim.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
+#include "platform/ControlIds.h"
 #include "settings/SettingsStore.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/SendrixApp.h"
@@ -133,7 +134,7 @@ bool StallRun(int argc, char** argv, const Options& o, CPrinterSim& sim, StallFi
   CSendrixApp theApp(HooksFor(o, sim.GetMainPort(), sim.GetRtPort(), sim.GetUsmPort()));
   CQtWindowRunner runner(false);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
-    window.Controls().Get<QLineEdit>(1002)->setText(QString::fromStdString(path));
+    window.Controls().Get<QLineEdit>(kIdcFileName)->setText(QString::fromStdString(path));
     QElapsedTimer clock;
     double last = 0;
     double worst = 0;
@@ -152,7 +153,7 @@ bool StallRun(int argc, char** argv, const Options& o, CPrinterSim& sim, StallFi
     double t0 = NowSeconds();
     const double thread0 = ThreadCpuMs();
     const double process0 = ProcessCpuMs();
-    window.Controls().Get<QAbstractButton>(1003)->click();
+    window.Controls().Get<QAbstractButton>(kIdcFileStart)->click();
     QEventLoop wait;  // the window's own loop, as in a real run
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {

@@ -12,8 +12,10 @@
 #include "codec/ReplyPattern.h"
 #include "comm/CommBackend.h"
 #include "comm/SerialPortList.h"
+#include "platform/ControlIds.h"
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 
@@ -439,12 +441,12 @@ const std::string& CommandLineHelpText() {
 int BatchStartButton(int mode) {
   switch (mode) {
     case kBatchTransmitFile:
-      return 1003;
+      return kIdcFileStart;
     case kBatchDownloadFirmware:
-      return 1005;
+      return kIdcFirmwareStart;
     case kBatchSendHexString:
     case kBatchSendAsciiString:
-      return 1027;
+      return kIdcStringStart;
     default:
       return 0;
   }

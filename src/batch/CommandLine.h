@@ -44,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ControlIds.h"
 #include "settings/DialogFields.h"
 
 // Result of parsing, kept by the window for the whole run.
@@ -56,17 +57,10 @@ enum BatchMode : int {
   kBatchSendAsciiString = 5,   // -M:S
 };
 
-// Error texts of the text library shown for a bad option.
-inline constexpr int kErrorBadModeLetter = 30;
-inline constexpr int kErrorBadInterfaceLetter = 31;
-inline constexpr int kErrorPortWithUsb = 32;
-inline constexpr int kErrorBadBaudRate = 33;
-inline constexpr int kErrorBadParityLetter = 34;
-inline constexpr int kErrorBadFlowLetter = 35;
-
-// The repeat controls "-R:" enables: edits 1059 and 1060, labels 1063, 1061
-// and 1062.
-inline constexpr int kRepeatControlIds[] = {1059, 1060, 1063, 1061, 1062};
+// The repeat controls "-R:" enables: edits kIdcRepeatCount and kIdcDelay, labels kIdcDelayLabel,
+// kIdcTimesLabel and kIdcMsLabel.
+inline constexpr int kRepeatControlIds[] = {kIdcRepeatCount, kIdcDelay, kIdcDelayLabel,
+                                            kIdcTimesLabel, kIdcMsLabel};
 
 // What parsing decided besides the dialog fields.
 struct CBatchRun {
@@ -129,8 +123,8 @@ class CCommandLine {
 // The syntax help, byte for byte (lines end in "\r\n", groups in "\r\n\n").
 const std::string& CommandLineHelpText();
 
-// The start button whose handler WM_AUTO_START runs for `mode`: 1003
-// (transmit file), 1005 (download firmware), 1027 (send data string); 0 for
+// The start button whose handler WM_AUTO_START runs for `mode`: kIdcFileStart
+// (transmit file), kIdcFirmwareStart (download firmware), kIdcStringStart (send data string); 0 for
 // kBatchNone, kBatchInvalid and anything else.
 int BatchStartButton(int mode);
 

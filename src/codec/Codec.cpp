@@ -9,6 +9,7 @@
 #include <string>
 
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void ReportConversionError() {
   if (t_bQuiet)
     t_bRefused = true;
   else
-    ShowErrorText(kConversionErrorText);
+    ShowErrorText(kErrorInvalidDataString);
 }
 
 // Clears the caller's buffer and reports a conversion error.

@@ -33,12 +33,9 @@ inline constexpr int kCodecBufferSize = 256;
 inline constexpr int kMaxDecodedBytes = kCodecBufferSize - 1;
 inline constexpr int kHexTextBufferSize = 3 * kMaxDecodedBytes + 1;
 inline constexpr int kEscapedTextBufferSize = 4 * kMaxDecodedBytes + 1;
-// Error text shown by the decoders for malformed or oversized input.
-inline constexpr int kConversionErrorText = 37;
-
 // Decodes escaped text into bytes. out: kCodecBufferSize bytes. A null or
-// empty text gives 0. A bad "\x" (no hex digit) shows error 37 and decoding
-// goes on; more than 255 bytes (after any "\b") shows error 37 and gives 0.
+// empty text gives 0. A bad "\x" (no hex digit) shows the invalid-data-string error and decoding
+// goes on; more than 255 bytes (after any "\b") shows the invalid-data-string error and gives 0.
 // Returns the byte count.
 int EscapedTextToBytes(const char* text, BYTE* out);
 
@@ -48,7 +45,7 @@ int EscapedTextToHexText(const char* text, char* out);
 
 // Decodes hex text into bytes. out: kCodecBufferSize bytes. A null or empty
 // text gives 0 without error; a bad character, a separator after an odd
-// number of digits or an odd digit count shows error 37 once and gives 0 (out
+// number of digits or an odd digit count shows the invalid-data-string error once and gives 0 (out
 // empty). Returns the byte count.
 int HexTextToBytes(const char* hex, BYTE* out);
 

@@ -54,19 +54,25 @@ int Comm_WaitOutputSent(DWORD waitMs, DWORD* pending) {
   return backend ? backend->WaitOutputSent(waitMs, pending) : COMM_OUTPUT_SENT;
 }
 
-unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6) {
+unsigned Comm_IsConnectionValid(DWORD port, int setupCode, int baudMainOrOutput,
+                                int parityOrOutputSel, int flowOrRtPort, int dataBitsOrUsmPort,
+                                int stopBits) {
   auto backend = Lib().Backend();
-  return backend ? backend->IsConnectionValid(port, p1, p2, p3, p4, p5, p6) : 2;
+  return backend ? backend->IsConnectionValid(port, setupCode, baudMainOrOutput, parityOrOutputSel,
+                                              flowOrRtPort, dataBitsOrUsmPort, stopBits)
+                 : 2;
 }
 
-int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,
-                          int& p4, int& p5) {
+int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& baudMainOrOutput,
+                          int& parityOrUsm, int& flowOrRealTime, int& dataBitsOrOutputSel,
+                          int& stopBitsOrCompletion) {
   auto backend = Lib().Backend();
   if (!backend) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  return backend->UpdateConnection(usbReadersStopped, port, name, p1, p2, p3, p4, p5);
+  return backend->UpdateConnection(usbReadersStopped, port, name, baudMainOrOutput, parityOrUsm,
+                                   flowOrRealTime, dataBitsOrOutputSel, stopBitsOrCompletion);
 }
 
 int Comm_IsPortAvailable() {

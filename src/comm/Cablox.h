@@ -60,9 +60,13 @@ constexpr int COMM_OUTPUT_SENT = 1;
 constexpr int COMM_OUTPUT_PENDING = 2;
 int Comm_WaitOutputSent(DWORD waitMs, DWORD* pending);
 // 0 = the open connection matches, 1 = it differs (close, reconnect), 2 = none.
-unsigned Comm_IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6);
-int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,
-                          int& p4, int& p5);
+// The values: see ICommBackend (comm/CommBackend.h).
+unsigned Comm_IsConnectionValid(DWORD port, int setupCode, int baudMainOrOutput,
+                                int parityOrOutputSel, int flowOrRtPort, int dataBitsOrUsmPort,
+                                int stopBits);
+int Comm_UpdateConnection(int usbReadersStopped, DWORD& port, char* name, int& baudMainOrOutput,
+                          int& parityOrUsm, int& flowOrRealTime, int& dataBitsOrOutputSel,
+                          int& stopBitsOrCompletion);
 int Comm_IsPortAvailable();
 void Comm_SetConnect(int available);
 

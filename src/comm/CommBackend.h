@@ -75,12 +75,18 @@ class ICommBackend {
   virtual int Setup(ICommErrorSink* errors) = 0;
   virtual void Cleanup() = 0;
 
-  // Meaning of port/p1..p6 and of the values filled in: per backend, see
-  // Comm_IsConnectionValid and Comm_UpdateConnection in docs/comm-library.md.
-  virtual unsigned IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5,
-                                     int p6) = 0;
-  virtual int UpdateConnection(int readersStopped, DWORD& port, char* name, int& p1, int& p2,
-                               int& p3, int& p4, int& p5) = 0;
+  // The values are named by what each backend reads or fills in: serial
+  // (baud, parity, flow, data bits, stop bits), USB (output port; USM and
+  // real-time flags filled in) and TCP/IP (main port, output selection,
+  // real-time port, USM port; USM, real-time and completion flags filled
+  // in); see Comm_IsConnectionValid and Comm_UpdateConnection in
+  // docs/comm-library.md.
+  virtual unsigned IsConnectionValid(DWORD port, int setupCode, int baudMainOrOutput,
+                                     int parityOrOutputSel, int flowOrRtPort, int dataBitsOrUsmPort,
+                                     int stopBits) = 0;
+  virtual int UpdateConnection(int readersStopped, DWORD& port, char* name, int& baudMainOrOutput,
+                               int& parityOrUsm, int& flowOrRealTime, int& dataBitsOrOutputSel,
+                               int& stopBitsOrCompletion) = 0;
   virtual int BreakDown() = 0;
   virtual int IsConnected() = 0;
   // nonzero = the output channel can carry bytes (controls on, readers start).

@@ -33,8 +33,8 @@ class CFakeBackend : public ICommBackend {
   unsigned IsConnectionValid(DWORD, int, int, int, int, int, int) override {
     return m_s->connected ? 0 : 2;
   }
-  int UpdateConnection(int, DWORD&, char*, int& p1, int&, int&, int&, int&) override {
-    p1 = 42;
+  int UpdateConnection(int, DWORD&, char*, int& baudMainOrOutput, int&, int&, int&, int&) override {
+    baudMainOrOutput = 42;
     m_s->connected = true;
     return 1;
   }

@@ -5,7 +5,7 @@
 // be cut short by the caller to kCutNameLength characters: only a name of
 // exactly that length that is not an existing path is matched as the
 // beginning of a listed path, at the index first; any other name is opened
-// as given, so a port that went away fails as not present); p1..p5 = baud,
+// as given, so a port that went away fails as not present); the baud,
 // parity, flow-control, data-bits and stop-bits indices (SerialSettings.h).
 // Nothing is filled in.
 //
@@ -60,9 +60,10 @@ class CSerialBackend : public ICommBackend {
 
   int Setup(ICommErrorSink* errors) override;
   void Cleanup() override;
-  unsigned IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6) override;
-  int UpdateConnection(int readersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,
-                       int& p4, int& p5) override;
+  unsigned IsConnectionValid(DWORD port, int setupCode, int baud, int parity, int flow,
+                             int dataBits, int stopBits) override;
+  int UpdateConnection(int readersStopped, DWORD& port, char* name, int& baud, int& parity,
+                       int& flow, int& dataBits, int& stopBits) override;
   int BreakDown() override;
   int IsConnected() override;
   int IsPortAvailable() override;

@@ -82,7 +82,7 @@ std::string CTcpBackend::Endpoint(int port) const {
 }
 
 unsigned CTcpBackend::IsConnectionValid(DWORD address, int /*setupCode*/, int mainPort,
-                                        int outputSel, int rtPort, int usmPort, int /*p6*/) {
+                                        int outputSel, int rtPort, int usmPort, int /*unused*/) {
   std::shared_lock<std::shared_mutex> lock(m_rw);
   if (!m_bConnected)
     return 2;

@@ -64,7 +64,7 @@ class CTcpBackend : public ICommBackend {
   int Setup(ICommErrorSink* errors) override;
   void Cleanup() override;
   unsigned IsConnectionValid(DWORD address, int setupCode, int mainPort, int outputSel, int rtPort,
-                             int usmPort, int p6) override;
+                             int usmPort, int unused) override;
   int UpdateConnection(int readersStopped, DWORD& address, char* macText, int& mainPort, int& usm,
                        int& rt, int& outputSel, int& completion) override;
   int BreakDown() override;

@@ -1,7 +1,7 @@
 // What the device setup logic (CSetupEthDevLogic) needs of its dialog beyond
 // IDialogView: the device list, the wait cursor, the title, the column
-// headers and the end of the dialog. The IP address control (1133) is read
-// and written through IDialogView as dotted text; the name edit (1134) as
+// headers and the end of the dialog. The IP address control (kIdcDevNewIp) is read
+// and written through IDialogView as dotted text; the name edit (kIdcDevNewName) as
 // its text, at most 10 characters.
 //
 // Threading: window thread only.

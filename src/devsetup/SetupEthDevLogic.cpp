@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 #include "texts/TextFunctions.h"
 #include "texts/TooltipTable.h"
 #include "windowlogic/VirtualKeys.h"
@@ -28,10 +29,10 @@ int LibrarySend(const std::string& frame) {
   return Comm_SetDeviceParams(frame.c_str());
 }
 
-// Error 44 asked as a question: 1 for OK.
+// The duplicate-address error asked as a question: 1 for OK.
 int AskAddressInUse() {
   PFN_THES_GETTEXT get = g_pfnErrorGetText.load();
-  const char* text = get ? get(44) : nullptr;
+  const char* text = get ? get(kErrorDuplicateIpQuestion) : nullptr;
   return AfxMessageBox(text ? text : "", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
 }
 
@@ -181,7 +182,7 @@ void CSetupEthDevLogic::SearchDevices(bool clearSelection) {
   }
   m_view.SetRows(m_rows);
   if (m_rows.empty()) {
-    ShowErrorText(39);
+    ShowErrorText(kErrorNoDeviceFound);
   }
   if (clearSelection) {
     EnableSelected(0);
@@ -224,7 +225,7 @@ void CSetupEthDevLogic::OnUpdateDevice() {
   ReadControls();
   BYTE current[4] = {0, 0, 0, 0};
   if (!ParseIpAddress(m_strIpAddress.c_str(), current, 0)) {
-    ShowErrorText(40);
+    ShowErrorText(kErrorNoDeviceSelected);
     return;
   }
   BYTE next[4];
@@ -243,7 +244,7 @@ void CSetupEthDevLogic::OnUpdateDevice() {
   }
   BYTE mac[6];
   if (m_strMacAddress.empty() || !CEthDevFrames::ParseMac(m_strMacAddress, mac)) {
-    ShowErrorText(45);
+    ShowErrorText(kErrorNoMacAddress);
     return;
   }
   bool nameChanged = m_strDeviceName != m_strListedName;
@@ -261,16 +262,16 @@ void CSetupEthDevLogic::OnUpdateDevice() {
     std::string chip = CEthDevFrames::BuildChip(mac, next);
     m_strIpAddress = Dotted(next);
     if (!Send(chip))
-      ShowErrorText(41);
+      ShowErrorText(kErrorNewIpNotSent);
   }
   if (nameChanged) {
     m_strDeviceName.resize(CEthDevFrames::kNameLength, ' ');
     if (!Send(CEthDevFrames::BuildChno(mac, m_strDeviceName)))
-      ShowErrorText(42);
+      ShowErrorText(kErrorNewNameNotSent);
   }
   if (addressChanged) {
     if (!Send(CEthDevFrames::BuildRest(mac)))
-      ShowErrorText(43);
+      ShowErrorText(kErrorRestartNotSent);
     Block([&] { m_hooks.sleepMs(kRestartWaitMs); });
   }
   if (addressChanged || nameChanged) {
@@ -281,12 +282,12 @@ void CSetupEthDevLogic::OnUpdateDevice() {
 
 void CSetupEthDevLogic::OnRebootDevice() {
   if (m_strMacAddress.empty()) {
-    ShowErrorText(40);
+    ShowErrorText(kErrorNoDeviceSelected);
     return;
   }
   BYTE mac[6];
   if (!CEthDevFrames::ParseMac(m_strMacAddress, mac)) {
-    ShowErrorText(45);
+    ShowErrorText(kErrorNoMacAddress);
     return;
   }
   m_view.SetWaitCursor(1);
@@ -295,7 +296,7 @@ void CSetupEthDevLogic::OnRebootDevice() {
   WriteControls();
   m_view.SetWaitCursor(0);
   if (!sent) {
-    ShowErrorText(43);
+    ShowErrorText(kErrorRestartNotSent);
     return;
   }
   const std::string done = "The device " + DeviceText(m_strListedName, m_strMacAddress) + " at " +

@@ -2,8 +2,9 @@
 // without Qt. Lists the print servers discovery finds (sorted by the text of
 // their address), and gives the selected one a new address (CHIP, then REST
 // and a 3000 ms wait for the restart), a new name (CHNO) or a restart
-// (REST). Errors are the text library's numbers 39 to 45 (ShowErrorText),
-// 44 being a question with OK and Cancel.
+// (REST). Errors are the text library's device-setup texts
+// (texts/ErrorTexts.h, shown by ShowErrorText), the duplicate address being
+// a question with OK and Cancel.
 //
 // Blocking work (discovery, each frame and the restart wait) goes through
 // the runBlocking hook: the dialog runs it off its thread and keeps
@@ -29,20 +30,21 @@
 
 #include "devsetup/EthDevFrames.h"
 #include "devsetup/ISetupEthDevView.h"
+#include "platform/ControlIds.h"
 #include "texts/TextLibrary.h"
 
 class CSetupEthDevLogic {
  public:
   enum : int {
-    IDC_SEARCH = 1127,
-    IDC_LIST = 1126,
-    IDC_GROUP = 1140,
-    IDC_IP_LABEL = 1136,
-    IDC_NAME_LABEL = 1138,
-    IDC_IP = 1133,
-    IDC_NAME = 1134,
-    IDC_UPDATE = 1128,
-    IDC_REBOOT = 1130,
+    IDC_SEARCH = kIdcDevSearch,
+    IDC_LIST = kIdcDevList,
+    IDC_GROUP = kIdcDevGroup,
+    IDC_IP_LABEL = kIdcDevIpLabel,
+    IDC_NAME_LABEL = kIdcDevNameLabel,
+    IDC_IP = kIdcDevNewIp,
+    IDC_NAME = kIdcDevNewName,
+    IDC_UPDATE = kIdcDevUpdate,
+    IDC_REBOOT = kIdcDevReboot,
     IDC_OK = 1,
   };
   static constexpr int kMaxRecords = 255;
@@ -82,8 +84,8 @@ class CSetupEthDevLogic {
   void OnRebootDevice();
   // OK: reads the controls, ends the dialog.
   void OnOK();
-  // Enter: Search with the focus on 1127, Update with it on 1133 or 1134,
-  // else nothing; Escape nothing. Both consumed (1); other keys 0.
+  // Enter: Search with the focus on kIdcDevSearch, Update with it on kIdcDevNewIp or
+  // kIdcDevNewName, else nothing; Escape nothing. Both consumed (1); other keys 0.
   int PreTranslateKey(int key);
   // The control's tip ("" outside the table or without a tip function).
   std::string TipText(int id);

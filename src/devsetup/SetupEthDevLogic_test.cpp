@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "platform/ControlIds.h"
 #include "testsupport/CodecTestSupport.h"
 #include "testsupport/PanelTestSupport.h"
 
@@ -72,7 +73,7 @@ class SetupEthDevTest : public CodecTest {
 };
 
 TEST_F(SetupEthDevTest, SearchSortsByAddressTextAndLeavesOutBrokenRecords) {
-  EXPECT_EQ(m_view.IsDlgItemEnabled(1128), 0);
+  EXPECT_EQ(m_view.IsDlgItemEnabled(kIdcDevUpdate), 0);
   m_logic.SearchDevices(true);
   ASSERT_EQ(m_view.rows.size(), 2u);
   EXPECT_EQ(m_view.rows[0].strIp, "10.0.0.10");  // text order, not numeric
@@ -97,15 +98,15 @@ TEST_F(SetupEthDevTest, NoFrameWithoutAChangeOrAReadableSelection) {
   EXPECT_EQ(m_notifier.Texts(), (std::vector<std::string>{"error 40", "error 40"}));
   m_notifier.Clear();
   Select(1);
-  EXPECT_EQ(m_view.texts[1133], "10.0.0.9");
-  EXPECT_EQ(m_view.texts[1134], "Foo");
-  for (int id : {1128, 1130, 1133, 1134})
+  EXPECT_EQ(m_view.texts[kIdcDevNewIp], "10.0.0.9");
+  EXPECT_EQ(m_view.texts[kIdcDevNewName], "Foo");
+  for (int id : {kIdcDevUpdate, kIdcDevReboot, kIdcDevNewIp, kIdcDevNewName})
     EXPECT_EQ(m_view.IsDlgItemEnabled(id), 1) << id;
   m_logic.OnUpdateDevice();  // nothing changed
   EXPECT_EQ(m_searches, 0);
   m_records = {"K\t10.0.0.9\t02-11-22-33-44\tFoo"};
   Select(0);
-  m_view.texts[1134] = "Other";
+  m_view.texts[kIdcDevNewName] = "Other";
   m_logic.OnUpdateDevice();
   m_logic.OnRebootDevice();
   EXPECT_TRUE(m_frames.empty());
@@ -114,21 +115,21 @@ TEST_F(SetupEthDevTest, NoFrameWithoutAChangeOrAReadableSelection) {
 
 TEST_F(SetupEthDevTest, NewNameSendsOnePaddedChnoAndSearchesKeepingTheSelection) {
   Select(1);
-  m_view.texts[1134] = "AB";
+  m_view.texts[kIdcDevNewName] = "AB";
   m_logic.OnUpdateDevice();
   ASSERT_EQ(Words(), std::vector<std::string>{"CHNO"});
   EXPECT_EQ(m_frames[0].substr(13), "AB        ");
   EXPECT_TRUE(m_sleeps.empty());
   EXPECT_EQ(m_searches, 1);
-  EXPECT_EQ(m_view.IsDlgItemEnabled(1128), 1);
+  EXPECT_EQ(m_view.IsDlgItemEnabled(kIdcDevUpdate), 1);
   EXPECT_EQ(m_logic.m_strMacAddress, "02-11-22-33-44-55");
-  EXPECT_EQ(m_view.texts[1134], "AB        ");
+  EXPECT_EQ(m_view.texts[kIdcDevNewName], "AB        ");
 }
 
 TEST_F(SetupEthDevTest, FailedChipStillRestartsAndEachFailureHasItsError) {
   Select(1);
-  m_view.texts[1133] = "10.0.0.5";
-  m_view.texts[1134] = "New";
+  m_view.texts[kIdcDevNewIp] = "10.0.0.5";
+  m_view.texts[kIdcDevNewName] = "New";
   m_failWord = "CHIP";
   m_logic.OnUpdateDevice();
   EXPECT_EQ(Words(), (std::vector<std::string>{"CHIP", "CHNO", "REST"}));
@@ -142,7 +143,7 @@ TEST_F(SetupEthDevTest, FailedChipStillRestartsAndEachFailureHasItsError) {
 
 TEST_F(SetupEthDevTest, AddressOfAnotherRowAsksAndOnlyOkSendsChipThenRest) {
   Select(1);
-  m_view.texts[1133] = "10.0.0.10";
+  m_view.texts[kIdcDevNewIp] = "10.0.0.10";
   m_notifier.SetAnswer(IDCANCEL);
   m_logic.OnUpdateDevice();
   EXPECT_EQ(m_notifier.Texts(), std::vector<std::string>{"error 44"});
@@ -173,17 +174,17 @@ TEST_F(SetupEthDevTest, RefusesNoHostAddressesAndAsksBeforeReaddressing) {
   for (const auto& [text, why] : refused) {
     m_notifier.Clear();
     m_view.focus = 0;
-    m_view.texts[1133] = text;
+    m_view.texts[kIdcDevNewIp] = text;
     m_logic.OnUpdateDevice();
     ASSERT_EQ(m_notifier.Texts().size(), 1u) << text;
     EXPECT_NE(m_notifier.Texts()[0].find(std::string("\"") + text + "\""), std::string::npos);
     EXPECT_NE(m_notifier.Texts()[0].find(why), std::string::npos) << m_notifier.Texts()[0];
-    EXPECT_EQ(m_view.focus, 1133);
+    EXPECT_EQ(m_view.focus, kIdcDevNewIp);
   }
   EXPECT_TRUE(m_frames.empty());
 
   m_notifier.Clear();
-  m_view.texts[1133] = "10.0.0.77";
+  m_view.texts[kIdcDevNewIp] = "10.0.0.77";
   m_notifier.SetAnswer(IDCANCEL);
   m_logic.OnUpdateDevice();
   EXPECT_EQ(m_notifier.Texts(),

@@ -13,6 +13,7 @@
 #include "platform/FileIo.h"
 #include "platform/LastError.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 

@@ -56,8 +56,6 @@ class CMyFile {
   static constexpr int kModeWrite = 1;
   static constexpr std::uint64_t kMaxSize = 0xFFFFFFFFull;  // 4 GiB - 1
   static constexpr DWORD kPackBlockSize = 1024;
-  static constexpr int kErrorPackFailed = 1;   // error text: copy not made
-  static constexpr int kErrorFileTooBig = 24;  // error text: 4 GiB or more
 
   CMyFile() = default;
   virtual ~CMyFile();

@@ -10,6 +10,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/LastError.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 int CTransferEngine::StartReaders() {
   ResetEvent(m_hStopReader);
@@ -19,7 +20,7 @@ int CTransferEngine::StartReaders() {
     m_pReadThread = CThread::Create([this] { return ThreadRead(this); },
                                     THREAD_PRIORITY_ABOVE_NORMAL, "Thread Read");
     if (!m_pReadThread) {
-      ShowErrorText(5);
+      ShowErrorText(kErrorReceiveThreadStart);
       return 0;
     }
   }
@@ -28,7 +29,7 @@ int CTransferEngine::StartReaders() {
     m_pReadUsmThread = CThread::Create([this] { return ThreadReadUsm(this); },
                                        THREAD_PRIORITY_ABOVE_NORMAL, "Thread Read USM");
     if (!m_pReadUsmThread) {
-      ShowErrorText(5);
+      ShowErrorText(kErrorReceiveThreadStart);
       return 0;
     }
   }
@@ -47,10 +48,10 @@ void CTransferEngine::StopReaders() {
   if (running > 0 &&
       WaitForMultipleObjects(running, stopped, TRUE, m_dwStopReadersTimeoutMs) != WAIT_OBJECT_0) {
     if (m_pReadThread && !m_hReaderStopped->IsSet())
-      ShowErrorText(27);
+      ShowErrorText(kErrorDataReaderStopTimeout);
     if (m_pReadUsmThread && !m_hUsmReaderStopped->IsSet())
-      ShowErrorText(28);
-    ShowErrorText(26);
+      ShowErrorText(kErrorStatusReaderStopTimeout);
+    ShowErrorText(kErrorReadersStopTimeout);
   }
   ResetEvent(m_hStopReader);
   ResetEvent(m_hStopUsmReader);

@@ -9,8 +9,10 @@
 #include "engine/TransferGlobals.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "platform/ControlIds.h"
 #include "platform/DebugOutput.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 CEvent g_evFlashStart{false, false};
 CEvent g_evFlashStop{false, false};
@@ -22,7 +24,7 @@ constexpr BYTE kAck = 0x06;
 constexpr BYTE kNak = 0x15;
 constexpr BYTE kXon = 0x11;
 constexpr BYTE kXoff = 0x13;
-constexpr int kFirstLabel = 1007;  // labels 1007..1012, one per step
+constexpr int kFirstLabel = kIdcStepLabelSwitchMode;  // one label per step, in order
 
 std::mutex g_timingsLock;
 FlashTimings g_timings;
@@ -152,7 +154,7 @@ int CFlashDownload::RunSequence() {
         state = EraseFlash();
         break;
       case FLASH_IMAGE_TOO_LARGE:
-        ShowFlashError(17);
+        ShowFlashError(kErrorFlashImageTooLarge);
         stop = true;
         break;
       case FLASH_ERASED:
@@ -160,14 +162,14 @@ int CFlashDownload::RunSequence() {
         break;
       case FLASH_ERASE_REFUSED:
         m_bEraseBegun = false;  // refused: the flash was left as it was
-        ShowFlashError(18);
+        ShowFlashError(kErrorFlashEraseRefused);
         stop = true;
         break;
       case FLASH_IMAGE_SENT:
         state = CheckCRC();
         break;
       case FLASH_DATA_REFUSED:
-        ShowFlashError(19);
+        ShowFlashError(kErrorFlashDataRefused);
         stop = true;
         break;
       case FLASH_CRC_PASSED:
@@ -176,7 +178,7 @@ int CFlashDownload::RunSequence() {
         stop = true;
         break;
       case FLASH_CRC_FAILED:
-        ShowFlashError(20);
+        ShowFlashError(kErrorFlashCrcMismatch);
         stop = true;
         break;
       case FLASH_SWITCH_FAILED:
@@ -184,7 +186,7 @@ int CFlashDownload::RunSequence() {
         stop = true;
         break;
       case FLASH_HEADER_REFUSED:
-        ShowFlashError(21);
+        ShowFlashError(kErrorFlashHeaderRefused);
         stop = true;
         break;
       default:
@@ -288,7 +290,7 @@ int CFlashDownload::CheckFlashSize() {
       return FLASH_ABORTED;
     // A red LED alone says nothing to a script or in the log: say it, as for
     // the silence at every other step.
-    ShowFlashError(46);
+    ShowFlashError(kErrorFlashSizeSilent);
     return FLASH_FINISHED;
   }
   const unsigned long long capacity = (static_cast<unsigned long long>(b) + 1) * kBlockSize;
@@ -317,14 +319,14 @@ int CFlashDownload::EraseFlash() {
   }
   Fail(2);
   if (r == 0) {
-    ShowFlashError(8);
+    ShowFlashError(kErrorFlashEraseSilent);
     return FLASH_FINISHED;
   }
   if (r == 2)
     return FLASH_ABORTED;
   if (b == kNak)
     return FLASH_ERASE_REFUSED;
-  ShowFlashError(9);
+  ShowFlashError(kErrorFlashEraseUnexpected);
   return FLASH_FINISHED;
 }
 
@@ -342,14 +344,14 @@ int CFlashDownload::CheckCRC() {
   }
   Fail(4);
   if (r == 0) {
-    ShowFlashError(14);
+    ShowFlashError(kErrorFlashCrcSilent);
     return FLASH_FINISHED;
   }
   if (r == 2)
     return FLASH_ABORTED;
   if (b == kNak)
     return FLASH_CRC_FAILED;
-  ShowFlashError(15);
+  ShowFlashError(kErrorFlashCrcUnexpected);
   return FLASH_FINISHED;
 }
 
@@ -363,7 +365,7 @@ int CFlashDownload::ReadCRC() {
   if (r == 2)
     return FLASH_ABORTED;
   if (r != 1) {
-    ShowFlashError(16);
+    ShowFlashError(kErrorFlashCrcIncomplete);
     return FLASH_FINISHED;
   }
   g_RxDataBuffer.Get();  // not examined
@@ -405,7 +407,9 @@ int CFlashDownload::DownloadCode() {
     Send(header, sizeof header);
     BYTE b = 0;
     int r = WaitReply(polls, &b);
-    if (int next = check(r, b, 10, FLASH_HEADER_REFUSED, 11); next != 0)
+    if (int next =
+            check(r, b, kErrorFlashHeaderSilent, FLASH_HEADER_REFUSED, kErrorFlashHeaderUnexpected);
+        next != 0)
       return next;
     const DWORD blockLength = std::min(remaining, kBlockSize);
     for (DWORD offset = 0; offset < blockLength;) {
@@ -421,7 +425,7 @@ int CFlashDownload::DownloadCode() {
         // What the buffer holds is not this part of the image: send none
         // of it into the erased flash.
         Fail(3);
-        ShowFlashError(7);
+        ShowFlashError(kErrorFlashImageRead);
         return FLASH_FINISHED;
       }
       const BYTE frame[6] = {0x1D,
@@ -433,7 +437,9 @@ int CFlashDownload::DownloadCode() {
       Send(frame, sizeof frame);
       Send(data.data(), l);
       r = WaitReply(polls, &b);
-      if (int next = check(r, b, 12, FLASH_DATA_REFUSED, 13); next != 0)
+      if (int next =
+              check(r, b, kErrorFlashDataSilent, FLASH_DATA_REFUSED, kErrorFlashDataUnexpected);
+          next != 0)
         return next;
       offset += l;
       remaining -= l;

@@ -16,6 +16,7 @@
 #include "engine/TransferGlobals.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "platform/ControlIds.h"
 #include "platform/LastError.h"
 #include "testsupport/SimTestSupport.h"
 
@@ -174,7 +175,7 @@ TEST_F(FlashDownloadTest, SuccessSendsEveryBlockOnceAndShowsTheCrc) {
   auto labels = m_window.Filter(WM_ENABLE_CONTROL);
   ASSERT_EQ(labels.size(), 6u);
   for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(labels[i].wParam, 1007 + i);
+    EXPECT_EQ(labels[i].wParam, kIdcStepLabelSwitchMode + i);
     EXPECT_EQ(labels[i].lParam, 1);
   }
   auto progress = m_window.Filter(WM_TRANSFER_PROGRESS);

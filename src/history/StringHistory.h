@@ -6,7 +6,7 @@
 // codecs' error box.
 //
 // Threading: no state of its own. The conversions call the codecs, whose
-// error box (text 37) goes through ShowErrorText (report/ErrorBoxes.h).
+// error box (kErrorInvalidDataString) goes through ShowErrorText (report/ErrorBoxes.h).
 #pragma once
 
 #include <string>

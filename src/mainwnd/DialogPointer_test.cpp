@@ -33,6 +33,7 @@
 #include "mainwnd/RealInput.h"
 #include "panels/PanelBase.h"
 #include "panels/SetupEthDevDlg.h"
+#include "platform/ControlIds.h"
 #include "testsupport/EngineTestSupport.h"
 #include "windowlogic/SendrixDlg.h"
 
@@ -40,9 +41,9 @@ namespace {
 
 constexpr int kWaitMs = 3000;
 constexpr int kDialogMs = 60000;  // a whole dialog's round, searches included
-constexpr int kSetupButton = 1123;
-constexpr int kUsbRadio = 1043;
-constexpr int kInfoButton = 1108;
+constexpr int kSetupButton = kIdcEthSetup;
+constexpr int kUsbRadio = kIdcUsbRadio;
+constexpr int kInfoButton = kIdcUsbInfo;
 
 bool Holds(const QWidget* w, const QWidget* inner) {
   return inner != nullptr && (inner == w || w->isAncestorOf(inner));
@@ -296,39 +297,41 @@ TEST_F(DialogPointerTest, DeviceSetupAnswersThePointerAndOnlyOkClosesIt) {
           auto* dialog = dynamic_cast<CSetupEthDevDlg*>(top);
           ASSERT_NE(dialog, nullptr) << Name(top);
           CControlMap& c = dialog->Controls();
-          m_input.ClickCentre(c.Find(1127));
+          m_input.ClickCentre(c.Find(kIdcDevSearch));
           ASSERT_TRUE(
               QTest::qWaitFor([&] { return dialog->List()->topLevelItemCount() == 1; }, kWaitMs))
               << "Search found nothing";
           QTreeWidgetItem* row = dialog->List()->topLevelItem(0);
           const QRect rect = dialog->List()->visualItemRect(row);
           m_input.ClickAt(dialog->List()->viewport()->mapToGlobal(rect.center()), dialog);
-          EXPECT_TRUE(QTest::qWaitFor([&] { return c.Find(1133)->isEnabled(); }, kWaitMs))
+          EXPECT_TRUE(QTest::qWaitFor([&] { return c.Find(kIdcDevNewIp)->isEnabled(); }, kWaitMs))
               << "the printer's row did not select it";
-          EXPECT_EQ(c.Get<QLineEdit>(1134)->text().toStdString(), "SIMPRN");
+          EXPECT_EQ(c.Get<QLineEdit>(kIdcDevNewName)->text().toStdString(), "SIMPRN");
           ExpectNamedAndGrouped(dialog);
-          for (auto [edit, label] : {std::pair{1133, 1136}, std::pair{1134, 1138}}) {
+          for (auto [edit, label] : {std::pair{kIdcDevNewIp, kIdcDevIpLabel},
+                                     std::pair{kIdcDevNewName, kIdcDevNameLabel}}) {
             EXPECT_TRUE(c.Find(edit)->accessibleName().contains(c.Get<QLabel>(label)->text(),
                                                                 Qt::CaseInsensitive))
                 << edit << " is not named by its label";
           }
           const int runs = dialog->BlockingRuns();
           // Search clears the selection: it was clicked above, OK ends the dialog.
-          const std::vector<std::string> failures = ClickEach(dialog, {c.Find(1127), c.Find(1)});
+          const std::vector<std::string> failures =
+              ClickEach(dialog, {c.Find(kIdcDevSearch), c.Find(kIdcDevOk)});
           EXPECT_TRUE(failures.empty()) << Joined(failures);
           // Reboot reached the printer (Update with nothing changed sends nothing).
           EXPECT_GE(dialog->BlockingRuns(), runs + 1);
 
           for (const char* key : {"Escape", "Return"}) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return Focused(dialog); }, kWaitMs));
-            c.Find(1127)->setFocus(Qt::TabFocusReason);
+            c.Find(kIdcDevSearch)->setFocus(Qt::TabFocusReason);
             const int before = dialog->BlockingRuns();
             m_input.Key(key);
             QTest::qWait(300);
             EXPECT_TRUE(dialog->isVisible()) << key << " closed the dialog";
             EXPECT_EQ(dialog->BlockingRuns() > before, std::string(key) == "Return") << key;
           }
-          m_input.ClickCentre(c.Find(1));
+          m_input.ClickCentre(c.Find(kIdcDevOk));
           EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kWaitMs)) << "OK";
         });
     EXPECT_TRUE(opened) << "Setup opened no dialog";

@@ -168,78 +168,80 @@ T* CMainWindow::Clickable(int id, T* button, const QString& name) {
 }
 
 QWidget* CMainWindow::BuildTransmitFile() {
-  auto [cell, g, grid] = Group(1065, tr("Transmit File"));
-  auto* file = m_controls.Add(1002, new QLineEdit(g), tr("Transmit File"));
+  auto [cell, g, grid] = Group(kIdcTransmitFileGroup, tr("Transmit File"));
+  auto* file = m_controls.Add(kIdcFileName, new QLineEdit(g), tr("Transmit File"));
   file->setAcceptDrops(false);  // a dropped file goes to the window's rule
   grid->addWidget(file, 0, 0, 1, 7);
-  grid->addWidget(Clickable(1026, new QPushButton(tr("Browse"), g)), 0, 7);
-  grid->addWidget(Clickable(1003, new QPushButton(tr("Start"), g)), 0, 8);
+  grid->addWidget(Clickable(kIdcBrowse, new QPushButton(tr("Browse"), g)), 0, 7);
+  grid->addWidget(Clickable(kIdcFileStart, new QPushButton(tr("Start"), g)), 0, 8);
   // The repeat count and the delay (up to 300000 ms) are short numbers.
   const int numberWidth = g->fontMetrics().horizontalAdvance(QStringLiteral("3000000")) + 12;
-  grid->addWidget(Clickable(1058, new QCheckBox(tr("Repeat"), g)), 1, 0);
-  auto* count = m_controls.Add(1059, new QLineEdit(g), tr("Repeat"));
+  grid->addWidget(Clickable(kIdcRepeat, new QCheckBox(tr("Repeat"), g)), 1, 0);
+  auto* count = m_controls.Add(kIdcRepeatCount, new QLineEdit(g), tr("Repeat"));
   count->setFixedWidth(numberWidth);
   grid->addWidget(count, 1, 1);
-  grid->addWidget(m_controls.Add(1061, new QLabel(tr("times"), g)), 1, 2);
-  grid->addWidget(m_controls.Add(1063, new QLabel(tr("Delay"), g)), 1, 3);
-  auto* delay = m_controls.Add(1060, new QLineEdit(g), tr("Delay"));
+  grid->addWidget(m_controls.Add(kIdcTimesLabel, new QLabel(tr("times"), g)), 1, 2);
+  grid->addWidget(m_controls.Add(kIdcDelayLabel, new QLabel(tr("Delay"), g)), 1, 3);
+  auto* delay = m_controls.Add(kIdcDelay, new QLineEdit(g), tr("Delay"));
   delay->setFixedWidth(numberWidth);
   grid->addWidget(delay, 1, 4);
-  grid->addWidget(m_controls.Add(1062, new QLabel(tr("ms"), g)), 1, 5);
-  auto* rate = m_controls.Add(1156, new QLabel(QStringLiteral("0"), g), tr("kbytes/sec"));
+  grid->addWidget(m_controls.Add(kIdcMsLabel, new QLabel(tr("ms"), g)), 1, 5);
+  auto* rate = m_controls.Add(kIdcRate, new QLabel(QStringLiteral("0"), g), tr("kbytes/sec"));
   rate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   grid->addWidget(rate, 1, 6, 1, 2);
-  grid->addWidget(m_controls.Add(1157, new QLabel(tr("kbytes/sec"), g)), 1, 8);
+  grid->addWidget(m_controls.Add(kIdcRateLabel, new QLabel(tr("kbytes/sec"), g)), 1, 8);
   grid->setColumnStretch(6, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildFirmware() {
-  auto [cell, g, grid] = Group(1068, tr("Download Firmware"));
-  grid->addWidget(Clickable(1005, new QPushButton(tr("Start"), g)), 0, 0, Qt::AlignLeft);
+  auto [cell, g, grid] = Group(kIdcFirmwareGroup, tr("Download Firmware"));
+  grid->addWidget(Clickable(kIdcFirmwareStart, new QPushButton(tr("Start"), g)), 0, 0,
+                  Qt::AlignLeft);
   static const char* const kSteps[] = {"Switch To Download Mode", "Check Flash Size", "Erase Flash",
                                        "Download Code",           "Check CRC",        "Read CRC"};
   for (int k = 0; k < 6; ++k) {
     QString step = tr(kSteps[k]);
-    grid->addWidget(m_controls.Add(1007 + k, new QLabel(step, g)), 1 + k, 0);
+    grid->addWidget(m_controls.Add(kIdcStepLabelSwitchMode + k, new QLabel(step, g)), 1 + k, 0);
     if (k < 5) {
-      grid->addWidget(m_controls.Add(1015 + k, new CLed(CLed::StepLamp, g), step), 1 + k, 1,
-                      Qt::AlignCenter);
+      grid->addWidget(m_controls.Add(kIdcStepLampSwitchMode + k, new CLed(CLed::StepLamp, g), step),
+                      1 + k, 1, Qt::AlignCenter);
     }
   }
-  grid->addWidget(m_controls.Add(1022, new QLabel(g), tr("Read CRC")), 6, 1, Qt::AlignCenter);
+  grid->addWidget(m_controls.Add(kIdcFirmwareCrc, new QLabel(g), tr("Read CRC")), 6, 1,
+                  Qt::AlignCenter);
   grid->setColumnStretch(0, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildString() {
-  auto [cell, g, grid] = Group(1066, tr("Send Data String"));
-  auto* combo = m_controls.Add(1001, new QComboBox(g), tr("Send Data String"));
+  auto [cell, g, grid] = Group(kIdcStringGroup, tr("Send Data String"));
+  auto* combo = m_controls.Add(kIdcDataString, new QComboBox(g), tr("Send Data String"));
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);  // the history rule places entries
   combo->lineEdit()->setAcceptDrops(false);
   combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   grid->addWidget(combo, 0, 0, 1, 3);
-  grid->addWidget(Clickable(1027, new QPushButton(tr("Start"), g)), 0, 3);
-  grid->addWidget(Clickable(1030, new QRadioButton(tr("ASCII"), g)), 1, 0);
-  grid->addWidget(Clickable(1031, new QRadioButton(tr("Hex"), g)), 1, 1);
+  grid->addWidget(Clickable(kIdcStringStart, new QPushButton(tr("Start"), g)), 0, 3);
+  grid->addWidget(Clickable(kIdcAsciiRadio, new QRadioButton(tr("ASCII"), g)), 1, 0);
+  grid->addWidget(Clickable(kIdcHexRadio, new QRadioButton(tr("Hex"), g)), 1, 1);
   grid->setColumnStretch(2, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildCommunication() {
-  auto [cell, g, grid] = Group(1067, tr("Communication"));
-  grid->addWidget(Clickable(1014, new QRadioButton(tr("Serial"), g)), 0, 0);
-  grid->addWidget(Clickable(1043, new QRadioButton(tr("USB"), g)), 0, 1);
-  grid->addWidget(Clickable(1300, new QRadioButton(tr("Ethernet"), g)), 0, 2);
-  grid->addWidget(Clickable(1069, new QCheckBox(tr("Packet Protocol"), g)), 0, 3);
+  auto [cell, g, grid] = Group(kIdcCommunicationGroup, tr("Communication"));
+  grid->addWidget(Clickable(kIdcSerialRadio, new QRadioButton(tr("Serial"), g)), 0, 0);
+  grid->addWidget(Clickable(kIdcUsbRadio, new QRadioButton(tr("USB"), g)), 0, 1);
+  grid->addWidget(Clickable(kIdcEthernetRadio, new QRadioButton(tr("Ethernet"), g)), 0, 2);
+  grid->addWidget(Clickable(kIdcPacketProtocol, new QCheckBox(tr("Packet Protocol"), g)), 0, 3);
   // The panels' own radios share this frame: left to auto-exclusion, a
   // click on the chosen interface would clear it. A group keeps one chosen.
   auto* interfaces = new QButtonGroup(g);
-  for (int id : {1014, 1043, 1300})
+  for (int id : {kIdcSerialRadio, kIdcUsbRadio, kIdcEthernetRadio})
     interfaces->addButton(m_controls.Get<QAbstractButton>(id));
   // The hidden frame marks where the panels go; they share that one cell.
-  auto* frame = m_controls.Add(1087, new QFrame(g), tr("Interface settings"));
+  auto* frame = m_controls.Add(kIdcInterfaceFrame, new QFrame(g), tr("Interface settings"));
   frame->hide();
   grid->addWidget(frame, 1, 0, 1, 5);
   m_pPanels[0] = new CSerialChildDlg(m_fields.serial, g);
@@ -262,8 +264,8 @@ QWidget* CMainWindow::BuildCommunication() {
 }
 
 QWidget* CMainWindow::BuildSelectFile() {
-  auto [cell, g, grid] = Group(1064, tr("Select File"));
-  QTreeWidget* files = m_controls.Add(1025, ReportList(g, 3), tr("Select File"));
+  auto [cell, g, grid] = Group(kIdcSelectFileGroup, tr("Select File"));
+  QTreeWidget* files = m_controls.Add(kIdcFileList, ReportList(g, 3), tr("Select File"));
   files->setHeaderLabels({QString(), QString(), QString()});
   // The name takes what the size and the date leave; a long path loses its
   // middle, so its folder's start and the file name stay readable.
@@ -290,13 +292,13 @@ QWidget* CMainWindow::BuildSelectFile() {
   files->setFixedHeight(chrome + 4 * row);
   connect(files, &QTreeWidget::itemClicked, this, [this] {
     if (m_hooks.onCommand) {
-      m_hooks.onCommand(1025);
+      m_hooks.onCommand(kIdcFileList);
     }
   });
   grid->addWidget(files, 0, 0, 1, 3);
   // A thin bar in a frame of its own, the percent beside it: nothing that
   // could be taken for an edit box.
-  auto* progress = m_controls.Add(1006, new QProgressBar(g), tr("Progress"));
+  auto* progress = m_controls.Add(kIdcProgressBar, new QProgressBar(g), tr("Progress"));
   progress->setRange(0, 100);
   progress->setValue(0);
   progress->setTextVisible(false);
@@ -306,23 +308,23 @@ QWidget* CMainWindow::BuildSelectFile() {
                      " background: palette(window); }"
                      "QProgressBar::chunk { background: palette(highlight); }"));
   grid->addWidget(progress, 1, 0);
-  auto* percent = m_controls.Add(1033, new QLabel(g), tr("Progress percent"));
+  auto* percent = m_controls.Add(kIdcProgressPercent, new QLabel(g), tr("Progress percent"));
   percent->setMinimumWidth(g->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) + 4);
   percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   grid->addWidget(percent, 1, 1);
-  grid->addWidget(m_controls.Add(1041, new QLabel(g), tr("Repeat number")), 1, 2);
+  grid->addWidget(m_controls.Add(kIdcRepeatNumber, new QLabel(g), tr("Repeat number")), 1, 2);
   grid->setColumnStretch(0, 1);
   return cell;
 }
 
 QWidget* CMainWindow::BuildReceive() {
-  auto [cell, g, grid] = Group(1075, tr("Receive Buffer"));
+  auto [cell, g, grid] = Group(kIdcReceiveGroup, tr("Receive Buffer"));
   m_pReceiveArea = g;
   // Stand-ins until the receive views are put in their place: the data list
   // above the USM list.
-  QTreeWidget* rxData = m_controls.Add(1028, ReportList(g, 2), tr("Received data"));
+  QTreeWidget* rxData = m_controls.Add(kIdcRxDataList, ReportList(g, 2), tr("Received data"));
   rxData->setHeaderLabels({tr("Hex"), tr("ASCII")});
-  QTreeWidget* usm = m_controls.Add(1045, ReportList(g, 2), tr("Received USM"));
+  QTreeWidget* usm = m_controls.Add(kIdcRxUsmList, ReportList(g, 2), tr("Received USM"));
   usm->setHeaderLabels({tr("Hex"), tr("ASCII")});
   usm->hide();
   grid->addWidget(rxData, 0, 0);
@@ -334,14 +336,14 @@ QWidget* CMainWindow::BuildBottomRow() {
   auto* row = new QWidget(this);
   auto* lay = new QHBoxLayout(row);
   lay->setContentsMargins(0, 0, 0, 0);
-  lay->addWidget(Clickable(1029, new QPushButton(tr("Clear Buffer"), row)));
-  lay->addWidget(Clickable(1032, new QPushButton(tr("Save As"), row)));
-  lay->addWidget(Clickable(1070, new QCheckBox(tr("Show USM"), row)));
+  lay->addWidget(Clickable(kIdcClearBuffer, new QPushButton(tr("Clear Buffer"), row)));
+  lay->addWidget(Clickable(kIdcSaveAs, new QPushButton(tr("Save As"), row)));
+  lay->addWidget(Clickable(kIdcShowUsm, new QCheckBox(tr("Show USM"), row)));
   lay->addWidget(Clickable(kIdcShowTime, new QCheckBox(tr("Show Time"), row)));
   lay->addStretch();
-  lay->addWidget(Clickable(1159, new QCheckBox(tr("Create Log"), row)));
+  lay->addWidget(Clickable(kIdcCreateLog, new QCheckBox(tr("Create Log"), row)));
   lay->addWidget(Clickable(kIdcJsonLog, new QCheckBox(tr("JSON Log"), row)));
-  lay->addWidget(Clickable(1158, new QPushButton(tr("View Log"), row)));
+  lay->addWidget(Clickable(kIdcViewLog, new QPushButton(tr("View Log"), row)));
   m_pMenuButton = new QToolButton(row);
   m_pMenuButton->setObjectName(QStringLiteral("systemMenuButton"));
   m_pMenuButton->setText(QStringLiteral("\u2261"));
@@ -405,21 +407,21 @@ void CMainWindow::ReplaceReceiveList(int id, QWidget* view) {
 
 int CMainWindow::UpdateData(int save) {
   CMainFields& f = m_fields.main;
-  ddx::Text(m_controls, 1002, f.m_strFileName, save);
-  ddx::Radio(m_controls, {1030, 1031}, f.m_nStringFormat, save);
-  ddx::Check(m_controls, 1058, f.m_bRepeat, save);
-  if (!ddx::UInt(m_controls, 1060, f.m_nDelay, 0, 300000, save)) {
+  ddx::Text(m_controls, kIdcFileName, f.m_strFileName, save);
+  ddx::Radio(m_controls, {kIdcAsciiRadio, kIdcHexRadio}, f.m_nStringFormat, save);
+  ddx::Check(m_controls, kIdcRepeat, f.m_bRepeat, save);
+  if (!ddx::UInt(m_controls, kIdcDelay, f.m_nDelay, 0, 300000, save)) {
     return 0;
   }
-  ddx::Text(m_controls, 1041, f.m_strRepeatNumber, save);
-  if (!ddx::Int(m_controls, 1059, f.m_nRepeatCount, save)) {
+  ddx::Text(m_controls, kIdcRepeatNumber, f.m_strRepeatNumber, save);
+  if (!ddx::Int(m_controls, kIdcRepeatCount, f.m_nRepeatCount, save)) {
     return 0;
   }
-  ddx::Text(m_controls, 1001, f.m_strDataString, save);
-  ddx::Radio(m_controls, {1014, 1043, 1300}, f.m_nInterface, save);
-  ddx::Check(m_controls, 1069, f.m_bPacketMode, save);
-  ddx::Check(m_controls, 1070, f.m_bShowUsm, save);
-  ddx::Check(m_controls, 1159, f.m_bCreateLog, save);
+  ddx::Text(m_controls, kIdcDataString, f.m_strDataString, save);
+  ddx::Radio(m_controls, {kIdcSerialRadio, kIdcUsbRadio, kIdcEthernetRadio}, f.m_nInterface, save);
+  ddx::Check(m_controls, kIdcPacketProtocol, f.m_bPacketMode, save);
+  ddx::Check(m_controls, kIdcShowUsm, f.m_bShowUsm, save);
+  ddx::Check(m_controls, kIdcCreateLog, f.m_bCreateLog, save);
   ddx::Check(m_controls, kIdcJsonLog, f.m_bJsonLog, save);
   ddx::Check(m_controls, kIdcShowTime, f.m_bShowTime, save);
   return 1;
@@ -446,8 +448,9 @@ void CMainWindow::EnablePanels(int selected) {
     }
   }
   // "XON / XOFF" means something only with that flow control chosen.
-  m_pPanels[0]->Controls().Enable(1094, selected == 0 && m_fields.serial.m_nFlowIndex == 4);
-  m_pPanels[2]->Controls().Get<QLineEdit>(1098)->setText(
+  m_pPanels[0]->Controls().Enable(kIdcSerialLabelXonXoff,
+                                  selected == 0 && m_fields.serial.m_nFlowIndex == 4);
+  m_pPanels[2]->Controls().Get<QLineEdit>(kIdcEthIp)->setText(
       CEthernetChildDlg::IpText(m_fields.ethernet.m_dwIpAddress));
 }
 
@@ -458,20 +461,20 @@ void CMainWindow::SetTitle(const std::string& title) {
 void CMainWindow::SetListCaptions(const std::vector<std::string>& fileListHeaders,
                                   const std::vector<std::string>& parity,
                                   const std::string& flowNone) {
-  auto* files = m_controls.Get<QTreeWidget>(1025);
+  auto* files = m_controls.Get<QTreeWidget>(kIdcFileList);
   for (int c = 0; c < 3 && c < static_cast<int>(fileListHeaders.size()); ++c) {
     files->headerItem()->setText(c, Qs(fileListHeaders[c]));
   }
   CControlMap& serial = m_pPanels[0]->Controls();
-  auto* parityList = serial.Get<QComboBox>(1204);
+  auto* parityList = serial.Get<QComboBox>(kIdcSerialParity);
   for (int i = 0; i < parityList->count() && i < static_cast<int>(parity.size()); ++i) {
     parityList->setItemText(i, Qs(parity[i]));
   }
-  serial.Get<QComboBox>(1013)->setItemText(0, Qs(flowNone));
+  serial.Get<QComboBox>(kIdcSerialFlow)->setItemText(0, Qs(flowNone));
 }
 
 void CMainWindow::SetFileList(const std::vector<CFileListRow>& rows) {
-  auto* list = m_controls.Get<QTreeWidget>(1025);
+  auto* list = m_controls.Get<QTreeWidget>(kIdcFileList);
   list->clear();
   for (const CFileListRow& r : rows) {
     auto* item = new QTreeWidgetItem(list, {Qs(r.name), Qs(r.size), Qs(r.date)});
@@ -484,13 +487,13 @@ void CMainWindow::SetFileList(const std::vector<CFileListRow>& rows) {
 }
 
 int CMainWindow::GetFileListSelection() {
-  auto* list = m_controls.Get<QTreeWidget>(1025);
+  auto* list = m_controls.Get<QTreeWidget>(kIdcFileList);
   QList<QTreeWidgetItem*> selected = list->selectedItems();
   return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
 }
 
 void CMainWindow::SetStringList(const std::vector<std::string>& entries) {
-  auto* combo = m_controls.Get<QComboBox>(1001);
+  auto* combo = m_controls.Get<QComboBox>(kIdcDataString);
   QString text = combo->currentText();  // the entries change, the typed text stays
   combo->clear();
   for (const std::string& e : entries) {
@@ -500,7 +503,8 @@ void CMainWindow::SetStringList(const std::vector<std::string>& entries) {
 }
 
 void CMainWindow::SetProgress(int percent) {
-  m_controls.Get<QProgressBar>(1006)->setValue(percent < 0 ? 0 : (percent > 100 ? 100 : percent));
+  m_controls.Get<QProgressBar>(kIdcProgressBar)
+      ->setValue(percent < 0 ? 0 : (percent > 100 ? 100 : percent));
 }
 
 void CMainWindow::SetLed(int dialog, int id, int state) {

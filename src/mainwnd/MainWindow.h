@@ -47,7 +47,7 @@ class CMainWindow : public QDialog, public CControlMapDialog<CMainWindow, IMainV
   // The window's menu: none when aboutText is empty, as the system menu.
   void BuildSystemMenu(const std::string& aboutText, const std::string& stringsText,
                        const std::string& filesText);
-  // Puts a receive view in the place of list 1028 or 1045; it takes the ID.
+  // Puts a receive view in the place of list kIdcRxDataList or kIdcRxUsmList; it takes the ID.
   void ReplaceReceiveList(int id, QWidget* view);
   // The inside of the "Receive Buffer" frame, where the receive lists go.
   QWidget* ReceiveArea() const { return m_pReceiveArea; }

@@ -83,18 +83,18 @@ TEST_F(MainWindowAccessibleTest, EachControlSitsInsideItsTitledGroup) {
 // give the value.
 TEST_F(MainWindowAccessibleTest, ListsAndValueLabelsCarryNameAndValue) {
   CControlMap& serial = Map(0);
-  serial.Get<QComboBox>(1039)->setCurrentIndex(0);
-  QAccessibleInterface* baud = Of(serial.Find(1039));
+  serial.Get<QComboBox>(kIdcSerialBaud)->setCurrentIndex(0);
+  QAccessibleInterface* baud = Of(serial.Find(kIdcSerialBaud));
   EXPECT_EQ(baud->text(QAccessible::Name), QStringLiteral("Baud Rate"));
   EXPECT_EQ(baud->text(QAccessible::Value), QStringLiteral("115200"));
   const struct {
     int id;
     const char* name;
     const char* value;
-  } kValues[] = {{1022, "Read CRC", "1FB9"},
-                 {1156, "kbytes/sec", "204.8"},
-                 {1033, "Progress percent", "42 %"},
-                 {1041, "Repeat number", "3"},
+  } kValues[] = {{kIdcFirmwareCrc, "Read CRC", "1FB9"},
+                 {kIdcRate, "kbytes/sec", "204.8"},
+                 {kIdcProgressPercent, "Progress percent", "42 %"},
+                 {kIdcRepeatNumber, "Repeat number", "3"},
                  {kIdcStatusLine, "Printer status", "status DLE EOT 4: paper near end"}};
   for (const auto& v : kValues) {
     m_pWindow->SetDlgItemText(v.id, v.value);
@@ -109,7 +109,7 @@ TEST_F(MainWindowAccessibleTest, ListsAndValueLabelsCarryNameAndValue) {
 
 // The receive list is a table: a row per 16 bytes, hex and ASCII cells.
 TEST_F(MainWindowAccessibleTest, ReceiveListExposesItsRowsAsATable) {
-  auto* list = qobject_cast<CHexListView*>(m_pWindow->Controls().Find(1028));
+  auto* list = qobject_cast<CHexListView*>(m_pWindow->Controls().Find(kIdcRxDataList));
   ASSERT_NE(list, nullptr);
   const BYTE bytes[] = "PRINTER READY 01\x1B@";
   list->Append(bytes, sizeof bytes - 1);

@@ -14,7 +14,7 @@
 
 struct CMainWindowHooks {
   // A click on a button, check box or radio of the main window, or on the
-  // file list (1025).
+  // file list (kIdcFileList).
   std::function<void(int id)> onCommand;
   // The same for a panel (0 serial, 1 USB, 2 Ethernet); a new choice in a
   // panel's drop-down list counts as a command of that list.

@@ -16,6 +16,7 @@
 #include "mainwnd/MainWindow.h"
 #include "panels/Led.h"
 #include "panels/PanelBase.h"
+#include "platform/ControlIds.h"
 #include "testsupport/RecordingNotifier.h"
 
 namespace {
@@ -63,33 +64,91 @@ class MainWindowTest : public ::testing::Test {
 // name: (dialog, id, expected name or "" for any non-empty name).
 TEST_F(MainWindowTest, ControlsAreFoundByIdWithAccessibleNames) {
   const std::vector<std::pair<int, std::vector<int>>> dialogs = {
-      {-1, {1065, 1002, 1026, 1003, 1058, 1059, 1061, 1063, 1060, 1062, 1156, 1157, 1068,
-            1005, 1007, 1008, 1009, 1010, 1011, 1012, 1015, 1016, 1017, 1018, 1019, 1022,
-            1066, 1001, 1027, 1030, 1031, 1067, 1014, 1043, 1300, 1087, 1069, 1064, 1025,
-            1006, 1033, 1041, 1075, 1028, 1045, 1029, 1032, 1070, 1159, 1158}},
-      {0, {1116, 1038, 1040, 1039, 1035, 1204, 1034, 1013, 1036, 1205, 1037, 1206,
-           1095, 1090, 1091, 1092, 1093, 1094, 1020, 1024, 1025, 1026, 1027}},
-      {1, {1048, 1050, 1108, 1049, 1046, 1047, 1122, 1116, 1114, 1021, 1115, 1152}},
+      {-1,
+       {kIdcTransmitFileGroup,
+        kIdcFileName,
+        kIdcBrowse,
+        kIdcFileStart,
+        kIdcRepeat,
+        kIdcRepeatCount,
+        kIdcTimesLabel,
+        kIdcDelayLabel,
+        kIdcDelay,
+        kIdcMsLabel,
+        kIdcRate,
+        kIdcRateLabel,
+        kIdcFirmwareGroup,
+        kIdcFirmwareStart,
+        kIdcStepLabelSwitchMode,
+        kIdcStepLabelFlashSize,
+        kIdcStepLabelErase,
+        kIdcStepLabelDownload,
+        kIdcStepLabelCheckCrc,
+        kIdcStepLabelReadCrc,
+        kIdcStepLampSwitchMode,
+        kIdcStepLampFlashSize,
+        kIdcStepLampErase,
+        kIdcStepLampDownload,
+        kIdcStepLampCheckCrc,
+        kIdcFirmwareCrc,
+        kIdcStringGroup,
+        kIdcDataString,
+        kIdcStringStart,
+        kIdcAsciiRadio,
+        kIdcHexRadio,
+        kIdcCommunicationGroup,
+        kIdcSerialRadio,
+        kIdcUsbRadio,
+        kIdcEthernetRadio,
+        kIdcInterfaceFrame,
+        kIdcPacketProtocol,
+        kIdcSelectFileGroup,
+        kIdcFileList,
+        kIdcProgressBar,
+        kIdcProgressPercent,
+        kIdcRepeatNumber,
+        kIdcReceiveGroup,
+        kIdcRxDataList,
+        kIdcRxUsmList,
+        kIdcClearBuffer,
+        kIdcSaveAs,
+        kIdcShowUsm,
+        kIdcCreateLog,
+        kIdcViewLog}},
+      {0, {kIdcSerialPortFrame,   kIdcSerialPort,          kIdcSerialBaudLabel,
+           kIdcSerialBaud,        kIdcSerialParityLabel,   kIdcSerialParity,
+           kIdcSerialFlowLabel,   kIdcSerialFlow,          kIdcSerialDataBitsLabel,
+           kIdcSerialDataBits,    kIdcSerialStopBitsLabel, kIdcSerialStopBits,
+           kIdcSerialStatusFrame, kIdcSerialLabelDsr,      kIdcSerialLabelCts,
+           kIdcSerialLabelRing,   kIdcSerialLabelDcd,      kIdcSerialLabelXonXoff,
+           kIdcSerialLampDsr,     kIdcSerialLampCts,       kIdcSerialLampRing,
+           kIdcSerialLampDcd,     kIdcSerialLampXonXoff}},
+      {1,
+       {kIdcUsbSettingsFrame, kIdcUsbDevice, kIdcUsbInfo, kIdcUsbEndpointFrame, kIdcUsbNormal,
+        kIdcUsbRealTime, kIdcUsbStatusFrame, kIdcUsbLampError, kIdcUsbErrorLabel,
+        kIdcUsbLampPaperOut, kIdcUsbPaperOutLabel, kIdcUsbMonitor}},
       {2,
-       {1099, 1100, 1098, 1103, 1104, 1112, 1110, 1101, 1111, 1105, 1155, 1154, 1102, 1151, 1123}}};
+       {kIdcEthFrame, kIdcEthIpLabel, kIdcEthIp, kIdcEthMacLabel, kIdcEthMac, kIdcEthSettingsFrame,
+        kIdcEthOutMain, kIdcEthMainPort, kIdcEthOutRealTime, kIdcEthRealTimePort, kIdcEthUsmFrame,
+        kIdcEthUsmLabel, kIdcEthUsmPort, kIdcEthAutoReconnect, kIdcEthSetup}}};
   for (const auto& [dialog, ids] : dialogs) {
     CControlMap& map = dialog < 0 ? m_pWindow->Controls() : PanelOf(dialog).Controls();
     for (int id : ids) {
       QWidget* w = map.Find(id);
       ASSERT_NE(w, nullptr) << dialog << " " << id;
       EXPECT_EQ(w->property("ctrlId").toInt(), id);
-      if (id != 1155) {  // the USM frame has no caption and names nothing
+      if (id != kIdcEthUsmFrame) {  // the USM frame has no caption and names nothing
         EXPECT_FALSE(w->accessibleName().isEmpty()) << dialog << " " << id;
       }
     }
   }
   // A new caption renames the control; a labelled edit keeps its label's name.
-  EXPECT_EQ(m_pWindow->Controls().Find(1003)->accessibleName(), QStringLiteral("Start"));
-  m_pWindow->SetDlgItemText(1003, "&Abort");
-  EXPECT_EQ(m_pWindow->Controls().Find(1003)->accessibleName(), QStringLiteral("Abort"));
-  EXPECT_EQ(m_pWindow->GetDlgItemText(1003), "&Abort");
-  m_pWindow->SetDlgItemText(1060, "25");
-  EXPECT_EQ(m_pWindow->Controls().Find(1060)->accessibleName(), QStringLiteral("Delay"));
+  EXPECT_EQ(m_pWindow->Controls().Find(kIdcFileStart)->accessibleName(), QStringLiteral("Start"));
+  m_pWindow->SetDlgItemText(kIdcFileStart, "&Abort");
+  EXPECT_EQ(m_pWindow->Controls().Find(kIdcFileStart)->accessibleName(), QStringLiteral("Abort"));
+  EXPECT_EQ(m_pWindow->GetDlgItemText(kIdcFileStart), "&Abort");
+  m_pWindow->SetDlgItemText(kIdcDelay, "25");
+  EXPECT_EQ(m_pWindow->Controls().Find(kIdcDelay)->accessibleName(), QStringLiteral("Delay"));
   EXPECT_EQ(m_pWindow->EnableDlgItem(4242, 0), 0);  // no such control
 }
 
@@ -111,16 +170,16 @@ TEST_F(MainWindowTest, FieldsExchangeBothWaysAndRefuseBadNumbers) {
   ASSERT_EQ(m_pWindow->UpdateData(0), 1);
   for (int n = 0; n < 3; ++n)
     ASSERT_EQ(m_pWindow->Panel(n).UpdateData(0), 1);
-  EXPECT_EQ(m_pWindow->GetDlgItemText(1002), "/tmp/receipt.prn");
-  EXPECT_EQ(m_pWindow->GetDlgItemText(1060), "300000");
-  EXPECT_EQ(m_pWindow->GetDlgItemText(1059), "-1");
-  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(1038), "COM4");
-  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(1039), "9600");
-  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(1013), "Xon / Xoff");
-  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(1098), "127.0.0.1");
-  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(1104), "02-00-00-00-00-01");
-  EXPECT_TRUE(m_pWindow->Controls().Get<QAbstractButton>(1031)->isChecked());
-  EXPECT_TRUE(m_pWindow->Controls().Get<QAbstractButton>(1300)->isChecked());
+  EXPECT_EQ(m_pWindow->GetDlgItemText(kIdcFileName), "/tmp/receipt.prn");
+  EXPECT_EQ(m_pWindow->GetDlgItemText(kIdcDelay), "300000");
+  EXPECT_EQ(m_pWindow->GetDlgItemText(kIdcRepeatCount), "-1");
+  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(kIdcSerialPort), "COM4");
+  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(kIdcSerialBaud), "9600");
+  EXPECT_EQ(m_pWindow->Panel(0).GetDlgItemText(kIdcSerialFlow), "Xon / Xoff");
+  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(kIdcEthIp), "127.0.0.1");
+  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(kIdcEthMac), "02-00-00-00-00-01");
+  EXPECT_TRUE(m_pWindow->Controls().Get<QAbstractButton>(kIdcHexRadio)->isChecked());
+  EXPECT_TRUE(m_pWindow->Controls().Get<QAbstractButton>(kIdcEthernetRadio)->isChecked());
 
   const CDialogFields saved = m_fields;
   m_fields = CDialogFields();
@@ -152,8 +211,8 @@ TEST_F(MainWindowTest, FieldsExchangeBothWaysAndRefuseBadNumbers) {
   // Out of range: told, field kept, and the exchange stops before the count.
   for (const char* bad : {"300001", "-1", "12x"}) {
     m_notifier.Clear();
-    m_pWindow->SetDlgItemText(1060, bad);
-    m_pWindow->SetDlgItemText(1059, "5");
+    m_pWindow->SetDlgItemText(kIdcDelay, bad);
+    m_pWindow->SetDlgItemText(kIdcRepeatCount, "5");
     f.m_nDelay = 7;
     f.m_nRepeatCount = 1;
     EXPECT_EQ(m_pWindow->UpdateData(1), 0) << bad;
@@ -166,8 +225,8 @@ TEST_F(MainWindowTest, FieldsExchangeBothWaysAndRefuseBadNumbers) {
   // A port that is not a number is refused; a partly typed address counts
   // its empty fields as 0.
   m_notifier.Clear();
-  m_pWindow->Panel(2).SetDlgItemText(1098, "10.1");
-  m_pWindow->Panel(2).SetDlgItemText(1101, "91x0");
+  m_pWindow->Panel(2).SetDlgItemText(kIdcEthIp, "10.1");
+  m_pWindow->Panel(2).SetDlgItemText(kIdcEthMainPort, "91x0");
   m_fields.ethernet.m_nMainPort = 9100;
   EXPECT_EQ(m_pWindow->Panel(2).UpdateData(1), 0);
   EXPECT_EQ(m_fields.ethernet.m_dwIpAddress, 0x0A010000u);
@@ -178,7 +237,7 @@ TEST_F(MainWindowTest, FieldsExchangeBothWaysAndRefuseBadNumbers) {
 // Enter on a focused button presses it (its command, the same start or
 // abort that the Enter rule of the logic runs).
 TEST_F(MainWindowTest, EscapeNeverClosesAndEnterGoesToTheLogicByFocusedId) {
-  auto* file = m_pWindow->Controls().Get<QLineEdit>(1002);
+  auto* file = m_pWindow->Controls().Get<QLineEdit>(kIdcFileName);
   ShowAndFocus(file);
   Press(Qt::Key_Escape);
   QApplication::processEvents();
@@ -186,33 +245,33 @@ TEST_F(MainWindowTest, EscapeNeverClosesAndEnterGoesToTheLogicByFocusedId) {
   EXPECT_TRUE(m_sysCommands.empty());
 
   m_keys.clear();
-  auto* combo = m_pWindow->Controls().Get<QComboBox>(1001);
+  auto* combo = m_pWindow->Controls().Get<QComboBox>(kIdcDataString);
   combo->setFocus();
   Press(Qt::Key_Return);
   // Disabled, the box keeps the focus as a dialog control does: Enter still
   // goes by its ID, and enabling it again gives the focus back to it.
-  m_pWindow->EnableDlgItem(1001, 0);
+  m_pWindow->EnableDlgItem(kIdcDataString, 0);
   Press(Qt::Key_Return);
-  m_pWindow->EnableDlgItem(1001, 1);
-  EXPECT_EQ(m_pWindow->GetFocusId(), 1001);
-  auto* start = m_pWindow->Controls().Get<QAbstractButton>(1003);
+  m_pWindow->EnableDlgItem(kIdcDataString, 1);
+  EXPECT_EQ(m_pWindow->GetFocusId(), kIdcDataString);
+  auto* start = m_pWindow->Controls().Get<QAbstractButton>(kIdcFileStart);
   start->setFocus();
   Press(Qt::Key_Enter);
   Press(Qt::Key_A);  // not a key the logic wants
   Press(Qt::Key_Down);
   const std::vector<std::pair<int, int>> want = {
-      {VK_RETURN, 1001}, {VK_RETURN, 1001}, {VK_DOWN, 1003}};
+      {VK_RETURN, kIdcDataString}, {VK_RETURN, kIdcDataString}, {VK_DOWN, kIdcFileStart}};
   EXPECT_EQ(m_keys, want);
   QApplication::processEvents();
-  EXPECT_EQ(m_commands, std::vector<int>{1003});
+  EXPECT_EQ(m_commands, std::vector<int>{kIdcFileStart});
 }
 
 TEST_F(MainWindowTest, LampsShowTheirStateAndColours) {
-  auto* step = m_pWindow->Controls().Get<CLed>(1015);
+  auto* step = m_pWindow->Controls().Get<CLed>(kIdcStepLampSwitchMode);
   ASSERT_NE(step, nullptr);
   const std::vector<std::pair<int, int>> steps = {{1, 1}, {2, 2}, {3, 2}, {0, 0}, {2, 2}};
   for (const auto& [state, shown] : steps) {
-    m_pWindow->SetLed(-1, 1015, state);
+    m_pWindow->SetLed(-1, kIdcStepLampSwitchMode, state);
     EXPECT_EQ(step->GetShownColour(), shown) << state;
   }
   // Drawn faces: the round lamp's corner is the grey background, its middle
@@ -224,16 +283,17 @@ TEST_F(MainWindowTest, LampsShowTheirStateAndColours) {
   EXPECT_GT(mid.green(), 150);
   EXPECT_LT(mid.red(), 100);
 
-  m_pWindow->SetLed(1, 1116, 1);  // USB ERROR, not the serial panel's frame 1116
-  CLed* error = PanelOf(1).Led(1116);
+  m_pWindow->SetLed(1, kIdcUsbLampError,
+                    1);  // USB ERROR, not the serial panel's frame of the same number
+  CLed* error = PanelOf(1).Led(kIdcUsbLampError);
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->GetShownColour(), 1);
-  EXPECT_EQ(PanelOf(0).Led(1116), nullptr);
+  EXPECT_EQ(PanelOf(0).Led(kIdcSerialPortFrame), nullptr);
   QImage rect = error->grab().toImage();
   EXPECT_EQ(rect.size(), QSize(8, 10));
   EXPECT_EQ(rect.pixelColor(0, 0), QColor(Qt::black));
   EXPECT_EQ(rect.pixelColor(4, 5), QColor(255, 0, 0));
-  m_pWindow->SetLed(5, 1116, 2);  // no such dialog: nothing changes
+  m_pWindow->SetLed(5, kIdcUsbLampError, 2);  // no such dialog: nothing changes
   EXPECT_EQ(error->GetShownColour(), 1);
 }
 
@@ -247,22 +307,22 @@ TEST_F(MainWindowTest, PanelsShowEnableAndFramesDoNotGovernTheirControls) {
   m_fields.serial.m_nFlowIndex = 4;
   m_fields.ethernet.m_dwIpAddress = 0xC0000201;
   m_pWindow->EnablePanels(0);
-  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1094), 1);
-  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1039), 1);
-  EXPECT_EQ(m_pWindow->Panel(2).IsDlgItemEnabled(1101), 0);
-  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(1098), "192.0.2.1");
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(kIdcSerialLabelXonXoff), 1);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(kIdcSerialBaud), 1);
+  EXPECT_EQ(m_pWindow->Panel(2).IsDlgItemEnabled(kIdcEthMainPort), 0);
+  EXPECT_EQ(m_pWindow->Panel(2).GetDlgItemText(kIdcEthIp), "192.0.2.1");
   m_fields.serial.m_nFlowIndex = 0;
   m_pWindow->EnablePanels(0);
-  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1094), 0);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(kIdcSerialLabelXonXoff), 0);
   m_pWindow->EnablePanels(-1);
-  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(1039), 0);
+  EXPECT_EQ(m_pWindow->Panel(0).IsDlgItemEnabled(kIdcSerialBaud), 0);
 
   // The string group disabled around a running string transfer keeps its
   // abort button usable.
-  m_pWindow->EnableDlgItem(1066, 0);
-  m_pWindow->EnableDlgItem(1001, 0);
-  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1027), 1);
-  EXPECT_EQ(m_pWindow->EnableDlgItem(1001, 1), 0);
+  m_pWindow->EnableDlgItem(kIdcStringGroup, 0);
+  m_pWindow->EnableDlgItem(kIdcDataString, 0);
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(kIdcStringStart), 1);
+  EXPECT_EQ(m_pWindow->EnableDlgItem(kIdcDataString, 1), 0);
 }
 
 TEST_F(MainWindowTest, MenuFollowsTheAboutTextAndDropsGiveLocalFiles) {

@@ -9,6 +9,7 @@
 
 #include "mainwnd/MainWindow.h"
 #include "panels/PanelBase.h"
+#include "platform/ControlIds.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/MemoryMainView.h"
 
@@ -63,7 +64,7 @@ Outcome RoundTrip(const CDialogFields& in, Edit edit) {
   {
     View view(fields);
     dynamic_cast<IListControls&>(view.Panel(1))
-        .SetListItems(1050, {"Receipt Printer A", "USB Printer #2"});
+        .SetListItems(kIdcUsbDevice, {"Receipt Printer A", "USB Printer #2"});
     for (int n = 0; n < 3; ++n)
       view.Panel(n).UpdateData(0);
     view.UpdateData(0);
@@ -71,7 +72,7 @@ Outcome RoundTrip(const CDialogFields& in, Edit edit) {
     out.answers += std::to_string(view.UpdateData(1));
     for (int n = 0; n < 3; ++n)
       out.answers += std::to_string(view.Panel(n).UpdateData(1));
-    out.answers += "|" + view.Panel(2).GetDlgItemText(1098);
+    out.answers += "|" + view.Panel(2).GetDlgItemText(kIdcEthIp);
   }
   SetNotifier(nullptr);
   out.fields = Describe(fields);
@@ -123,20 +124,21 @@ TEST(MemoryViewParityTest, ExchangesAndRefusesAsTheWindowDoes) {
       odd, [](IMainView&) {}, "out of range");
 
   ExpectSame(
-      plain, [](IMainView& v) { v.SetDlgItemText(1060, "300001"); }, "delay too long");
+      plain, [](IMainView& v) { v.SetDlgItemText(kIdcDelay, "300001"); }, "delay too long");
   ExpectSame(
-      plain, [](IMainView& v) { v.SetDlgItemText(1059, " 12x"); }, "repeat not a number");
+      plain, [](IMainView& v) { v.SetDlgItemText(kIdcRepeatCount, " 12x"); },
+      "repeat not a number");
   ExpectSame(
-      plain, [](IMainView& v) { v.Panel(2).SetDlgItemText(1098, "10.0.0.256"); },
+      plain, [](IMainView& v) { v.Panel(2).SetDlgItemText(kIdcEthIp, "10.0.0.256"); },
       "address refused");
   ExpectSame(
-      plain, [](IMainView& v) { v.Panel(2).SetDlgItemText(1098, "10..7"); },
+      plain, [](IMainView& v) { v.Panel(2).SetDlgItemText(kIdcEthIp, "10..7"); },
       "address with an empty field");
   ExpectSame(
       plain,
       [](IMainView& v) {
-        v.SetDlgItemText(1001, " typed ");
-        v.SetDlgItemText(1060, " 250 ");
+        v.SetDlgItemText(kIdcDataString, " typed ");
+        v.SetDlgItemText(kIdcDelay, " 250 ");
         v.EnablePanels(2);  // reloads the address from its field
       },
       "edits kept");

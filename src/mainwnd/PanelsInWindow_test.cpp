@@ -19,6 +19,7 @@
 #include "panels/Led.h"
 #include "panels/PanelBase.h"
 #include "platform/AppMessages.h"
+#include "platform/ControlIds.h"
 #include "platform/MessageQueue.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/SendrixDlg.h"
@@ -63,7 +64,7 @@ TEST_F(PanelsTest, PortListDroppedDownListsAPtyLinkMadeSince) {
   setenv("SENDRIX_EXTRA_SERIAL_PORTS", link.c_str(), 1);
   m_dlg.Fields().main.m_nInterface = 0;
   ASSERT_NE(Comm_OpenSetup(&m_owner, COMM_TYPE_SERIAL), 0);
-  auto* ports = Panel(0).Controls().Get<QComboBox>(1038);
+  auto* ports = Panel(0).Controls().Get<QComboBox>(kIdcSerialPort);
   m_pWindow->show();
   const QString name = QString::fromStdString(link.string());
   EXPECT_EQ(ports->findText(name), -1);
@@ -89,11 +90,15 @@ TEST_F(PanelsTest, StatusWordsLightTheLampsOfTheInterfaceInUse) {
     int interfaceType, flow;
     DWORD status;
     int panel, id, state;
-  } kCases[] = {{0, 1, 0x30, 0, 1020, CLed::Green},  {0, 1, 0x30, 0, 1024, CLed::Green},
-                {0, 1, 0x30, 0, 1025, CLed::Red},    {0, 1, 0x30, 0, 1026, CLed::Red},
-                {0, 1, 0x30, 0, 1027, CLed::Hidden}, {0, 4, 0x30, 0, 1027, CLed::Red},
-                {0, 4, 0x130, 0, 1027, CLed::Green}, {1, 0, 0x1, 1, 1116, CLed::Red},
-                {1, 0, 0x1, 1, 1021, CLed::Green}};
+  } kCases[] = {{0, 1, 0x30, 0, kIdcSerialLampDsr, CLed::Green},
+                {0, 1, 0x30, 0, kIdcSerialLampCts, CLed::Green},
+                {0, 1, 0x30, 0, kIdcSerialLampRing, CLed::Red},
+                {0, 1, 0x30, 0, kIdcSerialLampDcd, CLed::Red},
+                {0, 1, 0x30, 0, kIdcSerialLampXonXoff, CLed::Hidden},
+                {0, 4, 0x30, 0, kIdcSerialLampXonXoff, CLed::Red},
+                {0, 4, 0x130, 0, kIdcSerialLampXonXoff, CLed::Green},
+                {1, 0, 0x1, 1, kIdcUsbLampError, CLed::Red},
+                {1, 0, 0x1, 1, kIdcUsbLampPaperOut, CLed::Green}};
   for (const auto& c : kCases) {
     m_dlg.Fields().main.m_nInterface = c.interfaceType;
     m_dlg.Fields().serial.m_nFlowIndex = c.flow;
@@ -121,18 +126,18 @@ TEST_F(PanelsTest, EditedPortDisablesActionsUntilEnterReconnects) {
   m_dlg.UpdateAll(0);
   m_dlg.ShowInterfacePanel(2);
 
-  auto* mainPort = Panel(2).Controls().Get<QLineEdit>(1101);
+  auto* mainPort = Panel(2).Controls().Get<QLineEdit>(kIdcEthMainPort);
   QApplication::setActiveWindow(m_pWindow.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow.get()));
   mainPort->setFocus();
   QApplication::processEvents();
   mainPort->selectAll();
   QTest::keyClicks(mainPort, QString::number(sim.GetMainPort()));
-  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1075), 0);
-  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1003), 0);
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(kIdcReceiveGroup), 0);
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(kIdcFileStart), 0);
   QTest::keyClick(mainPort, Qt::Key_Return);
   EXPECT_EQ(eth.m_nMainPort, sim.GetMainPort());
-  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(1075), 1);
+  EXPECT_EQ(m_pWindow->IsDlgItemEnabled(kIdcReceiveGroup), 1);
   EXPECT_TRUE(sim.WaitFor([](const SIM_COUNTERS& c) { return c.nMainConnections >= 1; }, 3000));
   m_dlg.OnSysCommand(0xF060);
   sim.Stop();

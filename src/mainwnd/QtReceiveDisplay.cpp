@@ -64,8 +64,8 @@ class CRelayout : public QObject {
 CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
   QWidget* area = window.ReceiveArea();
   m_pDisplay = std::make_unique<CReceiveDisplay>(area);
-  window.ReplaceReceiveList(1028, m_pDisplay->DataList());
-  window.ReplaceReceiveList(1045, m_pDisplay->UsmList());
+  window.ReplaceReceiveList(kIdcRxDataList, m_pDisplay->DataList());
+  window.ReplaceReceiveList(kIdcRxUsmList, m_pDisplay->UsmList());
   window.Controls().Add(kIdcStatusLine, m_pDisplay->StatusLine(), QObject::tr("Printer status"));
   area->installEventFilter(new CRelayout(area, m_pDisplay.get()));
   KeepRoom(area, m_pDisplay.get());
@@ -88,12 +88,12 @@ void CQtReceiveDisplay::ResetDataLineCounter() {
 }
 
 void CQtReceiveDisplay::OnCommand(int id) {
-  if (id == 1029) {
+  if (id == kIdcClearBuffer) {
     m_pDisplay->OnClearBuffer();
-  } else if (id == 1032) {
+  } else if (id == kIdcSaveAs) {
     m_pDisplay->OnSaveAs();
-  } else if (id == 1070) {
-    auto* box = m_window.Controls().Get<QAbstractButton>(1070);
+  } else if (id == kIdcShowUsm) {
+    auto* box = m_window.Controls().Get<QAbstractButton>(kIdcShowUsm);
     m_pDisplay->OnShowUsm(m_nUsmChannel, box != nullptr && box->isChecked() ? 1 : 0);
     Fit(m_window.ReceiveArea(), m_pDisplay.get());
   }

@@ -1,5 +1,5 @@
 // The receive display as the window logic sees it (IReceiveDisplay), over
-// CReceiveDisplay: its lists take the places of lists 1028 and 1045 in the
+// CReceiveDisplay: its lists take the places of lists kIdcRxDataList and kIdcRxUsmList in the
 // window's "Receive Buffer" area and keep their IDs.
 //
 // CReceiveDisplay polls the readers' feeds on the window thread, so no

@@ -11,6 +11,7 @@
 #include "mainwnd/SplashWnd.h"
 #include "panels/PanelBase.h"
 #include "panels/SetupEthDevDlg.h"
+#include "platform/ControlIds.h"
 #include "settings/WindowPlacementStore.h"
 #include "texts/TooltipTable.h"
 #include "windowlogic/HistoryEditor.h"
@@ -27,7 +28,7 @@ void CQtWindowRunner::Join(CMainWindow& window, IFileDialog& files, CSendrixDlg&
   window.AttachMessageTarget(&m_target);
   CMainWindowHooks hooks;
   hooks.onCommand = [&dlg](int id) {
-    if (id == 1025) {
+    if (id == kIdcFileList) {
       dlg.OnFileListClick();
     } else {
       dlg.OnCommand(id);

@@ -70,20 +70,22 @@ TEST_F(WindowEndToEndTest, FileTypedAndStartedReachesThePrinterAndTheWindowComes
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     ran = true;
     CControlMap& c = window.Controls();
-    auto* start = c.Get<QAbstractButton>(1003);
+    auto* start = c.Get<QAbstractButton>(kIdcFileStart);
     ASSERT_TRUE(start->isEnabled()) << "the port did not open";
-    auto* file = c.Get<QLineEdit>(1002);
+    auto* file = c.Get<QLineEdit>(kIdcFileName);
     file->clear();
     QTest::keyClicks(file, QString::fromStdString(path));
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(dlg.GetRunningOperation(), OP_FILE_TRANSFER);
-    EXPECT_FALSE(c.Find(1002)->isEnabled());
-    EXPECT_FALSE(c.Find(1300)->isEnabled());
+    EXPECT_FALSE(c.Find(kIdcFileName)->isEnabled());
+    EXPECT_FALSE(c.Find(kIdcEthernetRadio)->isEnabled());
     EXPECT_TRUE(start->isEnabled());  // the abort button
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.GetRunningOperation() == OP_IDLE; }, 30000));
-    EXPECT_EQ(c.Get<QProgressBar>(1006)->value(), 100);
-    EXPECT_EQ(c.Get<QLabel>(1033)->text(), QStringLiteral("100 %"));
-    for (int id : {1003, 1026, 1002, 1025, 1027, 1001, 1014, 1043, 1300, 1069, 1005}) {
+    EXPECT_EQ(c.Get<QProgressBar>(kIdcProgressBar)->value(), 100);
+    EXPECT_EQ(c.Get<QLabel>(kIdcProgressPercent)->text(), QStringLiteral("100 %"));
+    for (int id : {kIdcFileStart, kIdcBrowse, kIdcFileName, kIdcFileList, kIdcStringStart,
+                   kIdcDataString, kIdcSerialRadio, kIdcUsbRadio, kIdcEthernetRadio,
+                   kIdcPacketProtocol, kIdcFirmwareStart}) {
       EXPECT_TRUE(c.Find(id)->isEnabled()) << id;
     }
     window.close();
@@ -122,13 +124,13 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
     ran = true;
     auto* line = window.Controls().Get<QLabel>(kIdcStatusLine);
     ASSERT_NE(line, nullptr);
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcStringStart), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
     EXPECT_EQ(line->text(), QStringLiteral("status DLE EOT 4: paper near end"));
     EXPECT_TRUE(line->toolTip().contains("bit 2 = 1  paper near end"))
         << line->toolTip().toStdString();
     EXPECT_TRUE(line->styleSheet().isEmpty());
-    const CHexRows& rows = window.Controls().Get<CHexListView>(1028)->Rows();
+    const CHexRows& rows = window.Controls().Get<CHexListView>(kIdcRxDataList)->Rows();
     ASSERT_EQ(rows.ByteCount(), 1u);
     BYTE shown[CHexRows::kRowBytes] = {};
     ASSERT_EQ(rows.RowBytes(rows.RowCount() - 1, shown), 1);
@@ -150,7 +152,7 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
     EXPECT_EQ(line->text(), QStringLiteral("status automatic: online, paper near end, drawer "
                                            "closed; changed: online, cover closed"));
     EXPECT_FALSE(line->styleSheet().isEmpty());
-    EXPECT_EQ(window.Controls().Get<CHexListView>(1045)->Rows().ByteCount(), 8u);
+    EXPECT_EQ(window.Controls().Get<CHexListView>(kIdcRxUsmList)->Rows().ByteCount(), 8u);
     window.close();
   });
   m_runner.RunModal(m_dlg);
@@ -170,7 +172,7 @@ TEST_F(WindowEndToEndTest, JsonLogBoxLogsTheWindowsRunsAndIsSaved) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("JSON Log"));
     QTest::mouseClick(box, Qt::LeftButton);
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcStringStart), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.GetRunningOperation() == OP_IDLE; }, 10000));
     window.close();
   });
@@ -218,12 +220,12 @@ TEST_F(WindowEndToEndTest, ClearBufferClearsTheStatusLine) {
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     auto* line = window.Controls().Get<QLabel>(kIdcStatusLine);
     ASSERT_NE(line, nullptr);
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcStringStart), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(line);
     EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Printer status"));
     EXPECT_EQ(a->text(QAccessible::Value), line->text());
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1029), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcClearBuffer), Qt::LeftButton);
     EXPECT_TRUE(line->text().isEmpty()) << line->text().toStdString();
     EXPECT_TRUE(line->toolTip().isEmpty());
     window.close();
@@ -247,7 +249,7 @@ TEST_F(WindowEndToEndTest, TimeColumnShowsArrivalTimesAndLeavesTheBytesAlone) {
   };
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     auto* box = window.Controls().Get<QCheckBox>(kIdcShowTime);
-    auto* list = window.Controls().Get<CHexListView>(1028);
+    auto* list = window.Controls().Get<CHexListView>(kIdcRxDataList);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("Show Time"));
     EXPECT_FALSE(box->isChecked());
@@ -289,7 +291,7 @@ TEST_F(WindowEndToEndTest, TimeColumnShowsArrivalTimesAndLeavesTheBytesAlone) {
     ASSERT_TRUE(CReceivedDataFile::SaveCopy(m_strHome + "/saved.bin", &reason)) << reason;
     EXPECT_EQ(ReadWhole(m_strHome + "/saved.bin"), sent);
 
-    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1029), Qt::LeftButton);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcClearBuffer), Qt::LeftButton);
     EXPECT_TRUE(list->RowLabelText(0).isEmpty());
     m_pSim->Send({0x31, 0x32});
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->Rows().ByteCount() == 2; }, 10000));
@@ -311,8 +313,8 @@ TEST_F(WindowEndToEndTest, ASavedTimeColumnComesBackOn) {
   bool shown = false;
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     shown = window.Controls().Get<QCheckBox>(kIdcShowTime)->isChecked() &&
-            window.Controls().Get<CHexListView>(1028)->HasRowLabel() &&
-            window.Controls().Get<CHexListView>(1045)->HasRowLabel();
+            window.Controls().Get<CHexListView>(kIdcRxDataList)->HasRowLabel() &&
+            window.Controls().Get<CHexListView>(kIdcRxUsmList)->HasRowLabel();
     window.close();
   });
   m_runner.RunModal(m_dlg);
@@ -324,7 +326,7 @@ TEST_F(WindowEndToEndTest, ASavedTimeColumnComesBackOn) {
 TEST_F(WindowEndToEndTest, ToggleActionOnAnInterfaceRadioSwitchesAsAClickDoes) {
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     QAccessibleInterface* serial =
-        QAccessible::queryAccessibleInterface(window.Controls().Find(1014));
+        QAccessible::queryAccessibleInterface(window.Controls().Find(kIdcSerialRadio));
     serial->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_EQ(dlg.Fields().main.m_nInterface, 0);
     EXPECT_TRUE(dynamic_cast<QWidget&>(window.Panel(0)).isVisible());

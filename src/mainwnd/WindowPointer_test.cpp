@@ -26,6 +26,7 @@
 #include "mainwnd/QtReceiveDisplay.h"
 #include "mainwnd/RealInput.h"
 #include "panels/PanelBase.h"
+#include "platform/ControlIds.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ class WindowPointerTest : public ::testing::Test {
                                "Manage Files history");
     m_pDisplay = std::make_unique<CQtReceiveDisplay>(*m_pWindow);
     // What the logic lists for a printer on USB (an empty list opens nothing).
-    static_cast<CPanelBase&>(m_pWindow->Panel(1)).SetListItems(1050, {"TP-80 (1)", "TP-80 (2)"});
+    static_cast<CPanelBase&>(m_pWindow->Panel(1))
+        .SetListItems(kIdcUsbDevice, {"TP-80 (1)", "TP-80 (2)"});
     for (int n = 0; n < 3; ++n) {
       m_pWindow->Panel(n).UpdateData(0);
     }
@@ -201,7 +203,7 @@ TEST_F(WindowPointerTest, MnemonicsAreUniqueAndReachTheirControls) {
       }
     }
   }
-  auto* file = m_pWindow->Controls().Get<QLineEdit>(1002);
+  auto* file = m_pWindow->Controls().Get<QLineEdit>(kIdcFileName);
   file->setText(QStringLiteral("receipt.prn"));
   m_input.ClickCentre(file);
   ASSERT_TRUE(QTest::qWaitFor([&] { return file->hasFocus(); }, kWaitMs));

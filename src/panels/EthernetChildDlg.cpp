@@ -11,58 +11,61 @@
 
 #include "panels/DataExchange.h"
 #include "panels/FrameBox.h"
+#include "platform/ControlIds.h"
 #include "platform/Notifier.h"
 
 CEthernetChildDlg::CEthernetChildDlg(CEthernetFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
-  QWidget* panel =
-      CControlMap::Framed(outer, m_controls.Add(1099, new CFrameBox(tr("Ethernet Port"))), 0, 0);
+  QWidget* panel = CControlMap::Framed(
+      outer, m_controls.Add(kIdcEthFrame, new CFrameBox(tr("Ethernet Port"))), 0, 0);
   auto* grid = new QGridLayout(panel);
   CControlMap::InsetInFrame(grid);
 
-  grid->addWidget(m_controls.Add(1100, new QLabel(tr("IP address"), panel)), 0, 0);
-  auto* ip = m_controls.Add(1098, new QLineEdit(panel), tr("IP address"));
+  grid->addWidget(m_controls.Add(kIdcEthIpLabel, new QLabel(tr("IP address"), panel)), 0, 0);
+  auto* ip = m_controls.Add(kIdcEthIp, new QLineEdit(panel), tr("IP address"));
   // Four fields of 0..255, as an address control allows.
   static const QString kOctet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?");
   ip->setValidator(
       new QRegularExpressionValidator(QRegularExpression(kOctet + "(\\." + kOctet + "){0,3}"), ip));
   grid->addWidget(ip, 0, 1, 1, 2);
-  grid->addWidget(m_controls.Add(1103, new QLabel(tr("MAC Address"), panel)), 1, 0);
-  auto* mac = m_controls.Add(1104, new QLabel(panel), tr("MAC Address"));
+  grid->addWidget(m_controls.Add(kIdcEthMacLabel, new QLabel(tr("MAC Address"), panel)), 1, 0);
+  auto* mac = m_controls.Add(kIdcEthMac, new QLabel(panel), tr("MAC Address"));
   mac->setAlignment(Qt::AlignCenter);
   grid->addWidget(mac, 1, 1, 1, 2);
 
-  QWidget* ports =
-      CControlMap::Framed(grid, m_controls.Add(1112, new CFrameBox(tr("Settings"))), 2, 0, 1, 3);
+  QWidget* ports = CControlMap::Framed(
+      grid, m_controls.Add(kIdcEthSettingsFrame, new CFrameBox(tr("Settings"))), 2, 0, 1, 3);
   auto* portLay = new QGridLayout(ports);
   CControlMap::InsetInFrame(portLay);
-  portLay->addWidget(Button(1110, new QRadioButton(tr("Main Port"), ports)), 0, 0);
-  portLay->addWidget(m_controls.Add(1101, new QLineEdit(ports), tr("Main Port")), 0, 1);
-  portLay->addWidget(Button(1111, new QRadioButton(tr("Real Time"), ports)), 1, 0);
-  portLay->addWidget(m_controls.Add(1105, new QLineEdit(ports), tr("Real Time")), 1, 1);
+  portLay->addWidget(Button(kIdcEthOutMain, new QRadioButton(tr("Main Port"), ports)), 0, 0);
+  portLay->addWidget(m_controls.Add(kIdcEthMainPort, new QLineEdit(ports), tr("Main Port")), 0, 1);
+  portLay->addWidget(Button(kIdcEthOutRealTime, new QRadioButton(tr("Real Time"), ports)), 1, 0);
+  portLay->addWidget(m_controls.Add(kIdcEthRealTimePort, new QLineEdit(ports), tr("Real Time")), 1,
+                     1);
 
-  QWidget* usm =
-      CControlMap::Framed(grid, m_controls.Add(1155, new CFrameBox(QString())), 3, 0, 1, 3);
+  QWidget* usm = CControlMap::Framed(
+      grid, m_controls.Add(kIdcEthUsmFrame, new CFrameBox(QString())), 3, 0, 1, 3);
   auto* usmLay = new QGridLayout(usm);
   CControlMap::InsetInFrame(usmLay);
-  usmLay->addWidget(m_controls.Add(1154, new QLabel(tr("USM Port"), usm)), 0, 0);
-  usmLay->addWidget(m_controls.Add(1102, new QLineEdit(usm), tr("USM Port")), 0, 1);
-  usmLay->addWidget(Button(1151, new QCheckBox(tr("Auto"), usm)), 0, 2);
+  usmLay->addWidget(m_controls.Add(kIdcEthUsmLabel, new QLabel(tr("USM Port"), usm)), 0, 0);
+  usmLay->addWidget(m_controls.Add(kIdcEthUsmPort, new QLineEdit(usm), tr("USM Port")), 0, 1);
+  usmLay->addWidget(Button(kIdcEthAutoReconnect, new QCheckBox(tr("Auto"), usm)), 0, 2);
   // What the operator types (not what data exchange writes) is a command:
   // an edited port waits for Enter, an edited address is taken at once.
-  for (int id : {1098, 1101, 1102, 1105}) {
+  for (int id : {kIdcEthIp, kIdcEthMainPort, kIdcEthUsmPort, kIdcEthRealTimePort}) {
     connect(m_controls.Get<QLineEdit>(id), &QLineEdit::textEdited, this,
             [this, id] { Command(id); });
   }
-  grid->addWidget(Button(1123, new QPushButton(tr("Setup"), panel)), 4, 2);
+  grid->addWidget(Button(kIdcEthSetup, new QPushButton(tr("Setup"), panel)), 4, 2);
 
   // One column of fields: the labels' column is as wide as the widest label,
   // the panel's own a frame's inset wider than the framed ones; the fields'
   // column takes the extra width.
   int labels = 0;
-  for (int id : {1100, 1103, 1110, 1111, 1154}) {
+  for (int id :
+       {kIdcEthIpLabel, kIdcEthMacLabel, kIdcEthOutMain, kIdcEthOutRealTime, kIdcEthUsmLabel}) {
     labels = std::max(labels, m_controls.Find(id)->sizeHint().width());
   }
   for (QGridLayout* lay : {portLay, usmLay, grid}) {
@@ -101,7 +104,7 @@ int CEthernetChildDlg::ParseIpText(const QString& text, DWORD* address) {
 }
 
 int CEthernetChildDlg::UpdateData(int save) {
-  auto* ip = m_controls.Get<QLineEdit>(1098);
+  auto* ip = m_controls.Get<QLineEdit>(kIdcEthIp);
   if (save) {
     if (!ParseIpText(ip->text(), &m_fields.m_dwIpAddress)) {
       AfxMessageBox("Please enter a valid IP address.", MB_OK);
@@ -114,12 +117,12 @@ int CEthernetChildDlg::UpdateData(int save) {
   if (!save && m_fields.m_strMac.size() > 50) {
     m_fields.m_strMac.resize(50);  // the MAC text's field holds at most 50 characters
   }
-  ddx::Text(m_controls, 1104, m_fields.m_strMac, save);
-  ddx::Radio(m_controls, {1110, 1111}, m_fields.m_nOutputPort, save);
-  ddx::Check(m_controls, 1151, m_fields.m_bAutoReconnect, save);
-  return ddx::Int(m_controls, 1105, m_fields.m_nRealTimePort, save) &&
-                 ddx::Int(m_controls, 1102, m_fields.m_nUsmPort, save) &&
-                 ddx::Int(m_controls, 1101, m_fields.m_nMainPort, save)
+  ddx::Text(m_controls, kIdcEthMac, m_fields.m_strMac, save);
+  ddx::Radio(m_controls, {kIdcEthOutMain, kIdcEthOutRealTime}, m_fields.m_nOutputPort, save);
+  ddx::Check(m_controls, kIdcEthAutoReconnect, m_fields.m_bAutoReconnect, save);
+  return ddx::Int(m_controls, kIdcEthRealTimePort, m_fields.m_nRealTimePort, save) &&
+                 ddx::Int(m_controls, kIdcEthUsmPort, m_fields.m_nUsmPort, save) &&
+                 ddx::Int(m_controls, kIdcEthMainPort, m_fields.m_nMainPort, save)
              ? 1
              : 0;
 }

@@ -9,6 +9,7 @@
 #include "panels/DataExchange.h"
 #include "panels/DropDownCombo.h"
 #include "panels/FrameBox.h"
+#include "platform/ControlIds.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
-  QWidget* panel =
-      CControlMap::Framed(outer, m_controls.Add(1116, new CFrameBox(tr("&Serial Port"))), 0, 0);
+  QWidget* panel = CControlMap::Framed(
+      outer, m_controls.Add(kIdcSerialPortFrame, new CFrameBox(tr("&Serial Port"))), 0, 0);
   auto* grid = new QGridLayout(panel);
   CControlMap::InsetInFrame(grid);
 
@@ -36,7 +37,8 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
                     int col) {
     QString name = QString::fromLatin1(title).remove(QLatin1Char('&'));
     // The port list is refilled from the library each time it drops down.
-    auto* combo = Combo(id, id == 1038 ? new CDropDownCombo() : new QComboBox(), items, name);
+    auto* combo =
+        Combo(id, id == kIdcSerialPort ? new CDropDownCombo() : new QComboBox(), items, name);
     if (boxId == 0) {
       auto* cell = new QWidget(panel);
       auto* lay = new QVBoxLayout(cell);
@@ -54,28 +56,30 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
     combo->setParent(inner);
     lay->addWidget(combo);
   };
-  listIn(0, "Serial Port", 1038, PortNames(), 0, 0);
-  listIn(1040, "Baud Rate", 1039,
+  listIn(0, "Serial Port", kIdcSerialPort, PortNames(), 0, 0);
+  listIn(kIdcSerialBaudLabel, "Baud Rate", kIdcSerialBaud,
          {"115200", "57600", "38400", "19200", "9600", "4800", "2400", "1200", "600", "300", "110"},
          0, 1);
-  listIn(1035, "&Parity", 1204, {"None", "Odd", "Even", "Mark", "Space"}, 0, 2);
-  listIn(1034, "&Flow Control", 1013, {"None", "DSR+CTS", "DSR", "CTS", "Xon / Xoff"}, 1, 0);
-  listIn(1036, "&Data Bits", 1205, {"5", "6", "7", "8"}, 1, 1);
-  listIn(1037, "&Stop Bits", 1206, {"1", "1.5", "2"}, 1, 2);
+  listIn(kIdcSerialParityLabel, "&Parity", kIdcSerialParity,
+         {"None", "Odd", "Even", "Mark", "Space"}, 0, 2);
+  listIn(kIdcSerialFlowLabel, "&Flow Control", kIdcSerialFlow,
+         {"None", "DSR+CTS", "DSR", "CTS", "Xon / Xoff"}, 1, 0);
+  listIn(kIdcSerialDataBitsLabel, "&Data Bits", kIdcSerialDataBits, {"5", "6", "7", "8"}, 1, 1);
+  listIn(kIdcSerialStopBitsLabel, "&Stop Bits", kIdcSerialStopBits, {"1", "1.5", "2"}, 1, 2);
 
-  QWidget* status =
-      CControlMap::Framed(grid, m_controls.Add(1095, new CFrameBox(tr("Status"))), 2, 0, 1, 3);
+  QWidget* status = CControlMap::Framed(
+      grid, m_controls.Add(kIdcSerialStatusFrame, new CFrameBox(tr("Status"))), 2, 0, 1, 3);
   auto* lamps = new QGridLayout(status);
   CControlMap::InsetInFrame(lamps);
   const struct {
     int led;
     int label;
     const char* text;
-  } kLamps[] = {{1020, 1090, "DSR"},
-                {1024, 1091, "CTS"},
-                {1025, 1092, "RING"},
-                {1026, 1093, "DCD"},
-                {1027, 1094, "XON / XOFF"}};
+  } kLamps[] = {{kIdcSerialLampDsr, kIdcSerialLabelDsr, "DSR"},
+                {kIdcSerialLampCts, kIdcSerialLabelCts, "CTS"},
+                {kIdcSerialLampRing, kIdcSerialLabelRing, "RING"},
+                {kIdcSerialLampDcd, kIdcSerialLabelDcd, "DCD"},
+                {kIdcSerialLampXonXoff, kIdcSerialLabelXonXoff, "XON / XOFF"}};
   int col = 0;
   for (const auto& l : kLamps) {
     lamps->addWidget(
@@ -88,11 +92,11 @@ CSerialChildDlg::CSerialChildDlg(CSerialFields& fields, QWidget* parent)
 }
 
 int CSerialChildDlg::UpdateData(int save) {
-  ddx::ComboIndex(m_controls, 1038, m_fields.m_nPortIndex, save);
-  ddx::ComboIndex(m_controls, 1039, m_fields.m_nBaudIndex, save);
-  ddx::ComboIndex(m_controls, 1204, m_fields.m_nParityIndex, save);
-  ddx::ComboIndex(m_controls, 1205, m_fields.m_nDataBitsIndex, save);
-  ddx::ComboIndex(m_controls, 1206, m_fields.m_nStopBitsIndex, save);
-  ddx::ComboIndex(m_controls, 1013, m_fields.m_nFlowIndex, save);
+  ddx::ComboIndex(m_controls, kIdcSerialPort, m_fields.m_nPortIndex, save);
+  ddx::ComboIndex(m_controls, kIdcSerialBaud, m_fields.m_nBaudIndex, save);
+  ddx::ComboIndex(m_controls, kIdcSerialParity, m_fields.m_nParityIndex, save);
+  ddx::ComboIndex(m_controls, kIdcSerialDataBits, m_fields.m_nDataBitsIndex, save);
+  ddx::ComboIndex(m_controls, kIdcSerialStopBits, m_fields.m_nStopBitsIndex, save);
+  ddx::ComboIndex(m_controls, kIdcSerialFlow, m_fields.m_nFlowIndex, save);
   return 1;
 }

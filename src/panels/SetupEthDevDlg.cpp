@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <thread>
 
+#include "platform/ControlIds.h"
 #include "windowlogic/VirtualKeys.h"
 
 CSetupEthDevDlg::CSetupEthDevDlg(const std::string& textLibrary, QWidget* parent,
@@ -49,13 +50,14 @@ QWidget* CSetupEthDevDlg::Add(int id, QWidget* widget, const QString& accessible
 void CSetupEthDevDlg::Build() {
   auto* outer = new QVBoxLayout(this);
   auto* top = new QHBoxLayout();
-  auto* search =
-      static_cast<QPushButton*>(Add(1127, new QPushButton(tr("Search"), this), tr("Search")));
+  auto* search = static_cast<QPushButton*>(
+      Add(kIdcDevSearch, new QPushButton(tr("Search"), this), tr("Search")));
   top->addWidget(search);
   top->addStretch();
   outer->addLayout(top);
 
-  m_pList = static_cast<QTreeWidget*>(Add(1126, new QTreeWidget(this), tr("Discovered devices")));
+  m_pList =
+      static_cast<QTreeWidget*>(Add(kIdcDevList, new QTreeWidget(this), tr("Discovered devices")));
   m_pList->setColumnCount(3);
   m_pList->setHeaderLabels({tr("IP Address"), tr("Device Name"), tr("MAC Address")});
   m_pList->setRootIsDecorated(false);
@@ -72,27 +74,29 @@ void CSetupEthDevDlg::Build() {
   outer->addWidget(m_pList);
 
   auto* group = static_cast<QGroupBox*>(
-      Add(1140, new QGroupBox(tr("Selected Device"), this), tr("Selected Device")));
+      Add(kIdcDevGroup, new QGroupBox(tr("Selected Device"), this), tr("Selected Device")));
   auto* grid = new QGridLayout(group);
-  grid->addWidget(Add(1136, new QLabel(tr("IP Address"), group), tr("IP Address")), 0, 0);
-  grid->addWidget(Add(1138, new QLabel(tr("Device Name"), group), tr("Device Name")), 0, 1);
-  auto* ip = static_cast<QLineEdit*>(Add(1133, new QLineEdit(group), tr("New IP address")));
+  grid->addWidget(Add(kIdcDevIpLabel, new QLabel(tr("IP Address"), group), tr("IP Address")), 0, 0);
+  grid->addWidget(Add(kIdcDevNameLabel, new QLabel(tr("Device Name"), group), tr("Device Name")), 0,
+                  1);
+  auto* ip = static_cast<QLineEdit*>(Add(kIdcDevNewIp, new QLineEdit(group), tr("New IP address")));
   // Digits and dots only; every digit typed stays (the logic says what is
   // wrong with a number out of range, rather than dropping its last digit).
   ip->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QStringLiteral("[0-9]*(\\.[0-9]*){0,3}")), ip));
   grid->addWidget(ip, 1, 0);
-  auto* name = static_cast<QLineEdit*>(Add(1134, new QLineEdit(group), tr("New device name")));
+  auto* name =
+      static_cast<QLineEdit*>(Add(kIdcDevNewName, new QLineEdit(group), tr("New device name")));
   name->setMaxLength(10);
   grid->addWidget(name, 1, 1);
   outer->addWidget(group);
 
   auto* bottom = new QHBoxLayout();
-  auto* update =
-      static_cast<QPushButton*>(Add(1128, new QPushButton(tr("Update"), this), tr("Update")));
-  auto* reboot =
-      static_cast<QPushButton*>(Add(1130, new QPushButton(tr("Reboot"), this), tr("Reboot")));
-  auto* ok = static_cast<QPushButton*>(Add(1, new QPushButton(tr("OK"), this), tr("OK")));
+  auto* update = static_cast<QPushButton*>(
+      Add(kIdcDevUpdate, new QPushButton(tr("Update"), this), tr("Update")));
+  auto* reboot = static_cast<QPushButton*>(
+      Add(kIdcDevReboot, new QPushButton(tr("Reboot"), this), tr("Reboot")));
+  auto* ok = static_cast<QPushButton*>(Add(kIdcDevOk, new QPushButton(tr("OK"), this), tr("OK")));
   bottom->addWidget(update);
   bottom->addWidget(reboot);
   bottom->addStretch();

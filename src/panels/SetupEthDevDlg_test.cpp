@@ -87,7 +87,8 @@ class SetupEthDevDlgTest : public QObject {
     CSetupEthDevDlg dlg("", nullptr, RecordingHooks());
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    for (int id : {1, 1126, 1127, 1128, 1130, 1133, 1134, 1136, 1138, 1140}) {
+    for (int id : {kIdcDevOk, kIdcDevList, kIdcDevSearch, kIdcDevUpdate, kIdcDevReboot,
+                   kIdcDevNewIp, kIdcDevNewName, kIdcDevIpLabel, kIdcDevNameLabel, kIdcDevGroup}) {
       QVERIFY2(!dlg.Control(id)->accessibleName().isEmpty(), qPrintable(QString::number(id)));
     }
     dlg.Control(1)->setFocus();
@@ -96,8 +97,8 @@ class SetupEthDevDlgTest : public QObject {
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(dlg.isVisible());
     QCOMPARE(m_sim->GetCounters().qwDiscoveries, uint64_t{0});
-    dlg.Control(1127)->setFocus();
-    QTest::keyClick(dlg.Control(1127), Qt::Key_Return);  // Enter on Search searches
+    dlg.Control(kIdcDevSearch)->setFocus();
+    QTest::keyClick(dlg.Control(kIdcDevSearch), Qt::Key_Return);  // Enter on Search searches
     QCOMPARE(dlg.List()->topLevelItemCount(), 1);
     QVERIFY(dlg.isVisible());
     Click(dlg, 1);
@@ -116,19 +117,19 @@ class SetupEthDevDlgTest : public QObject {
     QVERIFY(m_sim->WaitFor([](const SIM_COUNTERS& c) { return c.nMainConnections == 1; }, 2000));
     CSetupEthDevDlg dlg("", nullptr, RecordingHooks());
     dlg.show();
-    QVERIFY(!dlg.Control(1128)->isEnabled());
-    Click(dlg, 1127);
+    QVERIFY(!dlg.Control(kIdcDevUpdate)->isEnabled());
+    Click(dlg, kIdcDevSearch);
     QCOMPARE(dlg.List()->topLevelItemCount(), 1);
     SelectRow(dlg, 0);
-    QVERIFY(dlg.Control(1128)->isEnabled());
-    QCOMPARE(Edit(dlg, 1133)->text(), QStringLiteral("127.0.0.1"));
+    QVERIFY(dlg.Control(kIdcDevUpdate)->isEnabled());
+    QCOMPARE(Edit(dlg, kIdcDevNewIp)->text(), QStringLiteral("127.0.0.1"));
     QCOMPARE(dlg.List()->topLevelItem(0)->text(1), QStringLiteral("SIMPRN"));
     // The documentation's picture, when asked for.
     if (!qEnvironmentVariableIsEmpty("SENDRIX_PICTURES_DIR")) {
       QVERIFY(dlg.grab().save(qEnvironmentVariable("SENDRIX_PICTURES_DIR") + "/setup-devices.png"));
     }
-    Type(dlg, 1133, "127.0.0.2");
-    Type(dlg, 1134, "RENAMED");
+    Type(dlg, kIdcDevNewIp, "127.0.0.2");
+    Type(dlg, kIdcDevNewName, "RENAMED");
     int ticks = 0;
     int waitCursorTicks = 0;
     QTimer probe;
@@ -141,7 +142,7 @@ class SetupEthDevDlgTest : public QObject {
     probe.start(100);
     QElapsedTimer clock;
     clock.start();
-    Click(dlg, 1128);
+    Click(dlg, kIdcDevUpdate);
     probe.stop();
     QVERIFY(clock.elapsed() >= 3000);
     QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));  // the loop never froze
@@ -151,7 +152,7 @@ class SetupEthDevDlgTest : public QObject {
     QCOMPARE(dlg.List()->topLevelItemCount(), 1);
     QCOMPARE(dlg.List()->topLevelItem(0)->text(0), QStringLiteral("127.0.0.2"));
     QCOMPARE(dlg.List()->topLevelItem(0)->text(1), QStringLiteral("RENAMED"));
-    QVERIFY(dlg.Control(1128)->isEnabled());
+    QVERIFY(dlg.Control(kIdcDevUpdate)->isEnabled());
     QCOMPARE(m_sim->GetCounters().qwDiscoveries, uint64_t{2});
     QVERIFY(dlg.BlockingRuns() >= 4);
     QVERIFY(simtest::WaitForClose(client, 2000));
@@ -163,3 +164,4 @@ class SetupEthDevDlgTest : public QObject {
 
 QTEST_MAIN(SetupEthDevDlgTest)
 #include "SetupEthDevDlg_test.moc"
+#include "platform/ControlIds.h"

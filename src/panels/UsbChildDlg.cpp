@@ -12,40 +12,45 @@
 #include "panels/DataExchange.h"
 #include "panels/DropDownCombo.h"
 #include "panels/FrameBox.h"
+#include "platform/ControlIds.h"
 
 CUsbChildDlg::CUsbChildDlg(CUsbFields& fields, QWidget* parent)
     : CPanelBase(parent), m_fields(fields) {
   auto* outer = new QGridLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
-  QWidget* panel =
-      CControlMap::Framed(outer, m_controls.Add(1048, new CFrameBox(tr("Settings"))), 0, 0);
+  QWidget* panel = CControlMap::Framed(
+      outer, m_controls.Add(kIdcUsbSettingsFrame, new CFrameBox(tr("Settings"))), 0, 0);
   auto* grid = new QGridLayout(panel);
   CControlMap::InsetInFrame(grid);
-  grid->addWidget(Combo(1050, new CDropDownCombo(panel), {}, tr("USB device")), 0, 0, 1, 2);
-  grid->addWidget(Button(1108, new QPushButton(tr("Info"), panel)), 0, 2);
+  grid->addWidget(Combo(kIdcUsbDevice, new CDropDownCombo(panel), {}, tr("USB device")), 0, 0, 1,
+                  2);
+  grid->addWidget(Button(kIdcUsbInfo, new QPushButton(tr("Info"), panel)), 0, 2);
 
-  QWidget* endp =
-      CControlMap::Framed(grid, m_controls.Add(1049, new CFrameBox(tr("OUT endp"))), 1, 0);
+  QWidget* endp = CControlMap::Framed(
+      grid, m_controls.Add(kIdcUsbEndpointFrame, new CFrameBox(tr("OUT endp"))), 1, 0);
   auto* endLay = new QVBoxLayout(endp);
   CControlMap::InsetInFrame(endLay);
-  endLay->addWidget(Button(1046, new QRadioButton(tr("Norm/RT"), endp)));
-  endLay->addWidget(Button(1047, new QRadioButton(tr("Real Time"), endp)));
+  endLay->addWidget(Button(kIdcUsbNormal, new QRadioButton(tr("Norm/RT"), endp)));
+  endLay->addWidget(Button(kIdcUsbRealTime, new QRadioButton(tr("Real Time"), endp)));
 
-  QWidget* status =
-      CControlMap::Framed(grid, m_controls.Add(1122, new CFrameBox(tr("Status"))), 1, 1, 1, 2);
+  QWidget* status = CControlMap::Framed(
+      grid, m_controls.Add(kIdcUsbStatusFrame, new CFrameBox(tr("Status"))), 1, 1, 1, 2);
   auto* lamps = new QGridLayout(status);
   CControlMap::InsetInFrame(lamps);
-  lamps->addWidget(m_controls.Add(1116, new CLed(CLed::PanelLamp, status), tr("ERROR")), 0, 0,
+  lamps->addWidget(m_controls.Add(kIdcUsbLampError, new CLed(CLed::PanelLamp, status), tr("ERROR")),
+                   0, 0, Qt::AlignHCenter);
+  lamps->addWidget(m_controls.Add(kIdcUsbErrorLabel, new QLabel(tr("ERROR"), status)), 1, 0,
                    Qt::AlignHCenter);
-  lamps->addWidget(m_controls.Add(1114, new QLabel(tr("ERROR"), status)), 1, 0, Qt::AlignHCenter);
-  lamps->addWidget(m_controls.Add(1021, new CLed(CLed::PanelLamp, status), tr("P OUT")), 0, 1,
+  lamps->addWidget(
+      m_controls.Add(kIdcUsbLampPaperOut, new CLed(CLed::PanelLamp, status), tr("P OUT")), 0, 1,
+      Qt::AlignHCenter);
+  lamps->addWidget(m_controls.Add(kIdcUsbPaperOutLabel, new QLabel(tr("P OUT"), status)), 1, 1,
                    Qt::AlignHCenter);
-  lamps->addWidget(m_controls.Add(1115, new QLabel(tr("P OUT"), status)), 1, 1, Qt::AlignHCenter);
-  lamps->addWidget(Button(1152, new QCheckBox(tr("Monitor"), status)), 2, 0, 1, 2);
+  lamps->addWidget(Button(kIdcUsbMonitor, new QCheckBox(tr("Monitor"), status)), 2, 0, 1, 2);
 }
 
 int CUsbChildDlg::UpdateData(int save) {
-  auto* devices = m_controls.Get<QComboBox>(1050);
+  auto* devices = m_controls.Get<QComboBox>(kIdcUsbDevice);
   if (save) {
     m_fields.m_strDevice = devices->currentText().toLocal8Bit().toStdString();
   } else {
@@ -59,7 +64,7 @@ int CUsbChildDlg::UpdateData(int save) {
       }
     }
   }
-  ddx::Radio(m_controls, {1046, 1047}, m_fields.m_nOutEndpoint, save);
-  ddx::Check(m_controls, 1152, m_fields.m_bMonitor, save);
+  ddx::Radio(m_controls, {kIdcUsbNormal, kIdcUsbRealTime}, m_fields.m_nOutEndpoint, save);
+  ddx::Check(m_controls, kIdcUsbMonitor, m_fields.m_bMonitor, save);
   return 1;
 }

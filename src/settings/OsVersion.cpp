@@ -7,6 +7,7 @@
 #include "platform/AppendFormat.h"
 #include "platform/FileIo.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 
@@ -154,6 +155,6 @@ int CheckOSVersion(std::string* text) {
 int ConfirmOsSupported(int checkResult) {
   if (checkResult != 0)
     return 1;
-  ShowErrorText(kOsNotSupportedText);
+  ShowErrorText(kErrorOsNotSupported);
   return 0;
 }

@@ -4,7 +4,7 @@
 // records (kept as a pure mapping so that it stays checked); on Linux the
 // program describes the system from os-release and uname and always runs.
 // The refusal path stays: start-up passes the result to ConfirmOsSupported,
-// which shows error text 49 for 0, and then does not show the window.
+// which shows kErrorOsNotSupported for 0, and then does not show the window.
 //
 // Threading: no shared state; ConfirmOsSupported's box goes through
 // ShowErrorText (report/ErrorBoxes.h).
@@ -24,8 +24,6 @@ struct COsVersionInfo {
   std::string m_strCSDVersion;  // service-pack text
   BYTE m_wProductType = 0;      // 1 workstation
 };
-
-inline constexpr int kOsNotSupportedText = 49;
 
 // Sets *text to the "OS Version = ..." line for the record ("" for the rows
 // without a text) and returns 1 when the program may run (Windows XP and

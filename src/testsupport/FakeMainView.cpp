@@ -4,14 +4,69 @@
 
 namespace {
 
-const std::vector<int> kMainIds = {
-    1001, 1002, 1003, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012,        1014,         1015,
-    1016, 1017, 1018, 1019, 1022, 1025, 1026, 1027, 1028, 1029, 1030,        1031,         1032,
-    1033, 1041, 1043, 1045, 1058, 1059, 1060, 1061, 1062, 1063, 1064,        1065,         1066,
-    1067, 1068, 1069, 1070, 1075, 1087, 1156, 1157, 1158, 1159, kIdcJsonLog, kIdcShowTime, 1300};
-const std::vector<int> kSerialIds = {1020, 1024, 1025, 1026, 1027, 1034, 1035, 1040, 1095, 1116};
-const std::vector<int> kUsbIds = {1021, 1046, 1047, 1048, 1049, 1108, 1114, 1115, 1116, 1122, 1152};
-const std::vector<int> kEthernetIds = {1099, 1100, 1103, 1110, 1111, 1112, 1123, 1154};
+const std::vector<int> kMainIds = {kIdcDataString,
+                                   kIdcFileName,
+                                   kIdcFileStart,
+                                   kIdcFirmwareStart,
+                                   kIdcProgressBar,
+                                   kIdcStepLabelSwitchMode,
+                                   kIdcStepLabelFlashSize,
+                                   kIdcStepLabelErase,
+                                   kIdcStepLabelDownload,
+                                   kIdcStepLabelCheckCrc,
+                                   kIdcStepLabelReadCrc,
+                                   kIdcSerialRadio,
+                                   kIdcStepLampSwitchMode,
+                                   kIdcStepLampFlashSize,
+                                   kIdcStepLampErase,
+                                   kIdcStepLampDownload,
+                                   kIdcStepLampCheckCrc,
+                                   kIdcFirmwareCrc,
+                                   kIdcFileList,
+                                   kIdcBrowse,
+                                   kIdcStringStart,
+                                   kIdcRxDataList,
+                                   kIdcClearBuffer,
+                                   kIdcAsciiRadio,
+                                   kIdcHexRadio,
+                                   kIdcSaveAs,
+                                   kIdcProgressPercent,
+                                   kIdcRepeatNumber,
+                                   kIdcUsbRadio,
+                                   kIdcRxUsmList,
+                                   kIdcRepeat,
+                                   kIdcRepeatCount,
+                                   kIdcDelay,
+                                   kIdcTimesLabel,
+                                   kIdcMsLabel,
+                                   kIdcDelayLabel,
+                                   kIdcSelectFileGroup,
+                                   kIdcTransmitFileGroup,
+                                   kIdcStringGroup,
+                                   kIdcCommunicationGroup,
+                                   kIdcFirmwareGroup,
+                                   kIdcPacketProtocol,
+                                   kIdcShowUsm,
+                                   kIdcReceiveGroup,
+                                   kIdcInterfaceFrame,
+                                   kIdcRate,
+                                   kIdcRateLabel,
+                                   kIdcViewLog,
+                                   kIdcCreateLog,
+                                   kIdcJsonLog,
+                                   kIdcShowTime,
+                                   kIdcEthernetRadio};
+const std::vector<int> kSerialIds = {
+    kIdcSerialLampDsr,     kIdcSerialLampCts,   kIdcSerialLampRing,    kIdcSerialLampDcd,
+    kIdcSerialLampXonXoff, kIdcSerialFlowLabel, kIdcSerialParityLabel, kIdcSerialBaudLabel,
+    kIdcSerialStatusFrame, kIdcSerialPortFrame};
+const std::vector<int> kUsbIds = {kIdcUsbLampPaperOut,  kIdcUsbNormal,        kIdcUsbRealTime,
+                                  kIdcUsbSettingsFrame, kIdcUsbEndpointFrame, kIdcUsbInfo,
+                                  kIdcUsbErrorLabel,    kIdcUsbPaperOutLabel, kIdcUsbLampError,
+                                  kIdcUsbStatusFrame,   kIdcUsbMonitor};
+const std::vector<int> kEthernetIds = {kIdcEthFrame,   kIdcEthIpLabel,     kIdcEthMacLabel,
+                                       kIdcEthOutMain, kIdcEthOutRealTime, kIdcEthSettingsFrame,
+                                       kIdcEthSetup,   kIdcEthUsmLabel};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ControlIds.h"
 #include "platform/Notifier.h"
 #include "testsupport/RecordingNotifier.h"
 #include "texts/TooltipTable.h"
@@ -131,16 +132,16 @@ TEST_F(TextLibraryTest, EnglishLoadsSilentlyAndADialogsOwnLoadLeavesSharedLookUp
 // the tip export every tip is empty.
 TEST_F(TextLibraryTest, TooltipTextsByDialogAndControl) {
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_EN_PATH), 1);
-  const std::string rate = TooltipText(m_library, -1, 1156);
+  const std::string rate = TooltipText(m_library, -1, kIdcRate);
   EXPECT_FALSE(rate.empty());
-  EXPECT_EQ(TooltipText(m_library, -1, 1157), rate);
-  EXPECT_EQ(TooltipText(m_library, -1, 1300), m_library.GetTipText(42));
-  EXPECT_EQ(TooltipText(m_library, 2, 1099), "Undefined Control ID #1099");
-  EXPECT_EQ(TooltipText(m_library, 0, 1116), "");
-  EXPECT_EQ(TooltipText(m_library, 1, 1108), m_library.GetTipText(26));
+  EXPECT_EQ(TooltipText(m_library, -1, kIdcRateLabel), rate);
+  EXPECT_EQ(TooltipText(m_library, -1, kIdcEthernetRadio), m_library.GetTipText(42));
+  EXPECT_EQ(TooltipText(m_library, 2, kIdcEthFrame), "Undefined Control ID #1099");
+  EXPECT_EQ(TooltipText(m_library, 0, kIdcSerialPortFrame), "");
+  EXPECT_EQ(TooltipText(m_library, 1, kIdcUsbInfo), m_library.GetTipText(26));
   ASSERT_EQ(m_library.LoadTextLibrary(SENDRIX_TEXTS_NOTIPS_PATH), 1);
-  EXPECT_EQ(TooltipText(m_library, -1, 1156), "");
-  EXPECT_EQ(TooltipText(m_library, 2, 1099), "");
+  EXPECT_EQ(TooltipText(m_library, -1, kIdcRate), "");
+  EXPECT_EQ(TooltipText(m_library, 2, kIdcEthFrame), "");
 }
 
 }  // namespace

@@ -9,23 +9,58 @@
 namespace {
 
 const std::map<int, int>& Table(int dialog) {
-  static const std::map<int, int> kMain = {
-      {1002, 0},  {1025, 1},  {1026, 2},  {1003, 3},         {1058, 4},         {1059, 5},
-      {1060, 6},  {1157, 7},  {1156, 7},  {1006, 8},         {1028, 9},         {1045, 10},
-      {1029, 11}, {1005, 12}, {1027, 13}, {1001, 14},        {1031, 15},        {1030, 16},
-      {1014, 17}, {1043, 18}, {1300, 42}, {1069, 29},        {1007, 30},        {1008, 31},
-      {1009, 32}, {1010, 33}, {1011, 34}, {1012, 35},        {1022, 36},        {1070, 53},
-      {1032, 63}, {1158, 65}, {1159, 66}, {kIdcJsonLog, 67}, {kIdcShowTime, 68}};
-  static const std::map<int, int> kSerial = {{1038, 19}, {1039, 20}, {1204, 21}, {1013, 22},
-                                             {1205, 23}, {1206, 24}, {1090, 37}, {1091, 38},
-                                             {1092, 39}, {1093, 40}, {1094, 41}};
-  static const std::map<int, int> kUsb = {{1050, 25}, {1108, 26}, {1046, 27}, {1047, 28},
-                                          {1114, 54}, {1115, 55}, {1152, 64}};
-  static const std::map<int, int> kEthernet = {{1098, 43}, {1104, 50}, {1110, 47}, {1101, 44},
-                                               {1111, 48}, {1105, 45}, {1154, 49}, {1102, 46},
-                                               {1151, 52}, {1123, 51}};
-  static const std::map<int, int> kSetupEthDev = {{1127, 56}, {1126, 57}, {1133, 58}, {1134, 59},
-                                                  {1128, 60}, {1130, 61}, {1, 62}};
+  static const std::map<int, int> kMain = {{kIdcFileName, 0},
+                                           {kIdcFileList, 1},
+                                           {kIdcBrowse, 2},
+                                           {kIdcFileStart, 3},
+                                           {kIdcRepeat, 4},
+                                           {kIdcRepeatCount, 5},
+                                           {kIdcDelay, 6},
+                                           {kIdcRateLabel, 7},
+                                           {kIdcRate, 7},
+                                           {kIdcProgressBar, 8},
+                                           {kIdcRxDataList, 9},
+                                           {kIdcRxUsmList, 10},
+                                           {kIdcClearBuffer, 11},
+                                           {kIdcFirmwareStart, 12},
+                                           {kIdcStringStart, 13},
+                                           {kIdcDataString, 14},
+                                           {kIdcHexRadio, 15},
+                                           {kIdcAsciiRadio, 16},
+                                           {kIdcSerialRadio, 17},
+                                           {kIdcUsbRadio, 18},
+                                           {kIdcEthernetRadio, 42},
+                                           {kIdcPacketProtocol, 29},
+                                           {kIdcStepLabelSwitchMode, 30},
+                                           {kIdcStepLabelFlashSize, 31},
+                                           {kIdcStepLabelErase, 32},
+                                           {kIdcStepLabelDownload, 33},
+                                           {kIdcStepLabelCheckCrc, 34},
+                                           {kIdcStepLabelReadCrc, 35},
+                                           {kIdcFirmwareCrc, 36},
+                                           {kIdcShowUsm, 53},
+                                           {kIdcSaveAs, 63},
+                                           {kIdcViewLog, 65},
+                                           {kIdcCreateLog, 66},
+                                           {kIdcJsonLog, 67},
+                                           {kIdcShowTime, 68}};
+  static const std::map<int, int> kSerial = {
+      {kIdcSerialPort, 19},     {kIdcSerialBaud, 20},        {kIdcSerialParity, 21},
+      {kIdcSerialFlow, 22},     {kIdcSerialDataBits, 23},    {kIdcSerialStopBits, 24},
+      {kIdcSerialLabelDsr, 37}, {kIdcSerialLabelCts, 38},    {kIdcSerialLabelRing, 39},
+      {kIdcSerialLabelDcd, 40}, {kIdcSerialLabelXonXoff, 41}};
+  static const std::map<int, int> kUsb = {{kIdcUsbDevice, 25},     {kIdcUsbInfo, 26},
+                                          {kIdcUsbNormal, 27},     {kIdcUsbRealTime, 28},
+                                          {kIdcUsbErrorLabel, 54}, {kIdcUsbPaperOutLabel, 55},
+                                          {kIdcUsbMonitor, 64}};
+  static const std::map<int, int> kEthernet = {
+      {kIdcEthIp, 43},       {kIdcEthMac, 50},         {kIdcEthOutMain, 47},
+      {kIdcEthMainPort, 44}, {kIdcEthOutRealTime, 48}, {kIdcEthRealTimePort, 45},
+      {kIdcEthUsmLabel, 49}, {kIdcEthUsmPort, 46},     {kIdcEthAutoReconnect, 52},
+      {kIdcEthSetup, 51}};
+  static const std::map<int, int> kSetupEthDev = {
+      {kIdcDevSearch, 56}, {kIdcDevList, 57},   {kIdcDevNewIp, 58}, {kIdcDevNewName, 59},
+      {kIdcDevUpdate, 60}, {kIdcDevReboot, 61}, {kIdcDevOk, 62}};
   static const std::map<int, int> kNone;
   switch (dialog) {
     case -1:

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/ControlIds.h"
 #include "windowlogic/VirtualKeys.h"
 
 CEthernetPanel::CEthernetPanel(CEthernetFields& fields, IDialogView& view, const CPanelHooks& hooks)
@@ -81,7 +82,7 @@ void CEthernetPanel::ApplyConnectionState(int selected, int completion, int rtCh
                                           int usmChannel) {
   m_view.EnableDlgItem(IDC_OUT_MAIN, selected && completion != 0);
   m_view.EnableDlgItem(IDC_OUT_RT, selected && rtChannel != 0);
-  m_view.EnableDlgItem(1154, selected && usmChannel != 0);
+  m_view.EnableDlgItem(kIdcEthUsmLabel, selected && usmChannel != 0);
 }
 
 void CEthernetPanel::OnSetup() {

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "platform/ControlIds.h"
 #include "platform/Win32Types.h"
 #include "settings/DialogFields.h"
 #include "windowlogic/IDialogView.h"
@@ -17,15 +18,15 @@
 class CEthernetPanel {
  public:
   enum : int {
-    IDC_IP = 1098,
-    IDC_MAC = 1104,
-    IDC_MAIN_PORT = 1101,
-    IDC_USM_PORT = 1102,
-    IDC_RT_PORT = 1105,
-    IDC_OUT_MAIN = 1110,
-    IDC_OUT_RT = 1111,
-    IDC_AUTO = 1151,
-    IDC_SETUP = 1123,
+    IDC_IP = kIdcEthIp,
+    IDC_MAC = kIdcEthMac,
+    IDC_MAIN_PORT = kIdcEthMainPort,
+    IDC_USM_PORT = kIdcEthUsmPort,
+    IDC_RT_PORT = kIdcEthRealTimePort,
+    IDC_OUT_MAIN = kIdcEthOutMain,
+    IDC_OUT_RT = kIdcEthOutRealTime,
+    IDC_AUTO = kIdcEthAutoReconnect,
+    IDC_SETUP = kIdcEthSetup,
   };
 
   CEthernetPanel(CEthernetFields& fields, IDialogView& view, const CPanelHooks& hooks);
@@ -38,21 +39,21 @@ class CEthernetPanel {
 
   // A field of the address control changed: the field takes the address.
   void OnIpChange();
-  // A text change in 1101, 1102 or 1105: read the controls; while TCP/IP is
-  // selected the action controls go off until the connection is reopened.
+  // A text change in kIdcEthMainPort, kIdcEthUsmPort or kIdcEthRealTimePort: read the controls;
+  // while TCP/IP is selected the action controls go off until the connection is reopened.
   void OnPortEditChange(int id);
-  // A click on 1110 or 1111 (the USB panel's endpoint handler).
+  // A click on kIdcEthOutMain or kIdcEthOutRealTime (the USB panel's endpoint handler).
   void OnOutputClick();
   // The enabled state that depends on the last connection, while TCP/IP is
-  // selected (selected = 1) or not: "Main Port" (1110) only with the
-  // completion flag, "Real Time" (1111) only with a real-time channel, the
-  // "USM Port" label (1154) only with a USM channel.
+  // selected (selected = 1) or not: "Main Port" (kIdcEthOutMain) only with the
+  // completion flag, "Real Time" (kIdcEthOutRealTime) only with a real-time channel, the
+  // "USM Port" label (kIdcEthUsmLabel) only with a USM channel.
   void ApplyConnectionState(int selected, int completion, int rtChannel, int usmChannel);
   // The Setup button.
   void OnSetup();
-  // Enter in 1098, 1101, 1102 or 1105 reopens the connection when no
-  // operation runs; Enter elsewhere and Escape do nothing. Both are
-  // consumed (1); other keys 0.
+  // Enter in kIdcEthIp, kIdcEthMainPort, kIdcEthUsmPort or kIdcEthRealTimePort reopens the
+  // connection when no operation runs; Enter elsewhere and Escape do nothing. Both are consumed
+  // (1); other keys 0.
   int PreTranslateKey(int key);
   // 1 while an edited port waits for its Enter.
   int IsEditPending() const { return m_bEditPending; }

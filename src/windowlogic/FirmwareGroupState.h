@@ -15,12 +15,16 @@
 
 #include <array>
 
+#include "platform/ControlIds.h"
 #include "windowlogic/IDialogView.h"
 
 class CFirmwareGroupState {
  public:
-  static constexpr std::array<int, 14> kControls = {1005, 1068, 1007, 1008, 1009, 1010, 1011,
-                                                    1012, 1022, 1015, 1016, 1017, 1018, 1019};
+  static constexpr std::array<int, 14> kControls = {
+      kIdcFirmwareStart,    kIdcFirmwareGroup,      kIdcStepLabelSwitchMode, kIdcStepLabelFlashSize,
+      kIdcStepLabelErase,   kIdcStepLabelDownload,  kIdcStepLabelCheckCrc,   kIdcStepLabelReadCrc,
+      kIdcFirmwareCrc,      kIdcStepLampSwitchMode, kIdcStepLampFlashSize,   kIdcStepLampErase,
+      kIdcStepLampDownload, kIdcStepLampCheckCrc};
 
   void Apply(IDialogView& view, int enable);
   int IsEnabled() const { return m_bEnabled; }

@@ -96,7 +96,7 @@ int RunHeadlessProgram(const CProgramArguments& arguments, int stopPipe) {
   hooks.loadSettings = [&](CSendrixDlg& dlg) {
     settings.Load(dlg);
     dlg.SetCommandLine(commandLine);
-    dlg.m_bHeadless = 1;
+    dlg.Batch().m_bHeadless = 1;
     dlg.SetProgressEcho(&progress);
     dlg.SetRowEcho(&rows);
   };

@@ -56,7 +56,7 @@ class IMainView : public IDialogView {
   virtual void ShowPanel(int n) = 0;
   // Enables every control of panel `selected` and disables those of the
   // other panels (-1: all disabled), with each panel's own exceptions (its
-  // caption choice of USB button 1046, controls that follow a check box);
+  // caption choice of USB button kIdcUsbNormal, controls that follow a check box);
   // reloads the Ethernet panel's address control from its field.
   virtual void EnablePanels(int selected) = 0;
 
@@ -69,13 +69,13 @@ class IMainView : public IDialogView {
                                const std::vector<std::string>& parity,
                                const std::string& flowNone) = 0;
 
-  // File list (1025), most recent first, and its selection mark (-1 none).
+  // File list (kIdcFileList), most recent first, and its selection mark (-1 none).
   virtual void SetFileList(const std::vector<CFileListRow>& rows) = 0;
   virtual int GetFileListSelection() = 0;
-  // String combo (1001) entries, most recent first.
+  // String combo (kIdcDataString) entries, most recent first.
   virtual void SetStringList(const std::vector<std::string>& entries) = 0;
 
-  // Progress bar 1006, 0..100.
+  // Progress bar kIdcProgressBar, 0..100.
   virtual void SetProgress(int percent) = 0;
   // Lamp on picture control `id` of dialog `dialog` (-1 main window, 0..2 a
   // panel): 0 hidden, 1 red, 2 green; other values change nothing.

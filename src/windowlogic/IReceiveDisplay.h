@@ -26,7 +26,7 @@ class IReceiveDisplay {
   // The lists' Time column (showTime 1) and the pause, in ms, that starts a
   // new received block. Displays without times ignore it.
   virtual void SetBlockTimes(int /*showTime*/, int /*idleGapMs*/) {}
-  // Buttons 1029 "Clear Buffer", 1032 "Save As", check box 1070 "Show USM".
+  // Buttons kIdcClearBuffer "Clear Buffer", kIdcSaveAs "Save As", check box kIdcShowUsm "Show USM".
   virtual void OnCommand(int id) = 0;
   // The USM view when usmChannel is 1 and showUsm is 1, else the data view.
   virtual void RefreshUsmView(int usmChannel, int showUsm) = 0;

@@ -1,6 +1,7 @@
 // The rules of the serial, USB and Ethernet panels, against a recording view.
 #include <gtest/gtest.h>
 
+#include "platform/ControlIds.h"
 #include "testsupport/PanelTestSupport.h"
 #include "texts/TextLibrary.h"
 #include "texts/TooltipTable.h"
@@ -59,19 +60,19 @@ TEST(SerialPanel, RefreshOnlyWhileSerialAndOnlyOnSuccess) {
     names = {"COM10", "COM2", "COM1"};
     return answer;
   });
-  view.lists[1038] = {"old"};
+  view.lists[kIdcSerialPort] = {"old"};
 
   host.selected = 1;
   panel.RefreshPortList();
-  EXPECT_EQ(view.lists[1038], Names{"old"});
+  EXPECT_EQ(view.lists[kIdcSerialPort], Names{"old"});
   host.selected = 0;
   answer = 0;
   panel.RefreshPortList();
-  EXPECT_EQ(view.lists[1038], Names{"old"});
+  EXPECT_EQ(view.lists[kIdcSerialPort], Names{"old"});
   EXPECT_TRUE(view.exchanges.empty());
   answer = 1;
   panel.RefreshPortList();
-  EXPECT_EQ(view.lists[1038], (Names{"COM1", "COM2", "COM10"}));
+  EXPECT_EQ(view.lists[kIdcSerialPort], (Names{"COM1", "COM2", "COM10"}));
   // Controls read before the list is rebuilt, written back after it.
   EXPECT_EQ(view.exchanges, (std::vector<int>{1, 0}));
 }
@@ -81,8 +82,9 @@ TEST(SerialPanel, OnlyPortAndFlowChangesReopenAndOnlyWhileSerial) {
     int id;
     int selected;
     size_t opens;
-  } kCases[] = {{1038, 0, 1}, {1013, 0, 1}, {1039, 0, 0}, {1204, 0, 0},
-                {1205, 0, 0}, {1206, 0, 0}, {1038, 1, 0}, {1013, 2, 0}};
+  } kCases[] = {{kIdcSerialPort, 0, 1},   {kIdcSerialFlow, 0, 1},     {kIdcSerialBaud, 0, 0},
+                {kIdcSerialParity, 0, 0}, {kIdcSerialDataBits, 0, 0}, {kIdcSerialStopBits, 0, 0},
+                {kIdcSerialPort, 1, 0},   {kIdcSerialFlow, 2, 0}};
   for (const auto& c : kCases) {
     SerialRig r;
     auto& [fields, view, host, panel] = r;
@@ -106,11 +108,12 @@ TEST(SerialPanel, LampsFollowTheStatusWordAndXonOnlyWithFlowFour) {
     auto& [fields, view, host, panel] = r;
     fields.m_nFlowIndex = c.flow;
     panel.ApplyLineStatus(c.status);
-    EXPECT_EQ(host.Led(0, 1020), c.dsr);
-    EXPECT_EQ(host.Led(0, 1024), c.cts);
-    EXPECT_EQ(host.Led(0, 1025), c.ring);
-    EXPECT_EQ(host.Led(0, 1026), c.dcd);
-    EXPECT_EQ(host.Led(0, 1027), c.xon) << std::hex << c.status << " flow " << c.flow;
+    EXPECT_EQ(host.Led(0, kIdcSerialLampDsr), c.dsr);
+    EXPECT_EQ(host.Led(0, kIdcSerialLampCts), c.cts);
+    EXPECT_EQ(host.Led(0, kIdcSerialLampRing), c.ring);
+    EXPECT_EQ(host.Led(0, kIdcSerialLampDcd), c.dcd);
+    EXPECT_EQ(host.Led(0, kIdcSerialLampXonXoff), c.xon)
+        << std::hex << c.status << " flow " << c.flow;
   }
 }
 
@@ -128,10 +131,11 @@ TEST(SerialPanel, LampsGoDarkWhenThePortChangesOrIsGone) {
   fields.m_nFlowIndex = 4;
   auto lit = [&] {
     panel.ApplyLineStatus(0x1F0);
-    return host.Led(0, 1020) == 2 && host.Led(0, 1027) == 2;
+    return host.Led(0, kIdcSerialLampDsr) == 2 && host.Led(0, kIdcSerialLampXonXoff) == 2;
   };
   auto dark = [&] {
-    for (int id : {1020, 1024, 1025, 1026, 1027}) {
+    for (int id : {kIdcSerialLampDsr, kIdcSerialLampCts, kIdcSerialLampRing, kIdcSerialLampDcd,
+                   kIdcSerialLampXonXoff}) {
       if (host.Led(0, id) != 0) {
         return false;
       }
@@ -141,7 +145,7 @@ TEST(SerialPanel, LampsGoDarkWhenThePortChangesOrIsGone) {
   host.selected = 0;
   panel.RefreshPortList();
   fields.m_nPortIndex = 1;
-  for (int id : {1038, 1013}) {
+  for (int id : {kIdcSerialPort, kIdcSerialFlow}) {
     ASSERT_TRUE(lit());
     panel.OnSelChange(id);
     EXPECT_TRUE(dark()) << id;
@@ -161,14 +165,14 @@ TEST(UsbPanel, RealTimeRadioNeedsARealTimeChannel) {
   auto& [fields, view, host, panel] = r;
   panel.SetChannels(1, 0);
   panel.ApplyEndpointState(1, &texts);
-  EXPECT_EQ(view.IsDlgItemEnabled(1047), 0);
-  EXPECT_EQ(view.texts[1046], texts.GetCaptionText(44));
+  EXPECT_EQ(view.IsDlgItemEnabled(kIdcUsbRealTime), 0);
+  EXPECT_EQ(view.texts[kIdcUsbNormal], texts.GetCaptionText(44));
   panel.SetChannels(1, 1);
   panel.ApplyEndpointState(1, &texts);
-  EXPECT_EQ(view.IsDlgItemEnabled(1047), 1);
-  EXPECT_EQ(view.texts[1046], texts.GetCaptionText(43));
+  EXPECT_EQ(view.IsDlgItemEnabled(kIdcUsbRealTime), 1);
+  EXPECT_EQ(view.texts[kIdcUsbNormal], texts.GetCaptionText(43));
   panel.ApplyEndpointState(0, &texts);  // another interface selected
-  EXPECT_EQ(view.IsDlgItemEnabled(1047), 0);
+  EXPECT_EQ(view.IsDlgItemEnabled(kIdcUsbRealTime), 0);
 }
 
 TEST(UsbPanel, RepeatedNamesAreNumberedAndTheIndexNamesTheDevice) {
@@ -185,19 +189,19 @@ TEST(UsbPanel, RepeatedNamesAreNumberedAndTheIndexNamesTheDevice) {
     return 1;
   });
   panel.RefreshDeviceList();
-  EXPECT_EQ(view.lists[1050], (Names{"Alpha (1)", "Beta", "Alpha (2)"}));
+  EXPECT_EQ(view.lists[kIdcUsbDevice], (Names{"Alpha (1)", "Beta", "Alpha (2)"}));
   EXPECT_EQ(fields.m_strDevice, "Alpha (2)");
   EXPECT_EQ(panel.GetUsmChannel(), 1);
   // An empty enumeration empties the list and keeps the device's text.
   table.clear();
   panel.RefreshDeviceList();
-  EXPECT_TRUE(view.lists[1050].empty());
+  EXPECT_TRUE(view.lists[kIdcUsbDevice].empty());
   EXPECT_EQ(fields.m_strDevice, "Alpha (2)");
   // Not while another interface is selected.
   table = {"Gamma"};
   host.selected = 0;
   panel.RefreshDeviceList();
-  EXPECT_TRUE(view.lists[1050].empty());
+  EXPECT_TRUE(view.lists[kIdcUsbDevice].empty());
 }
 
 TEST(UsbPanel, StatusWordSetBitsShowRed) {
@@ -208,11 +212,11 @@ TEST(UsbPanel, StatusWordSetBitsShowRed) {
   for (const auto& c : kCases) {
     UsbRig r;
     auto& [fields, view, host, panel] = r;
-    view.visible[1116] = view.visible[1021] = 0;
+    view.visible[kIdcUsbLampError] = view.visible[kIdcUsbLampPaperOut] = 0;
     panel.ApplyLineStatus(c.status);
-    EXPECT_EQ(host.Led(1, 1116), c.error) << c.status;
-    EXPECT_EQ(host.Led(1, 1021), c.pout) << c.status;
-    EXPECT_EQ(view.visible[1116] + view.visible[1021], 2);
+    EXPECT_EQ(host.Led(1, kIdcUsbLampError), c.error) << c.status;
+    EXPECT_EQ(host.Led(1, kIdcUsbLampPaperOut), c.pout) << c.status;
+    EXPECT_EQ(view.visible[kIdcUsbLampError] + view.visible[kIdcUsbLampPaperOut], 2);
   }
 }
 
@@ -222,8 +226,8 @@ TEST(UsbPanel, MonitorLogsAndNeverReopensRadiosOnlyWhenIdleEnterOnInfo) {
   host.selected = 1;
   fields.m_bMonitor = 0;  // what the exchange would read from the unticked box
   panel.OnMonitor();
-  EXPECT_EQ(host.Led(1, 1116), 0);
-  EXPECT_EQ(host.Led(1, 1021), 0);
+  EXPECT_EQ(host.Led(1, kIdcUsbLampError), 0);
+  EXPECT_EQ(host.Led(1, kIdcUsbLampPaperOut), 0);
   fields.m_bMonitor = 1;
   panel.OnMonitor();
   EXPECT_EQ(host.logLines,
@@ -237,10 +241,10 @@ TEST(UsbPanel, MonitorLogsAndNeverReopensRadiosOnlyWhenIdleEnterOnInfo) {
   host.running = 0;
   panel.OnEndpointClick();
   EXPECT_EQ(host.opens, std::vector<int>{1});
-  view.focus = 1050;
+  view.focus = kIdcUsbDevice;
   EXPECT_EQ(panel.PreTranslateKey(0x0D), 1);
   EXPECT_EQ(host.properties, 0);
-  view.focus = 1108;
+  view.focus = kIdcUsbInfo;
   EXPECT_EQ(panel.PreTranslateKey(0x0D), 1);
   EXPECT_EQ(host.properties, 1);
   EXPECT_EQ(panel.PreTranslateKey(0x1B), 1);
@@ -275,14 +279,14 @@ TEST(EthernetPanel, PortEditDisablesActionsUntilEnterReopens) {
   EthernetRig r;
   auto& [fields, view, host, panel] = r;
   host.selected = 2;
-  view.texts[1098] = "127.0.0.1";
-  panel.OnPortEditChange(1101);
+  view.texts[kIdcEthIp] = "127.0.0.1";
+  panel.OnPortEditChange(kIdcEthMainPort);
   EXPECT_EQ(host.disables, 1);
   EXPECT_EQ(panel.IsEditPending(), 1);
   // Enter outside the four fields, or while an operation runs: nothing.
-  view.focus = 1151;
+  view.focus = kIdcEthAutoReconnect;
   EXPECT_EQ(panel.PreTranslateKey(0x0D), 1);
-  view.focus = 1101;
+  view.focus = kIdcEthMainPort;
   host.running = 3;
   EXPECT_EQ(panel.PreTranslateKey(0x0D), 1);
   EXPECT_TRUE(host.opens.empty());
@@ -292,7 +296,7 @@ TEST(EthernetPanel, PortEditDisablesActionsUntilEnterReopens) {
   EXPECT_EQ(fields.m_dwIpAddress, 0x7F000001u);
   EXPECT_EQ(panel.IsEditPending(), 0);
   // Each of the other fields reopens too; a radio click as well.
-  for (int id : {1098, 1102, 1105}) {
+  for (int id : {kIdcEthIp, kIdcEthUsmPort, kIdcEthRealTimePort}) {
     view.focus = id;
     panel.PreTranslateKey(0x0D);
   }
@@ -300,13 +304,13 @@ TEST(EthernetPanel, PortEditDisablesActionsUntilEnterReopens) {
   EXPECT_EQ(host.opens.size(), 5u);
   // With another interface selected an edit turns nothing off.
   host.selected = 0;
-  panel.OnPortEditChange(1105);
+  panel.OnPortEditChange(kIdcEthRealTimePort);
   EXPECT_EQ(host.disables, 1);
   // An edit that holds no integer keeps the actions off and reopens nothing.
   host.selected = 2;
-  panel.OnPortEditChange(1102);
+  panel.OnPortEditChange(kIdcEthUsmPort);
   view.exchangeResult = 0;
-  view.focus = 1102;
+  view.focus = kIdcEthUsmPort;
   panel.PreTranslateKey(0x0D);
   EXPECT_EQ(host.opens.size(), 5u);
   EXPECT_EQ(panel.IsEditPending(), 1);
@@ -322,9 +326,9 @@ TEST(EthernetPanel, RadiosAndUsmLabelFollowTheLastConnection) {
     EthernetRig r;
     auto& [fields, view, host, panel] = r;
     panel.ApplyConnectionState(c.selected, c.completion, c.rt, c.usm);
-    EXPECT_EQ(view.IsDlgItemEnabled(1110), c.main);
-    EXPECT_EQ(view.IsDlgItemEnabled(1111), c.realTime);
-    EXPECT_EQ(view.IsDlgItemEnabled(1154), c.usmLabel);
+    EXPECT_EQ(view.IsDlgItemEnabled(kIdcEthOutMain), c.main);
+    EXPECT_EQ(view.IsDlgItemEnabled(kIdcEthOutRealTime), c.realTime);
+    EXPECT_EQ(view.IsDlgItemEnabled(kIdcEthUsmLabel), c.usmLabel);
   }
 }
 
@@ -334,23 +338,23 @@ TEST(PanelController, EventsReachTheirPanelAndStatusFollowsTheInterface) {
   CRecordingPanelHooks host;
   CPanelController panels(fields, {&serial, &serial, &usb, &usb, &ethernet}, host.hooks);
   host.selected = 1;
-  usb.selections[1050] = 2;
-  panels.OnPanelCommand(1, 1050);
+  usb.selections[kIdcUsbDevice] = 2;
+  panels.OnPanelCommand(1, kIdcUsbDevice);
   EXPECT_EQ(fields.usb.m_nDeviceIndex, 2);
-  panels.OnPanelCommand(1, 1108);
-  panels.OnPanelCommand(2, 1123);
+  panels.OnPanelCommand(1, kIdcUsbInfo);
+  panels.OnPanelCommand(2, kIdcEthSetup);
   EXPECT_EQ(host.properties + host.setups, 2);
   EXPECT_EQ(host.opens.size(), 1u);
 
   panels.OnLineStatus(0x1);
-  EXPECT_EQ(host.Led(1, 1116), 1);
+  EXPECT_EQ(host.Led(1, kIdcUsbLampError), 1);
   host.selected = 2;  // TCP/IP: a status word changes nothing
   host.leds.clear();
   panels.OnLineStatus(0x30);
   EXPECT_TRUE(host.leds.empty());
   host.selected = 0;
   panels.OnLineStatus(0x30);
-  EXPECT_EQ(host.Led(0, 1020), 2);
+  EXPECT_EQ(host.Led(0, kIdcSerialLampDsr), 2);
   EXPECT_EQ(panels.OnPanelKey(0, 0x0D), 1);
   EXPECT_EQ(panels.OnPanelKey(2, 'A'), 0);
 }

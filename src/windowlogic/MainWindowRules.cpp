@@ -9,18 +9,49 @@ struct NumberedControl {
   int id;
 };
 
-const NumberedControl kMainCaptions[] = {
-    {0, 1064},  {1, 1026},  {6, 1065},  {2, 1003},  {7, 1058},         {8, 1063},
-    {9, 1061},  {10, 1157}, {14, 1068}, {3, 1005},  {15, 1007},        {16, 1008},
-    {17, 1009}, {18, 1010}, {19, 1011}, {20, 1012}, {21, 1066},        {4, 1027},
-    {22, 1075}, {23, 1029}, {57, 1070}, {72, 1032}, {24, 1067},        {25, 1014},
-    {27, 1043}, {47, 1300}, {48, 1158}, {85, 1159}, {86, kIdcJsonLog}, {87, kIdcShowTime}};
-const NumberedControl kSerialCaptions[] = {
-    {28, 1116}, {29, 1040}, {30, 1035}, {36, 1034}, {46, 1095}};
-const NumberedControl kUsbCaptions[] = {{38, 1048}, {42, 1049}, {45, 1047}, {58, 1122},
-                                        {59, 1114}, {60, 1115}, {61, 1152}};
-const NumberedControl kEthernetCaptions[] = {{49, 1099}, {50, 1100}, {55, 1103}, {51, 1112},
-                                             {52, 1110}, {53, 1111}, {54, 1154}, {56, 1123}};
+const NumberedControl kMainCaptions[] = {{0, kIdcSelectFileGroup},
+                                         {1, kIdcBrowse},
+                                         {6, kIdcTransmitFileGroup},
+                                         {2, kIdcFileStart},
+                                         {7, kIdcRepeat},
+                                         {8, kIdcDelayLabel},
+                                         {9, kIdcTimesLabel},
+                                         {10, kIdcRateLabel},
+                                         {14, kIdcFirmwareGroup},
+                                         {3, kIdcFirmwareStart},
+                                         {15, kIdcStepLabelSwitchMode},
+                                         {16, kIdcStepLabelFlashSize},
+                                         {17, kIdcStepLabelErase},
+                                         {18, kIdcStepLabelDownload},
+                                         {19, kIdcStepLabelCheckCrc},
+                                         {20, kIdcStepLabelReadCrc},
+                                         {21, kIdcStringGroup},
+                                         {4, kIdcStringStart},
+                                         {22, kIdcReceiveGroup},
+                                         {23, kIdcClearBuffer},
+                                         {57, kIdcShowUsm},
+                                         {72, kIdcSaveAs},
+                                         {24, kIdcCommunicationGroup},
+                                         {25, kIdcSerialRadio},
+                                         {27, kIdcUsbRadio},
+                                         {47, kIdcEthernetRadio},
+                                         {48, kIdcViewLog},
+                                         {85, kIdcCreateLog},
+                                         {86, kIdcJsonLog},
+                                         {87, kIdcShowTime}};
+const NumberedControl kSerialCaptions[] = {{28, kIdcSerialPortFrame},
+                                           {29, kIdcSerialBaudLabel},
+                                           {30, kIdcSerialParityLabel},
+                                           {36, kIdcSerialFlowLabel},
+                                           {46, kIdcSerialStatusFrame}};
+const NumberedControl kUsbCaptions[] = {{38, kIdcUsbSettingsFrame}, {42, kIdcUsbEndpointFrame},
+                                        {45, kIdcUsbRealTime},      {58, kIdcUsbStatusFrame},
+                                        {59, kIdcUsbErrorLabel},    {60, kIdcUsbPaperOutLabel},
+                                        {61, kIdcUsbMonitor}};
+const NumberedControl kEthernetCaptions[] = {{49, kIdcEthFrame},    {50, kIdcEthIpLabel},
+                                             {55, kIdcEthMacLabel}, {51, kIdcEthSettingsFrame},
+                                             {52, kIdcEthOutMain},  {53, kIdcEthOutRealTime},
+                                             {54, kIdcEthUsmLabel}, {56, kIdcEthSetup}};
 
 }  // namespace
 
@@ -37,7 +68,7 @@ void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime) 
   apply(view.Panel(0), kSerialCaptions, std::size(kSerialCaptions));
   apply(view.Panel(1), kUsbCaptions, std::size(kUsbCaptions));
   apply(view.Panel(2), kEthernetCaptions, std::size(kEthernetCaptions));
-  view.Panel(1).SetDlgItemText(1046, caption(usbRealTime ? 43 : 44));
+  view.Panel(1).SetDlgItemText(kIdcUsbNormal, caption(usbRealTime ? 43 : 44));
   std::vector<std::string> headers, parity;
   for (int n : {11, 12, 13})
     headers.push_back(caption(n));

@@ -13,6 +13,6 @@
 #include "windowlogic/IDialogView.h"
 
 // Sets the captions of the window and its panels from the text library
-// (call only when it has its caption function). USB button 1046 shows
+// (call only when it has its caption function). USB button kIdcUsbNormal shows
 // caption 43 when usbRealTime is 1, else 44.
 void ApplyWindowCaptions(IMainView& view, CTextLibrary& texts, int usbRealTime);

@@ -2,14 +2,11 @@
 
 #include <chrono>
 
+#include "platform/ControlIds.h"
 #include "platform/EventLoop.h"
 #include "platform/StopRequest.h"
 
-namespace {
-
-constexpr int kClearBuffer = 1029;
-
-}  // namespace
+namespace {}  // namespace
 
 CMemoryReceiveDisplay::~CMemoryReceiveDisplay() {
   Stop();
@@ -56,6 +53,6 @@ void CMemoryReceiveDisplay::NoteStringSent(const BYTE* bytes, size_t count) {
 }
 
 void CMemoryReceiveDisplay::OnCommand(int id) {
-  if (id == kClearBuffer)
+  if (id == kIdcClearBuffer)
     m_pump.ClearBuffer();
 }

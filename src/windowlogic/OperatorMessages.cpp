@@ -20,6 +20,12 @@ void ShowAndLog(const std::string& text, UINT icon) {
 
 }  // namespace
 
+void ShowAndLogText(const std::string& text) {
+  AfxMessageBox(text.c_str());
+  if (g_pDataLog)
+    g_pDataLog->Log((text + "\n").c_str());
+}
+
 std::string FileProblem(const std::string& path) {
   return path + ": " + SystemErrorText(GetLastError());
 }

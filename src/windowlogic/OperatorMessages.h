@@ -11,6 +11,10 @@
 // the system's text for the calling thread's last error.
 std::string FileProblem(const std::string& path);
 
+// A box of the program's own wording, written to the log as the numbered
+// error texts are (a line of its own).
+void ShowAndLogText(const std::string& text);
+
 // View Log found no program to show the copy of the log at `path`.
 void ShowNoLogViewer(const std::string& path);
 

@@ -8,6 +8,7 @@
 #include "engine/TransferGlobals.h"
 #include "platform/Clock.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 
@@ -40,25 +41,12 @@ constexpr size_t kMacBufferSize = 50;
 
 }  // namespace
 
-CPortOpener::CPortOpener(CDialogFields& fields, IPortHost& host, IMessageTarget* owner)
-    : m_fields(fields),
-      m_host(host),
-      m_pOwner(owner),
-      m_fnListPorts([] { return CSerialPortList::Enumerate(); }) {}
+CPortOpener::CPortOpener(IMessageTarget* owner)
+    : m_pOwner(owner), m_fnListPorts([] { return CSerialPortList::Enumerate(); }) {}
 
-int CPortOpener::GetUsmChannel() const {
+CConnectionOffer CPortOpener::GetOffer() const {
   std::lock_guard<std::mutex> lock(m_lock);
-  return m_nUsmChannel;
-}
-
-int CPortOpener::GetRealTimeChannel() const {
-  std::lock_guard<std::mutex> lock(m_lock);
-  return m_nRealTimeChannel;
-}
-
-int CPortOpener::GetCompletion() const {
-  std::lock_guard<std::mutex> lock(m_lock);
-  return m_nCompletion;
+  return {m_nUsmChannel, m_nRealTimeChannel, m_nCompletion};
 }
 
 int CPortOpener::GetPreviousType() const {
@@ -66,19 +54,18 @@ int CPortOpener::GetPreviousType() const {
   return m_nPreviousType;
 }
 
-int CPortOpener::OpenPort(int updateControls) {
+COpenResult CPortOpener::Open(const COpenRequest& request) {
   std::lock_guard<std::mutex> lock(m_lock);
-  const int update = updateControls ? 1 : 0;
-  if (update) {
-    m_params.nInterface = m_fields.main.m_nInterface;
-    m_params.serial = m_fields.serial;
-    m_params.usb = m_fields.usb;
-    m_params.ethernet = m_fields.ethernet;
-  }
-  const int result = OpenLocked(update);
-  if (update)
-    m_fields.ethernet.m_strMac = m_params.ethernet.m_strMac;
+  m_params = request;
+  COpenResult result;
+  result.bOk = OpenLocked(&result);
+  result.strMac = m_params.ethernet.m_strMac;
   return result;
+}
+
+int CPortOpener::Reopen() {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return OpenLocked(nullptr);
 }
 
 void CPortOpener::CloseForTypeChange() {
@@ -94,57 +81,62 @@ void CPortOpener::CloseForTypeChange() {
   Comm_CloseCleanuo();
 }
 
-int CPortOpener::OpenLocked(int update) {
+int CPortOpener::OpenLocked(COpenResult* out) {
   const int type = m_params.nInterface;
   m_bFirmwareFlag = 1;
   m_bReceiveFlag = 1;
   CloseForTypeChange();
   if (type < 0 || type > 2) {
-    ShowErrorText(25);
+    ShowErrorText(kErrorUnknownInterface);
     return 0;
   }
   if (Comm_IsOpened() == 0) {
     if (!Comm_OpenSetup(m_pOwner, type)) {
-      FailOpen(type, update);
-      if (update)
-        m_host.EnableDlgItem(1, 1108, 0);
+      FailOpen(type, out);
+      if (out)
+        out->bDisableUsbInfo = 1;
       m_nPreviousType = type;
       return 0;
     }
     m_nSetupCode = type == 0 ? 3 : 8;
-    if (update)
-      m_host.UpdateAll(0);
+    if (out)
+      out->bShowFields = 1;
   }
-  int ok = type == 0 ? OpenSerial(update) : type == 1 ? OpenUsb(update) : OpenTcp(update);
+  int ok = type == 0 ? OpenSerial(out) : type == 1 ? OpenUsb(out) : OpenTcp(out);
   m_nPreviousType = type;
   if (!ok)
     return 0;
-  CommonEnd(update);
+  CommonEnd(out);
   return 1;
 }
 
-void CPortOpener::CommonEnd(int update) {
+void CPortOpener::CommonEnd(COpenResult* out) {
   const int available = Comm_IsPortAvailable() ? 1 : 0;
   // The action controls stay usable without a port: every action opens the
   // port first, so the next Start simply tries again.
-  if (update)
-    m_host.EnableSendControls(1, m_bFirmwareFlag, m_bReceiveFlag);
+  if (out) {
+    out->bSendControls = 1;
+    out->bFirmwareFlag = m_bFirmwareFlag;
+    out->bReceiveFlag = m_bReceiveFlag;
+  }
   if (available)
     g_TransferEngine.StartReaders();
   Comm_SetConnect(available);
 }
 
-void CPortOpener::FailOpen(int type, int update) {
-  if (!update)
+void CPortOpener::FailOpen(int type, COpenResult* out) {
+  if (!out)
     return;
-  m_host.ShowInterfacePanel(type);
+  out->nPanel = type;
   // Greyed controls would lock the window until the operator found another
   // way to reopen: Start tries again, once the printer is back.
-  m_host.EnableSendControls(1, 1, 1);
+  out->bSendControls = 1;
+  out->bFirmwareFlag = 1;
+  out->bReceiveFlag = 1;
   if (type == 0)
-    m_host.EnableDlgItem(1, 1108, 0);
-  m_host.ShowDlgItem(-1, 1070, type != 0);
-  m_host.RefreshUsmView(type == 0 ? 0 : m_nUsmChannel);
+    out->bDisableUsbInfo = 1;
+  out->nShowUsmButton = type != 0 ? 1 : 0;
+  out->nUsmView = type == 0 ? 0 : m_nUsmChannel;
 }
 
 int CPortOpener::SerialUpdate(const std::string& name) {
@@ -168,10 +160,10 @@ int CPortOpener::SerialUpdate(const std::string& name) {
   return 1;
 }
 
-int CPortOpener::OpenSerial(int update) {
+int CPortOpener::OpenSerial(COpenResult* out) {
   const CSerialFields& s = m_params.serial;
-  if (update)
-    m_host.RefreshSerialPortList();
+  if (out)
+    out->bRefreshSerialList = 1;
   const std::vector<std::string> ports = m_fnListPorts();
   const int index = s.m_nPortIndex;
   const std::string name =
@@ -187,34 +179,32 @@ int CPortOpener::OpenSerial(int update) {
     }
     Sleep(m_timings.dwBeforeSerialUpdateMs);
     if (!SerialUpdate(name)) {
-      FailOpen(0, update);
+      FailOpen(0, out);
       return 0;
     }
   } else if (r == 2) {
     if (ports.empty() || index == -1 || !SerialUpdate(name)) {
-      FailOpen(0, update);
+      FailOpen(0, out);
       CTransferEngine::LogText("Open Serial Port failed");
       return 0;
     }
   }
   StoreConnectionParams(0, static_cast<DWORD>(index), 0, 0, 0, 1);
-  if (update) {
-    m_host.ShowInterfacePanel(0);
-    m_host.ShowDlgItem(-1, 1070, 0);
-    m_host.RefreshUsmView(0);
+  if (out) {
+    out->nPanel = 0;
+    out->nShowUsmButton = 0;
+    out->nUsmView = 0;
   }
   return 1;
 }
 
-int CPortOpener::OpenUsb(int update) {
+int CPortOpener::OpenUsb(COpenResult* out) {
   const CUsbFields& u = m_params.usb;
   DWORD device = static_cast<DWORD>(u.m_nDeviceIndex);
   const unsigned r = Comm_IsConnectionValid(device, m_nSetupCode, u.m_nOutEndpoint, 1, 0, 0, 0);
   if (r == 1) {
-    if (update) {
-      m_host.ShowDlgItem(1, 1116, 0);
-      m_host.ShowDlgItem(1, 1021, 0);
-    }
+    if (out)
+      out->bHideUsbLamps = 1;
     CTransferEngine& engine = g_TransferEngine;
     int readersStopped = 0;
     bool skipUpdate = false;
@@ -227,7 +217,7 @@ int CPortOpener::OpenUsb(int update) {
           SetEvent(engine.m_hStopReader);
           if (WaitForSingleObject(engine.m_hReaderStopped,
                                   CTransferEngine::kStopReadersTimeoutMs) != WAIT_OBJECT_0)
-            ShowErrorText(38);
+            ShowErrorText(kErrorUsbReaderStopTimeout);
         }
         engine.m_pReadThread.reset();
         engine.m_pReadUsmThread.reset();
@@ -238,28 +228,26 @@ int CPortOpener::OpenUsb(int update) {
       int output = u.m_nOutEndpoint, scratch1 = 0, scratch2 = 0;
       if (!Comm_UpdateConnection(readersStopped, device, nullptr, output, m_nUsmChannel,
                                  m_nRealTimeChannel, scratch1, scratch2)) {
-        FailOpen(1, update);
+        FailOpen(1, out);
         CTransferEngine::LogText("Open USB Port failed");
         return 0;
       }
     }
-    if (update)
-      m_host.RefreshUsbDeviceList();
+    if (out)
+      out->bRefreshUsbList = 1;
     CTransferEngine::LogFormat(
         "Open USB Port successful. Params : Device = %s, Output port = %s, Check USB Printer "
         "Status = %s",
         u.m_strDevice.c_str(), u.m_nOutEndpoint == 1 ? "Real Time" : "Normal",
         u.m_bMonitor ? "TRUE" : "FALSE");
   }
-  if (update) {
-    m_host.UpdateAll(0);
-    m_host.ShowInterfacePanel(1);
-  }
   StoreConnectionParams(1, device, u.m_nOutEndpoint, m_nRealTimeChannel, m_nUsmChannel,
                         u.m_bMonitor);
-  if (update) {
-    m_host.ShowDlgItem(-1, 1070, 1);
-    m_host.RefreshUsmView(m_nUsmChannel);
+  if (out) {
+    out->bShowFields = 1;
+    out->nPanel = 1;
+    out->nShowUsmButton = 1;
+    out->nUsmView = m_nUsmChannel;
   }
   return 1;
 }
@@ -276,7 +264,7 @@ void CPortOpener::LogTcp(const char* outcome) {
       e.m_bAutoReconnect == 1 ? "TRUE" : "FALSE");
 }
 
-int CPortOpener::OpenTcp(int update) {
+int CPortOpener::OpenTcp(COpenResult* out) {
   CEthernetFields& e = m_params.ethernet;
   const unsigned r = Comm_IsConnectionValid(e.m_dwIpAddress, m_nSetupCode, e.m_nMainPort,
                                             e.m_nOutputPort, e.m_nRealTimePort, e.m_nUsmPort, 0);
@@ -302,35 +290,33 @@ int CPortOpener::OpenTcp(int update) {
                                          m_nRealTimeChannel, output, m_nCompletion);
     mac[kMacBufferSize - 1] = '\0';
     e.m_strMac = mac;
-    if (update)
-      m_fields.ethernet.m_strMac = e.m_strMac;
     if (!ok) {
-      FailOpen(2, update);
+      FailOpen(2, out);
       LogTcp("failed");
       return 0;
     }
     LogTcp("successful");
   }
-  if (update)
-    m_host.UpdateAll(0);
   StoreConnectionParams(2, 0, 0, m_nRealTimeChannel, m_nUsmChannel, 0);
-  if (update)
-    m_host.ShowInterfacePanel(2);
+  if (out) {
+    out->bShowFields = 1;
+    out->nPanel = 2;
+  }
   // A connection that offers only the real-time channel can neither
   // download firmware nor receive (the flags are set afresh by every open).
   if (m_nCompletion == 0 && m_nRealTimeChannel == 1 && e.m_nOutputPort == 1) {
     m_bFirmwareFlag = 0;
     m_bReceiveFlag = 0;
-  } else if (update) {
-    m_host.ShowDlgItem(-1, 1070, 1);
-    m_host.RefreshUsmView(m_nUsmChannel);
+  } else if (out) {
+    out->nShowUsmButton = 1;
+    out->nUsmView = m_nUsmChannel;
   }
   return 1;
 }
 
-void CPortOpener::ClosePort() {
+void CPortOpener::ClosePort(int type) {
   std::lock_guard<std::mutex> lock(m_lock);
-  CloseLocked(m_fields.main.m_nInterface);
+  CloseLocked(type);
 }
 
 void CPortOpener::CloseLocked(int type) {
@@ -342,15 +328,13 @@ void CPortOpener::CloseLocked(int type) {
     CTransferEngine::LogText(kCloseLines[type]);
 }
 
-int CPortOpener::Reconnect() {
+COpenResult CPortOpener::Reconnect(const COpenRequest& request) {
   std::lock_guard<std::mutex> lock(m_lock);
-  m_params.nInterface = m_fields.main.m_nInterface;
-  m_params.serial = m_fields.serial;
-  m_params.usb = m_fields.usb;
-  m_params.ethernet = m_fields.ethernet;
+  m_params = request;
   if (m_nPreviousType == m_params.nInterface)
     CloseLocked(m_params.nInterface);
-  const int result = OpenLocked(1);
-  m_fields.ethernet.m_strMac = m_params.ethernet.m_strMac;
+  COpenResult result;
+  result.bOk = OpenLocked(&result);
+  result.strMac = m_params.ethernet.m_strMac;
   return result;
 }

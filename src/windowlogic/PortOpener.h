@@ -1,29 +1,28 @@
-// CPortOpener: makes the interface chosen in the window ready (OpenPort),
-// and closes it when the window closes.
+// CPortOpener: makes the interface chosen in the window ready (Open), and
+// closes it when the window closes.
 //
-// OpenPort(updateControls) compares what the communications library has with
-// what the panels ask for (Comm_IsConnectionValid), rebuilds the connection
-// only when needed, writes one log line for the outcome, hands the
-// connection's parameters to g_TransferEngine, switches the window's send
-// controls (flag 1 only) and starts the missing reader threads.
+// Open(request) compares what the communications library has with what the
+// request asks for (Comm_IsConnectionValid), rebuilds the connection only
+// when needed, writes one log line for the outcome, hands the connection's
+// parameters to g_TransferEngine and starts the missing reader threads. It
+// touches neither the window nor its fields: what the window should show
+// afterwards comes back in the COpenResult, which the window applies.
 //
 // Two callers, two threads:
-//  - the window's thread, with flag 1 (start-up, interface radios, panel
-//    changes, every start button). The parameters are taken from the bound
-//    fields at the call, and what the library fills in (the print server's
-//    MAC text) is written back to them.
-//  - the Flash thread, with flag 0 (the firmware download re-opens the USB
-//    port after the printer re-attached). This path never calls IPortHost
-//    and never reads or writes the fields: it uses the parameters of the
-//    last flag-1 call, kept inside the opener, and keeps what the library
-//    fills in there too. Message boxes and log lines are thread-safe.
-// One mutex serialises the two; the window never calls OpenPort while a
-// download runs (its start buttons and radios are disabled then).
+//  - the window's thread: Open (start-up, interface radios, panel changes,
+//    every start button) and Reconnect, with the parameters taken from the
+//    bound fields at the call;
+//  - the Flash thread: Reopen (the firmware download re-opens the USB port
+//    after the printer re-attached), with the parameters of the last Open,
+//    kept inside the opener. Its result fills in no view changes. Message
+//    boxes and log lines are thread-safe.
+// One mutex serialises them; the window never opens while a download runs
+// (its start buttons and radios are disabled then).
 //
 // State kept here (process-wide in effect: one window per process): the
 // previously opened type (-1 at start), the set-up code (3 serial, 8 USB and
-// TCP/IP), the firmware and receive flags, and the connection values the
-// library fills in (USM channel, real-time channel, completion flag).
+// TCP/IP), and the connection values the library fills in (USM channel,
+// real-time channel, completion flag).
 #pragma once
 
 #include <functional>
@@ -33,7 +32,41 @@
 
 #include "platform/MessageTarget.h"
 #include "settings/DialogFields.h"
-#include "windowlogic/IPortHost.h"
+
+// What the last connection offers the panels: the real-time radios, the
+// USM label.
+struct CConnectionOffer {
+  int nUsmChannel = 0;
+  int nRealTimeChannel = 0;
+  int nCompletion = 0;  // the TCP/IP main-connection flag
+};
+
+// The parameters of one open: the selected interface and its panel's fields.
+struct COpenRequest {
+  int nInterface = -1;
+  CSerialFields serial;
+  CUsbFields usb;
+  CEthernetFields ethernet;
+};
+
+// An open's outcome and what the window shows after it (Open and Reconnect
+// only; Reopen leaves the view alone). The window applies the parts in the
+// order they are declared.
+struct COpenResult {
+  int bOk = 0;                 // 1 ready, 0 failed
+  std::string strMac;          // what the library filled in for TCP/IP
+  int bRefreshSerialList = 0;  // the serial panel re-reads its port list
+  int bRefreshUsbList = 0;     // the USB panel re-reads its device list
+  int bShowFields = 0;         // the fields shown in the controls again
+  int bHideUsbLamps = 0;       // the USB panel's ERROR and P OUT lamps
+  int nPanel = -1;             // the interface panel to show (-1 none)
+  int bSendControls = 0;       // the send controls on, with the flags below
+  int bFirmwareFlag = 1;
+  int bReceiveFlag = 1;
+  int bDisableUsbInfo = 0;  // the USB panel's Info button off
+  int nShowUsmButton = -1;  // "Show USM": -1 untouched, 0 hidden, 1 shown
+  int nUsmView = -1;        // -1 untouched, else the receive list's USM channel
+};
 
 class CPortOpener {
  public:
@@ -44,24 +77,23 @@ class CPortOpener {
   };
   using PortLister = std::function<std::vector<std::string>()>;
 
-  // fields: the window's bound fields (read and written on flag 1 only);
-  // host: the window (flag 1 only); owner: where the library reports errors.
-  CPortOpener(CDialogFields& fields, IPortHost& host, IMessageTarget* owner);
+  // owner: where the library reports errors.
+  explicit CPortOpener(IMessageTarget* owner);
 
-  // 1 ready, 0 failed. See the notes above for the flag.
-  int OpenPort(int updateControls);
+  // The window's open (see the notes above).
+  COpenResult Open(const COpenRequest& request);
+  // The Flash thread's re-open with the last request; 1 ready, 0 failed.
+  int Reopen();
   // The window's close: when connected, stops the readers, breaks the
   // connection down and logs "Close Serial Port" / "Close USB Port" /
-  // "Close TCP/IP Port" by the selected interface. The set-up stays.
-  void ClosePort();
+  // "Close TCP/IP Port" by `type`, the selected interface. The set-up stays.
+  void ClosePort(int type);
   // The operator picked the interface already selected: the connection is
-  // broken down (logged as ClosePort does) and made afresh with flag 1,
-  // whatever the library thinks of it. 1 ready, 0 failed.
-  int Reconnect();
+  // broken down (logged as ClosePort does) and made afresh, whatever the
+  // library thinks of it.
+  COpenResult Reconnect(const COpenRequest& request);
 
-  int GetUsmChannel() const;
-  int GetRealTimeChannel() const;
-  int GetCompletion() const;  // the TCP/IP main-connection flag of the last open
+  CConnectionOffer GetOffer() const;
   int GetPreviousType() const;
   void SetTimings(const Timings& timings) { m_timings = timings; }
   // Where the library reports errors; set before the first OpenPort.
@@ -70,33 +102,26 @@ class CPortOpener {
   void SetPortLister(PortLister lister) { m_fnListPorts = std::move(lister); }
 
  private:
-  struct Params {
-    int nInterface = -1;
-    CSerialFields serial;
-    CUsbFields usb;
-    CEthernetFields ethernet;
-  };
-  int OpenLocked(int update);
+  // `out` is null on the Flash thread's path: no view changes are gathered.
+  int OpenLocked(COpenResult* out);
   void CloseForTypeChange();
   void CloseLocked(int type);
-  int OpenSerial(int update);
-  int OpenUsb(int update);
-  int OpenTcp(int update);
+  int OpenSerial(COpenResult* out);
+  int OpenUsb(COpenResult* out);
+  int OpenTcp(COpenResult* out);
   int SerialUpdate(const std::string& name);
-  // A failed open of interface `type` (with update): its panel shown, the
-  // action controls off, the USM button and view only for USB and TCP/IP.
-  void FailOpen(int type, int update);
-  void CommonEnd(int update);
+  // A failed open of interface `type`: its panel shown, the action controls
+  // left usable, the USM button and view only for USB and TCP/IP.
+  void FailOpen(int type, COpenResult* out);
+  void CommonEnd(COpenResult* out);
   void LogTcp(const char* outcome);
 
-  CDialogFields& m_fields;
-  IPortHost& m_host;
   IMessageTarget* m_pOwner;
   PortLister m_fnListPorts;
   Timings m_timings;
 
   mutable std::mutex m_lock;  // one OpenPort at a time; guards everything below
-  Params m_params;
+  COpenRequest m_params;
   int m_nPreviousType = -1;
   int m_nSetupCode = 0;
   int m_bFirmwareFlag = 1;

@@ -7,6 +7,7 @@
 #include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "report/ErrorBoxes.h"
+#include "texts/ErrorTexts.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ int CSendrixApp::InitInstance(IWindowRunner& runner) {
     if (m_hooks.saveSettings)
       m_hooks.saveSettings(*m_pDlg);
   } else {
-    ShowErrorText(49);
+    ShowErrorText(kErrorOsNotSupported);
   }
   m_pDlg.reset();
   return 0;

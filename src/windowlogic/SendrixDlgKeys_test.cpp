@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/ControlIds.h"
 #include "testsupport/CodecTestSupport.h"
 #include "testsupport/FakeMainView.h"
 #include "windowlogic/FirmwareGroupState.h"
@@ -39,19 +40,19 @@ TEST_F(WindowKeysTest, KeysActByTheFocusedControl) {
     bool startRan;  // a start handler reached the port (error 25)
   };
   const Case cases[] = {
-      {1001, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, 1001, true},
-      {1027, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, 1027, true},
-      {1003, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, 1003, true},
-      {1025, VK_RETURN, 1, CSendrixDlg::kKeyConsumed, 1003, true},
-      {1002, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, 1002, false},
+      {kIdcDataString, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, kIdcDataString, true},
+      {kIdcStringStart, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, kIdcStringStart, true},
+      {kIdcFileStart, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, kIdcFileStart, true},
+      {kIdcFileList, VK_RETURN, 1, CSendrixDlg::kKeyConsumed, kIdcFileStart, true},
+      {kIdcFileName, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, kIdcFileName, false},
       {0, VK_RETURN, -1, CSendrixDlg::kKeyConsumed, 0, false},
-      {1003, VK_ESCAPE, -1, CSendrixDlg::kKeyToControlOnly, 1003, false},
-      {1001, VK_ESCAPE, -1, CSendrixDlg::kKeyToControlOnly, 1001, false},
-      {1003, VK_UP, -1, CSendrixDlg::kKeyConsumed, 1025, false},
-      {1003, VK_DOWN, -1, CSendrixDlg::kKeyConsumed, 1025, false},
-      {1027, VK_DOWN, -1, CSendrixDlg::kKeyConsumed, 1001, false},
-      {1001, VK_UP, -1, CSendrixDlg::kKeyNormal, 1001, false},
-      {1025, VK_DOWN, -1, CSendrixDlg::kKeyNormal, 1025, false},
+      {kIdcFileStart, VK_ESCAPE, -1, CSendrixDlg::kKeyToControlOnly, kIdcFileStart, false},
+      {kIdcDataString, VK_ESCAPE, -1, CSendrixDlg::kKeyToControlOnly, kIdcDataString, false},
+      {kIdcFileStart, VK_UP, -1, CSendrixDlg::kKeyConsumed, kIdcFileList, false},
+      {kIdcFileStart, VK_DOWN, -1, CSendrixDlg::kKeyConsumed, kIdcFileList, false},
+      {kIdcStringStart, VK_DOWN, -1, CSendrixDlg::kKeyConsumed, kIdcDataString, false},
+      {kIdcDataString, VK_UP, -1, CSendrixDlg::kKeyNormal, kIdcDataString, false},
+      {kIdcFileList, VK_DOWN, -1, CSendrixDlg::kKeyNormal, kIdcFileList, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "focus " << c.focus << " key " << c.key);
@@ -75,22 +76,22 @@ TEST(FirmwareGroupStateTest, EnablingRestoresExactlyWhatDisablingFound) {
   CDialogFields fields;
   CFakeMainView view(fields);
   CFirmwareGroupState group;
-  view.EnableDlgItem(1005, 0);  // the Start button a download abort left off
-  view.EnableDlgItem(1009, 0);  // a step label not reached yet
+  view.EnableDlgItem(kIdcFirmwareStart, 0);   // the Start button a download abort left off
+  view.EnableDlgItem(kIdcStepLabelErase, 0);  // a step label not reached yet
   group.Apply(view, 0);
   for (int id : CFirmwareGroupState::kControls)
     EXPECT_EQ(view.Enabled(id), 0) << id;
   // Disabled twice: the second call must not record "all disabled".
-  view.EnableDlgItem(1022, 1);
+  view.EnableDlgItem(kIdcFirmwareCrc, 1);
   group.Apply(view, 0);
-  EXPECT_EQ(view.Enabled(1022), 0);
+  EXPECT_EQ(view.Enabled(kIdcFirmwareCrc), 0);
   group.Apply(view, 1);
   for (int id : CFirmwareGroupState::kControls)
-    EXPECT_EQ(view.Enabled(id), id == 1005 || id == 1009 ? 0 : 1) << id;
+    EXPECT_EQ(view.Enabled(id), id == kIdcFirmwareStart || id == kIdcStepLabelErase ? 0 : 1) << id;
   // Enabling again keeps that picture; controls outside the group untouched.
   group.Apply(view, 1);
-  EXPECT_EQ(view.Enabled(1005), 0);
-  EXPECT_EQ(view.Enabled(1003), 1);
+  EXPECT_EQ(view.Enabled(kIdcFirmwareStart), 0);
+  EXPECT_EQ(view.Enabled(kIdcFileStart), 1);
 }
 
 // Switching ASCII -> Hex -> Hex -> ASCII converts the whole combo and the
@@ -106,15 +107,15 @@ TEST_F(WindowKeysTest, StringFormatSwitchConvertsTheWholeCombo) {
   m_view.controls.main.m_strDataString = "ok";
 
   m_view.controls.main.m_nStringFormat = 1;
-  m_dlg.OnCommand(1031);
+  m_dlg.OnCommand(kIdcHexRadio);
   EXPECT_EQ(m_view.m_strings, (std::vector<std::string>{"41 1B ", "68 69 "}));
   EXPECT_EQ(m_view.controls.main.m_strDataString, "6F 6B ");
   EXPECT_EQ(m_dlg.StringHistoryList(), m_view.m_strings);
-  m_dlg.OnCommand(1031);  // Hex again: already hex, nothing converted
+  m_dlg.OnCommand(kIdcHexRadio);  // Hex again: already hex, nothing converted
   EXPECT_EQ(m_view.m_strings, (std::vector<std::string>{"41 1B ", "68 69 "}));
 
   m_view.controls.main.m_nStringFormat = 0;
-  m_dlg.OnCommand(1030);
+  m_dlg.OnCommand(kIdcAsciiRadio);
   EXPECT_EQ(m_view.m_strings, (std::vector<std::string>{"A\\x1B", "hi"}));
   EXPECT_EQ(m_view.controls.main.m_strDataString, "ok");
   EXPECT_TRUE(m_notifier.Texts().empty());
@@ -125,9 +126,9 @@ TEST_F(WindowKeysTest, BrowseStartsFromThePatternOfTheLastFile) {
   m_dlg.Attach(&m_view, &files, nullptr);
   m_view.controls.main.m_strFileName = "/srv/fw.v2/image.tar.gz";
   files.m_answers = {"/srv/new.bin", ""};
-  m_dlg.OnCommand(1026);
+  m_dlg.OnCommand(kIdcBrowse);
   EXPECT_EQ(m_view.controls.main.m_strFileName, "/srv/new.bin");
-  m_dlg.OnCommand(1026);  // cancelled: nothing changes
+  m_dlg.OnCommand(kIdcBrowse);  // cancelled: nothing changes
   EXPECT_EQ(m_view.controls.main.m_strFileName, "/srv/new.bin");
   EXPECT_EQ(files.m_initials, (std::vector<std::string>{"/srv/fw.v2/*.tar.gz", "/srv/*.bin"}));
   auto bin =

@@ -16,6 +16,7 @@
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
+#include "platform/ControlIds.h"
 #include "testsupport/FakeMainView.h"
 #include "testsupport/SimTestSupport.h"
 #include "windowlogic/SendrixDlg.h"
@@ -72,7 +73,7 @@ class WindowTest : public CSimTest {
   }
   void Init() {
     ASSERT_EQ(m_pDlg->OnInitDialog(), 1);
-    ASSERT_EQ(m_pView->Enabled(1003), 1) << "the port did not open";
+    ASSERT_EQ(m_pView->Enabled(kIdcFileStart), 1) << "the port did not open";
   }
   // Delivers worker messages to the logic until `done` holds; false after
   // timeoutMs.
@@ -93,7 +94,9 @@ class WindowTest : public CSimTest {
   CMainFields& Operator() { return m_pView->controls.main; }
   // Controls that every operation disables and its end restores.
   void ExpectRestored(int startButton) {
-    for (int id : {1026, 1002, 1025, 1027, 1001, 1014, 1043, 1300, 1069, startButton})
+    for (int id : std::initializer_list<int>{
+             kIdcBrowse, kIdcFileName, kIdcFileList, kIdcStringStart, kIdcDataString,
+             kIdcSerialRadio, kIdcUsbRadio, kIdcEthernetRadio, kIdcPacketProtocol, startButton})
       EXPECT_EQ(m_pView->Enabled(id), 1) << id;
     EXPECT_EQ(m_pView->Text(startButton), "Start");
     EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_IDLE);
@@ -116,18 +119,19 @@ TEST_P(WindowTransportTest, FileTransferReachesThePrinterAndRestoresTheWindow) {
   Init();
   std::string path = MakeFile("receipt.prn", 12 * 1024 * 1024 + 17, 3);
   Operator().m_strFileName = path;
-  m_pDlg->OnCommand(1003);
+  m_pDlg->OnCommand(kIdcFileStart);
   ASSERT_EQ(m_pDlg->GetRunningOperation(), OP_FILE_TRANSFER);
-  EXPECT_EQ(m_pView->Text(1003), "Abort");
-  EXPECT_EQ(m_pView->Enabled(1003), 1);
-  for (int id : {1002, 1026, 1005, 1027, 1001, 1014, 1300, 1058})
+  EXPECT_EQ(m_pView->Text(kIdcFileStart), "Abort");
+  EXPECT_EQ(m_pView->Enabled(kIdcFileStart), 1);
+  for (int id : {kIdcFileName, kIdcBrowse, kIdcFirmwareStart, kIdcStringStart, kIdcDataString,
+                 kIdcSerialRadio, kIdcEthernetRadio, kIdcRepeat})
     EXPECT_EQ(m_pView->Enabled(id), 0) << id;
   ASSERT_TRUE(PumpUntilIdle(30000));
-  ExpectRestored(1003);
-  EXPECT_EQ(m_pView->Enabled(1005), 1);
+  ExpectRestored(kIdcFileStart);
+  EXPECT_EQ(m_pView->Enabled(kIdcFirmwareStart), 1);
   EXPECT_EQ(m_pView->m_nProgress, 100);
-  EXPECT_EQ(m_pView->Text(1033), "100 %");
-  EXPECT_GT(std::atof(m_pView->Text(1156).c_str()), 0.0) << m_pView->Text(1156);
+  EXPECT_EQ(m_pView->Text(kIdcProgressPercent), "100 %");
+  EXPECT_GT(std::atof(m_pView->Text(kIdcRate).c_str()), 0.0) << m_pView->Text(kIdcRate);
   ASSERT_FALSE(m_pView->m_files.empty());
   EXPECT_EQ(m_pView->m_files[0].name, path);
   std::vector<BYTE> sent = ReadWhole(path);
@@ -142,20 +146,20 @@ TEST_P(WindowTransportTest, FirmwareDownloadTurnsEveryStepGreenAndShowsThePrinte
   Init();
   std::string path = MakeFile("fw.bin", 2 * 65536 + 4096, 7);
   Operator().m_strFileName = path;
-  m_pDlg->OnCommand(1005);
+  m_pDlg->OnCommand(kIdcFirmwareStart);
   ASSERT_EQ(m_pDlg->GetRunningOperation(), OP_FIRMWARE_DOWNLOAD);
-  EXPECT_EQ(m_pView->Text(1005), "Abort");
+  EXPECT_EQ(m_pView->Text(kIdcFirmwareStart), "Abort");
   ASSERT_TRUE(PumpUntilIdle(60000));
-  for (int led = 1015; led <= 1019; ++led)
+  for (int led = kIdcStepLampSwitchMode; led <= kIdcStepLampCheckCrc; ++led)
     EXPECT_EQ(m_pView->Led(-1, led), 2) << led;
   char crc[8];
   std::snprintf(crc, sizeof crc, "%04X", m_pSim->GetCounters().wFlashCrc);
-  EXPECT_EQ(m_pView->Text(1022), crc);
+  EXPECT_EQ(m_pView->Text(kIdcFirmwareCrc), crc);
   std::vector<BYTE> image = ReadWhole(path);
   std::vector<uint8_t> flash = m_pSim->GetFlashImage();
   ASSERT_GE(flash.size(), image.size());
   EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
-  ExpectRestored(1005);
+  ExpectRestored(kIdcFirmwareStart);
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -175,9 +179,9 @@ TEST_P(WindowTransportTest, LineLostMidFileEndsShowingFailure) {
   Init();
   ASSERT_TRUE(Pump([this] { return m_pDlg->GetRunningOperation() == OP_FILE_TRANSFER; }));
   ASSERT_TRUE(PumpUntilIdle(30000));
-  ExpectRestored(1003);
+  ExpectRestored(kIdcFileStart);
   EXPECT_EQ(m_pDlg->BatchExitStatus(), kBatchExitFailed);
-  EXPECT_EQ(m_pView->Text(1156), "-------");
+  EXPECT_EQ(m_pView->Text(kIdcRate), "-------");
   std::vector<std::string> boxes = Boxes();
   EXPECT_NE(std::find(boxes.begin(), boxes.end(), "error 50"), boxes.end());
   EXPECT_NE(StopLog().find("File Transfer failed"), std::string::npos);
@@ -191,14 +195,14 @@ TEST_F(WindowTest, NakAtEraseShowsError18AndEndsIdle) {
   StartPrinter(kTcp, {"nak-erase"});
   Init();
   Operator().m_strFileName = MakeFile("fw.BIN", 65536, 2);
-  m_pDlg->OnCommand(1005);
+  m_pDlg->OnCommand(kIdcFirmwareStart);
   ASSERT_TRUE(PumpUntilIdle(30000));
   EXPECT_EQ(Boxes(), std::vector<std::string>{"error 18"});
-  EXPECT_EQ(m_pView->Led(-1, 1015), 2);
-  EXPECT_EQ(m_pView->Led(-1, 1016), 2);
-  EXPECT_EQ(m_pView->Led(-1, 1017), 1);
-  EXPECT_EQ(m_pView->Led(-1, 1018), 0);
-  ExpectRestored(1005);
+  EXPECT_EQ(m_pView->Led(-1, kIdcStepLampSwitchMode), 2);
+  EXPECT_EQ(m_pView->Led(-1, kIdcStepLampFlashSize), 2);
+  EXPECT_EQ(m_pView->Led(-1, kIdcStepLampErase), 1);
+  EXPECT_EQ(m_pView->Led(-1, kIdcStepLampDownload), 0);
+  ExpectRestored(kIdcFirmwareStart);
 }
 
 // Data strings as the printer receives them: escaped ASCII and hex, plain and
@@ -225,11 +229,11 @@ TEST_F(WindowTest, DataStringsReachThePrinterEncodedAndFramed) {
     Operator().m_nStringFormat = c.format;
     Operator().m_strDataString = c.text;
     Operator().m_bPacketMode = c.packet;
-    m_pDlg->OnCommand(1027);
+    m_pDlg->OnCommand(kIdcStringStart);
     ASSERT_EQ(m_pDlg->GetRunningOperation(), OP_STRING_TRANSFER);
-    EXPECT_EQ(m_pView->Text(1027), "Abort");
+    EXPECT_EQ(m_pView->Text(kIdcStringStart), "Abort");
     ASSERT_TRUE(PumpUntilIdle());
-    ExpectRestored(1027);
+    ExpectRestored(kIdcStringStart);
     all.insert(all.end(), c.wire.begin(), c.wire.end());
     ASSERT_TRUE(
         m_pSim->WaitFor([&](const SIM_COUNTERS& n) { return n.qwPrintBytes >= all.size(); }, 5000));
@@ -255,13 +259,13 @@ TEST_F(WindowTest, AbortDuringRepeatDelayEndsAtOnceAndClosesTheBatchWindow) {
   Init();
   ASSERT_TRUE(Pump([this] { return m_pView->m_nProgress == 100; }));
   EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_FILE_TRANSFER);
-  EXPECT_EQ(m_pView->Text(1041), "1");
+  EXPECT_EQ(m_pView->Text(kIdcRepeatNumber), "1");
   const auto abortAt = std::chrono::steady_clock::now();
-  m_pDlg->OnCommand(1003);
-  EXPECT_EQ(m_pView->Enabled(1003), 0);
+  m_pDlg->OnCommand(kIdcFileStart);
+  EXPECT_EQ(m_pView->Enabled(kIdcFileStart), 0);
   ASSERT_TRUE(PumpUntilIdle(5000));
   EXPECT_LT(std::chrono::steady_clock::now() - abortAt, std::chrono::seconds(3));
-  ExpectRestored(1003);
+  ExpectRestored(kIdcFileStart);
   EXPECT_EQ(m_pView->m_nCloseRequests, 1);
   EXPECT_EQ(m_pDlg->BatchExitStatus(), kBatchExitAborted);
   // One pass reached the printer, and no second one follows.
@@ -293,7 +297,7 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
     m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
     SetTcp(m_pSim.get(), m_pDlg->Fields());
     m_pDlg->Fields().main.m_nInterface = 2;
-    m_pDlg->m_bHeadless = 1;
+    m_pDlg->Batch().m_bHeadless = 1;
     m_pDlg->m_fnParseCommandLine = [&c](CSendrixDlg& dlg) {
       dlg.Fields().main.m_strFileName = c.file;
       return c.mode;
@@ -310,12 +314,12 @@ TEST_F(WindowTest, SwitchingInterfacesClosesTheOldPortBeforeOpeningTheNew) {
   StartLog();
   Init();
   EXPECT_EQ(m_pView->m_nShownPanel, 0);
-  EXPECT_EQ(m_pView->IsDlgItemVisible(1070), 0);
+  EXPECT_EQ(m_pView->IsDlgItemVisible(kIdcShowUsm), 0);
   Operator().m_nInterface = 2;
-  m_pDlg->OnCommand(1300);
+  m_pDlg->OnCommand(kIdcEthernetRadio);
   EXPECT_EQ(m_pView->m_nShownPanel, 2);
-  EXPECT_EQ(m_pView->IsDlgItemVisible(1070), 1);
-  EXPECT_EQ(m_pView->Enabled(1003), 1);
+  EXPECT_EQ(m_pView->IsDlgItemVisible(kIdcShowUsm), 1);
+  EXPECT_EQ(m_pView->Enabled(kIdcFileStart), 1);
   const std::string log = StopLog();
   char tcpLine[200];
   std::snprintf(tcpLine, sizeof tcpLine,
@@ -355,19 +359,19 @@ TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatTo
   m_pDlg->Fields().main.m_nInterface = 2;
   Init();
   Operator().m_strFileName = MakeFile("fw.bin", 4 * 65536, 3);
-  m_pDlg->OnCommand(1005);
+  m_pDlg->OnCommand(kIdcFirmwareStart);
   ASSERT_TRUE(PumpUntilIdle(30000));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].find("closed the connection. (127.0.0.1:"), std::string::npos) << Boxes()[0];
   EXPECT_NE(Boxes()[0].find(CFlashDownload::PartlyWrittenAdvice()), std::string::npos);
-  EXPECT_EQ(m_pView->Led(-1, 1015), 2);  // the switch passed, shown green
+  EXPECT_EQ(m_pView->Led(-1, kIdcStepLampSwitchMode), 2);  // the switch passed, shown green
 
   m_notifier.Clear();
   Operator().m_strFileName = m_strHome + "/missing.bin";
-  m_pDlg->OnCommand(1005);
+  m_pDlg->OnCommand(kIdcFirmwareStart);
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].find(m_strHome + "/missing.bin: "), std::string::npos) << Boxes()[0];
-  for (int id = 1015; id <= 1019; ++id)
+  for (int id = kIdcStepLampSwitchMode; id <= kIdcStepLampCheckCrc; ++id)
     EXPECT_EQ(m_pView->Led(-1, id), 0) << id;
 
   m_notifier.Clear();
@@ -375,10 +379,10 @@ TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatTo
   // The erase has begun once the printer holds the switch (3 bytes), the
   // size query and the erase command (2 each); its reply waits 1.5 s.
   const uint64_t before = m_pSim->GetCounters().qwRawBytes;
-  m_pDlg->OnCommand(1005);
+  m_pDlg->OnCommand(kIdcFirmwareStart);
   ASSERT_TRUE(m_pSim->WaitFor(
       [before](const SIM_COUNTERS& c) { return c.qwRawBytes >= before + 7; }, 10000));
-  m_pDlg->OnCommand(1005);
+  m_pDlg->OnCommand(kIdcFirmwareStart);
   ASSERT_TRUE(PumpUntilIdle(10000));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].find("aborted"), std::string::npos) << Boxes()[0];
@@ -390,12 +394,12 @@ TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatTo
 // View Log replaces that copy; clearing Create Log ends the log.
 TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
   Operator().m_bCreateLog = 1;
-  m_pDlg->OnCommand(1159);
+  m_pDlg->OnCommand(kIdcCreateLog);
   ASSERT_TRUE(static_cast<bool>(g_pDataLog));
-  EXPECT_EQ(m_pView->Enabled(1158), 1);
-  m_pDlg->OnCommand(1158);
+  EXPECT_EQ(m_pView->Enabled(kIdcViewLog), 1);
+  m_pDlg->OnCommand(kIdcViewLog);
   Sleep(1100);  // the copies are made a second apart, so they have two names
-  m_pDlg->OnCommand(1158);
+  m_pDlg->OnCommand(kIdcViewLog);
   ASSERT_EQ(m_pView->m_opened.size(), 2u);
   EXPECT_NE(m_pView->m_opened[0], m_pView->m_opened[1]);
   EXPECT_EQ(m_pView->m_opened[1].rfind(m_strHome + "/Output/SendrixLog", 0), 0u);
@@ -403,13 +407,13 @@ TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
   std::vector<BYTE> copy = ReadWhole(m_pView->m_opened[1]);
   EXPECT_NE(std::string(copy.begin(), copy.end()).find("Start Log Recording."), std::string::npos);
   m_pView->m_nOpenResult = 0;  // no browser: said, with the copy's name
-  m_pDlg->OnCommand(1158);
+  m_pDlg->OnCommand(kIdcViewLog);
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_NE(Boxes()[0].find(m_pView->m_opened.back()), std::string::npos) << Boxes()[0];
   Operator().m_bCreateLog = 0;
-  m_pDlg->OnCommand(1159);
+  m_pDlg->OnCommand(kIdcCreateLog);
   EXPECT_FALSE(static_cast<bool>(g_pDataLog));
-  EXPECT_EQ(m_pView->Enabled(1158), 0);
+  EXPECT_EQ(m_pView->Enabled(kIdcViewLog), 0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ControlIds.h"
 #include "platform/Win32Types.h"
 #include "settings/DialogFields.h"
 #include "windowlogic/IDialogView.h"
@@ -25,18 +26,18 @@ class CSerialPanel {
  public:
   // Control numbers of the lists and lamps.
   enum : int {
-    IDC_PORT = 1038,
-    IDC_BAUD = 1039,
-    IDC_PARITY = 1204,
-    IDC_DATABITS = 1205,
-    IDC_STOPBITS = 1206,
-    IDC_FLOW = 1013,
-    IDC_LED_DSR = 1020,
-    IDC_LED_CTS = 1024,
-    IDC_LED_RING = 1025,
-    IDC_LED_DCD = 1026,
-    IDC_LED_XONXOFF = 1027,
-    IDC_LABEL_XONXOFF = 1094,
+    IDC_PORT = kIdcSerialPort,
+    IDC_BAUD = kIdcSerialBaud,
+    IDC_PARITY = kIdcSerialParity,
+    IDC_DATABITS = kIdcSerialDataBits,
+    IDC_STOPBITS = kIdcSerialStopBits,
+    IDC_FLOW = kIdcSerialFlow,
+    IDC_LED_DSR = kIdcSerialLampDsr,
+    IDC_LED_CTS = kIdcSerialLampCts,
+    IDC_LED_RING = kIdcSerialLampRing,
+    IDC_LED_DCD = kIdcSerialLampDcd,
+    IDC_LED_XONXOFF = kIdcSerialLampXonXoff,
+    IDC_LABEL_XONXOFF = kIdcSerialLabelXonXoff,
   };
   static constexpr int kFlowXonXoff = 4;
 
@@ -49,9 +50,9 @@ class CSerialPanel {
 
   void SetPortLister(PortLister lister) { m_fnListPorts = std::move(lister); }
 
-  // The built-in entries of a list (1039, 1204, 1205, 1206, 1013, and 1038
-  // with COM1..COM10 until the first refresh), in list order; empty for
-  // other IDs.
+  // The built-in entries of a list (kIdcSerialBaud, kIdcSerialParity, kIdcSerialDataBits,
+  // kIdcSerialStopBits, kIdcSerialFlow, and kIdcSerialPort with COM1..COM10 until the first
+  // refresh), in list order; empty for other IDs.
   static std::vector<std::string> ListTexts(int id);
   // What the open line logs for a flow-control index ("None", "DSR/CTS",
   // "DSR", "CTS", "XON/XOFF"); empty outside the list.
@@ -69,7 +70,7 @@ class CSerialPanel {
   // selected; a failed enumeration changes nothing. When the chosen port is
   // no longer listed, its lamps go dark.
   void RefreshPortList();
-  // A new choice in a list: 1038 and 1013 read the controls, darken the
+  // A new choice in a list: kIdcSerialPort and kIdcSerialFlow read the controls, darken the
   // lamps (they showed the lines of the port as it was) and, while Serial
   // is selected, reopen the port; the others do nothing.
   void OnSelChange(int id);

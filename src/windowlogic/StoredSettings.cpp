@@ -9,7 +9,7 @@ void CStoredSettings::Load(CSendrixDlg& dlg) {
   m_store.LoadSettings(dlg.Fields(), m_lists);
   dlg.FileHistoryList() = m_lists.m_files;
   dlg.StringHistoryList() = m_lists.m_strings;
-  dlg.m_bSettingsUnreadable = m_store.UserFileUnreadable() ? 1 : 0;
+  dlg.Batch().m_bSettingsUnreadable = m_store.UserFileUnreadable() ? 1 : 0;
   SetDataLogsKept(m_store.LogFilesKept());
   if (!m_store.LoadProblem().empty())
     Report(m_store.LoadProblem());

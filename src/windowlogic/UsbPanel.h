@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ControlIds.h"
 #include "platform/Win32Types.h"
 #include "settings/DialogFields.h"
 #include "windowlogic/IDialogView.h"
@@ -24,13 +25,13 @@ class CTextLibrary;
 class CUsbPanel {
  public:
   enum : int {
-    IDC_DEVICE = 1050,
-    IDC_INFO = 1108,
-    IDC_NORMAL = 1046,
-    IDC_REALTIME = 1047,
-    IDC_MONITOR = 1152,
-    IDC_LED_ERROR = 1116,
-    IDC_LED_POUT = 1021,
+    IDC_DEVICE = kIdcUsbDevice,
+    IDC_INFO = kIdcUsbInfo,
+    IDC_NORMAL = kIdcUsbNormal,
+    IDC_REALTIME = kIdcUsbRealTime,
+    IDC_MONITOR = kIdcUsbMonitor,
+    IDC_LED_ERROR = kIdcUsbLampError,
+    IDC_LED_POUT = kIdcUsbLampPaperOut,
   };
 
   // The device table of the library: 1 with the names (and the channel
@@ -61,7 +62,7 @@ class CUsbPanel {
   // A new choice in the device list: device index = its position (0 when
   // none), then OpenPort(1).
   void OnDeviceSelChange(int selected);
-  // A click on 1046 or 1047 (and the Ethernet panel's radios): nothing
+  // A click on kIdcUsbNormal or kIdcUsbRealTime (and the Ethernet panel's radios): nothing
   // while an operation runs, else read the controls and OpenPort(1).
   void OnEndpointClick();
   // Monitor clicked: logs "Check USB Printer Status = TRUE" or, hiding both
@@ -71,8 +72,8 @@ class CUsbPanel {
   // when 0x2 is set, green otherwise.
   void ApplyLineStatus(DWORD status);
   // The enabled state and caption of the endpoint radios while USB is
-  // selected (selected = 1) or not: 1047 only with a real-time channel;
-  // 1046 shows caption 43 with one, 44 without (the caption function's text;
+  // selected (selected = 1) or not: kIdcUsbRealTime only with a real-time channel;
+  // kIdcUsbNormal shows caption 43 with one, 44 without (the caption function's text;
   // left alone without it).
   void ApplyEndpointState(int selected, CTextLibrary* texts);
   // Enter: with the focus on Info, the port properties; consumed with

@@ -1,4 +1,4 @@
-// CWindowHistory: what the window's file list (1025) and string combo (1001)
+// CWindowHistory: what the window's file list (kIdcFileList) and string combo (kIdcDataString)
 // hold, most recent first, at most 20 items each. The rules of adding and
 // converting are the history module's (history/FileHistory.h,
 // history/StringHistory.h); this class keeps the two lists the view shows

@@ -40,6 +40,7 @@
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "panels/PanelBase.h"
+#include "platform/ControlIds.h"
 #include "platform/Notifier.h"
 #include "windowlogic/SendrixApp.h"
 #include "windowlogic/StoredSettings.h"
@@ -86,11 +87,12 @@ bool WaitIdle(CMainWindow& window, CSendrixDlg& dlg, bool progress) {
   int shown = -1;
   int ticks = 0;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    int percent = window.Controls().Get<QProgressBar>(1006)->value();
+    int percent = window.Controls().Get<QProgressBar>(kIdcProgressBar)->value();
     if (progress && (percent / 25 != shown / 25 || shown < 0)) {
       shown = percent;
-      std::printf("  progress %s  pass %s\n", Text(window, 1033).c_str(),
-                  Text(window, 1041).empty() ? "-" : Text(window, 1041).c_str());
+      std::printf(
+          "  progress %s  pass %s\n", Text(window, kIdcProgressPercent).c_str(),
+          Text(window, kIdcRepeatNumber).empty() ? "-" : Text(window, kIdcRepeatNumber).c_str());
     }
     if (dlg.GetRunningOperation() == OP_IDLE || ++ticks > 3000) {
       wait.quit();
@@ -102,7 +104,8 @@ bool WaitIdle(CMainWindow& window, CSendrixDlg& dlg, bool progress) {
 }
 
 bool Restored(CMainWindow& window) {
-  for (int id : {1003, 1026, 1002, 1025, 1027, 1001, 1014, 1043, 1300}) {
+  for (int id : {kIdcFileStart, kIdcBrowse, kIdcFileName, kIdcFileList, kIdcStringStart,
+                 kIdcDataString, kIdcSerialRadio, kIdcUsbRadio, kIdcEthernetRadio}) {
     if (!window.IsDlgItemEnabled(id)) {
       std::printf("  control %d still disabled\n", id);
       return false;
@@ -114,36 +117,37 @@ bool Restored(CMainWindow& window) {
 bool RunJob(CMainWindow& window, CSendrixDlg& dlg, const Options& o, CDemoNotifier& boxes) {
   std::printf("window: \"%s\"\n", window.windowTitle().toLocal8Bit().constData());
   const CEthernetFields& e = dlg.Fields().ethernet;
-  std::printf("interface: %s, printer %u.%u.%u.%u port %d; Start %s\n", Text(window, 1300).c_str(),
-              e.m_dwIpAddress >> 24, (e.m_dwIpAddress >> 16) & 255, (e.m_dwIpAddress >> 8) & 255,
-              e.m_dwIpAddress & 255, e.m_nMainPort,
-              window.IsDlgItemEnabled(1003) ? "enabled (connected)" : "disabled (not connected)");
-  bool ok = window.IsDlgItemEnabled(1003) != 0;
+  std::printf(
+      "interface: %s, printer %u.%u.%u.%u port %d; Start %s\n",
+      Text(window, kIdcEthernetRadio).c_str(), e.m_dwIpAddress >> 24, (e.m_dwIpAddress >> 16) & 255,
+      (e.m_dwIpAddress >> 8) & 255, e.m_dwIpAddress & 255, e.m_nMainPort,
+      window.IsDlgItemEnabled(kIdcFileStart) ? "enabled (connected)" : "disabled (not connected)");
+  bool ok = window.IsDlgItemEnabled(kIdcFileStart) != 0;
   if (ok) {
     if (o.repeat > 0) {
-      window.Controls().Get<QAbstractButton>(1058)->click();
-      window.SetDlgItemText(1059, std::to_string(o.repeat));
-      window.SetDlgItemText(1060, std::to_string(o.delay));
+      window.Controls().Get<QAbstractButton>(kIdcRepeat)->click();
+      window.SetDlgItemText(kIdcRepeatCount, std::to_string(o.repeat));
+      window.SetDlgItemText(kIdcDelay, std::to_string(o.delay));
     }
-    std::printf("file: %s%s\n", Text(window, 1002).c_str(),
+    std::printf("file: %s%s\n", Text(window, kIdcFileName).c_str(),
                 o.repeat > 0 ? (", " + std::to_string(o.repeat) + " passes " +
                                 std::to_string(o.delay) + " ms apart")
                                    .c_str()
                              : "");
-    window.Controls().Get<QAbstractButton>(1003)->click();
-    std::printf("Start clicked: the button reads \"%s\"\n", Text(window, 1003).c_str());
+    window.Controls().Get<QAbstractButton>(kIdcFileStart)->click();
+    std::printf("Start clicked: the button reads \"%s\"\n", Text(window, kIdcFileStart).c_str());
     ok = WaitIdle(window, dlg, true);
     std::printf("file done: progress %s, rate %s %s, the button reads \"%s\"\n",
-                Text(window, 1033).c_str(), Text(window, 1156).c_str(), Text(window, 1157).c_str(),
-                Text(window, 1003).c_str());
+                Text(window, kIdcProgressPercent).c_str(), Text(window, kIdcRate).c_str(),
+                Text(window, kIdcRateLabel).c_str(), Text(window, kIdcFileStart).c_str());
     ok = ok && Restored(window);
   }
   if (ok && !o.hex.empty()) {
-    window.Controls().Get<QRadioButton>(1031)->click();
-    window.Controls().Get<QComboBox>(1001)->setEditText(QString::fromStdString(o.hex));
-    window.Controls().Get<QAbstractButton>(1027)->click();
+    window.Controls().Get<QRadioButton>(kIdcHexRadio)->click();
+    window.Controls().Get<QComboBox>(kIdcDataString)->setEditText(QString::fromStdString(o.hex));
+    window.Controls().Get<QAbstractButton>(kIdcStringStart)->click();
     ok = WaitIdle(window, dlg, false) && Restored(window);
-    std::printf("data string \"%s\" (Hex) sent\n", Text(window, 1001).c_str());
+    std::printf("data string \"%s\" (Hex) sent\n", Text(window, kIdcDataString).c_str());
   }
   for (const std::string& box : boxes.Texts()) {
     std::printf("message box: %s\n", box.c_str());
@@ -167,10 +171,10 @@ bool Grab(CMainWindow& window, const QString& path) {
 
 // Sends the string box's request and gives the reply 300 ms to be shown.
 void AskPrinter(CMainWindow& window, CSendrixDlg& dlg) {
-  if (!window.IsDlgItemEnabled(1027) || Text(window, 1001).empty()) {
+  if (!window.IsDlgItemEnabled(kIdcStringStart) || Text(window, kIdcDataString).empty()) {
     return;
   }
-  window.Controls().Get<QAbstractButton>(1027)->click();
+  window.Controls().Get<QAbstractButton>(kIdcStringStart)->click();
   WaitIdle(window, dlg, false);
   QEventLoop wait;
   QTimer::singleShot(300, &wait, &QEventLoop::quit);
@@ -181,7 +185,7 @@ void AskPrinter(CMainWindow& window, CSendrixDlg& dlg) {
 // shots keep the TCP/IP connection, so the serial picture lists the ports
 // as a user who chose Serial would see them.
 void ListSerialPorts(CMainWindow& window) {
-  auto* ports = static_cast<CPanelBase&>(window.Panel(0)).Controls().Get<QComboBox>(1038);
+  auto* ports = static_cast<CPanelBase&>(window.Panel(0)).Controls().Get<QComboBox>(kIdcSerialPort);
   if (ports == nullptr)
     return;
   ports->clear();

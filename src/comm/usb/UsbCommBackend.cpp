@@ -32,13 +32,14 @@ void CUsbCommBackend::Cleanup() {
   m_backend.Cleanup();
 }
 
-unsigned CUsbCommBackend::IsConnectionValid(DWORD port, int /*p1*/, int p2, int, int, int, int) {
-  return m_backend.IsConnectionValid(port, p2);
+unsigned CUsbCommBackend::IsConnectionValid(DWORD port, int /*setupCode*/, int outputPort, int, int,
+                                            int, int) {
+  return m_backend.IsConnectionValid(port, outputPort);
 }
 
-int CUsbCommBackend::UpdateConnection(int readersStopped, DWORD& port, char* /*name*/, int& p1,
-                                      int& p2, int& p3, int& /*p4*/, int& /*p5*/) {
-  return m_backend.UpdateConnection(readersStopped, port, p1, p2, p3);
+int CUsbCommBackend::UpdateConnection(int readersStopped, DWORD& port, char* /*name*/,
+                                      int& outputPort, int& usm, int& realTime, int&, int&) {
+  return m_backend.UpdateConnection(readersStopped, port, outputPort, usm, realTime);
 }
 
 int CUsbCommBackend::IsPortAvailable() {

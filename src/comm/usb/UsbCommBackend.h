@@ -2,10 +2,10 @@
 // a thin adapter over CUsbBackend, which holds the logic and documents the
 // values, sizes and time-outs (see also docs/usb-backend.md).
 //
-// Connection values: port = device index; for Comm_IsConnectionValid p2 is
-// the output port (p1 the caller's set-up code, the rest unused); for
-// Comm_UpdateConnection p1 is the output port, p2 and p3 receive the USM and
-// real-time channel flags, p4 and p5 are untouched, the name is not used.
+// Connection values: port = device index; Comm_IsConnectionValid reads the
+// output port (the set-up code and the rest unused); Comm_UpdateConnection
+// reads the output port and fills in the USM and real-time channel flags
+// (the last two values are untouched, the name is not used).
 //
 // Thread safety: as ICommBackend (CUsbBackend guards its own state).
 #pragma once
@@ -22,9 +22,10 @@ class CUsbCommBackend : public ICommBackend {
 
   int Setup(ICommErrorSink* errors) override;
   void Cleanup() override;
-  unsigned IsConnectionValid(DWORD port, int p1, int p2, int p3, int p4, int p5, int p6) override;
-  int UpdateConnection(int readersStopped, DWORD& port, char* name, int& p1, int& p2, int& p3,
-                       int& p4, int& p5) override;
+  unsigned IsConnectionValid(DWORD port, int setupCode, int outputPort, int, int, int,
+                             int) override;
+  int UpdateConnection(int readersStopped, DWORD& port, char* name, int& outputPort, int& usm,
+                       int& realTime, int&, int&) override;
   int BreakDown() override { return m_backend.BreakDown(); }
   int IsConnected() override { return m_backend.IsConnected(); }
   int IsPortAvailable() override;
