@@ -6,6 +6,11 @@ void CRxFeed::Put(const BYTE* data, DWORD length) {
   std::lock_guard<std::mutex> lock(m_lock);
   if (!m_bEnabled)
     return;
+  if (m_nSkipped > 0 || (m_nLimit > 0 && m_nPending + length > m_nLimit)) {
+    m_nSkipped += length;
+    m_nPending += length;
+    return;
+  }
   m_nPending += length;
   while (length > 0) {
     if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
@@ -25,7 +30,7 @@ void CRxFeed::Put(const BYTE* data, DWORD length) {
   }
 }
 
-size_t CRxFeed::Take(std::vector<Block>* out) {
+size_t CRxFeed::Take(std::vector<Block>* out, size_t* skipped) {
   std::vector<Block> old;
   size_t count = 0;
   {
@@ -33,7 +38,10 @@ size_t CRxFeed::Take(std::vector<Block>* out) {
     old.swap(*out);
     out->swap(m_blocks);
     count = m_nPending;
+    if (skipped != nullptr)
+      *skipped = m_nSkipped;
     m_nPending = 0;
+    m_nSkipped = 0;
   }
   return count;  // the old blocks are freed here, outside the lock
 }
@@ -59,6 +67,17 @@ void CRxFeed::Discard() {
   std::lock_guard<std::mutex> lock(m_lock);
   old.swap(m_blocks);
   m_nPending = 0;
+  m_nSkipped = 0;
+}
+
+void CRxFeed::SetLimit(size_t bytes) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_nLimit = bytes;
+}
+
+size_t CRxFeed::HeldBytes() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_nPending - m_nSkipped;
 }
 
 void CRxFeed::SetEnabled(bool enabled) {
@@ -69,6 +88,7 @@ void CRxFeed::SetEnabled(bool enabled) {
     old.swap(m_blocks);
     spares.swap(m_spares);
     m_nPending = 0;
+    m_nSkipped = 0;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "engine/FileByteStore.h"
 #include "engine/ReceivedDataFile.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
@@ -15,6 +16,11 @@ namespace {
 
 // The highlight of a status line that reports a change.
 const char kChangedStyle[] = "background-color: #ffe28a; font-weight: bold;";
+
+// Spill files in the Output folder: the USM list's, and the data list's
+// while the received-data file is not in step with it.
+const char kUsmSpillPrefix[] = "RxUsm";
+const char kDataSpillPrefix[] = "RxList";
 
 const QString kSaveFilter = QStringLiteral("Binary files (*.bin);;All files (*)");
 
@@ -35,7 +41,7 @@ CReceiveDisplay::CReceiveDisplay(QWidget* window)
   m_pStatusLine->setObjectName("statusLine");
   m_pStatusLine->setAccessibleName("Printer status");
   m_timer.setInterval(kPollMs);
-  connect(&m_timer, &QTimer::timeout, this, [this] { UpdateRXDisplay(); });
+  connect(&m_timer, &QTimer::timeout, this, [this] { PollAndCatchUp(); });
   LayoutReceiveLists(0);
 }
 
@@ -45,7 +51,23 @@ CReceiveDisplay::~CReceiveDisplay() {
 
 void CReceiveDisplay::Start() {
   m_pump.Start();
+  const std::string output = GetProgramFolder() + "/Output";
+  m_pDataList->SetStore(m_pump.DataFileInStep() ? CFileByteStore::OverReceivedDataFile()
+                                                : CFileByteStore::Spill(output, kDataSpillPrefix));
+  m_pUsmList->SetStore(CFileByteStore::Spill(output, kUsmSpillPrefix));
+  m_bStarted = true;
   m_timer.start();
+}
+
+void CReceiveDisplay::PollAndCatchUp() {
+  UpdateRXDisplay();
+  if (m_pump.HasBacklog() && m_timer.isActive() && !m_bCatchUpQueued) {
+    m_bCatchUpQueued = true;
+    QTimer::singleShot(0, this, [this] {
+      m_bCatchUpQueued = false;
+      PollAndCatchUp();
+    });
+  }
 }
 
 void CReceiveDisplay::Stop() {
@@ -66,7 +88,10 @@ void CReceiveDisplay::BreakDataRow() {
 }
 
 void CReceiveDisplay::ClearLists() {
-  m_pDataList->Clear();
+  if (m_bStarted && m_pump.DataFileInStep())
+    m_pDataList->SetStore(CFileByteStore::OverReceivedDataFile());
+  else
+    m_pDataList->Clear();
   m_pUsmList->Clear();
 }
 
