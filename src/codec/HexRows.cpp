@@ -70,6 +70,12 @@ int CHexRows::RowBytes(std::uint64_t row, BYTE* out) const {
              : 0;
 }
 
+std::uint64_t CHexRows::RowOffset(std::uint64_t row, int* count) const {
+  std::uint64_t offset = 0;
+  *count = RowRange(row, &offset);
+  return offset;
+}
+
 void CHexRows::FormatRow(const BYTE* bytes, int count, char* hex, char* ascii) {
   static const char kDigits[] = "0123456789ABCDEF";
   char* h = hex;

@@ -62,6 +62,9 @@ class CHexRows {
   // Copies the bytes of `row` (up to 16) to out; their count, 0 past the end
   // or when the store cannot read them back.
   int RowBytes(std::uint64_t row, BYTE* out) const;
+  // The offset of the first byte of `row` (< RowCount()) and the row's
+  // byte count.
+  std::uint64_t RowOffset(std::uint64_t row, int* count) const;
   // Formats count (0..16) bytes: hex gets at most kHexChars + 1 characters
   // and ascii 17, both NUL-terminated.
   static void FormatRow(const BYTE* bytes, int count, char* hex, char* ascii);

@@ -2,10 +2,20 @@
 
 #include <algorithm>
 
+#include "platform/Clock.h"
+
 void CRxFeed::Put(const BYTE* data, DWORD length) {
+  Put(data, length, NowMs());
+}
+
+void CRxFeed::Put(const BYTE* data, DWORD length, std::uint64_t arrivalMs) {
   std::lock_guard<std::mutex> lock(m_lock);
-  if (!m_bEnabled)
+  if (!m_bEnabled || length == 0)
     return;
+  // Skipped bytes keep their marks too: the display reads them back from the
+  // file and still shows when they came.
+  if (m_marks.empty() || m_marks.back().ms != arrivalMs)
+    m_marks.push_back({m_nPending, arrivalMs});
   if (m_nSkipped > 0 || (m_nLimit > 0 && m_nPending + length > m_nLimit)) {
     m_nSkipped += length;
     m_nPending += length;
@@ -30,13 +40,19 @@ void CRxFeed::Put(const BYTE* data, DWORD length) {
   }
 }
 
-size_t CRxFeed::Take(std::vector<Block>* out, size_t* skipped) {
+size_t CRxFeed::Take(std::vector<Block>* out, std::vector<Mark>* marks, size_t* skipped) {
   std::vector<Block> old;
   size_t count = 0;
+  if (marks)
+    marks->clear();  // keeps its capacity for the feed's next marks
   {
     std::lock_guard<std::mutex> lock(m_lock);
     old.swap(*out);
     out->swap(m_blocks);
+    if (marks)
+      marks->swap(m_marks);
+    else
+      m_marks.clear();
     count = m_nPending;
     if (skipped != nullptr)
       *skipped = m_nSkipped;
@@ -66,6 +82,7 @@ void CRxFeed::Discard() {
   std::vector<Block> old;
   std::lock_guard<std::mutex> lock(m_lock);
   old.swap(m_blocks);
+  m_marks.clear();
   m_nPending = 0;
   m_nSkipped = 0;
 }
@@ -87,6 +104,7 @@ void CRxFeed::SetEnabled(bool enabled) {
   if (!enabled) {
     old.swap(m_blocks);
     spares.swap(m_spares);
+    m_marks.clear();
     m_nPending = 0;
     m_nSkipped = 0;
   }

@@ -27,9 +27,17 @@
 // nearly doubled the reader's time per byte; a recycled block is mapped
 // already. At most kMaxSpares blocks are kept (a fixed overhead), all freed
 // when the feed is disabled.
+//
+// Arrival times: each Put is stamped with the monotonic clock (NowMs), and
+// the feed keeps a mark (offset, ms) only where the millisecond differs from
+// the previous Put's, so a fast stream adds a mark per millisecond at most
+// (about 10 a poll), a slow one a mark per read. The display groups the
+// bytes into blocks by these marks (CRxBlockTimes); the bytes themselves are
+// never touched by the stamping.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -42,15 +50,26 @@ class CRxFeed {
   CRxFeed& operator=(const CRxFeed&) = delete;
 
   using Block = std::vector<BYTE>;
+  // The bytes from `offset` (counted from the first byte of the take) up to
+  // the next mark arrived at `ms` (NowMs's clock).
+  struct Mark {
+    std::uint64_t offset;
+    std::uint64_t ms;
+  };
   static constexpr size_t kBlockSize = 64 * 1024;
   static constexpr size_t kMaxSpares = 64;
 
+  // Stamps the bytes with NowMs(), or with `arrivalMs`.
   void Put(const BYTE* data, DWORD length);
+  void Put(const BYTE* data, DWORD length, std::uint64_t arrivalMs);
   // Replaces *out with the blocks holding every byte put since the last
-  // Take, in order (out's old blocks are freed). Returns the byte count,
-  // skipped bytes included; *skipped (when given) gets the count of bytes
-  // after the blocks that the limit kept out of them.
-  size_t Take(std::vector<Block>* out, size_t* skipped = nullptr);
+  // Take, in order (out's old blocks are freed), and *marks (when given)
+  // with their arrival marks, the first at offset 0; the marks cover the
+  // skipped bytes too. Returns the byte count, skipped bytes included;
+  // *skipped (when given) gets the count of bytes after the blocks that the
+  // limit kept out of them.
+  size_t Take(std::vector<Block>* out, std::vector<Mark>* marks = nullptr,
+              size_t* skipped = nullptr);
   // Bytes kept while waiting at most (0, the default: no limit).
   void SetLimit(size_t bytes);
   // Bytes kept in blocks now, waiting to be taken.
@@ -68,6 +87,7 @@ class CRxFeed {
   mutable std::mutex m_lock;
   std::vector<Block> m_blocks;
   std::vector<Block> m_spares;  // empty, with capacity kBlockSize
+  std::vector<Mark> m_marks;    // of the bytes waiting, skipped ones included
   size_t m_nPending = 0;        // kept and skipped
   size_t m_nSkipped = 0;
   size_t m_nLimit = 0;

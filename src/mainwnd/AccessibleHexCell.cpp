@@ -17,6 +17,9 @@ QString CAccessibleHexCell::text(QAccessible::Text t) const {
       !m_pList->Rows().RowText(m_nRow, &hex, &ascii)) {
     return QString();
   }
+  if (m_nColumn == 2) {
+    return m_pList->RowLabelText(m_nRow);
+  }
   return QString::fromLatin1((m_nColumn == 0 ? hex : ascii).c_str()).trimmed();
 }
 

@@ -33,17 +33,22 @@ void* CAccessibleHexList::interface_cast(QAccessible::InterfaceType type) {
   return QAccessibleWidget::interface_cast(type);
 }
 
+int CAccessibleHexList::columnCount() const {
+  return List()->HasRowLabel() ? kMaxColumns : kMaxColumns - 1;
+}
+
 int CAccessibleHexList::rowCount() const {
-  // Children are counted in an int: two cells a row.
-  return static_cast<int>(std::min<std::uint64_t>(List()->RowCount(), INT_MAX / kColumns));
+  // Children are counted in an int: up to three cells a row.
+  return static_cast<int>(std::min<std::uint64_t>(List()->RowCount(), INT_MAX / kMaxColumns));
 }
 
 int CAccessibleHexList::childCount() const {
-  return rowCount() * kColumns;
+  return rowCount() * columnCount();
 }
 
 QAccessibleInterface* CAccessibleHexList::child(int index) const {
-  return index < 0 ? nullptr : cellAt(index / kColumns, index % kColumns);
+  const int columns = columnCount();
+  return index < 0 ? nullptr : cellAt(index / columns, index % columns);
 }
 
 int CAccessibleHexList::indexOfChild(const QAccessibleInterface* child) const {
@@ -52,7 +57,7 @@ int CAccessibleHexList::indexOfChild(const QAccessibleInterface* child) const {
   if (cell == nullptr || cell->table() != this) {
     return -1;
   }
-  return cell->rowIndex() * kColumns + cell->columnIndex();
+  return cell->rowIndex() * columnCount() + cell->columnIndex();
 }
 
 QAccessibleInterface* CAccessibleHexList::childAt(int x, int y) const {
@@ -60,7 +65,7 @@ QAccessibleInterface* CAccessibleHexList::childAt(int x, int y) const {
   const QPoint at = list->viewport()->mapFromGlobal(QPoint(x, y));
   const std::uint64_t first = list->FirstVisibleRow();
   for (int i = 0; i <= list->VisibleRows(); ++i) {
-    for (int c = 0; c < kColumns; ++c) {
+    for (int c = 0; c < columnCount(); ++c) {
       if (list->CellRect(first + static_cast<std::uint64_t>(i), c).contains(at)) {
         return cellAt(static_cast<int>(first) + i, c);
       }
@@ -70,10 +75,10 @@ QAccessibleInterface* CAccessibleHexList::childAt(int x, int y) const {
 }
 
 QAccessibleInterface* CAccessibleHexList::cellAt(int row, int column) const {
-  if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns) {
+  if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
     return nullptr;
   }
-  const std::uint64_t key = static_cast<std::uint64_t>(row) * kColumns + column;
+  const std::uint64_t key = static_cast<std::uint64_t>(row) * kMaxColumns + column;
   auto it = m_cells.find(key);
   if (it != m_cells.end()) {
     return QAccessible::accessibleInterface(it->second);

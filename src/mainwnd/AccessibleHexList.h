@@ -1,8 +1,9 @@
 // CAccessibleHexList: a receive list (CHexListView) as a screen reader
 // meets it: a table of one row per list row, with a "Hex" and an "ASCII"
-// cell each, so what the printer answered can be read cell by cell. Cells
-// are made when asked for (a list may hold millions of rows) and kept in a
-// bounded cache; a cell out of view reports itself off screen.
+// cell each (and a "Time" cell while the list shows its Time column), so
+// what the printer answered can be read cell by cell. Cells are made when
+// asked for (a list may hold millions of rows) and kept in a bounded cache;
+// a cell out of view reports itself off screen.
 //
 // Threading: window thread only.
 #pragma once
@@ -32,7 +33,7 @@ class CAccessibleHexList : public QAccessibleWidget, public QAccessibleTableInte
   int selectedCellCount() const override { return 0; }
   QList<QAccessibleInterface*> selectedCells() const override { return {}; }
   QString columnDescription(int column) const override;
-  int columnCount() const override { return kColumns; }
+  int columnCount() const override;
   QString rowDescription(int row) const override;
   int rowCount() const override;
   int selectedColumnCount() const override { return 0; }
@@ -48,9 +49,9 @@ class CAccessibleHexList : public QAccessibleWidget, public QAccessibleTableInte
   void modelChange(QAccessibleTableModelChangeEvent*) override {}
 
  private:
-  static constexpr int kColumns = 2;
+  static constexpr int kMaxColumns = 3;  // the cache's keys: row * 3 + column
   static constexpr size_t kMaxCachedCells = 4096;
   void DropCells() const;
 
-  mutable std::map<std::uint64_t, QAccessible::Id> m_cells;  // row * 2 + column
+  mutable std::map<std::uint64_t, QAccessible::Id> m_cells;
 };

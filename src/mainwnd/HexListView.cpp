@@ -12,6 +12,11 @@
 namespace {
 
 constexpr int kTextMargin = 4;
+// The header's sections: Hex and ASCII keep their numbers; Time, when
+// shown, is moved before them.
+constexpr int kTimeSection = 2;
+// "HH:MM:SS.mmm" and a mark for a row where another block starts.
+constexpr int kTimeChars = 14;
 
 QFont ListFont() {
   QFont font("Lucida Console");
@@ -24,10 +29,12 @@ QFont ListFont() {
 }  // namespace
 
 CHexListView::CHexListView(const QString& hexTitle, const QString& asciiTitle, QWidget* parent)
-    : QAbstractScrollArea(parent), m_headerModel(0, 2), m_pHeader(nullptr) {
-  m_headerModel.setHorizontalHeaderLabels({hexTitle, asciiTitle});
+    : QAbstractScrollArea(parent), m_headerModel(0, 3), m_pHeader(nullptr) {
+  m_headerModel.setHorizontalHeaderLabels({hexTitle, asciiTitle, tr("Time")});
   m_pHeader = new QHeaderView(Qt::Horizontal, this);
   m_pHeader->setModel(&m_headerModel);
+  m_pHeader->moveSection(kTimeSection, 0);
+  m_pHeader->hideSection(kTimeSection);
   m_pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   m_pHeader->setSectionResizeMode(QHeaderView::Fixed);  // PlaceHeader fits them
   m_pHeader->setStretchLastSection(false);
@@ -84,6 +91,23 @@ void CHexListView::SetStore(std::unique_ptr<IByteStore> store) {
   viewport()->update();
 }
 
+void CHexListView::SetRowLabel(RowLabel label) {
+  m_fnRowLabel = std::move(label);
+  m_pHeader->setSectionHidden(kTimeSection, !m_fnRowLabel);
+  PlaceHeader();
+  UpdateScrollBars();
+  updateGeometry();
+  viewport()->update();
+}
+
+QString CHexListView::RowLabelText(std::uint64_t row) const {
+  if (!m_fnRowLabel || row >= m_rows.RowCount())
+    return QString();
+  int count = 0;
+  const std::uint64_t first = m_rows.RowOffset(row, &count);
+  return m_fnRowLabel(first, count);
+}
+
 std::uint64_t CHexListView::FirstVisibleRow() const {
   return static_cast<std::uint64_t>(verticalScrollBar()->value());
 }
@@ -114,21 +138,31 @@ int CHexListView::ColumnWidth(int chars) const {
   return fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 2 * kTextMargin;
 }
 
-// The header spans the list: ASCII keeps room for 16 characters, Hex takes
-// the rest but never less than a whole row's text (the list then scrolls).
+int CHexListView::TimeColumnWidth() const {
+  return m_fnRowLabel ? ColumnWidth(kTimeChars) : 0;
+}
+
+// The header spans the list: ASCII keeps room for 16 characters, Time (when
+// shown) for its text, Hex takes the rest but never less than a whole row's
+// text (the list then scrolls).
 void CHexListView::PlaceHeader() {
   const int headerHeight = m_pHeader->sizeHint().height();
   setViewportMargins(0, headerHeight, 0, 0);
   const QRect area = viewport()->geometry();
   m_pHeader->setGeometry(area.left(), area.top() - headerHeight, area.width(), headerHeight);
   const int ascii = ColumnWidth(CHexRows::kRowBytes);
+  const int time = TimeColumnWidth();
   m_pHeader->resizeSection(1, ascii);
-  m_pHeader->resizeSection(0, std::max(ColumnWidth(CHexRows::kHexChars), area.width() - ascii));
+  if (time > 0)
+    m_pHeader->resizeSection(kTimeSection, time);
+  m_pHeader->resizeSection(0,
+                           std::max(ColumnWidth(CHexRows::kHexChars), area.width() - ascii - time));
 }
 
 QSize CHexListView::sizeHint() const {
   const int frame = 2 * frameWidth();
-  return QSize(ColumnWidth(CHexRows::kHexChars) + ColumnWidth(CHexRows::kRowBytes) + frame +
+  return QSize(TimeColumnWidth() + ColumnWidth(CHexRows::kHexChars) +
+                   ColumnWidth(CHexRows::kRowBytes) + frame +
                    verticalScrollBar()->sizeHint().width(),
                m_pHeader->sizeHint().height() + 6 * m_nRowHeight + frame);
 }
@@ -187,7 +221,7 @@ void CHexListView::keyPressEvent(QKeyEvent* event) {
 QRect CHexListView::CellRect(std::uint64_t row, int column) const {
   const std::uint64_t first = FirstVisibleRow();
   if (row < first || row >= first + static_cast<std::uint64_t>(VisibleRows()) ||
-      row >= m_rows.RowCount() || column < 0 || column > 1) {
+      row >= m_rows.RowCount() || column < 0 || column > (HasRowLabel() ? kTimeSection : 1)) {
     return QRect();
   }
   const int x = m_pHeader->sectionPosition(column) - horizontalScrollBar()->value();
@@ -214,6 +248,7 @@ void CHexListView::paintEvent(QPaintEvent* event) {
   const int shift = -horizontalScrollBar()->value();
   const int hexX = shift + m_pHeader->sectionPosition(0) + kTextMargin;
   const int asciiX = shift + m_pHeader->sectionPosition(1) + kTextMargin;
+  const int timeX = shift + m_pHeader->sectionPosition(kTimeSection) + kTextMargin;
   const std::uint64_t first = FirstVisibleRow();
   const int rows = VisibleRows() + 1;
   BYTE bytes[CHexRows::kRowBytes];
@@ -228,6 +263,8 @@ void CHexListView::paintEvent(QPaintEvent* event) {
     const int y = i * m_nRowHeight + ascent;
     painter.drawText(hexX, y, QString::fromLatin1(hex));
     painter.drawText(asciiX, y, QString::fromLatin1(ascii));
+    if (m_fnRowLabel)
+      painter.drawText(timeX, y, RowLabelText(first + static_cast<std::uint64_t>(i)));
   }
   if (hasFocus()) {
     QStyleOptionFocusRect focus;

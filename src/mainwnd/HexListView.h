@@ -14,6 +14,11 @@
 // append keeps it in view; once the user has scrolled away, appends keep the
 // user's place (rows are only ever added at the end).
 //
+// Time column: off unless SetRowLabel gives a source. Then a "Time" column
+// stands before Hex, its text for each row asked of the source when the row
+// is painted (from the row's first byte offset and byte count), so the view
+// stores nothing per row for it and the rows stay the same byte ranges.
+//
 // Focus: a focus frame is drawn inside the viewport while the list has the
 // keyboard focus, as every other Tab stop shows one.
 //
@@ -23,6 +28,7 @@
 #include <QAbstractScrollArea>
 #include <QStandardItemModel>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,6 +50,13 @@ class CHexListView : public QAbstractScrollArea {
   void Clear();
   // Reads the rows from `store` from now on, starting empty (CHexRows).
   void SetStore(std::unique_ptr<IByteStore> store);
+  // The "Time" column's text of a row: (first byte's offset, byte count).
+  using RowLabel = std::function<QString(std::uint64_t firstByte, int count)>;
+  // Shows the column with `label` as its source; an empty one hides it.
+  void SetRowLabel(RowLabel label);
+  bool HasRowLabel() const { return static_cast<bool>(m_fnRowLabel); }
+  // The column's text of `row`; empty without a source or past the end.
+  QString RowLabelText(std::uint64_t row) const;
 
   const CHexRows& Rows() const { return m_rows; }
   std::uint64_t RowCount() const { return m_rows.RowCount(); }
@@ -54,10 +67,10 @@ class CHexListView : public QAbstractScrollArea {
   // True while appends keep the last row in view.
   bool IsFollowing() const;
   QHeaderView* Header() const { return m_pHeader; }
-  // Where column 0 (hex) or 1 (ASCII) of `row` is painted, in viewport
+  // Where column 0 (hex), 1 (ASCII) or 2 (Time, when shown) of `row` is painted, in viewport
   // coordinates; a null rectangle when the row is out of view.
   QRect CellRect(std::uint64_t row, int column) const;
-  // Room for a whole row's two columns and a few rows.
+  // Room for a whole row's columns and a few rows.
   QSize sizeHint() const override;
 
  protected:
@@ -76,9 +89,11 @@ class CHexListView : public QAbstractScrollArea {
   void UpdateScrollBars();
   void PlaceHeader();
   int ColumnWidth(int chars) const;
+  int TimeColumnWidth() const;
 
   CHexRows m_rows;
   QStandardItemModel m_headerModel;
   QHeaderView* m_pHeader;
   int m_nRowHeight = 1;
+  RowLabel m_fnRowLabel;
 };

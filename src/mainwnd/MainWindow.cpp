@@ -337,6 +337,7 @@ QWidget* CMainWindow::BuildBottomRow() {
   lay->addWidget(Clickable(1029, new QPushButton(tr("Clear Buffer"), row)));
   lay->addWidget(Clickable(1032, new QPushButton(tr("Save As"), row)));
   lay->addWidget(Clickable(1070, new QCheckBox(tr("Show USM"), row)));
+  lay->addWidget(Clickable(kIdcShowTime, new QCheckBox(tr("Show Time"), row)));
   lay->addStretch();
   lay->addWidget(Clickable(1159, new QCheckBox(tr("Create Log"), row)));
   lay->addWidget(Clickable(kIdcJsonLog, new QCheckBox(tr("JSON Log"), row)));
@@ -420,6 +421,7 @@ int CMainWindow::UpdateData(int save) {
   ddx::Check(m_controls, 1070, f.m_bShowUsm, save);
   ddx::Check(m_controls, 1159, f.m_bCreateLog, save);
   ddx::Check(m_controls, kIdcJsonLog, f.m_bJsonLog, save);
+  ddx::Check(m_controls, kIdcShowTime, f.m_bShowTime, save);
   return 1;
 }
 
@@ -618,6 +620,9 @@ bool CMainWindow::HandleToolTip(QWidget* w, QHelpEvent* help) {
     return false;
   }
   QString text = Qs(m_hooks.tipText(dialog, id));
+  if (text.isEmpty() && !w->toolTip().isEmpty()) {
+    return false;  // a tip the control keeps itself (the status line's bit table)
+  }
   if (text.isEmpty()) {
     QToolTip::hideText();
   } else {

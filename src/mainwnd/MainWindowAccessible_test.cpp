@@ -17,6 +17,7 @@
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtReceiveDisplay.h"
 #include "panels/PanelBase.h"
+#include "platform/ControlIds.h"
 
 namespace {
 
@@ -78,7 +79,8 @@ TEST_F(MainWindowAccessibleTest, EachControlSitsInsideItsTitledGroup) {
 }
 
 // Lists are named by their label and give their choice as the value; value
-// labels keep their caption as the name and give the value.
+// labels (the printer's status line too) keep their caption as the name and
+// give the value.
 TEST_F(MainWindowAccessibleTest, ListsAndValueLabelsCarryNameAndValue) {
   CControlMap& serial = Map(0);
   serial.Get<QComboBox>(1039)->setCurrentIndex(0);
@@ -92,7 +94,8 @@ TEST_F(MainWindowAccessibleTest, ListsAndValueLabelsCarryNameAndValue) {
   } kValues[] = {{1022, "Read CRC", "1FB9"},
                  {1156, "kbytes/sec", "204.8"},
                  {1033, "Progress percent", "42 %"},
-                 {1041, "Repeat number", "3"}};
+                 {1041, "Repeat number", "3"},
+                 {kIdcStatusLine, "Printer status", "status DLE EOT 4: paper near end"}};
   for (const auto& v : kValues) {
     m_pWindow->SetDlgItemText(v.id, v.value);
     QAccessibleInterface* a = Of(m_pWindow->Controls().Find(v.id));

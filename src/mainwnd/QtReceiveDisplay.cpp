@@ -4,10 +4,12 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
+#include <algorithm>
 
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/ReceiveDisplay.h"
+#include "platform/ControlIds.h"
 
 namespace {
 
@@ -31,6 +33,13 @@ void Fit(QWidget* area, CReceiveDisplay* display) {
   int top = r.height() * 3 / 5;
   display->DataList()->setGeometry(r.x(), r.y(), r.width(), top);
   display->UsmList()->setGeometry(r.x(), r.y() + top, r.width(), r.height() - top);
+}
+
+// The frame keeps room for a whole row of the data list (with its Time
+// column when shown) and the status line.
+void KeepRoom(QWidget* area, CReceiveDisplay* display) {
+  area->setMinimumSize(display->DataList()->sizeHint().grownBy(area->contentsMargins()) +
+                       QSize(0, display->StatusLine()->sizeHint().height()));
 }
 
 // Keeps the lists fitted to their area when the window resizes.
@@ -57,10 +66,9 @@ CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
   m_pDisplay = std::make_unique<CReceiveDisplay>(area);
   window.ReplaceReceiveList(1028, m_pDisplay->DataList());
   window.ReplaceReceiveList(1045, m_pDisplay->UsmList());
+  window.Controls().Add(kIdcStatusLine, m_pDisplay->StatusLine(), QObject::tr("Printer status"));
   area->installEventFilter(new CRelayout(area, m_pDisplay.get()));
-  // The frame keeps room for a whole row of the data list and the status line.
-  area->setMinimumSize(m_pDisplay->DataList()->sizeHint().grownBy(area->contentsMargins()) +
-                       QSize(0, m_pDisplay->StatusLine()->sizeHint().height()));
+  KeepRoom(area, m_pDisplay.get());
   Fit(area, m_pDisplay.get());
 }
 
@@ -94,6 +102,15 @@ void CQtReceiveDisplay::OnCommand(int id) {
 void CQtReceiveDisplay::RefreshUsmView(int usmChannel, int showUsm) {
   m_nUsmChannel = usmChannel;
   m_pDisplay->OnShowUsm(usmChannel, showUsm);
+  Fit(m_window.ReceiveArea(), m_pDisplay.get());
+}
+
+void CQtReceiveDisplay::SetBlockTimes(int showTime, int idleGapMs) {
+  m_pDisplay->SetIdleGapMs(static_cast<std::uint32_t>(std::max(idleGapMs, 0)));
+  if (m_pDisplay->IsTimeColumnShown() == (showTime == 1))
+    return;
+  m_pDisplay->ShowTimeColumn(showTime == 1);
+  KeepRoom(m_window.ReceiveArea(), m_pDisplay.get());
   Fit(m_window.ReceiveArea(), m_pDisplay.get());
 }
 

@@ -5,6 +5,9 @@
 // CReceiveDisplay polls the readers' feeds on the window thread, so no
 // display thread sends WM_RX_DATA or WM_RX_USM; OnRxMessage only answers.
 //
+// The printer's status line joins the window's controls as kIdcStatusLine,
+// named "Printer status", its words the value a screen reader reads.
+//
 // Threading: window thread only.
 #pragma once
 
@@ -30,6 +33,7 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   void NoteStringSent(const BYTE* bytes, size_t count) override;
   void OnCommand(int id) override;
   void RefreshUsmView(int usmChannel, int showUsm) override;
+  void SetBlockTimes(int showTime, int idleGapMs) override;
   // Headless runs: the lists' rows also go to `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows);
   // Every block shown also goes to `tap` (CReceiveDisplay::SetRxTap).

@@ -1,5 +1,6 @@
 #include "mainwnd/ReceiveDisplay.h"
 
+#include <QAccessible>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QLabel>
@@ -21,6 +22,8 @@ const char kChangedStyle[] = "background-color: #ffe28a; font-weight: bold;";
 // while the received-data file is not in step with it.
 const char kUsmSpillPrefix[] = "RxUsm";
 const char kDataSpillPrefix[] = "RxList";
+// After a row's time: another block starts inside the row.
+const char kAnotherBlockMark[] = " +";
 
 const QString kSaveFilter = QStringLiteral("Binary files (*.bin);;All files (*)");
 
@@ -93,13 +96,47 @@ void CReceiveDisplay::ClearLists() {
   else
     m_pDataList->Clear();
   m_pUsmList->Clear();
+  SetStatusLine(QString(), QString(), false);  // it spoke of bytes now gone
 }
 
 void CReceiveDisplay::ShowStatus(const PRINTER_STATUS_TEXT& status) {
   const std::string line = status.Line();
-  m_pStatusLine->setText(QString::fromStdString(line));
-  m_pStatusLine->setToolTip(QString::fromStdString(line + "\n" + status.strBitTable));
-  m_pStatusLine->setStyleSheet(status.bChanged ? kChangedStyle : "");
+  SetStatusLine(QString::fromStdString(line),
+                QString::fromStdString(line + "\n" + status.strBitTable), status.bChanged);
+}
+
+void CReceiveDisplay::SetStatusLine(const QString& text, const QString& tip, bool changed) {
+  m_pStatusLine->setText(text);
+  m_pStatusLine->setToolTip(tip);
+  m_pStatusLine->setStyleSheet(changed ? kChangedStyle : "");
+  // A screen reader hears the new words as it hears a changed value.
+  QAccessibleValueChangeEvent event(m_pStatusLine, text);
+  QAccessible::updateAccessibility(&event);
+}
+
+void CReceiveDisplay::ShowTimeColumn(bool show) {
+  m_bTimeShown = show;
+  const std::pair<CHexListView*, const CRxBlockTimes*> lists[] = {
+      {m_pDataList, &m_pump.DataTimes()}, {m_pUsmList, &m_pump.UsmTimes()}};
+  for (const auto& [list, times] : lists) {
+    if (!show) {
+      list->SetRowLabel(nullptr);
+      continue;
+    }
+    list->SetRowLabel([times = times](std::uint64_t first, int count) {
+      return TimeLabel(*times, first, count);
+    });
+  }
+}
+
+QString CReceiveDisplay::TimeLabel(const CRxBlockTimes& times, std::uint64_t first, int count) {
+  std::int64_t at = 0;
+  if (!times.TimeAt(first, &at))
+    return QString();
+  std::string text = CRxBlockTimes::FormatTime(at);
+  if (times.BlockStartsWithin(first, static_cast<std::uint64_t>(count)))
+    text += kAnotherBlockMark;
+  return QString::fromLatin1(text.c_str());
 }
 
 void CReceiveDisplay::LayoutReceiveLists(int showUsm) {

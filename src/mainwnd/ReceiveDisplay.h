@@ -128,7 +128,16 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   // (usmChannel nonzero) and the box is ticked.
   void OnShowUsm(int usmChannel, int showUsm);
 
-  // "Clear Buffer": empties both lists and the received-data file.
+  // The lists' Time column on or off: each row shows when the block holding
+  // its first byte came (CReceivePump's block times), and " +" when another
+  // block starts inside the row.
+  void ShowTimeColumn(bool show);
+  bool IsTimeColumnShown() const { return m_bTimeShown; }
+  // The pause (ms) after which the next bytes start a new block.
+  void SetIdleGapMs(std::uint32_t ms) { m_pump.SetIdleGapMs(ms); }
+
+  // "Clear Buffer": empties both lists, their block times, the status line
+  // and the received-data file.
   void OnClearBuffer() { m_pump.ClearBuffer(); }
   // "Save As": asks for a file name, offering SuggestedSaveName(), then
   // SaveAs.
@@ -151,6 +160,9 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   void ShowStatus(const PRINTER_STATUS_TEXT& status) override;
   void Place(CHexListView* list, int left, int top, int width, int height);
   void PollAndCatchUp();
+  void SetStatusLine(const QString& text, const QString& tip, bool changed);
+  // The Time column's text of a row of the list `times` belongs to.
+  static QString TimeLabel(const CRxBlockTimes& times, std::uint64_t first, int count);
 
   QWidget* m_pWindow;
   CHexListView* m_pDataList;
@@ -161,4 +173,5 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
   bool m_bStarted = false;
   bool m_bCatchUpQueued = false;
+  bool m_bTimeShown = false;
 };

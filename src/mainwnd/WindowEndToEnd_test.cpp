@@ -6,12 +6,15 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTime>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -19,6 +22,7 @@
 
 #include "PrinterSim.h"
 #include "Sha256.h"
+#include "engine/ReceivedDataFile.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
@@ -116,7 +120,7 @@ TEST_F(WindowEndToEndTest, StatusRequestAndAutomaticStatusShowInWordsUnderTheLis
   bool ran = false;
   m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
     ran = true;
-    auto* line = window.findChild<QLabel*>("statusLine");
+    auto* line = window.Controls().Get<QLabel>(kIdcStatusLine);
     ASSERT_NE(line, nullptr);
     QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
@@ -199,6 +203,120 @@ TEST_F(WindowEndToEndTest, JsonLogBoxLogsTheWindowsRunsAndIsSaved) {
   CHistoryLists h;
   CSettingsStore().LoadSettings(back, h);
   EXPECT_EQ(back.main.m_bJsonLog, 1);
+}
+
+// Clear Buffer empties the status line with the lists: a status shown
+// after the clear belongs to what the lists hold.
+TEST_F(WindowEndToEndTest, ClearBufferClearsTheStatusLine) {
+  CPrinterState state;
+  std::string error;
+  ASSERT_TRUE(CPrinterState::Parse("paper-near-end", state, error)) << error;
+  m_pSim->SetState(state);
+  CMainFields& f = m_dlg.Fields().main;
+  f.m_nStringFormat = 1;
+  f.m_strDataString = "10 04 04";
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
+    auto* line = window.Controls().Get<QLabel>(kIdcStatusLine);
+    ASSERT_NE(line, nullptr);
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1027), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, 10000));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(line);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Printer status"));
+    EXPECT_EQ(a->text(QAccessible::Value), line->text());
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1029), Qt::LeftButton);
+    EXPECT_TRUE(line->text().isEmpty()) << line->text().toStdString();
+    EXPECT_TRUE(line->toolTip().isEmpty());
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+}
+
+// The "Show Time" box: off at first, the list as before; a click shows
+// when each row's first block came, " +" where another starts inside the
+// row, and changes no byte shown or kept; Clear Buffer forgets the times;
+// the choice is saved and a window opened with it shows the column.
+TEST_F(WindowEndToEndTest, TimeColumnShowsArrivalTimesAndLeavesTheBytesAlone) {
+  const std::vector<uint8_t> first(20, 0x41), second = {0x10, 0x00, 0x42, 0x43, 0x0A};
+  const QRegularExpression kTime(R"(^\d\d:\d\d:\d\d\.\d\d\d( \+)?$)");
+  auto shownBytes = [](const CHexListView* list) {
+    std::vector<BYTE> all;
+    BYTE row[CHexRows::kRowBytes];
+    for (std::uint64_t r = 0; r < list->RowCount(); ++r)
+      all.insert(all.end(), row, row + list->Rows().RowBytes(r, row));
+    return all;
+  };
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
+    auto* box = window.Controls().Get<QCheckBox>(kIdcShowTime);
+    auto* list = window.Controls().Get<CHexListView>(1028);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Show Time"));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(list->HasRowLabel());
+    EXPECT_TRUE(list->Header()->isSectionHidden(2));
+    const QTime before = QTime::currentTime().addMSecs(-1);
+    m_pSim->Send(first);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Rows().ByteCount() == 20; }, 10000));
+    QTest::qWait(150);  // a pause well beyond the 20 ms gap
+    m_pSim->Send(second);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Rows().ByteCount() == 25; }, 10000));
+    const QTime after = QTime::currentTime().addMSecs(1);
+    std::string hexBefore, asciiBefore;
+    ASSERT_TRUE(list->Rows().RowText(1, &hexBefore, &asciiBefore));
+
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_TRUE(list->HasRowLabel());
+    EXPECT_FALSE(list->Header()->isSectionHidden(2));
+    EXPECT_EQ(list->Header()->visualIndex(2), 0);  // before Hex
+    const QString row0 = list->RowLabelText(0), row1 = list->RowLabelText(1);
+    EXPECT_TRUE(kTime.match(row0).hasMatch()) << row0.toStdString();
+    EXPECT_FALSE(row0.endsWith('+'));
+    EXPECT_EQ(row1, row0 + " +");  // block 1's tail, then block 2
+    QAccessibleTableInterface* table =
+        QAccessible::queryAccessibleInterface(list)->tableInterface();
+    ASSERT_EQ(table->columnCount(), 3);  // a screen reader reads the times too
+    EXPECT_EQ(table->columnDescription(2), QStringLiteral("Time"));
+    EXPECT_EQ(table->cellAt(1, 2)->text(QAccessible::Name), row1);
+    const QTime at = QTime::fromString(row0.left(12), "HH:mm:ss.zzz");
+    EXPECT_TRUE(at >= before && at <= after) << row0.toStdString();
+    std::string hex, ascii;
+    ASSERT_TRUE(list->Rows().RowText(1, &hex, &ascii));
+    EXPECT_EQ(hex + ascii, hexBefore + asciiBefore);
+    std::vector<BYTE> sent(first.begin(), first.end());
+    sent.insert(sent.end(), second.begin(), second.end());
+    EXPECT_EQ(shownBytes(list), sent);
+    // What Save As writes: the received bytes, never the times.
+    std::string reason;
+    ASSERT_TRUE(CReceivedDataFile::SaveCopy(m_strHome + "/saved.bin", &reason)) << reason;
+    EXPECT_EQ(ReadWhole(m_strHome + "/saved.bin"), sent);
+
+    QTest::mouseClick(window.Controls().Get<QAbstractButton>(1029), Qt::LeftButton);
+    EXPECT_TRUE(list->RowLabelText(0).isEmpty());
+    m_pSim->Send({0x31, 0x32});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Rows().ByteCount() == 2; }, 10000));
+    const QString fresh = list->RowLabelText(0);
+    EXPECT_TRUE(kTime.match(fresh).hasMatch()) << fresh.toStdString();
+    EXPECT_GE(QTime::fromString(fresh.left(12), "HH:mm:ss.zzz"), after.addMSecs(-1));
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  ASSERT_EQ(CSettingsStore().SaveSettings(m_dlg.Fields(), CHistoryLists()), 1);
+  CHistoryLists h;
+  CSettingsStore().LoadSettings(m_dlg.Fields(), h);
+  EXPECT_EQ(m_dlg.Fields().main.m_bShowTime, 1);
+  EXPECT_EQ(m_dlg.Fields().main.m_nRxBlockGapMs, 20);
+}
+
+TEST_F(WindowEndToEndTest, ASavedTimeColumnComesBackOn) {
+  m_dlg.Fields().main.m_bShowTime = 1;
+  bool shown = false;
+  m_runner.SetOnShown([&](CMainWindow& window, CSendrixDlg&) {
+    shown = window.Controls().Get<QCheckBox>(kIdcShowTime)->isChecked() &&
+            window.Controls().Get<CHexListView>(1028)->HasRowLabel() &&
+            window.Controls().Get<CHexListView>(1045)->HasRowLabel();
+    window.close();
+  });
+  m_runner.RunModal(m_dlg);
+  EXPECT_TRUE(shown);
 }
 
 // A screen reader's toggle on the Serial radio does what a click does: the

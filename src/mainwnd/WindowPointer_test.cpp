@@ -95,6 +95,12 @@ class WindowPointerTest : public ::testing::Test {
     std::vector<std::string> failures;
     for (const auto& [id, w] : Map(dialog).All()) {
       if (!Operable(w)) {
+        // What only shows (a value, the printer's status) is not hidden.
+        QWidget* under = QApplication::widgetAt(w->mapToGlobal(w->rect().center()));
+        if (w->isVisible() && !w->rect().isEmpty() && !Holds(w, under)) {
+          failures.push_back(std::to_string(dialog) + ":" + std::to_string(id) + " is hidden by " +
+                             (under ? under->metaObject()->className() : std::string("nothing")));
+        }
         continue;
       }
       m_pWindow->setFocus(Qt::OtherFocusReason);

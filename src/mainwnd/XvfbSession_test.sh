@@ -2,8 +2,8 @@
 # An operator's session on a real X server (Xvfb, no window manager), with a
 # real pointer and keys (XTest, through xdotool), against the virtual printer
 # echoing every byte on loopback. It crosses the features as a working day
-# does: strings sent and answered, Clear Buffer, more answers, Save As
-# accepting the offered name; long strings (86 and 64 non-printable bytes)
+# does: strings sent and answered, Clear Buffer, more answers, the Time
+# column turned on, Save As accepting the offered name (still the raw bytes); long strings (86 and 64 non-printable bytes)
 # typed, sent and switched ASCII -> Hex -> ASCII; the string and file
 # history managers opened, saved to and loaded from a history file, and
 # closed by their Close button and by Escape; the window closed; then a batch
@@ -81,6 +81,7 @@ ASCII_X=40; ASCII_Y=296             # the ASCII and Hex radios
 HEX_X=100; HEX_Y=296
 CLEAR_X=50; CLEAR_Y=-23             # Clear Buffer, Save As: bottom left
 SAVE_X=136; SAVE_Y=-23
+TIME_X=325; TIME_Y=-23              # Show Time, right of Show USM
 MENU_X=-25; MENU_Y=-23              # the window menu button, bottom right
 CLOSE_X=-50; CLOSE_Y=-22            # a history manager's Close, bottom right
 
@@ -125,6 +126,7 @@ wait_same "$RX" empty.bin || fail "Clear Buffer left $(stat -c %s "$RX") bytes i
 send_string "C"
 printf 'C' > want.bin
 wait_same "$RX" want.bin || fail "after the clear: RxData.bin holds '$(cat "$RX")', not 'C'"
+click "$WID" "$TIME_X" "$TIME_Y"  # the Time column: shown, never saved as data
 click "$WID" "$SAVE_X" "$SAVE_Y"
 SAVE=$(window_named '^Save')
 if [[ -n "$SAVE" ]]; then
@@ -233,6 +235,8 @@ fi
 check "strings history saved" "$(printf '01 %.0s' $(seq 1 64))|$(printf '7A %.0s' $(seq 1 86))|43 |41 42 |31 |32 |33 |" \
   "$(sed -n 's/^"Hist String #[0-9]*"="\(.*\)"$/\1/p' "$REG" | tr '\n' '|')"
 grep -q '"Hist File #' "$REG" && fail "files history: $(grep '"Hist File #' "$REG")"
+check "Time column saved" '"Show Receive Time"=dword:00000001' \
+  "$(grep -o '"Show Receive Time"=dword:[0-9a-f]*' "$REG")"
 
 # A batch run names its file relative to the current folder: the history
 # keeps the absolute path.

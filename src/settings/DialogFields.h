@@ -55,7 +55,9 @@ struct CMainFields {
   int m_bPacketMode = 0;
   int m_bShowUsm = 0;
   int m_bCreateLog = 0;
-  int m_bJsonLog = 0;  // the window's runs append to Output/Sendrix.jsonl
+  int m_bJsonLog = 0;        // the window's runs append to Output/Sendrix.jsonl
+  int m_bShowTime = 0;       // the receive lists' Time column
+  int m_nRxBlockGapMs = 20;  // a longer pause starts a new received block
 };
 
 // Everything the window holds that the settings store and the batch options

@@ -21,6 +21,7 @@ namespace {
 
 constexpr DWORD kMaxPort = 65535;
 constexpr DWORD kAnyValue = 0xFFFFFFFFu;
+constexpr DWORD kMaxBlockGapMs = 60000;
 
 // Calls visit(key, name, default, max, field) for every persisted number, in
 // load order: the root key's numbers, then the communication parameters. A
@@ -35,6 +36,8 @@ void ForEachNumber(Fields& f, Visit&& visit) {
   visit(root, "Show USM Window", 0, 1, f.main.m_bShowUsm);
   visit(root, "Create Log File", 0, 1, f.main.m_bCreateLog);
   visit(root, "JSON Log File", 0, 1, f.main.m_bJsonLog);
+  visit(root, "Show Receive Time", 0, 1, f.main.m_bShowTime);
+  visit(root, "Receive Block Gap Ms", 20, kMaxBlockGapMs, f.main.m_nRxBlockGapMs);
   visit(comm, "Lottery Packet Mode", 0, 1, f.main.m_bPacketMode);
   visit(comm, "Interface Type", 0, 2, f.main.m_nInterface);
   visit(comm, "Serial Port Id", 0, 255, f.serial.m_nPortIndex);

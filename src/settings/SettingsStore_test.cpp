@@ -27,7 +27,7 @@ std::vector<long long> Persisted(const CDialogFields& f) {
           f.serial.m_nDataBitsIndex,  f.serial.m_nStopBitsIndex, f.usb.m_nOutEndpoint,
           f.usb.m_bMonitor,           f.ethernet.m_dwIpAddress,  f.ethernet.m_nMainPort,
           f.ethernet.m_nRealTimePort, f.ethernet.m_nUsmPort,     f.ethernet.m_bAutoReconnect,
-          f.main.m_bJsonLog};
+          f.main.m_bJsonLog,          f.main.m_bShowTime,        f.main.m_nRxBlockGapMs};
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -118,6 +118,8 @@ TEST_F(SettingsStoreTest, SavedValuesComeBackAndForeignValuesAreKept) {
   CSettingsStore::ApplyDefaults(f);
   f.main.m_nStringFormat = 0;
   f.main.m_bShowUsm = f.main.m_bCreateLog = f.main.m_bPacketMode = f.main.m_bJsonLog = 1;
+  f.main.m_bShowTime = 1;
+  f.main.m_nRxBlockGapMs = 150;
   f.main.m_nInterface = 2;
   f.serial = CSerialFields{4, 4, 2, 2, 1, 3};
   f.usb = CUsbFields{0, "", 1, 0};
@@ -265,9 +267,9 @@ TEST_F(SettingsStoreTest, SaveInterruptedBeforeRenameKeepsThePreviousFile) {
 TEST_F(SettingsStoreTest, BrokenOrHostileFilesGiveDefaults) {
   // String mode Hex, no USM, no log, no packet, serial, COM1, 115200, parity
   // 0, flow 1, data bits 3, stop bits 0, Norm/RT, monitor, 0.0.0.0,
-  // 9100/9105/9110, reconnect, no JSON log.
-  const std::vector<long long> defaults = {1, 0, 0, 0, 0,    0,    0,    0, 1, 3,
-                                           0, 0, 1, 0, 9100, 9105, 9110, 1, 0};
+  // 9100/9105/9110, reconnect, no JSON log, no Time column, a 20 ms gap.
+  const std::vector<long long> defaults = {1, 0, 0, 0,    0,    0,    0, 0, 1, 3, 0,
+                                           0, 1, 0, 9100, 9105, 9110, 1, 0, 0, 20};
   const std::string key = "[" + std::string(kSettingsCommKey) + "]\n";
   const std::vector<std::pair<const char*, std::string>> cases = {
       {"first run: no file", ""},

@@ -23,6 +23,9 @@ class IReceiveDisplay {
   // them makes the display decode its reply. Displays that decode nothing
   // ignore it.
   virtual void NoteStringSent(const BYTE* /*bytes*/, size_t /*count*/) {}
+  // The lists' Time column (showTime 1) and the pause, in ms, that starts a
+  // new received block. Displays without times ignore it.
+  virtual void SetBlockTimes(int /*showTime*/, int /*idleGapMs*/) {}
   // Buttons 1029 "Clear Buffer", 1032 "Save As", check box 1070 "Show USM".
   virtual void OnCommand(int id) = 0;
   // The USM view when usmChannel is 1 and showUsm is 1, else the data view.

@@ -75,22 +75,27 @@ void CReceivePump::TakeUntilQuiet() {
 size_t CReceivePump::Poll() {
   // The lists take what they need of the bytes; the feed's blocks go back
   // to the feed, so the reader keeps writing into memory it has mapped.
+  // The times follow the bytes, counted as the lists count them: the marks
+  // cover the bytes read back from the file later too.
+  const std::int64_t wallOffset = CRxBlockTimes::WallOffsetMs();
   size_t skipped = 0;
-  size_t total = g_RxDataFeed.Take(&m_taken, &skipped);
+  const size_t data = g_RxDataFeed.Take(&m_taken, &m_marks, &skipped);
+  m_dataTimes.AddTake(m_marks, data, wallOffset);
   if (m_nBacklog > 0) {
-    m_nBacklog += total;  // behind already: these follow, read back in turn
+    m_nBacklog += data;  // behind already: these follow, read back in turn
   } else {
     for (const CRxFeed::Block& block : m_taken)
       OnRxData(block.data(), block.size());
     m_nBacklog = skipped;
   }
   g_RxDataFeed.Recycle(&m_taken);
-  total += CatchUp();
-  total += g_RxUsmFeed.Take(&m_taken);
+  const size_t caughtUp = CatchUp();
+  const size_t usm = g_RxUsmFeed.Take(&m_taken, &m_marks);
   for (const CRxFeed::Block& block : m_taken)
     OnRxUsm(block.data(), block.size());
   g_RxUsmFeed.Recycle(&m_taken);
-  return total;
+  m_usmTimes.AddTake(m_marks, usm, wallOffset);
+  return data + caughtUp + usm;
 }
 
 size_t CReceivePump::CatchUp() {
@@ -172,8 +177,15 @@ void CReceivePump::ClearBuffer() {
   // received before the clear reaches the emptied lists afterwards.
   const bool emptied = g_TransferEngine.ClearReceivedData() == 1;
   ReadDataFromFile(emptied && m_bRunning);  // an emptied file is in step again
+  m_dataTimes.Clear();
+  m_usmTimes.Clear();
   if (m_pLists)
     m_pLists->ClearLists();
   if (g_pDataLog)
     g_pDataLog->Log("Clear RX Data Buffer");
+}
+
+void CReceivePump::SetIdleGapMs(std::uint32_t ms) {
+  m_dataTimes.SetIdleGapMs(ms);
+  m_usmTimes.SetIdleGapMs(ms);
 }

@@ -19,6 +19,11 @@
 // decoded as if it came from the feed, in order. Memory stays bounded and no
 // poll takes long, however far behind the display is.
 //
+// Arrival times: each poll also hands the feeds' arrival marks to one
+// CRxBlockTimes per channel, counted as the lists count their bytes, so a
+// list can show when the block holding any of its rows' bytes came; "Clear
+// Buffer" clears them with the lists. The bytes are never touched.
+//
 // Threading: the window's thread only (the poll, the taps and the lists run
 // there). Ownership: `lists` and the row echo are not owned; the feeds are
 // turned off when the pump is destroyed.
@@ -31,6 +36,8 @@
 #include <vector>
 
 #include "codec/StatusDecoder.h"
+#include "engine/RxBlockTimes.h"
+#include "engine/RxFeed.h"
 #include "platform/Win32Types.h"
 
 class CHeadlessRows;
@@ -105,8 +112,15 @@ class CReceivePump {
   // A data string about to be sent: when it ends in a status request, the
   // data bytes that come within the reply time are decoded as its answer.
   void NoteStringSent(const BYTE* bytes, size_t count);
-  // "Clear Buffer": the engine drops the received data, the lists empty.
+  // "Clear Buffer": the engine drops the received data, the lists and the
+  // block times empty.
   void ClearBuffer();
+
+  // When each block of the data / USM list's bytes came.
+  const CRxBlockTimes& DataTimes() const { return m_dataTimes; }
+  const CRxBlockTimes& UsmTimes() const { return m_usmTimes; }
+  // The pause (ms) after which the next bytes start a new block.
+  void SetIdleGapMs(std::uint32_t ms);
 
  private:
   void TakeUntilQuiet();
@@ -120,6 +134,9 @@ class CReceivePump {
   CStatusDecoder m_status;
   std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
+  std::vector<CRxFeed::Mark> m_marks;      // their arrival marks
+  CRxBlockTimes m_dataTimes;
+  CRxBlockTimes m_usmTimes;
   CHeadlessRows* m_pRowEcho = nullptr;
   RxTap m_fnRxTap;
   StatusTap m_fnStatusTap;

@@ -157,8 +157,10 @@ int CSendrixDlg::OnInitDialog() {
   UpdateAll(0);
   m_pView->SetProgress(0);
   m_bInitialised = 1;
-  if (m_pDisplay)
+  if (m_pDisplay) {
+    m_pDisplay->SetBlockTimes(m_fields.main.m_bShowTime, m_fields.main.m_nRxBlockGapMs);
     m_pDisplay->Start();
+  }
   g_TransferEngine.SetMessageTarget(m_pTarget);
   if (!g_TransferEngine.StartTransmitThreads())
     return StopStartUp("The transfer threads could not be started.");
@@ -907,6 +909,11 @@ void CSendrixDlg::OnCommand(int id) {
       break;
     case kIdcJsonLog:  // taken at the next run's start, and saved
       UpdateAll(1);
+      break;
+    case kIdcShowTime:
+      UpdateAll(1);
+      if (m_pDisplay)
+        m_pDisplay->SetBlockTimes(m_fields.main.m_bShowTime, m_fields.main.m_nRxBlockGapMs);
       break;
     case 1158:
       OnViewLog();

@@ -106,6 +106,7 @@ constexpr NumberedText kCaptions[] = {
     {84, "CTS"},
     {85, "Create Log"},
     {86, "JSON Log"},
+    {87, "Show Time"},
 };
 
 // Tooltips, by the number the dialogs' tables give each control.
@@ -184,6 +185,7 @@ constexpr NumberedText kTips[] = {
     {65, "Open a copy of the log as it is now."},
     {66, "Record everything the program does in an HTML log file."},
     {67, "Append each run's events to Sendrix.jsonl in the Output folder, one JSON object a line."},
+    {68, "Show when each block of received bytes arrived, in a Time column before Hex."},
 };
 
 // Error texts shown in message boxes and written to the log.
