@@ -58,8 +58,15 @@ bool CEngineSession::ConnectPty(const std::string& slavePath) {
 }
 
 bool CEngineSession::StartReceiving(const std::string& outPath) {
-  return g_RxDataFile.Open(outPath, CMyFile::kModeWrite, 0) == 1 &&
-         g_TransferEngine.StartReaders() == 1;
+  return OpenReceivedData(outPath) && StartReaders();
+}
+
+bool CEngineSession::OpenReceivedData(const std::string& outPath) {
+  return g_RxDataFile.Open(outPath, CMyFile::kModeWrite, 0) == 1;
+}
+
+bool CEngineSession::StartReaders() {
+  return g_TransferEngine.StartReaders() == 1;
 }
 
 bool CEngineSession::StartFileTransfer(const std::string& path) {

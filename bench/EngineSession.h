@@ -20,6 +20,10 @@ class CEngineSession {
   bool ConnectPty(const std::string& slavePath);
   // Opens the received-data file at outPath and starts the readers.
   bool StartReceiving(const std::string& outPath);
+  // The two halves of StartReceiving, for a display started in between (as
+  // the window's start-up opens the file, starts the display, then the port).
+  bool OpenReceivedData(const std::string& outPath);
+  bool StartReaders();
   // Starts one file transfer; false if the file cannot be opened.
   bool StartFileTransfer(const std::string& path);
   bool WaitForDone(size_t count, double timeoutS);

@@ -5,16 +5,23 @@
 //                             byte is in the data list (median of pairs)
 //   gui_rx_rss_mib_per_100mb  peak resident memory added by the stream, per
 //                             100 MB received
+//   gui_rx_peak_rss_mib       the whole process's peak resident memory
+//                             (median of the runs)
 //   gui_max_stall_ms          the longest gap between ticks of a 5 ms timer
 //                             on the window's thread during the stream
+//   gui_seek_ms               the longest of kSeeks jumps to a random row of
+//                             the full list, each until the list has painted
+//                             its rows (rendered into an image)
 //
 //   gui_bench --sim PATH --dir DIR [--mib N] [--pairs N]
 //   gui_bench once --sim PATH --file F --out O --mode raw|gui   (one run, in a
 //                                                 fresh process for its memory)
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -41,7 +48,10 @@ struct Run {
   long rssKib = -1;
   long baseKib = -1;
   double stallMs = -1;
+  double seekMs = -1;
 };
+
+constexpr int kSeeks = 50;
 
 // The printer simulator streaming `file` to its first main connection.
 pid_t StartSim(const Options& o, int* port) {
@@ -61,12 +71,32 @@ double RawReceive(CEngineSession& session, int port, uint64_t size, const Option
   return done < 0 ? -1 : done - t0;
 }
 
+// The longest of kSeeks jumps to a random row, each until painted.
+double SeekMs(CHexListView* list) {
+  QScrollBar* bar = list->verticalScrollBar();
+  std::uint64_t x = 88172645463325252ull;
+  double worst = 0;
+  for (int i = 0; i < kSeeks; ++i) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    const double t0 = NowSeconds();
+    bar->setValue(static_cast<int>(x % static_cast<std::uint64_t>(bar->maximum() + 1)));
+    list->viewport()->grab();  // renders now, whatever the platform exposes
+    worst = std::max(worst, NowSeconds() - t0);
+  }
+  return worst * 1000.0;
+}
+
 double GuiReceive(CEngineSession& session, int port, uint64_t size, const Options& o,
-                  double* stallMs) {
+                  double* stallMs, double* seekMs) {
   QWidget window;
   window.resize(960, 654);
   CReceiveDisplay display(&window);
   window.show();
+  // As the window's start-up: the received-data file, the display, the port.
+  if (!session.OpenReceivedData(o.out))
+    return -1;
   display.Start();
   double t0 = NowSeconds();
   double done = -1;
@@ -84,11 +114,13 @@ double GuiReceive(CEngineSession& session, int port, uint64_t size, const Option
     }
   });
   QTimer::singleShot(600000, [] { QApplication::quit(); });
-  if (!session.ConnectTcp(port) || !session.StartReceiving(o.out))
+  if (!session.ConnectTcp(port) || !session.StartReaders())
     return -1;
   tick.start();
   QApplication::exec();
   *stallMs = worst * 1000.0;
+  if (done > 0)
+    *seekMs = SeekMs(display.DataList());
   display.Stop();
   return done < 0 ? -1 : done - t0;
 }
@@ -102,7 +134,7 @@ int Once(const Options& o) {
   {
     CEngineSession session;
     if (port > 0) {
-      run.seconds = o.mode == "gui" ? GuiReceive(session, port, size, o, &run.stallMs)
+      run.seconds = o.mode == "gui" ? GuiReceive(session, port, size, o, &run.stallMs, &run.seekMs)
                                     : RawReceive(session, port, size, o);
     }
     run.rssKib = PeakRssKib();
@@ -111,8 +143,9 @@ int Once(const Options& o) {
   Stop(sim);
   const bool same = run.seconds > 0 && SameContent(o.out, o.file);
   unlink(o.out.c_str());
-  std::printf("seconds=%.4f rss_kib=%ld base_kib=%ld stall_us=%ld ok=%d\n", run.seconds, run.rssKib,
-              run.baseKib, static_cast<long>(run.stallMs * 1000), same ? 1 : 0);
+  std::printf("seconds=%.4f rss_kib=%ld base_kib=%ld stall_us=%ld seek_us=%ld ok=%d\n", run.seconds,
+              run.rssKib, run.baseKib, static_cast<long>(run.stallMs * 1000),
+              static_cast<long>(run.seekMs * 1000), same ? 1 : 0);
   std::fflush(stdout);
   return same ? 0 : 1;
 }
@@ -133,6 +166,7 @@ Run OnceInChild(const Options& o, const char* mode) {
   run.rssKib = FieldOf(line, "rss_kib");
   run.baseKib = FieldOf(line, "base_kib");
   run.stallMs = FieldOf(line, "stall_us") / 1000.0;
+  run.seekMs = FieldOf(line, "seek_us") / 1000.0;
   return run;
 }
 
@@ -157,6 +191,10 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "once") {
     if (!ParseOptions(argc, argv, 2, &o))
       return 2;
+    // The lists' spill files, if any, go beside the output, never to $HOME.
+    const std::string home = o.out.substr(0, o.out.rfind('/'));
+    setenv("SENDRIX_HOME", home.c_str(), 1);
+    mkdir((home + "/Output").c_str(), 0755);
     QApplication app(argc, argv);
     return Once(o);
   }
@@ -168,25 +206,30 @@ int main(int argc, char** argv) {
   o.file = o.dir + "/gui-payload.bin";
   if (!MakeFile(o.file, size, 5))
     return 1;
-  std::vector<double> ratios, rss, stalls;
+  std::vector<double> ratios, rss, peaks, stalls, seeks;
   for (int i = 0; i < o.pairs; ++i) {
     Run raw = OnceInChild(o, "raw");
     Run gui = OnceInChild(o, "gui");
     std::fprintf(stderr,
                  "gui_rx pair %d: raw %.3f s, list %.3f s, rss %ld KiB over %ld KiB, "
-                 "stall %.1f ms\n",
-                 i + 1, raw.seconds, gui.seconds, gui.rssKib, gui.baseKib, gui.stallMs);
+                 "stall %.1f ms, seek %.2f ms\n",
+                 i + 1, raw.seconds, gui.seconds, gui.rssKib, gui.baseKib, gui.stallMs, gui.seekMs);
     if (raw.seconds > 0 && gui.seconds > 0) {
       ratios.push_back(raw.seconds / gui.seconds);
       const double mib = static_cast<double>(gui.rssKib - gui.baseKib) / 1024.0;
       rss.push_back(mib * 1e8 / static_cast<double>(size));
+      peaks.push_back(static_cast<double>(gui.rssKib) / 1024.0);
       stalls.push_back(gui.stallMs);
+      seeks.push_back(gui.seekMs);
     }
   }
   unlink(o.file.c_str());
   std::printf("gui_rx_ratio=%.3f\n", Median(ratios));
   std::printf("gui_rx_rss_mib_per_100mb=%.1f\n", Median(rss));
+  std::printf("gui_rx_peak_rss_mib=%.1f\n", Median(peaks));
   std::printf("gui_max_stall_ms=%.1f\n",
               stalls.empty() ? -1.0 : *std::max_element(stalls.begin(), stalls.end()));
+  std::printf("gui_seek_ms=%.2f\n",
+              seeks.empty() ? -1.0 : *std::max_element(seeks.begin(), seeks.end()));
   return ratios.empty() ? 1 : 0;
 }

@@ -1,12 +1,8 @@
 #include "codec/HexRows.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <new>
+
+#include "codec/MemoryByteStore.h"
 
 namespace {
 
@@ -16,49 +12,21 @@ std::uint64_t RowsOf(std::uint64_t bytes) {
 
 }  // namespace
 
-CHexRows::CHexRows() {
+CHexRows::CHexRows() : m_pStore(std::make_unique<CMemoryByteStore>()) {
   m_segments.push_back({0, 0});
 }
 
-void CHexRows::FreeBytes::operator()(BYTE* p) const {
-  std::free(p);
-}
+CHexRows::~CHexRows() = default;
 
-void CHexRows::AddChunk() {
-  const size_t capacity =
-      m_chunks.empty() ? kFirstChunk : std::min(kMaxChunk, 2 * m_chunks.back().capacity);
-  void* memory =
-      capacity == kMaxChunk ? std::aligned_alloc(kMaxChunk, kMaxChunk) : std::malloc(capacity);
-  if (memory == nullptr)
-    throw std::bad_alloc();
-  if (capacity == kMaxChunk)
-    madvise(memory, capacity, MADV_HUGEPAGE);  // advice only: refused means 4 KiB pages
-  Chunk chunk;
-  chunk.data.reset(static_cast<BYTE*>(memory));
-  chunk.capacity = capacity;
-  m_chunkStarts.push_back(m_nBytes);
-  m_chunks.push_back(std::move(chunk));
+void CHexRows::SetStore(std::unique_ptr<IByteStore> store) {
+  m_pStore = std::move(store);
+  m_nBytes = 0;
+  m_segments.assign(1, Segment{0, 0});
 }
 
 void CHexRows::Append(const BYTE* data, size_t length) {
-  while (length > 0) {
-    if (m_chunks.empty() || m_chunks.back().size == m_chunks.back().capacity)
-      AddChunk();
-    Chunk& tail = m_chunks.back();
-    const size_t n = std::min(length, tail.capacity - tail.size);
-    std::memcpy(tail.data.get() + tail.size, data, n);
-    tail.size += n;
-    m_nBytes += n;
-    data += n;
-    length -= n;
-  }
-}
-
-size_t CHexRows::MemoryBytes() const {
-  size_t total = 0;
-  for (const Chunk& chunk : m_chunks)
-    total += chunk.capacity;
-  return total;
+  m_pStore->Append(data, length);
+  m_nBytes += length;
 }
 
 void CHexRows::BreakRow() {
@@ -67,10 +35,7 @@ void CHexRows::BreakRow() {
 }
 
 void CHexRows::Clear() {
-  m_chunks.clear();
-  m_chunks.shrink_to_fit();
-  m_chunkStarts.clear();
-  m_chunkStarts.shrink_to_fit();
+  m_pStore->Clear();
   m_nBytes = 0;
   m_segments.assign(1, Segment{0, 0});
 }
@@ -84,38 +49,31 @@ int CHexRows::LineCounter() const {
   return static_cast<int>((m_nBytes - m_segments.back().firstByte) % kRowBytes);
 }
 
-void CHexRows::CopyOut(std::uint64_t offset, BYTE* out, size_t count) const {
-  size_t i =
-      static_cast<size_t>(std::upper_bound(m_chunkStarts.begin(), m_chunkStarts.end(), offset) -
-                          m_chunkStarts.begin() - 1);
-  while (count > 0) {
-    const size_t inChunk = static_cast<size_t>(offset - m_chunkStarts[i]);
-    const size_t n = std::min(count, m_chunks[i].size - inChunk);
-    std::memcpy(out, m_chunks[i].data.get() + inChunk, n);
-    out += n;
-    offset += n;
-    count -= n;
-    ++i;
-  }
-}
-
-std::uint64_t CHexRows::RowOffset(std::uint64_t row, int* count) const {
+int CHexRows::RowRange(std::uint64_t row, std::uint64_t* offset) const {
+  if (row >= RowCount())
+    return 0;
   auto next = std::upper_bound(m_segments.begin(), m_segments.end(), row,
                                [](std::uint64_t r, const Segment& s) { return r < s.firstRow; });
   const Segment& segment = *(next - 1);
   const std::uint64_t end = next == m_segments.end() ? m_nBytes : next->firstByte;
-  const std::uint64_t offset = segment.firstByte + (row - segment.firstRow) * kRowBytes;
-  *count = static_cast<int>(std::min<std::uint64_t>(kRowBytes, end - offset));
-  return offset;
+  *offset = segment.firstByte + (row - segment.firstRow) * kRowBytes;
+  return static_cast<int>(std::min<std::uint64_t>(kRowBytes, end - *offset));
 }
 
 int CHexRows::RowBytes(std::uint64_t row, BYTE* out) const {
-  if (row >= RowCount())
+  std::uint64_t offset = 0;
+  const int count = RowRange(row, &offset);
+  if (count == 0)
     return 0;
-  int count = 0;
-  const std::uint64_t offset = RowOffset(row, &count);
-  CopyOut(offset, out, static_cast<size_t>(count));
-  return count;
+  return m_pStore->Read(offset, out, static_cast<size_t>(count)) == static_cast<size_t>(count)
+             ? count
+             : 0;
+}
+
+std::uint64_t CHexRows::RowOffset(std::uint64_t row, int* count) const {
+  std::uint64_t offset = 0;
+  *count = RowRange(row, &offset);
+  return offset;
 }
 
 void CHexRows::FormatRow(const BYTE* bytes, int count, char* hex, char* ascii) {

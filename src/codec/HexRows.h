@@ -10,15 +10,13 @@
 // Rows: a row holds 16 bytes, except that BreakRow() ends the last row early
 // (an operation's replies and the bytes after "Clear Buffer" start a new
 // row). Rows are therefore kept as segments of uniform 16-byte rows, one
-// segment per break, so a row is found by a search over the (few) breaks.
+// segment per break, so a row is a fixed range of bytes found by a search
+// over the (few) breaks: RowRange gives its offset in the store, which is
+// also the byte's offset in the file the store reads (columns that describe
+// a row by its bytes, such as a time, look it up there).
 //
-// Storage: chunks of bytes, filled in order. Chunks start at kFirstChunk and
-// double up to kMaxChunk; a kMaxChunk chunk is aligned to its size and asks
-// for transparent huge pages, so a long stream costs one page fault per
-// 2 MiB rather than per 4 KiB (on a virtual machine the faults were most of
-// the time spent storing a fast stream). Memory is the bytes held plus the
-// last chunk's free space (at most kMaxChunk), and appending costs time in
-// proportion to what is appended.
+// Storage: the bytes live in an IByteStore (ByteStore.h): in memory until
+// SetStore hands the rows a file-backed one. The rows keep only the breaks.
 //
 // Thread safety: none; one thread (the window's) uses an object.
 #pragma once
@@ -28,34 +26,41 @@
 #include <string>
 #include <vector>
 
+#include "codec/ByteStore.h"
 #include "platform/Win32Types.h"
 
 class CHexRows {
  public:
   static constexpr int kRowBytes = 16;
   static constexpr int kHexChars = 50;  // a full row's hex text
-  static constexpr size_t kFirstChunk = 64 * 1024;
-  static constexpr size_t kMaxChunk = 2 * 1024 * 1024;
   static constexpr char kNotPrintable = '.';
   static constexpr bool IsShownAsItself(BYTE b) { return b >= 0x20 && b <= 0x7E; }
 
   CHexRows();
+  ~CHexRows();
   CHexRows(const CHexRows&) = delete;
   CHexRows& operator=(const CHexRows&) = delete;
 
-  // Throws std::bad_alloc when no memory is left, as a container would.
+  // Replaces the store (never null) and drops every row: the new store's
+  // bytes start the list.
+  void SetStore(std::unique_ptr<IByteStore> store);
+  const IByteStore& Store() const { return *m_pStore; }
+  // Adds the bytes to the store and the rows.
   void Append(const BYTE* data, size_t length);
   // The next byte starts a new row; nothing changes when the last row is
   // complete (or there is none).
   void BreakRow();
-  // Drops every byte and row and frees the memory.
+  // Drops every byte and row (the store is emptied).
   void Clear();
 
   std::uint64_t ByteCount() const { return m_nBytes; }
   std::uint64_t RowCount() const;
   // Bytes already in the last row, 0..15 (0: the next byte starts a row).
   int LineCounter() const;
-  // Copies the bytes of `row` (up to 16) to out; their count, 0 past the end.
+  // The offset of `row`'s first byte and its byte count (0 past the end).
+  int RowRange(std::uint64_t row, std::uint64_t* offset) const;
+  // Copies the bytes of `row` (up to 16) to out; their count, 0 past the end
+  // or when the store cannot read them back.
   int RowBytes(std::uint64_t row, BYTE* out) const;
   // The offset of the first byte of `row` (< RowCount()) and the row's
   // byte count.
@@ -65,27 +70,16 @@ class CHexRows {
   static void FormatRow(const BYTE* bytes, int count, char* hex, char* ascii);
   // The texts of `row`; false past the end.
   bool RowText(std::uint64_t row, std::string* hex, std::string* ascii) const;
-  // Memory reserved for the bytes.
-  size_t MemoryBytes() const;
+  // Memory the store holds for the bytes.
+  size_t MemoryBytes() const { return m_pStore->MemoryBytes(); }
 
  private:
   struct Segment {
     std::uint64_t firstByte;
     std::uint64_t firstRow;
   };
-  struct FreeBytes {
-    void operator()(BYTE* p) const;
-  };
-  struct Chunk {
-    std::unique_ptr<BYTE, FreeBytes> data;
-    size_t size = 0;
-    size_t capacity = 0;
-  };
-  void AddChunk();
-  void CopyOut(std::uint64_t offset, BYTE* out, size_t count) const;
 
-  std::vector<Chunk> m_chunks;
-  std::vector<std::uint64_t> m_chunkStarts;  // offset of each chunk's first byte
+  std::unique_ptr<IByteStore> m_pStore;
   std::uint64_t m_nBytes = 0;
   std::vector<Segment> m_segments;  // never empty; the first starts at 0
 };

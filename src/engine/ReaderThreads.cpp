@@ -1,5 +1,7 @@
 // The reader threads and their control: ThreadRead (data channel and line
 // status) and ThreadReadUsm (unsolicited status messages).
+#include <sys/stat.h>
+
 #include <cstring>
 #include <functional>
 
@@ -138,7 +140,9 @@ struct CReadLoop {
   // Starts a read; false when the reader must end.
   bool StartRead() {
     DWORD got = 0;
-    if (Comm_ReadPort(Comm_GethCommPortRX(), engine->m_ReadBuffer, CTransferEngine::kReadSize, &got,
+    const DWORD size = engine->m_nInterfaceType == COMM_TYPE_TCPIP ? CTransferEngine::kTcpReadSize
+                                                                   : CTransferEngine::kReadSize;
+    if (Comm_ReadPort(Comm_GethCommPortRX(), engine->m_ReadBuffer, size, &got,
                       Comm_GetOverlappedRX())) {
       readPending = false;
       DeliverData(engine, engine->m_ReadBuffer, got);
@@ -246,6 +250,18 @@ int CTransferEngine::ClearReceivedData() {
 
 void CTransferEngine::FlushReceivedData() {
   FlushRxFile(this);
+}
+
+int CTransferEngine::EnableDisplayFeeds(bool enable) {
+  std::lock_guard<std::mutex> lock(m_rxDataLock);
+  g_RxDataFeed.SetEnabled(enable);
+  g_RxUsmFeed.SetEnabled(enable);
+  // A regular file only: "-F:/dev/null" keeps nothing to read back.
+  struct stat st = {};
+  return enable && m_nRxFileBatch == 0 && g_RxDataFile.IsOpen() &&
+                 fstat(g_RxDataFile.GetHandle(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0
+             ? 1
+             : 0;
 }
 
 DWORD ThreadRead(CTransferEngine* engine) {

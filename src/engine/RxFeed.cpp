@@ -12,8 +12,15 @@ void CRxFeed::Put(const BYTE* data, DWORD length, std::uint64_t arrivalMs) {
   std::lock_guard<std::mutex> lock(m_lock);
   if (!m_bEnabled || length == 0)
     return;
+  // Skipped bytes keep their marks too: the display reads them back from the
+  // file and still shows when they came.
   if (m_marks.empty() || m_marks.back().ms != arrivalMs)
     m_marks.push_back({m_nPending, arrivalMs});
+  if (m_nSkipped > 0 || (m_nLimit > 0 && m_nPending + length > m_nLimit)) {
+    m_nSkipped += length;
+    m_nPending += length;
+    return;
+  }
   m_nPending += length;
   while (length > 0) {
     if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
@@ -33,7 +40,7 @@ void CRxFeed::Put(const BYTE* data, DWORD length, std::uint64_t arrivalMs) {
   }
 }
 
-size_t CRxFeed::Take(std::vector<Block>* out, std::vector<Mark>* marks) {
+size_t CRxFeed::Take(std::vector<Block>* out, std::vector<Mark>* marks, size_t* skipped) {
   std::vector<Block> old;
   size_t count = 0;
   if (marks)
@@ -47,7 +54,10 @@ size_t CRxFeed::Take(std::vector<Block>* out, std::vector<Mark>* marks) {
     else
       m_marks.clear();
     count = m_nPending;
+    if (skipped != nullptr)
+      *skipped = m_nSkipped;
     m_nPending = 0;
+    m_nSkipped = 0;
   }
   return count;  // the old blocks are freed here, outside the lock
 }
@@ -74,6 +84,17 @@ void CRxFeed::Discard() {
   old.swap(m_blocks);
   m_marks.clear();
   m_nPending = 0;
+  m_nSkipped = 0;
+}
+
+void CRxFeed::SetLimit(size_t bytes) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_nLimit = bytes;
+}
+
+size_t CRxFeed::HeldBytes() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_nPending - m_nSkipped;
 }
 
 void CRxFeed::SetEnabled(bool enabled) {
@@ -85,6 +106,7 @@ void CRxFeed::SetEnabled(bool enabled) {
     spares.swap(m_spares);
     m_marks.clear();
     m_nPending = 0;
+    m_nSkipped = 0;
   }
 }
 

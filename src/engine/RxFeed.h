@@ -10,10 +10,16 @@
 //  - Put: the channel's reader thread (the only producer), or any thread.
 //  - Take, Discard, SetEnabled: the display (one consumer), any thread.
 //  All take one lock; Put copies its bytes under it (a reader's read is at
-//  most 512 bytes) into blocks of kBlockSize, and Take swaps the list of
+//  most 16 KiB) into blocks of kBlockSize, and Take swaps the list of
 //  blocks out (constant time), so neither side holds the other up for
 //  longer than a small copy, and a consumer that falls behind costs the
 //  bytes waiting plus at most one block, never a reallocation of them all.
+//
+// Limit: a consumer that can read the bytes back elsewhere (the data list
+// reads the received-data file) may set a limit. Once the bytes waiting
+// reach it, later ones are only counted until the next Take, which reports
+// them as skipped: they follow the kept blocks, in order. A consumer that
+// falls behind then costs at most the limit, however long it is held up.
 //
 // Recycling: the consumer hands taken blocks back once it has copied them
 // (Recycle), and Put refills those before it allocates. Fresh memory costs
@@ -58,8 +64,16 @@ class CRxFeed {
   void Put(const BYTE* data, DWORD length, std::uint64_t arrivalMs);
   // Replaces *out with the blocks holding every byte put since the last
   // Take, in order (out's old blocks are freed), and *marks (when given)
-  // with their arrival marks, the first at offset 0. Returns the byte count.
-  size_t Take(std::vector<Block>* out, std::vector<Mark>* marks = nullptr);
+  // with their arrival marks, the first at offset 0; the marks cover the
+  // skipped bytes too. Returns the byte count, skipped bytes included;
+  // *skipped (when given) gets the count of bytes after the blocks that the
+  // limit kept out of them.
+  size_t Take(std::vector<Block>* out, std::vector<Mark>* marks = nullptr,
+              size_t* skipped = nullptr);
+  // Bytes kept while waiting at most (0, the default: no limit).
+  void SetLimit(size_t bytes);
+  // Bytes kept in blocks now, waiting to be taken.
+  size_t HeldBytes() const;
   // Gives taken blocks back for reuse; *used is left empty. Blocks beyond
   // kMaxSpares, or any while the feed is disabled, are freed.
   void Recycle(std::vector<Block>* used);
@@ -73,7 +87,9 @@ class CRxFeed {
   mutable std::mutex m_lock;
   std::vector<Block> m_blocks;
   std::vector<Block> m_spares;  // empty, with capacity kBlockSize
-  std::vector<Mark> m_marks;    // of the bytes waiting
-  size_t m_nPending = 0;
+  std::vector<Mark> m_marks;    // of the bytes waiting, skipped ones included
+  size_t m_nPending = 0;        // kept and skipped
+  size_t m_nSkipped = 0;
+  size_t m_nLimit = 0;
   bool m_bEnabled = false;
 };

@@ -84,6 +84,13 @@ void CHexListView::Clear() {
   viewport()->update();
 }
 
+void CHexListView::SetStore(std::unique_ptr<IByteStore> store) {
+  m_rows.SetStore(std::move(store));
+  UpdateScrollBars();
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
+}
+
 void CHexListView::SetRowLabel(RowLabel label) {
   m_fnRowLabel = std::move(label);
   m_pHeader->setSectionHidden(kTimeSection, !m_fnRowLabel);
@@ -247,10 +254,11 @@ void CHexListView::paintEvent(QPaintEvent* event) {
   BYTE bytes[CHexRows::kRowBytes];
   char hex[CHexRows::kHexChars + 1];
   char ascii[CHexRows::kRowBytes + 1];
-  for (int i = 0; i < rows; ++i) {
+  const std::uint64_t end = std::min(m_rows.RowCount(), first + static_cast<std::uint64_t>(rows));
+  for (int i = 0; first + static_cast<std::uint64_t>(i) < end; ++i) {
     const int count = m_rows.RowBytes(first + static_cast<std::uint64_t>(i), bytes);
     if (count == 0)
-      break;
+      continue;
     CHexRows::FormatRow(bytes, count, hex, ascii);
     const int y = i * m_nRowHeight + ascent;
     painter.drawText(hexX, y, QString::fromLatin1(hex));

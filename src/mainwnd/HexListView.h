@@ -2,11 +2,13 @@
 // ("Hex", "ASCII") of the bytes appended to it. The header spans the list:
 // ASCII as wide as 16 characters, Hex the rest (at least a whole row).
 //
-// Scale: the view keeps only the bytes (CHexRows) and paints the visible rows
-// from them, formatting a row's texts when it is painted. There is no item or
-// widget per row, so 100 MB of bytes cost about 100 MB, appending a block
-// costs time in proportion to the block, and scrolling costs the same at any
-// length. The vertical scroll bar counts rows.
+// Scale: the view keeps only the rows' breaks (CHexRows) and paints the
+// visible rows from the bytes' store, formatting a row's texts when it is
+// painted. There is no item or widget per row; with a file-backed store
+// (SetStore) memory stays the same at any length, appending a block costs
+// time in proportion to the block, and a jump to any row costs one read. The
+// vertical scroll bar counts rows. A row whose bytes the store cannot read
+// back is left blank.
 //
 // Following: while the last row is in view (the scroll bar at its end), each
 // append keeps it in view; once the user has scrolled away, appends keep the
@@ -27,6 +29,7 @@
 #include <QStandardItemModel>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "codec/HexRows.h"
@@ -45,6 +48,8 @@ class CHexListView : public QAbstractScrollArea {
   void BreakRow();
   // Deletes every row.
   void Clear();
+  // Reads the rows from `store` from now on, starting empty (CHexRows).
+  void SetStore(std::unique_ptr<IByteStore> store);
   // The "Time" column's text of a row: (first byte's offset, byte count).
   using RowLabel = std::function<QString(std::uint64_t firstByte, int count)>;
   // Shows the column with `label` as its source; an empty one hides it.

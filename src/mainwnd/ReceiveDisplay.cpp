@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "engine/FileByteStore.h"
 #include "engine/ReceivedDataFile.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
@@ -17,6 +18,10 @@ namespace {
 // The highlight of a status line that reports a change.
 const char kChangedStyle[] = "background-color: #ffe28a; font-weight: bold;";
 
+// Spill files in the Output folder: the USM list's, and the data list's
+// while the received-data file is not in step with it.
+const char kUsmSpillPrefix[] = "RxUsm";
+const char kDataSpillPrefix[] = "RxList";
 // After a row's time: another block starts inside the row.
 const char kAnotherBlockMark[] = " +";
 
@@ -39,7 +44,7 @@ CReceiveDisplay::CReceiveDisplay(QWidget* window)
   m_pStatusLine->setObjectName("statusLine");
   m_pStatusLine->setAccessibleName("Printer status");
   m_timer.setInterval(kPollMs);
-  connect(&m_timer, &QTimer::timeout, this, [this] { UpdateRXDisplay(); });
+  connect(&m_timer, &QTimer::timeout, this, [this] { PollAndCatchUp(); });
   LayoutReceiveLists(0);
 }
 
@@ -49,7 +54,23 @@ CReceiveDisplay::~CReceiveDisplay() {
 
 void CReceiveDisplay::Start() {
   m_pump.Start();
+  const std::string output = GetProgramFolder() + "/Output";
+  m_pDataList->SetStore(m_pump.DataFileInStep() ? CFileByteStore::OverReceivedDataFile()
+                                                : CFileByteStore::Spill(output, kDataSpillPrefix));
+  m_pUsmList->SetStore(CFileByteStore::Spill(output, kUsmSpillPrefix));
+  m_bStarted = true;
   m_timer.start();
+}
+
+void CReceiveDisplay::PollAndCatchUp() {
+  UpdateRXDisplay();
+  if (m_pump.HasBacklog() && m_timer.isActive() && !m_bCatchUpQueued) {
+    m_bCatchUpQueued = true;
+    QTimer::singleShot(0, this, [this] {
+      m_bCatchUpQueued = false;
+      PollAndCatchUp();
+    });
+  }
 }
 
 void CReceiveDisplay::Stop() {
@@ -70,7 +91,10 @@ void CReceiveDisplay::BreakDataRow() {
 }
 
 void CReceiveDisplay::ClearLists() {
-  m_pDataList->Clear();
+  if (m_bStarted && m_pump.DataFileInStep())
+    m_pDataList->SetStore(CFileByteStore::OverReceivedDataFile());
+  else
+    m_pDataList->Clear();
   m_pUsmList->Clear();
   SetStatusLine(QString(), QString(), false);  // it spoke of bytes now gone
 }

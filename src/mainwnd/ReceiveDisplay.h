@@ -13,6 +13,16 @@
 // logic's taps) is CReceivePump's, shared with runs that have no window;
 // this class adds the lists, the status line and the timer that polls.
 //
+// Where the rows live (CFileByteStore): the data list reads its rows from
+// the received-data file, which holds every data-channel byte already; the
+// USM list from a spill file of its own in the Output folder, removed when
+// the display goes. Memory is the same at any length: the feeds' blocks in
+// flight (bounded, see CReceivePump), and per list a tail of the newest
+// bytes and one read window. The data list reads the file while the pump
+// says it is in step (both started empty; the window's start-up opens the
+// file first); otherwise it spills too, until "Clear Buffer" empties file
+// and list together. Before Start the lists keep their bytes in memory.
+//
 // The poll (UpdateRXDisplay) is a timer on the window's thread, every 10 ms,
 // transfers included: a poll that finds nothing costs two lock-and-swaps,
 // and a slower poll during a 256 MiB transfer saved only about 1 % of one
@@ -76,7 +86,9 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   CHexListView* UsmList() const { return m_pUsmList; }
   QLabel* StatusLine() const { return m_pStatusLine; }
 
-  // Turns the feeds on and starts the poll / stops it (feeds off). With a
+  // Turns the feeds on, gives the lists their files (above) and starts the
+  // poll / stops it (feeds off). While the pump has a backlog, the next
+  // poll comes as soon as the waiting events are handled. With a
   // row echo, Stop first takes what arrives until the line is quiet (bounded,
   // see kSettleMaxMs): it may block the window thread up to a second.
   void Start();
@@ -147,6 +159,7 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   void ClearLists() override;
   void ShowStatus(const PRINTER_STATUS_TEXT& status) override;
   void Place(CHexListView* list, int left, int top, int width, int height);
+  void PollAndCatchUp();
   void SetStatusLine(const QString& text, const QString& tip, bool changed);
   // The Time column's text of a row of the list `times` belongs to.
   static QString TimeLabel(const CRxBlockTimes& times, std::uint64_t first, int count);
@@ -158,5 +171,7 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   QTimer m_timer;
   CReceivePump m_pump;
   int m_nLayout = -1;  // the last layout state applied, -1 none yet
+  bool m_bStarted = false;
+  bool m_bCatchUpQueued = false;
   bool m_bTimeShown = false;
 };

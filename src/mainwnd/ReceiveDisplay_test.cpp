@@ -1,15 +1,19 @@
 // The receive display: the row format and rows completed across messages,
 // the USM list's layout, and, against the virtual printer over loopback,
-// "Clear Buffer" and "Save As" during reception, the second instance's file
-// name, and a long stream shown byte for byte.
+// the lists reading their rows back from files: a long stream shown byte for
+// byte, "Clear Buffer" and "Save As" during a stream, a second instance's
+// "-pid" file, and the USM list's spill file.
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "engine/ReceivedDataFile.h"
+#include "engine/RxFeed.h"
 #include "engine/TransferGlobals.h"
+#include "mainwnd/AccessibleHexList.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
 #include "platform/Clock.h"
@@ -55,6 +59,57 @@ Bytes Range(int first, int count) {
     b.push_back(static_cast<BYTE>(first + i));
   return b;
 }
+
+// A list that reads its rows from a file holds a small part of its bytes.
+bool HoldsLittle(const CHexListView* list) {
+  return list->Rows().MemoryBytes() * 4 < list->Rows().ByteCount();
+}
+
+// Compares the first, the last and kSamples random rows of an unbroken list
+// with the bytes they must show, the painted text and what a screen reader
+// reads alike; empty when all agree, else the first difference.
+QString SampledRowsDiffer(CHexListView* list, const Bytes& bytes) {
+  constexpr int kSamples = 2000;
+  constexpr int kPainted = 20;
+  const std::uint64_t rows = list->RowCount();
+  if (rows != (bytes.size() + 15) / 16)
+    return QString("%1 rows for %2 bytes").arg(rows).arg(bytes.size());
+  CAccessibleHexList table(list);
+  std::string hex, ascii, wantHex, wantAscii;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < kSamples + 2 && rows > 0; ++i) {
+    x = x * 1664525u + 1013904223u;
+    const std::uint64_t r = i == 0 ? 0 : i == 1 ? rows - 1 : x % rows;
+    const size_t offset = static_cast<size_t>(r) * 16;
+    ExpectedRow(bytes.data() + offset, std::min<size_t>(16, bytes.size() - offset), &wantHex,
+                &wantAscii);
+    if (!list->Rows().RowText(r, &hex, &ascii) || hex != wantHex || ascii != wantAscii)
+      return QString("row %1: %2").arg(r).arg(QString::fromStdString(hex));
+    if (i >= kPainted)
+      continue;
+    list->verticalScrollBar()->setValue(static_cast<int>(r));
+    list->grab();  // paints from the store
+    const QString cell = table.cellAt(static_cast<int>(r), 0)->text(QAccessible::Name);
+    if (cell != QString::fromStdString(wantHex).trimmed())
+      return QString("row %1 read aloud: %2").arg(r).arg(cell);
+  }
+  return QString();
+}
+
+std::vector<std::string> SpillFiles(const std::string& home, const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(home + "/Output")) {
+    if (entry.path().filename().string().rfind(prefix, 0) == 0)
+      found.push_back(entry.path().string());
+  }
+  return found;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr size_t kLongStream = 8u << 20;  // sanitizers: a smaller stream, the same checks
+#else
+constexpr size_t kLongStream = 64u << 20;
+#endif
 
 }  // namespace
 
@@ -128,41 +183,67 @@ class ReceiveDisplayTest : public QObject {
     QVERIFY(!data->accessibleName().isEmpty() && !usm->accessibleName().isEmpty());
   }
 
-  void secondInstanceUsesThePidName() {
+  // The plain name is held by another instance: this one receives into the
+  // "-pid" file, its list shows that file, and the other's file is left as
+  // it was. Alone again, the plain name is taken.
+  void secondInstanceReceivesIntoThePidFile() {
     Session session;
-    CMyFile first;  // the instance that holds the plain name
-    QCOMPARE(first.Open(session.Home() + "/Output/RxData.bin", CMyFile::kModeWrite, 0), 1);
+    CMyFile first;
+    const std::string plain = session.Home() + "/Output/RxData.bin";
+    QCOMPARE(first.Open(plain, CMyFile::kModeWrite, 0), 1);
+    const Bytes theirs = Range(0x61, 26);
+    QCOMPARE(first.Append(theirs.data(), static_cast<DWORD>(theirs.size())), 1);
     std::string opened;
     QCOMPARE(CReceivedDataFile::Open(&opened), 1);
     char name[64];
     std::snprintf(name, sizeof name, "/Output/RxData-pid%X.bin", GetCurrentProcessId());
     QCOMPARE(opened, session.Home() + name);
+    const Bytes data = Session::Pattern(2u << 20, 7);
+    const std::string source = session.Home() + "/stream.bin";
+    QVERIFY(Session::WriteWhole(source, data));
+    m_pDisplay->Start();
+    QVERIFY(session.Connect(source));
+    CHexListView* list = m_pDisplay->DataList();
+    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= data.size(); }, 60000));
+    session.StopReaders();
+    QCOMPARE(Session::ReadWhole(opened), data);
+    QCOMPARE(Session::ReadWhole(plain), theirs);
+    QVERIFY(HoldsLittle(list));
+    QCOMPARE(SampledRowsDiffer(list, data), QString());
     g_RxDataFile.Close();
     first.Close();
-    QCOMPARE(CReceivedDataFile::Open(&opened), 1);  // alone again: the plain name
-    QCOMPARE(opened, session.Home() + "/Output/RxData.bin");
+    QCOMPARE(CReceivedDataFile::Open(&opened), 1);
+    QCOMPARE(opened, plain);
   }
 
-  void clearDuringReceptionStartsAnEmptyListAndFile() {
+  // "Clear Buffer" in the middle of a stream empties the list and the file
+  // together: afterwards the list shows the file, which holds the rest of
+  // the stream and what came after it.
+  void clearDuringAStreamRestartsListAndFileTogether() {
     Session session;
+    const Bytes data = Session::Pattern(16u << 20, 1);
+    const std::string source = session.Home() + "/stream.bin";
+    QVERIFY(Session::WriteWhole(source, data));
     QVERIFY(OpenRxFile());
     m_pDisplay->Start();
-    QVERIFY(session.Connect());
-    session.Send(Session::Pattern(50001, 1));
-    QVERIFY(QTest::qWaitFor([&] { return m_pDisplay->DataList()->Rows().ByteCount() > 0; }));
-    QCOMPARE(g_RxDataBuffer.WaitForCount(50001, 10000, nullptr), 1);  // the rest waits in the feed
+    QVERIFY(session.Connect(source));
+    CHexListView* list = m_pDisplay->DataList();
+    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= (1u << 20); }, 60000));
     m_pDisplay->OnClearBuffer();
-    QCOMPARE(m_pDisplay->DataList()->RowCount(), 0u);
-    QVERIFY(Session::ReadWhole(g_RxDataFile.GetName()).empty());
+    QCOMPARE(list->RowCount(), 0u);
     const Bytes after = Range(0x41, 20);
+    QCOMPARE(g_RxDataBuffer.WaitForCount(data.size(), 60000, nullptr), 1);
     session.Send(after);
-    QVERIFY(QTest::qWaitFor([&] { return m_pDisplay->DataList()->Rows().ByteCount() >= 20; }));
-    QTest::qWait(30);
-    QCOMPARE(Rows(m_pDisplay->DataList()),
-             (QStringList{"41 42 43 44 45 46 47 48 - 49 4A 4B 4C 4D 4E 4F 50 |ABCDEFGHIJKLMNOP",
-                          "51 52 53 54 |QRST"}));
+    QCOMPARE(g_RxDataBuffer.WaitForCount(data.size() + after.size(), 10000, nullptr), 1);
     session.StopReaders();
-    QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), after);
+    const Bytes file = Session::ReadWhole(g_RxDataFile.GetName());
+    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= file.size(); }, 60000));
+    QVERIFY(file.size() > after.size() && file.size() < data.size() - (1u << 20));
+    QVERIFY(std::equal(file.end() - after.size(), file.end(), after.begin()));
+    const size_t rest = file.size() - after.size();
+    QVERIFY(std::equal(file.begin(), file.begin() + rest, data.end() - rest));
+    QVERIFY(HoldsLittle(list));
+    QCOMPARE(SampledRowsDiffer(list, file), QString());
   }
 
   void saveAsDuringAStreamCopiesAPrefix() {
@@ -174,16 +255,15 @@ class ReceiveDisplayTest : public QObject {
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
     const std::string copy = session.Home() + "/copy.bin";
-    int duringStream = 0;
+    int duringStream = 0;  // copies that ended before the stream did
     for (int i = 0; i < 2000 && m_pDisplay->DataList()->Rows().ByteCount() < data.size(); ++i) {
       const std::uint64_t shown = m_pDisplay->DataList()->Rows().ByteCount();
-      const bool streaming = g_RxDataBuffer.GetCount() < data.size();
       QCOMPARE(m_pDisplay->SaveAs(QString::fromStdString(copy)), 1);
       const Bytes got = Session::ReadWhole(copy);
       // Every byte shown before the copy began is in it, and it is a prefix.
       QVERIFY(got.size() >= shown && got.size() <= data.size());
       QVERIFY(std::equal(got.begin(), got.end(), data.begin()));
-      duringStream += streaming && g_RxDataBuffer.GetCount() < data.size() ? 1 : 0;
+      duringStream += got.size() < data.size() ? 1 : 0;
       QTest::qWait(2);
     }
     QVERIFY(duringStream > 0);
@@ -191,41 +271,81 @@ class ReceiveDisplayTest : public QObject {
         [&] { return m_pDisplay->DataList()->Rows().ByteCount() == data.size(); }, 60000));
     session.StopReaders();
     QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), data);  // appends at the end
+    QVERIFY(HoldsLittle(m_pDisplay->DataList()));
+    QCOMPARE(SampledRowsDiffer(m_pDisplay->DataList(), data), QString());
     QCOMPARE(m_pDisplay->SaveAs(QString::fromStdString(session.Home() + "/no/such/dir/x.bin")), 0);
   }
 
-  // A long stream at full loopback speed: every row equals the dump of the
-  // received-data file, which equals what the printer sent.
-  void longStreamIsShownByteForByte() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    const size_t size = 8u << 20;  // sanitizers: a smaller stream, the same checks
-#else
-    const size_t size = 64u << 20;
-#endif
+  // A long stream at full loopback speed: the list holds a small part of it
+  // and its rows equal the dump of the received-data file, which equals what
+  // the printer sent.
+  void longStreamIsReadBackFromTheFile() {
     Session session;
     const std::string source = session.Home() + "/stream.bin";
-    QVERIFY(Session::WriteWhole(source, Session::Pattern(size, 3)));
+    QVERIFY(Session::WriteWhole(source, Session::Pattern(kLongStream, 3)));
     QVERIFY(OpenRxFile());
     m_pWindow->show();
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
     CHexListView* list = m_pDisplay->DataList();
-    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= size; }, 120000));
+    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= kLongStream; }, 120000));
     QVERIFY(list->IsFollowing());
     QCOMPARE(list->FirstVisibleRow() + list->VisibleRows(), list->RowCount());
     session.StopReaders();
     const Bytes file = Session::ReadWhole(g_RxDataFile.GetName());
-    QCOMPARE(file.size(), size);
-    QCOMPARE(list->RowCount(), static_cast<std::uint64_t>((size + 15) / 16));
-    std::string hex, ascii, wantHex, wantAscii;
-    for (std::uint64_t r = 0; r < list->RowCount(); ++r) {
-      const size_t offset = static_cast<size_t>(r) * 16;
-      list->Rows().RowText(r, &hex, &ascii);
-      ExpectedRow(file.data() + offset, std::min<size_t>(16, size - offset), &wantHex, &wantAscii);
-      if (hex != wantHex || ascii != wantAscii)
-        QFAIL(qPrintable(QString("row %1 differs: %2").arg(r).arg(QString::fromStdString(hex))));
-    }
     QCOMPARE(file, Session::ReadWhole(source));
+    QVERIFY(HoldsLittle(list));
+    QCOMPARE(SampledRowsDiffer(list, file), QString());
+  }
+
+  // A window thread held up while a stream comes in: the data feed keeps at
+  // most its limit, the rest is read back from the file a bounded part per
+  // poll, and the list ends up showing the file byte for byte.
+  void heldUpDisplayCatchesUpFromTheFile() {
+    Session session;
+    const Bytes data = Session::Pattern(24u << 20, 8);
+    const std::string source = session.Home() + "/stream.bin";
+    QVERIFY(Session::WriteWhole(source, data));
+    QVERIFY(OpenRxFile());
+    m_pDisplay->Start();
+    QVERIFY(session.Connect(source));
+    QCOMPARE(g_RxDataBuffer.WaitForCount(data.size(), 60000, nullptr), 1);  // no poll meanwhile
+    QVERIFY(g_RxDataFeed.HeldBytes() <= CReceivePump::kFeedLimit);
+    CHexListView* list = m_pDisplay->DataList();
+    m_pDisplay->UpdateRXDisplay();
+    QVERIFY(list->Rows().ByteCount() <= CReceivePump::kFeedLimit + CReceivePump::kCatchUpPerPoll);
+    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= data.size(); }, 60000));
+    session.StopReaders();
+    QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), data);
+    QVERIFY(HoldsLittle(list));
+    QCOMPARE(SampledRowsDiffer(list, data), QString());
+  }
+
+  // USM bytes go to a spill file in the Output folder; the USM list shows
+  // that file and holds a small part of it, and the file goes with the
+  // display.
+  void usmRowsComeFromASpillFileRemovedWithTheDisplay() {
+    Session session;
+    QVERIFY(OpenRxFile());
+    m_pDisplay->Start();
+    QVERIFY(session.Connect("", true));
+    // Every USM byte is decoded into the status line too, which is slow:
+    // a short stream, still longer than the list keeps in memory.
+    const Bytes usm = Session::Pattern(256u << 10, 6);
+    session.SendUsm(usm);
+    CHexListView* list = m_pDisplay->UsmList();
+    QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= usm.size(); }, 60000));
+    session.StopReaders();
+    const std::vector<std::string> spills = SpillFiles(session.Home(), "RxUsm-pid");
+    QCOMPARE(spills.size(), size_t{1});
+    const Bytes spilled = Session::ReadWhole(spills[0]);
+    QVERIFY(spilled.size() >= usm.size());  // and whatever status the printer sent first
+    QVERIFY(std::equal(usm.begin(), usm.end(), spilled.end() - usm.size()));
+    QVERIFY(HoldsLittle(list));
+    QCOMPARE(SampledRowsDiffer(list, spilled), QString());
+    cleanup();
+    QVERIFY(!std::filesystem::exists(spills[0]));
+    init();
   }
 
   void userScrolledAwayKeepsTheirPlace() {

@@ -39,7 +39,7 @@ CRxViewTestSession::~CRxViewTestSession() {
   std::filesystem::remove_all(m_strHome, ec);
 }
 
-bool CRxViewTestSession::Connect(const std::string& streamFile) {
+bool CRxViewTestSession::Connect(const std::string& streamFile, bool withUsm) {
   SIM_OPTIONS options;
   options.nMainPort = 0;
   options.nRtPort = 0;
@@ -52,11 +52,15 @@ bool CRxViewTestSession::Connect(const std::string& streamFile) {
   m_bOpen = true;
   DWORD address = 0x7F000001;  // 127.0.0.1
   char mac[50] = {};
-  int mainPort = m_pSim->GetMainPort(), usm = 0, rt = 0, outputSel = 0, completion = 0;
+  int mainPort = m_pSim->GetMainPort(), usm = withUsm ? m_pSim->GetUsmPort() : 0, rt = 0;
+  int outputSel = 0, completion = 0;
   if (!Comm_UpdateConnection(0, address, mac, mainPort, usm, rt, outputSel, completion))
     return false;
   g_TransferEngine.SetConnectionParams(COMM_TYPE_TCPIP, 0, 0, rt, usm, 0);
-  return g_TransferEngine.StartReaders() == 1;
+  constexpr int kPeerWaitMs = 10000;
+  return g_TransferEngine.StartReaders() == 1 &&
+         (!withUsm || m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.nUsmConnections > 0; },
+                                      kPeerWaitMs));
 }
 
 std::vector<BYTE> CRxViewTestSession::Pattern(size_t size, unsigned seed) {

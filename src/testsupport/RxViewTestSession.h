@@ -23,11 +23,13 @@ class CRxViewTestSession {
   CRxViewTestSession& operator=(const CRxViewTestSession&) = delete;
 
   // Starts the printer (streaming streamFile to the first connection when
-  // not empty), connects to it and starts the readers. The received-data
-  // file must be open already. False on failure.
-  bool Connect(const std::string& streamFile = "");
-  // Queues bytes on the printer's data connection.
+  // not empty), connects to it, with its USM channel when withUsm, and
+  // starts the readers. The received-data file must be open already. False
+  // on failure.
+  bool Connect(const std::string& streamFile = "", bool withUsm = false);
+  // Queues bytes on the printer's data connection, or its USM channel.
   void Send(const std::vector<BYTE>& bytes) { m_pSim->Send(bytes); }
+  void SendUsm(const std::vector<BYTE>& bytes) { m_pSim->SendUsm(bytes); }
   void StopReaders() { g_TransferEngine.StopReaders(); }
   const std::string& Home() const { return m_strHome; }
 

@@ -1,5 +1,6 @@
 #include "windowlogic/ReceivePump.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -30,9 +31,15 @@ CReceivePump::~CReceivePump() {
 }
 
 void CReceivePump::Start() {
-  g_RxDataFeed.SetEnabled(true);
-  g_RxUsmFeed.SetEnabled(true);
+  ReadDataFromFile(g_TransferEngine.EnableDisplayFeeds(true) == 1);
   m_bRunning = true;
+}
+
+void CReceivePump::ReadDataFromFile(bool inStep) {
+  m_bDataFileInStep = inStep;
+  m_nDataShown = 0;
+  m_nBacklog = 0;
+  g_RxDataFeed.SetLimit(inStep ? kFeedLimit : 0);
 }
 
 bool CReceivePump::WantsSettle() const {
@@ -45,9 +52,12 @@ void CReceivePump::Stop(bool settle) {
   // action ends, so take what comes until the line has been quiet a moment.
   if (settle && WantsSettle())
     TakeUntilQuiet();
+  if (m_pRowEcho != nullptr && m_bRunning && !IsStopRequested()) {
+    while (m_nBacklog > 0 && CatchUp() > 0) {  // every row is printed
+    }
+  }
   m_bRunning = false;
-  g_RxDataFeed.SetEnabled(false);
-  g_RxUsmFeed.SetEnabled(false);
+  g_TransferEngine.EnableDisplayFeeds(false);
 }
 
 void CReceivePump::TakeUntilQuiet() {
@@ -63,24 +73,55 @@ void CReceivePump::TakeUntilQuiet() {
 }
 
 size_t CReceivePump::Poll() {
-  // The lists copy the bytes into their own storage; the feed's blocks go
-  // back to the feed, so the reader keeps writing into memory it has mapped.
-  // The times follow the bytes into the lists, counted as the lists count.
+  // The lists take what they need of the bytes; the feed's blocks go back
+  // to the feed, so the reader keeps writing into memory it has mapped.
+  // The times follow the bytes, counted as the lists count them: the marks
+  // cover the bytes read back from the file later too.
   const std::int64_t wallOffset = CRxBlockTimes::WallOffsetMs();
-  const size_t data = g_RxDataFeed.Take(&m_taken, &m_marks);
-  for (const CRxFeed::Block& block : m_taken)
-    OnRxData(block.data(), block.size());
-  g_RxDataFeed.Recycle(&m_taken);
+  size_t skipped = 0;
+  const size_t data = g_RxDataFeed.Take(&m_taken, &m_marks, &skipped);
   m_dataTimes.AddTake(m_marks, data, wallOffset);
+  if (m_nBacklog > 0) {
+    m_nBacklog += data;  // behind already: these follow, read back in turn
+  } else {
+    for (const CRxFeed::Block& block : m_taken)
+      OnRxData(block.data(), block.size());
+    m_nBacklog = skipped;
+  }
+  g_RxDataFeed.Recycle(&m_taken);
+  const size_t caughtUp = CatchUp();
   const size_t usm = g_RxUsmFeed.Take(&m_taken, &m_marks);
   for (const CRxFeed::Block& block : m_taken)
     OnRxUsm(block.data(), block.size());
   g_RxUsmFeed.Recycle(&m_taken);
   m_usmTimes.AddTake(m_marks, usm, wallOffset);
-  return data + usm;
+  return data + caughtUp + usm;
+}
+
+size_t CReceivePump::CatchUp() {
+  size_t done = 0;
+  bool flushed = false;
+  while (m_nBacklog > 0 && done < kCatchUpPerPoll) {
+    if (m_readBack.empty())
+      m_readBack.resize(kReadBackBlock);
+    const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kReadBackBlock, m_nBacklog));
+    DWORD got = 0;
+    if (!g_RxDataFile.ReadAt(m_nDataShown, m_readBack.data(), want, &got) || got == 0) {
+      if (flushed)
+        break;                               // not in the file (yet): the next poll tries again
+      g_TransferEngine.FlushReceivedData();  // the newest may wait in the reader's batch
+      flushed = true;
+      continue;
+    }
+    OnRxData(m_readBack.data(), got);
+    m_nBacklog -= got;
+    done += got;
+  }
+  return done;
 }
 
 void CReceivePump::OnRxData(const BYTE* bytes, size_t count) {
+  m_nDataShown += count;
   LogBlock("Data Received. Size = %d bytes\n", bytes, count);
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kData, bytes, count);
@@ -134,7 +175,8 @@ void CReceivePump::StartNewDataRow() {
 void CReceivePump::ClearBuffer() {
   // The engine drops what the feeds hold under the reader's lock, so nothing
   // received before the clear reaches the emptied lists afterwards.
-  g_TransferEngine.ClearReceivedData();
+  const bool emptied = g_TransferEngine.ClearReceivedData() == 1;
+  ReadDataFromFile(emptied && m_bRunning);  // an emptied file is in step again
   m_dataTimes.Clear();
   m_usmTimes.Clear();
   if (m_pLists)

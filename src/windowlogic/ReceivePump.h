@@ -10,6 +10,15 @@
 // shows every byte of each channel in order at any rate. A poll that finds
 // nothing costs two lock-and-swaps.
 //
+// Falling behind: when the received-data file starts empty with the feeds
+// (CTransferEngine::EnableDisplayFeeds, or after "Clear Buffer"), data byte
+// i is byte i of that file, and the data feed keeps at most kFeedLimit bytes
+// waiting (CRxFeed::SetLimit). When the window's thread is held up longer
+// than that (a busy machine), the rest is only counted, and each poll reads
+// up to kCatchUpPerPoll of it back from the file, logged, echoed, shown and
+// decoded as if it came from the feed, in order. Memory stays bounded and no
+// poll takes long, however far behind the display is.
+//
 // Arrival times: each poll also hands the feeds' arrival marks to one
 // CRxBlockTimes per channel, counted as the lists count their bytes, so a
 // list can show when the block holding any of its rows' bytes came; "Clear
@@ -20,6 +29,7 @@
 // turned off when the pump is destroyed.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -54,6 +64,9 @@ class CReceivePump {
   static constexpr int kSettleQuietMs = 50;
   static constexpr int kSettleMaxMs = 1000;
   static constexpr int kSettlePollMs = 2;
+  static constexpr size_t kFeedLimit = 8 * 1024 * 1024;
+  static constexpr size_t kCatchUpPerPoll = 4 * 1024 * 1024;
+  static constexpr size_t kReadBackBlock = 64 * 1024;
 
   explicit CReceivePump(IReceiveLists* lists = nullptr) : m_pLists(lists) {}
   ~CReceivePump();
@@ -67,6 +80,11 @@ class CReceivePump {
   void Start();
   void Stop(bool settle = true);
   bool IsRunning() const { return m_bRunning; }
+  // Whether data byte i shown since the start or the last "Clear Buffer" is
+  // byte i of the received-data file (above).
+  bool DataFileInStep() const { return m_bDataFileInStep; }
+  // Whether bytes the feed skipped still wait to be read back.
+  bool HasBacklog() const { return m_nBacklog > 0; }
   // Whether Stop would wait for the line to be quiet: running, with a row
   // echo, and no stop signal.
   bool WantsSettle() const;
@@ -80,7 +98,8 @@ class CReceivePump {
   void SetStatusTap(StatusTap tap) { m_fnStatusTap = std::move(tap); }
 
   // One poll: takes both feeds, handles each block as OnRxData / OnRxUsm
-  // do, gives the blocks back to their feeds. Returns the bytes taken.
+  // do, gives the blocks back to their feeds, then reads back part of a
+  // backlog (above). Returns the bytes taken and read back.
   size_t Poll();
   // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
   // data log exists, echoes, taps, shows and decodes the block.
@@ -105,6 +124,10 @@ class CReceivePump {
 
  private:
   void TakeUntilQuiet();
+  void ReadDataFromFile(bool inStep);
+  // Handles up to kCatchUpPerPoll of the backlog, read back from the file;
+  // the bytes handled.
+  size_t CatchUp();
   void ShowStatus(bool usm);
 
   IReceiveLists* m_pLists;
@@ -118,4 +141,8 @@ class CReceivePump {
   RxTap m_fnRxTap;
   StatusTap m_fnStatusTap;
   bool m_bRunning = false;
+  bool m_bDataFileInStep = false;
+  std::uint64_t m_nDataShown = 0;  // data bytes handled since the start or a clear
+  std::uint64_t m_nBacklog = 0;    // data bytes the feed skipped, not handled yet
+  std::vector<BYTE> m_readBack;
 };

@@ -1,0 +1,76 @@
+// The spill file of a receive list: bytes read back at any offset, emptied
+// in place, removed with the store, leftovers of dead processes swept; and a
+// spill that cannot be made still shows the newest bytes.
+#include "engine/FileByteStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "testsupport/TestFiles.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<BYTE> Pattern(size_t size) {
+  std::vector<BYTE> bytes(size);
+  for (size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<BYTE>(i * 7 + (i >> 10));
+  return bytes;
+}
+
+std::vector<BYTE> ReadBack(const IByteStore& store, std::uint64_t offset, size_t count) {
+  std::vector<BYTE> out(count);
+  out.resize(store.Read(offset, out.data(), count));
+  return out;
+}
+
+TEST(FileByteStoreTest, SpillReadsBackEmptiesInPlaceAndGoesWithTheStore) {
+  const std::string folder = MakeTestFolder("spill");
+  ASSERT_FALSE(folder.empty());
+  // 7FFFFFF0 is no process; the other name is this process's own.
+  char own[64];
+  std::snprintf(own, sizeof own, "/RxUsm-pid%X-keep00.bin", GetCurrentProcessId());
+  WriteFileBytes(folder + "/RxUsm-pid7FFFFFF0-dead00.bin", "x");
+  WriteFileBytes(folder + own, "y");
+  const std::vector<BYTE> bytes = Pattern(300000);
+  std::string spill;
+  {
+    auto store = CFileByteStore::Spill(folder, "RxUsm");
+    store->Append(bytes.data(), 100000);
+    store->Append(bytes.data() + 100000, bytes.size() - 100000);
+    spill = store->SpillName();
+    EXPECT_FALSE(fs::exists(folder + "/RxUsm-pid7FFFFFF0-dead00.bin"));
+    EXPECT_TRUE(fs::exists(folder + own));
+    EXPECT_EQ(fs::file_size(spill), bytes.size());
+    for (std::uint64_t offset : {0ull, 4095ull, 16383ull, 150001ull, 299990ull}) {
+      const std::vector<BYTE> got = ReadBack(*store, offset, 16);
+      const size_t want = std::min<size_t>(16, bytes.size() - offset);
+      ASSERT_EQ(got.size(), want) << offset;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset)) << offset;
+    }
+    EXPECT_LT(store->MemoryBytes(), 64u * 1024);
+    store->Clear();
+    EXPECT_EQ(fs::file_size(spill), 0u);
+    EXPECT_TRUE(ReadBack(*store, 0, 16).empty());
+    store->Append(bytes.data() + 5, 40000);
+    EXPECT_EQ(ReadBack(*store, 0, 16), std::vector<BYTE>(bytes.begin() + 5, bytes.begin() + 21));
+  }
+  EXPECT_FALSE(fs::exists(spill));
+  fs::remove_all(folder);
+}
+
+TEST(FileByteStoreTest, SpillThatCannotBeMadeStillShowsTheNewestBytes) {
+  auto store = CFileByteStore::Spill("/nonexistent-folder-for-a-test", "RxUsm");
+  const std::vector<BYTE> bytes = Pattern(100000);
+  store->Append(bytes.data(), bytes.size());
+  EXPECT_TRUE(store->SpillName().empty());
+  EXPECT_TRUE(ReadBack(*store, 0, 16).empty());  // gone with the file
+  const std::vector<BYTE> last = ReadBack(*store, bytes.size() - 16, 16);
+  EXPECT_EQ(last, std::vector<BYTE>(bytes.end() - 16, bytes.end()));
+}
+
+}  // namespace
