@@ -71,10 +71,7 @@ int main(int argc, char** argv) {
   int exitStatus = -1;
   hooks.saveSettings = [&](CSendrixDlg& dlg) {
     settings.Save(dlg);
-    exitStatus = dlg.BatchExitStatus();
-    // Closed while its action ran: the shutdown cuts the action short.
-    if (exitStatus == -1 && dlg.GetRunningOperation() != OP_IDLE)
-      exitStatus = kBatchExitAborted;
+    exitStatus = dlg.ExitStatusAtClose();
   };
   hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
   hooks.textLibraryName = [&settings] { return settings.TextLibraryName(); };

@@ -104,6 +104,13 @@ class CSendrixDlg {
   CWindowBatch& Batch() { return m_batch; }
   void SetCommandLine(CCommandLine commandLine) { m_batch.SetCommandLine(std::move(commandLine)); }
   int BatchExitStatus() const { return m_batch.ExitStatus(); }
+  // The batch exit status when the window closes: a window closed while its
+  // action ran has cut that action short (kBatchExitAborted); -1 when no
+  // batch action decided one.
+  int ExitStatusAtClose() const {
+    const int status = BatchExitStatus();
+    return status == -1 && GetRunningOperation() != OP_IDLE ? kBatchExitAborted : status;
+  }
   // Tests: replaces the command line's parsing (fills the fields, returns
   // the batch mode).
   std::function<int(CSendrixDlg&)> m_fnParseCommandLine;
