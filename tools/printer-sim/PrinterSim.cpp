@@ -33,22 +33,13 @@ CPrinterSim::~CPrinterSim() {
 
 bool CPrinterSim::OpenFaces(std::string& error) {
   if (m_options.bTcp) {
-    const struct {
-      int nPort;
-      Kind nKind;
-      int* pOut;
-    } ports[] = {{m_options.nMainPort, Kind::Main, &m_nMainPort},
-                 {m_options.nRtPort, Kind::Rt, &m_nRtPort},
-                 {m_options.nUsmPort, Kind::Usm, &m_nUsmPort}};
-    for (const auto& port : ports) {
-      const bool listening = !m_faults.m_bRefuse;
-      const int fd = simsock::BindTcp(port.nPort, listening, error);
-      if (fd < 0) {
-        return false;
-      }
-      *port.pOut = simsock::LocalPort(fd);
-      m_listeners.push_back(LISTENER{fd, *port.pOut, port.nKind, listening});
+    if (!m_listeners.Open(m_options.nMainPort, m_options.nRtPort, m_options.nUsmPort,
+                          m_faults.m_bRefuse, error)) {
+      return false;
     }
+    m_nMainPort = m_listeners.Port(SimFace::Main);
+    m_nRtPort = m_listeners.Port(SimFace::Rt);
+    m_nUsmPort = m_listeners.Port(SimFace::Usm);
   }
   if (m_options.nUdpPort >= 0) {
     m_nUdp = simsock::BindUdp(m_options.nUdpPort, error);
@@ -61,10 +52,7 @@ bool CPrinterSim::OpenFaces(std::string& error) {
     if (!m_pty.Open(m_options.strPtyLink, error)) {
       return false;
     }
-    CONN conn;
-    conn.fd = m_pty.GetMasterFd();
-    conn.nKind = Kind::Pty;
-    m_conns.push_back(std::move(conn));
+    m_conns.emplace_back(m_pty.GetMasterFd(), SimFace::Pty);
   }
   return true;
 }
@@ -118,7 +106,7 @@ bool CPrinterSim::Start(std::string& error) {
       [](const SIM_STATE_STEP& a, const SIM_STATE_STEP& b) { return a.dwAtMs < b.dwAtMs; });
   m_state = m_options.state;
   m_core.SetState(m_state);
-  m_lastRefill = Clock::now();
+  m_throttle.Restart(Clock::now());
   m_bStop = false;
   m_bStarted = true;
   m_thread = std::thread([this] { Run(); });
@@ -144,14 +132,9 @@ void CPrinterSim::Stop() {
 }
 
 void CPrinterSim::CloseFaces() {
-  for (LISTENER& listener : m_listeners) {
-    if (listener.fd >= 0) {
-      close(listener.fd);
-    }
-  }
-  m_listeners.clear();
+  m_listeners.Close();
   for (CONN& conn : m_conns) {
-    if (conn.nKind != Kind::Pty) {
+    if (conn.nKind != SimFace::Pty) {
       close(conn.fd);
     }
   }
@@ -187,15 +170,7 @@ void CPrinterSim::CloseFaces() {
 // ---------------------------------------------------------------- I/O thread
 
 size_t CPrinterSim::ReadBudget(Clock::time_point now) {
-  const uint32_t rate = m_faults.m_dwThrottle;
-  if (rate == 0) {
-    return kReadSize;
-  }
-  const double capacity = std::max(1.0, rate / 20.0);  // at most 50 ms of data at once
-  const double seconds = std::chrono::duration<double>(now - m_lastRefill).count();
-  m_dTokens = std::min(capacity, m_dTokens + seconds * rate);
-  m_lastRefill = now;
-  return static_cast<size_t>(m_dTokens);
+  return m_throttle.Budget(m_faults.m_dwThrottle, kReadSize, now);
 }
 
 int CPrinterSim::PollTimeoutMs(Clock::time_point now) const {
@@ -213,8 +188,9 @@ int CPrinterSim::PollTimeoutMs(Clock::time_point now) const {
         until(m_started + std::chrono::milliseconds(m_options.stateSteps[m_nNextStep].dwAtMs)));
   }
   for (const CONN& conn : m_conns) {
-    if (!conn.out.empty() && conn.out.front().due > now) {
-      timeout = std::min(timeout, until(conn.out.front().due));
+    Clock::time_point due;
+    if (conn.WaitsForLater(now, due)) {
+      timeout = std::min(timeout, until(due));
     }
   }
   if (m_faults.m_dwThrottle != 0) {
@@ -228,34 +204,33 @@ void CPrinterSim::BuildPoll(std::vector<pollfd>& fds, std::vector<POLL_ENTRY>& w
   fds.clear();
   who.clear();
   fds.push_back(pollfd{m_nWake[0], POLLIN, 0});
-  who.push_back(POLL_ENTRY{0, nullptr, nullptr});
-  for (LISTENER& listener : m_listeners) {
-    if (listener.bListening) {
-      fds.push_back(pollfd{listener.fd, POLLIN, 0});
-      who.push_back(POLL_ENTRY{1, &listener, nullptr});
-    }
+  who.push_back(POLL_ENTRY{0, -1, nullptr});
+  std::vector<int> listeners;
+  m_listeners.AddToPoll(fds, listeners);
+  for (const int number : listeners) {
+    who.push_back(POLL_ENTRY{1, number, nullptr});
   }
   if (m_nUdp >= 0) {
     fds.push_back(pollfd{m_nUdp, POLLIN, 0});
-    who.push_back(POLL_ENTRY{2, nullptr, nullptr});
+    who.push_back(POLL_ENTRY{2, -1, nullptr});
   }
   const bool mayRead = ReadBudget(now) > 0;
   for (CONN& conn : m_conns) {
     short events = 0;
     CONN* target = ReplyTarget(conn);
-    const bool backlog = target != nullptr && target->nQueued > kHighWater;
-    if (conn.nKind == Kind::Usm || (mayRead && !backlog)) {
+    const bool backlog = target != nullptr && target->Queued() > kHighWater;
+    if (!conn.IsData() || (mayRead && !backlog)) {
       events |= POLLIN;
     }
     // A streaming connection asks to be woken as soon as it can take more,
     // so the stream is refilled at the pace of the reader, not of the
     // loop's longest sleep.
     const bool streaming = &conn == m_pStreamConn && m_pStream != nullptr && !m_bStreamDone;
-    if ((!conn.out.empty() && conn.out.front().due <= now) || streaming) {
+    if (conn.HasDueOutput(now) || streaming) {
       events |= POLLOUT;
     }
     fds.push_back(pollfd{conn.fd, events, 0});
-    who.push_back(POLL_ENTRY{3, nullptr, &conn});
+    who.push_back(POLL_ENTRY{3, -1, &conn});
   }
 }
 
@@ -279,13 +254,13 @@ void CPrinterSim::Run() {
       HandlePolled(fds, who);
     }
     const Clock::time_point now = Clock::now();
-    UpdateListeners();
+    m_listeners.Update(m_faults.m_bRefuse);
     TakeOutsideSends();
     TickState(now);
     TickUsm(now);
     TickStream();
     for (CONN& conn : m_conns) {
-      WriteConn(conn, now);
+      m_counters.qwSentBytes += conn.Write(now);
     }
     RemoveClosed();
     m_changed.notify_all();
@@ -300,7 +275,7 @@ void CPrinterSim::DrainOnStop() {
   m_faults.m_dwThrottle = 0;
   m_faults.m_qwDropAfter = 0;
   for (CONN& conn : m_conns) {
-    for (int round = 0; round < 4096 && !conn.bClose && IsDataConn(conn); ++round) {
+    for (int round = 0; round < 4096 && !conn.bClose && conn.IsData(); ++round) {
       const uint64_t before = conn.qwReceived;
       ReadConn(conn);
       if (conn.qwReceived == before) {
@@ -324,7 +299,7 @@ void CPrinterSim::HandlePolled(const std::vector<pollfd>& fds, const std::vector
         break;
       }
       case 1:
-        HandleListener(*who[i].pListener);
+        HandleListener(who[i].nListener);
         break;
       case 2:
         HandleUdp();
@@ -338,48 +313,20 @@ void CPrinterSim::HandlePolled(const std::vector<pollfd>& fds, const std::vector
   }
 }
 
-void CPrinterSim::HandleListener(LISTENER& listener) {
-  const int fd = simsock::Accept(listener.fd);
+void CPrinterSim::HandleListener(int number) {
+  SimFace face = SimFace::Main;
+  const int fd = m_listeners.Accept(number, face);
   if (fd < 0) {
     return;
   }
-  const int open = static_cast<int>(std::count_if(
-      m_conns.begin(), m_conns.end(), [&](const CONN& c) { return c.nKind == listener.nKind; }));
+  const int open = static_cast<int>(std::count_if(m_conns.begin(), m_conns.end(),
+                                                  [&](const CONN& c) { return c.nKind == face; }));
   if (open >= kMaxConnsPerPort) {
     simsock::CloseWithReset(fd);
     return;
   }
-  CONN conn;
-  conn.fd = fd;
-  conn.nKind = listener.nKind;
-  m_conns.push_back(std::move(conn));
+  m_conns.emplace_back(fd, face);
   ++m_counters.qwConnections;
-}
-
-void CPrinterSim::UpdateListeners() {
-  const bool wanted = !m_faults.m_bRefuse;
-  for (LISTENER& listener : m_listeners) {
-    if (listener.fd < 0) {  // lost the port while switching: try again
-      std::string error;
-      listener.fd = simsock::BindTcp(listener.nPort, wanted, error);
-      listener.bListening = listener.fd >= 0 && wanted;
-      continue;
-    }
-    if (listener.bListening == wanted) {
-      continue;
-    }
-    if (wanted) {
-      listener.bListening = listen(listener.fd, 16) == 0;
-      continue;
-    }
-    // A bound socket that does not listen answers connection attempts with a
-    // reset, so the port stays ours while it refuses. The listening socket
-    // must go first: the port cannot be bound twice.
-    close(listener.fd);
-    std::string error;
-    listener.fd = simsock::BindTcp(listener.nPort, false, error);
-    listener.bListening = false;
-  }
 }
 
 void CPrinterSim::HandleUdp() {
@@ -411,7 +358,7 @@ void CPrinterSim::HandleUdp() {
 
 void CPrinterSim::DropTcpConnections() {
   for (CONN& conn : m_conns) {
-    if (conn.nKind != Kind::Pty && !conn.bClose) {
+    if (conn.nKind != SimFace::Pty && !conn.bClose) {
       conn.bClose = true;
       ++m_counters.qwDrops;
     }
@@ -419,33 +366,21 @@ void CPrinterSim::DropTcpConnections() {
 }
 
 CPrinterSim::CONN* CPrinterSim::ReplyTarget(CONN& source) {
-  if (source.nKind != Kind::Rt) {
+  if (source.nKind != SimFace::Rt) {
     return &source;
   }
   for (CONN& conn : m_conns) {
-    if (conn.nKind == Kind::Main && !conn.bClose) {
+    if (conn.nKind == SimFace::Main && !conn.bClose) {
       return &conn;
     }
   }
   return &source;
 }
 
-void CPrinterSim::Queue(CONN& conn, std::vector<uint8_t> bytes, uint32_t delayMs) {
-  if (bytes.empty() || conn.bClose) {
-    return;
-  }
-  SEGMENT segment;
-  segment.nSent = 0;
-  segment.due = Clock::now() + std::chrono::milliseconds(delayMs);
-  conn.nQueued += bytes.size();
-  segment.bytes = std::move(bytes);
-  conn.out.push_back(std::move(segment));
-}
-
 void CPrinterSim::Deliver(CONN& source, std::vector<SIM_REPLY>& replies) {
   CONN* target = ReplyTarget(source);
   for (SIM_REPLY& reply : replies) {
-    Queue(*target, std::move(reply.bytes), reply.dwDelayMs);
+    target->Queue(std::move(reply.bytes), reply.dwDelayMs);
   }
   replies.clear();
 }
@@ -454,9 +389,9 @@ void CPrinterSim::ReadConn(CONN& conn) {
   if (conn.bClose) {
     return;
   }
-  size_t budget = IsDataConn(conn) ? ReadBudget(Clock::now()) : kReadSize;
+  size_t budget = conn.IsData() ? ReadBudget(Clock::now()) : kReadSize;
   const uint64_t dropAfter = m_faults.m_qwDropAfter;
-  const bool mayDrop = dropAfter != 0 && conn.nKind != Kind::Pty && IsDataConn(conn);
+  const bool mayDrop = dropAfter != 0 && conn.nKind != SimFace::Pty && conn.IsData();
   if (mayDrop && conn.qwReceived >= dropAfter) {
     // Switched on after this connection had already passed the mark.
     m_faults.m_qwDropAfter = 0;
@@ -468,12 +403,12 @@ void CPrinterSim::ReadConn(CONN& conn) {
     budget = static_cast<size_t>(std::min<uint64_t>(budget, dropAfter - conn.qwReceived));
   }
   // The restart and the hang-up fire at their exact byte, as drop-after does.
-  const uint64_t restartAfter = IsDataConn(conn) ? m_faults.m_qwRestartAfter : 0;
+  const uint64_t restartAfter = conn.IsData() ? m_faults.m_qwRestartAfter : 0;
   if (restartAfter != 0) {
     budget = static_cast<size_t>(
         std::min<uint64_t>(budget, restartAfter - std::min(restartAfter, m_core.GetRawBytes())));
   }
-  const uint64_t hangupAfter = conn.nKind == Kind::Pty ? m_faults.m_qwHangupAfter : 0;
+  const uint64_t hangupAfter = conn.nKind == SimFace::Pty ? m_faults.m_qwHangupAfter : 0;
   if (hangupAfter != 0) {
     budget = static_cast<size_t>(
         std::min<uint64_t>(budget, hangupAfter - std::min(hangupAfter, conn.qwReceived)));
@@ -488,7 +423,7 @@ void CPrinterSim::ReadConn(CONN& conn) {
   static thread_local std::vector<uint8_t> buffer(kReadSize);
   const ssize_t n = read(conn.fd, buffer.data(), std::min(budget, buffer.size()));
   if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-    if (conn.nKind != Kind::Pty) {
+    if (conn.nKind != SimFace::Pty) {
       conn.bClose = true;  // the peer closed or reset the connection
     }
     return;
@@ -497,10 +432,10 @@ void CPrinterSim::ReadConn(CONN& conn) {
     return;
   }
   conn.qwReceived += static_cast<uint64_t>(n);
-  if (m_faults.m_dwThrottle != 0 && IsDataConn(conn)) {
-    m_dTokens = std::max(0.0, m_dTokens - static_cast<double>(n));
+  if (m_faults.m_dwThrottle != 0 && conn.IsData()) {
+    m_throttle.Spend(static_cast<size_t>(n));
   }
-  if (IsDataConn(conn)) {
+  if (conn.IsData()) {
     std::vector<SIM_REPLY> replies;
     m_core.Process(buffer.data(), static_cast<size_t>(n), m_faults, replies);
     Deliver(conn, replies);
@@ -515,43 +450,17 @@ void CPrinterSim::ReadConn(CONN& conn) {
 
 void CPrinterSim::FireLineFaults(CONN& conn) {
   const uint64_t restartAfter = m_faults.m_qwRestartAfter;
-  if (restartAfter != 0 && IsDataConn(conn) && m_core.GetRawBytes() >= restartAfter) {
+  if (restartAfter != 0 && conn.IsData() && m_core.GetRawBytes() >= restartAfter) {
     // Once: the printer comes back in normal mode and serves what follows.
     m_faults.m_qwRestartAfter = 0;
     m_core.Restart();
     DropTcpConnections();
   }
   const uint64_t hangupAfter = m_faults.m_qwHangupAfter;
-  if (hangupAfter != 0 && conn.nKind == Kind::Pty && conn.qwReceived >= hangupAfter) {
+  if (hangupAfter != 0 && conn.nKind == SimFace::Pty && conn.qwReceived >= hangupAfter) {
     m_faults.m_qwHangupAfter = 0;
     conn.bClose = true;  // RemoveClosed closes both sides of the pair
     ++m_counters.qwDrops;
-  }
-}
-
-void CPrinterSim::WriteConn(CONN& conn, Clock::time_point now) {
-  for (int round = 0; round < 64 && !conn.out.empty() && !conn.bClose; ++round) {
-    SEGMENT& head = conn.out.front();
-    if (head.due > now) {
-      return;
-    }
-    const uint8_t* data = head.bytes.data() + head.nSent;
-    const size_t left = head.bytes.size() - head.nSent;
-    const ssize_t n = conn.nKind == Kind::Pty ? write(conn.fd, data, left)
-                                              : send(conn.fd, data, left, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno != EAGAIN && errno != EINTR && conn.nKind != Kind::Pty) {
-        conn.bClose = true;
-      }
-      return;
-    }
-    head.nSent += static_cast<size_t>(n);
-    conn.nQueued -= static_cast<size_t>(n);
-    m_counters.qwSentBytes += static_cast<uint64_t>(n);
-    if (head.nSent < head.bytes.size()) {
-      return;
-    }
-    conn.out.pop_front();
   }
 }
 
@@ -561,8 +470,8 @@ void CPrinterSim::TickUsm(Clock::time_point now) {
   }
   m_nextUsm = now + std::chrono::milliseconds(m_options.dwUsmEveryMs);
   for (CONN& conn : m_conns) {
-    if (conn.nKind == Kind::Usm) {
-      Queue(conn, UsmMessageLocked(), 0);
+    if (conn.nKind == SimFace::Usm) {
+      conn.Queue(UsmMessageLocked(), 0);
       ++m_counters.qwUsmMessages;
     }
   }
@@ -593,8 +502,8 @@ void CPrinterSim::ApplyStateLocked(const CPrinterState& state) {
   ++m_counters.qwStateChanges;
   const std::array<uint8_t, 4> message = state.AutomaticStatus();
   for (CONN& conn : m_conns) {
-    if (conn.nKind == Kind::Usm && !conn.bClose) {
-      Queue(conn, {message.begin(), message.end()}, 0);
+    if (conn.nKind == SimFace::Usm && !conn.bClose) {
+      conn.Queue({message.begin(), message.end()}, 0);
       ++m_counters.qwUsmMessages;
     }
   }
@@ -606,14 +515,14 @@ void CPrinterSim::TickStream() {
   }
   if (m_pStreamConn == nullptr) {
     for (CONN& conn : m_conns) {
-      if (conn.nKind == Kind::Main && !conn.bClose) {
+      if (conn.nKind == SimFace::Main && !conn.bClose) {
         m_pStreamConn = &conn;
         break;
       }
     }
-    if (m_pStreamConn == nullptr && m_listeners.empty()) {
+    if (m_pStreamConn == nullptr && m_listeners.Empty()) {
       for (CONN& conn : m_conns) {
-        if (conn.nKind == Kind::Pty) {
+        if (conn.nKind == SimFace::Pty) {
           m_pStreamConn = &conn;
         }
       }
@@ -622,7 +531,7 @@ void CPrinterSim::TickStream() {
       return;
     }
   }
-  for (int round = 0; round < 8 && m_pStreamConn->nQueued < kStreamQueue; ++round) {
+  for (int round = 0; round < 8 && m_pStreamConn->Queued() < kStreamQueue; ++round) {
     std::vector<uint8_t> chunk(kStreamChunk);
     const size_t n = std::fread(chunk.data(), 1, chunk.size(), m_pStream);
     if (n == 0) {
@@ -631,17 +540,17 @@ void CPrinterSim::TickStream() {
     }
     chunk.resize(n);
     m_counters.qwStreamBytes += n;
-    Queue(*m_pStreamConn, std::move(chunk), 0);
+    m_pStreamConn->Queue(std::move(chunk), 0);
   }
 }
 
 void CPrinterSim::TakeOutsideSends() {
   for (CONN& conn : m_conns) {
-    if (!m_outsideData.empty() && (conn.nKind == Kind::Main || conn.nKind == Kind::Pty)) {
-      Queue(conn, m_outsideData, 0);
+    if (!m_outsideData.empty() && (conn.nKind == SimFace::Main || conn.nKind == SimFace::Pty)) {
+      conn.Queue(m_outsideData, 0);
     }
-    if (!m_outsideUsm.empty() && conn.nKind == Kind::Usm) {
-      Queue(conn, m_outsideUsm, 0);
+    if (!m_outsideUsm.empty() && conn.nKind == SimFace::Usm) {
+      conn.Queue(m_outsideUsm, 0);
     }
   }
   m_outsideData.clear();
@@ -658,7 +567,7 @@ void CPrinterSim::RemoveClosed() {
       m_pStreamConn = nullptr;
       m_bStreamDone = true;
     }
-    if (it->nKind == Kind::Pty) {
+    if (it->nKind == SimFace::Pty) {
       m_pty.Close();  // a hang-up: the line is gone, the peer's side sees it
     } else {
       close(it->fd);
@@ -687,9 +596,9 @@ SIM_COUNTERS CPrinterSim::CountersLocked() const {
     if (conn.bClose) {
       continue;
     }
-    counters.nMainConnections += conn.nKind == Kind::Main;
-    counters.nRtConnections += conn.nKind == Kind::Rt;
-    counters.nUsmConnections += conn.nKind == Kind::Usm;
+    counters.nMainConnections += conn.nKind == SimFace::Main;
+    counters.nRtConnections += conn.nKind == SimFace::Rt;
+    counters.nUsmConnections += conn.nKind == SimFace::Usm;
   }
   return counters;
 }

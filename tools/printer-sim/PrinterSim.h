@@ -24,7 +24,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <list>
 #include <mutex>
@@ -35,7 +34,10 @@
 #include "DeviceSetup.h"
 #include "PrinterCore.h"
 #include "PtyLink.h"
+#include "SimConnection.h"
 #include "SimFaults.h"
+#include "SimListeners.h"
+#include "SimThrottle.h"
 
 struct SIM_OPTIONS {
   bool bTcp = true;
@@ -129,50 +131,28 @@ class CPrinterSim {
   CPrinterState GetState() const;
 
  private:
-  enum class Kind { Main, Rt, Usm, Pty };
   using Clock = std::chrono::steady_clock;
-  struct SEGMENT {
-    std::vector<uint8_t> bytes;
-    size_t nSent = 0;
-    Clock::time_point due;
-  };
-  struct CONN {
-    int fd = -1;
-    Kind nKind = Kind::Main;
-    uint64_t qwReceived = 0;
-    std::deque<SEGMENT> out;
-    size_t nQueued = 0;
-    bool bClose = false;
-  };
-  struct LISTENER {
-    int fd = -1;
-    int nPort = 0;
-    Kind nKind = Kind::Main;
-    bool bListening = false;
-  };
+  using CONN = CSimConnection;
 
   bool OpenFaces(std::string& error);
   void CloseFaces();
   void Run();
   void DrainOnStop();
   struct POLL_ENTRY {
-    int nType;  // 0 wake, 1 listener, 2 UDP, 3 connection
-    LISTENER* pListener;
+    int nType;      // 0 wake, 1 listener, 2 UDP, 3 connection
+    int nListener;  // for a listener: its number in m_listeners
     CONN* pConn;
   };
   int PollTimeoutMs(Clock::time_point now) const;
   void BuildPoll(std::vector<struct pollfd>& fds, std::vector<POLL_ENTRY>& who,
                  Clock::time_point now);
   void HandlePolled(const std::vector<struct pollfd>& fds, const std::vector<POLL_ENTRY>& who);
-  void HandleListener(LISTENER& listener);
-  void UpdateListeners();
+  void HandleListener(int number);
   void HandleUdp();
   void ReadConn(CONN& conn);
-  void WriteConn(CONN& conn, Clock::time_point now);
   // The restart-after and hang-up-after faults, once their byte has come.
   void FireLineFaults(CONN& conn);
   CONN* ReplyTarget(CONN& source);
-  void Queue(CONN& conn, std::vector<uint8_t> bytes, uint32_t delayMs);
   void Deliver(CONN& source, std::vector<SIM_REPLY>& replies);
   void TickUsm(Clock::time_point now);
   void TickState(Clock::time_point now);
@@ -185,7 +165,6 @@ class CPrinterSim {
   void RemoveClosed();
   size_t ReadBudget(Clock::time_point now);
   SIM_COUNTERS CountersLocked() const;
-  bool IsDataConn(const CONN& conn) const { return conn.nKind != Kind::Usm; }
 
   SIM_OPTIONS m_options;
   int m_nMainPort = -1;
@@ -202,7 +181,7 @@ class CPrinterSim {
 
   mutable std::mutex m_mutex;  // guards everything below and the I/O state above
   mutable std::condition_variable m_changed;
-  std::vector<LISTENER> m_listeners;
+  CSimListeners m_listeners;
   std::list<CONN> m_conns;  // a list: references stay valid while others are added
   CPrinterCore m_core;
   CDeviceSetup m_setup;
@@ -214,8 +193,7 @@ class CPrinterSim {
   Clock::time_point m_started;
   size_t m_nNextStep = 0;  // in m_options.stateSteps, sorted by time at Start
   CPrinterState m_state;
-  double m_dTokens = 0;
-  Clock::time_point m_lastRefill;
+  CSimThrottle m_throttle;
 
   std::atomic<bool> m_bStop{false};
   bool m_bStarted = false;
