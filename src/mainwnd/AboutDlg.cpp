@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "mainwnd/AppIcon.h"
+#include "platform/ControlIds.h"
 
 std::string CAboutDlg::VersionText() {
   char text[128];
@@ -21,13 +22,13 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   icon->setPixmap(SendrixIcon().pixmap(32, 32));
   grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
   auto* version = new QLabel(QString::fromStdString(VersionText()), this);
-  version->setObjectName(QStringLiteral("ctrl1085"));
-  version->setProperty("ctrlId", 1085);
+  version->setObjectName(QStringLiteral("ctrl%1").arg(int{kIdcAboutVersion}));
+  version->setProperty("ctrlId", int{kIdcAboutVersion});
   grid->addWidget(version, 0, 1);
   auto* notice = new QLabel(
       tr("Communication utility for receipt and ticket printers. Use at your own risk."), this);
-  notice->setObjectName(QStringLiteral("ctrl1161"));
-  notice->setProperty("ctrlId", 1161);
+  notice->setObjectName(QStringLiteral("ctrl%1").arg(int{kIdcAboutNotice}));
+  notice->setProperty("ctrlId", int{kIdcAboutNotice});
   grid->addWidget(notice, 1, 1);
   auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(ok, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -1,5 +1,5 @@
-// The about box: icon, version line (static 1085), the maker's notice
-// (static 1161) and OK.
+// The about box: icon, version line (kIdcAboutVersion), the maker's notice
+// (kIdcAboutNotice) and OK.
 // Threading: window thread only.
 #pragma once
 

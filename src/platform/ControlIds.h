@@ -1,5 +1,5 @@
 // The control IDs of every dialog: the main window, its three interface
-// panels and the device setup dialog. The window builds its controls under
+// panels, the device setup dialog and the about box. The window builds its controls under
 // these IDs, the logic drives them by ID, the tooltip table and the test
 // views look them up. The values are kept as they are: the scripts that
 // click controls through the control-places file name them by number.
@@ -130,4 +130,8 @@ enum ControlId : int {
   kIdcDevIpLabel = 1136,
   kIdcDevNameLabel = 1138,
   kIdcDevGroup = 1140,
+
+  // ---- About box ----
+  kIdcAboutVersion = 1085,  // the version line
+  kIdcAboutNotice = 1161,   // the maker's notice
 };
