@@ -24,8 +24,8 @@
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/StopRequest.h"
-#include "settings/OsVersion.h"
 #include "windowlogic/HeadlessProgram.h"
+#include "windowlogic/ProgramHooks.h"
 #include "windowlogic/SendrixApp.h"
 #include "windowlogic/StoredSettings.h"
 
@@ -63,18 +63,7 @@ int main(int argc, char** argv) {
   SetNotifier(&exitRule);
   CStoredSettings settings;
   settings.SetStderrEcho(true);
-  CSendrixApp::Hooks hooks;
-  hooks.loadSettings = [&](CSendrixDlg& dlg) {
-    settings.Load(dlg);
-    dlg.SetCommandLine(commandLine);
-  };
   int exitStatus = -1;
-  hooks.saveSettings = [&](CSendrixDlg& dlg) {
-    settings.Save(dlg);
-    exitStatus = dlg.ExitStatusAtClose();
-  };
-  hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
-  hooks.textLibraryName = [&settings] { return settings.TextLibraryName(); };
 
   CMainWindow* shownWindow = nullptr;
   CSendrixDlg* shownDlg = nullptr;
@@ -90,7 +79,7 @@ int main(int argc, char** argv) {
     });
   }
 
-  CSendrixApp theApp(hooks);
+  CSendrixApp theApp(MakeProgramHooks(settings, commandLine, exitStatus));
   CQtWindowRunner runner(!commandLine.HasCommandLine());
   runner.SetNotifier(&notifier);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {

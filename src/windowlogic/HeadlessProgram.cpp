@@ -13,8 +13,8 @@
 #include "batch/HeadlessRows.h"
 #include "platform/Notifier.h"
 #include "platform/StopRequest.h"
-#include "settings/OsVersion.h"
 #include "windowlogic/HeadlessRunner.h"
+#include "windowlogic/ProgramHooks.h"
 #include "windowlogic/SendrixApp.h"
 #include "windowlogic/StoredSettings.h"
 
@@ -92,23 +92,12 @@ int RunHeadlessProgram(const CProgramArguments& arguments, int stopPipe) {
   CHeadlessRows rows(stdout);
   CStoredSettings settings;
   settings.SetStderrEcho(false);  // the notifier itself writes to stderr
-  CSendrixApp::Hooks hooks;
-  hooks.loadSettings = [&](CSendrixDlg& dlg) {
-    settings.Load(dlg);
-    dlg.SetCommandLine(commandLine);
+  int exitStatus = -1;
+  CSendrixApp theApp(MakeProgramHooks(settings, commandLine, exitStatus, [&](CSendrixDlg& dlg) {
     dlg.Batch().m_bHeadless = 1;
     dlg.SetProgressEcho(&progress);
     dlg.SetRowEcho(&rows);
-  };
-  int exitStatus = -1;
-  hooks.saveSettings = [&](CSendrixDlg& dlg) {
-    settings.Save(dlg);
-    exitStatus = dlg.ExitStatusAtClose();
-  };
-  hooks.checkOSVersion = [](std::string& text) { return CheckOSVersion(&text); };
-  hooks.textLibraryName = [&settings] { return settings.TextLibraryName(); };
-
-  CSendrixApp theApp(hooks);
+  }));
   CHeadlessRunner runner(stopPipe);
   runner.SetRowEcho(&rows);
   theApp.InitInstance(runner);
