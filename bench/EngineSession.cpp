@@ -12,16 +12,13 @@
 
 #include "BenchTools.h"
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
 
 CEngineSession::CEngineSession() {
-  CreateAbortEvent();
-  ResetEvent(g_hAbortEvent);
-  g_TransferEngine.SetMessageTarget(&m_window);
-  g_TransferEngine.SetRepeatParams(0, 1, 0);
+  m_session.Engine().SetMessageTarget(&m_window);
+  m_session.Engine().SetRepeatParams(0, 1, 0);
 }
 
 CEngineSession::~CEngineSession() {
@@ -38,7 +35,7 @@ bool CEngineSession::ConnectTcp(int port) {
   if (!Comm_UpdateConnection(0, address, mac, mainPort, usm, rt, outputSel, completion)) {
     return false;
   }
-  g_TransferEngine.SetConnectionParams(COMM_TYPE_TCPIP, 0, 0, rt, usm, 0);
+  m_session.Engine().SetConnectionParams(COMM_TYPE_TCPIP, 0, 0, rt, usm, 0);
   return true;
 }
 
@@ -53,7 +50,7 @@ bool CEngineSession::ConnectPty(const std::string& slavePath) {
   if (!Comm_UpdateConnection(0, port, name.data(), baud, parity, handshake, dataBits, stopBits)) {
     return false;
   }
-  g_TransferEngine.SetConnectionParams(COMM_TYPE_SERIAL, port, 0, 0, 0, 1);
+  m_session.Engine().SetConnectionParams(COMM_TYPE_SERIAL, port, 0, 0, 0, 1);
   return true;
 }
 
@@ -62,20 +59,20 @@ bool CEngineSession::StartReceiving(const std::string& outPath) {
 }
 
 bool CEngineSession::OpenReceivedData(const std::string& outPath) {
-  return g_RxDataFile.Open(outPath, CMyFile::kModeWrite, 0) == 1;
+  return m_session.RxDataFile().Open(outPath, CMyFile::kModeWrite, 0) == 1;
 }
 
 bool CEngineSession::StartReaders() {
-  return g_TransferEngine.StartReaders() == 1;
+  return m_session.Engine().StartReaders() == 1;
 }
 
 bool CEngineSession::StartFileTransfer(const std::string& path) {
-  if (g_TransferFile.Open(path, CMyFile::kModeRead, 0) != 1)
+  if (m_session.TransferFile().Open(path, CMyFile::kModeRead, 0) != 1)
     return false;
-  if (!g_TransferEngine.StartTransmitThreads())
+  if (!m_session.Engine().StartTransmitThreads())
     return false;
-  ResetEvent(g_hAbortEvent);
-  g_evFileTransfer.Set();
+  ResetEvent(m_session.AbortEvent());
+  m_session.FileJob().Set();
   return true;
 }
 
@@ -84,15 +81,15 @@ bool CEngineSession::WaitForDone(size_t count, double timeoutS) {
 }
 
 double CEngineSession::DownloadFirmware(const std::string& image) {
-  if (!g_TransferEngine.StartReaders())
+  if (!m_session.Engine().StartReaders())
     return -1;
   double seconds = -1;
   {
-    CFlashDownload flash(&m_window, [](int) { return 1; });
-    if (g_TransferFile.Open(image, CMyFile::kModeRead, 0) != 1)
+    CFlashDownload flash(m_session.Engine(), &m_window, [](int) { return 1; });
+    if (m_session.TransferFile().Open(image, CMyFile::kModeRead, 0) != 1)
       return -1;
-    g_RxDataBuffer.Reset();
-    ResetEvent(g_hAbortEvent);
+    m_session.RxDataBuffer().Reset();
+    ResetEvent(m_session.AbortEvent());
     size_t before = m_window.Count(WM_TRANSFER_DONE);
     double t0 = NowSeconds();
     flash.Start();
@@ -106,13 +103,13 @@ double CEngineSession::DownloadFirmware(const std::string& image) {
 }
 
 void CEngineSession::Close() {
-  g_TransferEngine.Shutdown();
-  g_TransferFile.Close();
-  g_RxDataFile.Close();
+  m_session.Engine().Shutdown();
+  m_session.TransferFile().Close();
+  m_session.RxDataFile().Close();
   if (m_bOpen)
     Comm_CloseCleanuo();
   m_bOpen = false;
-  g_TransferEngine.SetMessageTarget(nullptr);
+  m_session.Engine().SetMessageTarget(nullptr);
 }
 
 double CEngineSession::TimeFileTransfer(CByteSink& sink, bool (CEngineSession::*connect)(),
@@ -214,11 +211,12 @@ bool CEngineSession::LogLossless(const std::string& dir, int mib, double* mibPer
   double t0 = NowSeconds();
   auto log = std::make_shared<CDataLog>("OS Version = bench");
   std::string name = log->FileName();
-  g_pDataLog.Reset(log);
+  CDataLogHolder holder;
+  holder.Reset(log);
   log.reset();
   std::vector<std::thread> threads;
   for (int t = 0; t < kLogThreads; ++t) {
-    threads.emplace_back([t, perThread] {
+    threads.emplace_back([t, perThread, &holder] {
       std::vector<BYTE> block(kLogBlock);
       char text[32];
       for (size_t done = 0, seq = 0; done < perThread; ++seq) {
@@ -226,14 +224,14 @@ bool CEngineSession::LogLossless(const std::string& dir, int mib, double* mibPer
         for (size_t i = 0; i < n; ++i)
           block[i] = LogPattern(t, done + i);
         std::snprintf(text, sizeof text, "T%d %zu\n", t, seq);
-        g_pDataLog->Log(text, block.data(), static_cast<DWORD>(n));
+        holder->Log(text, block.data(), static_cast<DWORD>(n));
         done += n;
       }
     });
   }
   for (std::thread& th : threads)
     th.join();
-  g_pDataLog.Reset(nullptr);  // the last reference: the file is complete
+  holder.Reset(nullptr);  // the last reference: the file is complete
   double seconds = NowSeconds() - t0;
   *mibPerS = seconds > 0 ? mib / seconds : 0;
   std::ifstream in(name, std::ios::binary);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/MessageQueue.h"
+#include "session/Session.h"
 
 class CByteSink;
 
@@ -30,6 +31,8 @@ class CEngineSession {
   // Start to WM_TRANSFER_DONE of one download, or -1 when it failed.
   double DownloadFirmware(const std::string& image);
   void Close();
+  // The session the benchmarks drive (the receive display reads its feeds).
+  CSession& Session() { return m_session; }
 
   // Seconds from the start of a transfer until a loopback sink holds the
   // whole file, or -1.
@@ -46,6 +49,7 @@ class CEngineSession {
   bool ConnectSinkTcp();
   bool ConnectSinkPty();
 
+  CSession m_session;
   CMessageQueue m_window;
   bool m_bOpen = false;
   CByteSink* m_pSink = nullptr;

@@ -92,7 +92,7 @@ double GuiReceive(CEngineSession& session, int port, uint64_t size, const Option
                   double* stallMs, double* seekMs) {
   QWidget window;
   window.resize(960, 654);
-  CReceiveDisplay display(&window);
+  CReceiveDisplay display(&window, session.Session().Engine());
   window.show();
   // As the window's start-up: the received-data file, the display, the port.
   if (!session.OpenReceivedData(o.out))

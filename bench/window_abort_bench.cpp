@@ -28,6 +28,7 @@
 #include "mainwnd/QtWindowRunner.h"
 #include "mainwnd/RealInput.h"
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "settings/SettingsStore.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/SendrixApp.h"
@@ -106,7 +107,8 @@ int ChildSession(int argc, char** argv, const Options& o) {
     f.ethernet.m_nUsmPort = o.usmPort;
   };
   hooks.textLibraryName = [t = o.texts] { return t; };
-  CSendrixApp theApp(hooks);
+  CSession session;
+  CSendrixApp theApp(session, hooks);
   CQtWindowRunner runner(false);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     window.move(0, 0);

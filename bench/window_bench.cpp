@@ -31,6 +31,7 @@
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "settings/SettingsStore.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/SendrixApp.h"
@@ -67,7 +68,8 @@ int ChildStartup(int argc, char** argv, const Options& o) {
   QApplication app(argc, argv);
   CRecordingNotifier quiet;
   SetNotifier(&quiet);
-  CSendrixApp theApp(HooksFor(o, o.port, o.port, o.port));
+  CSession session;
+  CSendrixApp theApp(session, HooksFor(o, o.port, o.port, o.port));
   CQtWindowRunner runner(o.splash);
   runner.SetOnShown([](CMainWindow& window, CSendrixDlg&) {
     window.repaint();
@@ -131,7 +133,8 @@ bool StallRun(int argc, char** argv, const Options& o, CPrinterSim& sim, StallFi
     return false;
   }
   bool done = false;
-  CSendrixApp theApp(HooksFor(o, sim.GetMainPort(), sim.GetRtPort(), sim.GetUsmPort()));
+  CSession session;
+  CSendrixApp theApp(session, HooksFor(o, sim.GetMainPort(), sim.GetRtPort(), sim.GetUsmPort()));
   CQtWindowRunner runner(false);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {
     window.Controls().Get<QLineEdit>(kIdcFileName)->setText(QString::fromStdString(path));

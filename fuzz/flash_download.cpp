@@ -26,13 +26,13 @@
 #include "FuzzCheck.h"
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
-#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "platform/AppMessages.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
 #include "platform/Overlapped.h"
+#include "session/Session.h"
 #include "texts/TextFunctions.h"
 
 namespace {
@@ -75,14 +75,17 @@ struct CFuzzPrinter {
     const uint8_t control = *input++;
     --left;
     const size_t count = std::min<size_t>(control & 3, left);
-    g_RxDataBuffer.Put(input, static_cast<DWORD>(count));
+    g_pSession->RxDataBuffer().Put(input, static_cast<DWORD>(count));
     input += count;
     left -= count;
     if ((control & 0x80) != 0)
-      SetEvent(g_hAbortEvent);
+      SetEvent(g_pSession->AbortEvent());
   }
 };
 
+// libFuzzer's C entry points share no context, so the harness keeps its
+// session here; never destroyed, as its Flash thread may outlive the statics.
+CSession* g_pSession = nullptr;
 CFuzzPrinter g_printer;
 
 class CFuzzBackend : public ICommBackend {
@@ -135,7 +138,7 @@ const char* ErrorText(int) {
 
 CMessageQueue g_window;
 CCountingNotifier g_notifier;
-// Never destroyed: its thread waits on the download's own globals, which
+// Never destroyed: its thread waits on the download's own events, which
 // may be gone when this file's statics are.
 CFlashDownload* g_pFlash = nullptr;
 int g_nOpenPortCalls = 0;
@@ -164,7 +167,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   MakeImages();
   SetNotifier(&g_notifier);
   g_pfnErrorGetText.store(&ErrorText);
-  FUZZ_CHECK(CreateAbortEvent() == 1);
+  g_pSession = new CSession;
   Comm_RegisterBackendFactory(COMM_TYPE_TCPIP, [] { return std::make_unique<CFuzzBackend>(); });
   FUZZ_CHECK(Comm_OpenSetup(&g_window, COMM_TYPE_TCPIP) != 0);
   DWORD port = 0;
@@ -174,7 +177,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   t.dwSettleMs = t.dwReattachMs = t.dwLeaveMs = 0;
   t.dwSwitchPolls = t.dwSizePolls = t.dwErasePolls = t.dwReplyPolls = 1;
   CFlashDownload::SetTimings(t);
-  g_pFlash = new CFlashDownload(&g_window, [](int) { return ++g_nOpenPortCalls, 1; });
+  g_pFlash = new CFlashDownload(g_pSession->Engine(), &g_window,
+                                [](int) { return ++g_nOpenPortCalls, 1; });
   return 0;
 }
 
@@ -187,17 +191,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_printer.packetSize = kPacketSizes[(data[0] >> 4) % 4];
   g_printer.input = data + 1;
   g_printer.left = size - 1;
-  g_TransferEngine.SetConnectionParams(type, 0, 0, 0, 0, type == COMM_TYPE_USB ? 1 : 0);
+  g_pSession->Engine().SetConnectionParams(type, 0, 0, 0, 0, type == COMM_TYPE_USB ? 1 : 0);
   g_window.Clear();
   g_notifier.m_nBoxes = 0;
   g_nOpenPortCalls = 0;
-  g_RxDataBuffer.Reset();
-  ResetEvent(g_hAbortEvent);
-  FUZZ_CHECK(g_TransferFile.Open(g_images[image], CMyFile::kModeRead, 0) == 1);
+  g_pSession->RxDataBuffer().Reset();
+  ResetEvent(g_pSession->AbortEvent());
+  FUZZ_CHECK(g_pSession->TransferFile().Open(g_images[image], CMyFile::kModeRead, 0) == 1);
 
   g_pFlash->RunSequence();
 
-  FUZZ_CHECK(!g_TransferFile.IsOpen());
+  FUZZ_CHECK(!g_pSession->TransferFile().IsOpen());
   FUZZ_CHECK(g_printer.leaves == 1);
   FUZZ_CHECK(g_printer.last == (std::vector<BYTE>{0x1D, 0xFF}));
   FUZZ_CHECK(g_window.Count(WM_TRANSFER_DONE) == 1);

@@ -6,7 +6,7 @@
 // received within MS ms; received: XX XX ..." and exit status 4.
 //
 // How the window uses it:
-//   WM_RX_DATA        OnRx(bytes); if it returns true the awaited reply came:
+//   data-channel bytes OnRx(bytes); if it returns true the awaited reply came:
 //                     close now.
 //   WM_TRANSFER_DONE  for a completed batch action, if !ActionEnded(target)
 //                     keep the window open: a wait has started.

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "log/DataLog.h"
 #include "platform/AppMessages.h"
+#include "report/ErrorBoxes.h"
 
 std::string CBatchWatch::Configure(const CBatchRun& run) {
   if (!run.m_strExpectedReply.empty())
@@ -19,8 +19,8 @@ void CBatchWatch::Started(int mode, const CDialogFields& fields) {
     m_journal.Start(mode, fields);
 }
 
-bool CBatchWatch::OnRx(UINT message, const BYTE* data, DWORD size, int exitStatus) {
-  const bool dataChannel = message == WM_RX_DATA;
+bool CBatchWatch::OnRx(RxChannel channel, const BYTE* data, DWORD size, int exitStatus) {
+  const bool dataChannel = channel == RxChannel::kData;
   if (m_journal.IsOpen())
     m_journal.Rx(dataChannel ? "data" : "usm", data, size);
   if (!dataChannel || !m_reply.OnRx(data, size))
@@ -60,8 +60,7 @@ bool CBatchWatch::OnReplyTimeout(int& exitStatus) {
   const std::string text = m_reply.FailureText();
   std::fprintf(stderr, "Sendrix: %s\n", text.c_str());
   std::fflush(stderr);
-  if (g_pDataLog)
-    g_pDataLog->Log(text.c_str(), nullptr, 0);
+  LogLine(text.c_str());
   exitStatus = kBatchExitReplyNotReceived;
   if (CommandLineLog())
     m_journal.Done(m_qwBytes, exitStatus);

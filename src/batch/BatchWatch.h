@@ -3,7 +3,7 @@
 // The main window's logic calls it at each step of the run:
 //   Configure(run)            after parsing the command line
 //   Started(mode, fields)     once the batch action has started
-//   OnRx(message, bytes)      WM_RX_DATA / WM_RX_USM; true: the awaited
+//   OnRx(channel, bytes)      each block the display shows; true: the awaited
 //                             reply came now: close (the action's status)
 //   OnCommError(code, text)   WM_SHOW_ERROR, with the text shown
 //   OnStatus(source, words)   each printer status the display decoded
@@ -28,6 +28,7 @@
 #include "batch/BatchJournal.h"
 #include "batch/BatchReplyCheck.h"
 #include "batch/CommandLine.h"
+#include "engine/RxFeed.h"
 
 class CBatchWatch {
  public:
@@ -35,7 +36,7 @@ class CBatchWatch {
   // or empty.
   std::string Configure(const CBatchRun& run);
   void Started(int mode, const CDialogFields& fields);
-  bool OnRx(UINT message, const BYTE* data, DWORD size, int exitStatus);
+  bool OnRx(RxChannel channel, const BYTE* data, DWORD size, int exitStatus);
   void OnCommError(int code, const std::string& text);
   // A status the receive display decoded: source and words.
   void OnStatus(const std::string& source, const std::string& words);

@@ -7,7 +7,7 @@
 #include "Sha256.h"
 #include "codec/Codec.h"
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "testsupport/SimTestSupport.h"
@@ -24,7 +24,7 @@ class EngineEndToEndTest : public CSimTest, public ::testing::WithParamInterface
     o.strCapture = m_strHome + "/capture.bin";
     StartSim(GetParam(), faults, o);
     ConnectSim(GetParam(), true, GetParam() == kPty);
-    ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+    ASSERT_EQ(m_engine.StartTransmitThreads(), 1);
   }
   // Waits for the printer to have `bytes` of print data, then stops it and
   // returns what it captured.
@@ -35,10 +35,10 @@ class EngineEndToEndTest : public CSimTest, public ::testing::WithParamInterface
     return ReadWhole(m_strHome + "/capture.bin");
   }
   void StartFile(const std::string& path, int pack, int repeat, int count, int delay) {
-    ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, pack), 1);
-    g_TransferEngine.SetRepeatParams(repeat, count, delay);
-    ResetEvent(g_hAbortEvent);
-    g_evFileTransfer.Set();
+    ASSERT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, pack), 1);
+    m_engine.SetRepeatParams(repeat, count, delay);
+    ResetEvent(m_io.AbortEvent());
+    m_io.fileJob.Set();
   }
   static bool IsPrefixOfRepeats(const std::vector<BYTE>& got, const std::vector<BYTE>& file) {
     for (size_t i = 0; i < got.size(); ++i) {
@@ -55,16 +55,16 @@ TEST_P(EngineEndToEndTest, StringAndFileArriveByteExactWithTheirMessages) {
   BYTE bytes[kCodecBufferSize];
   int n = EscapedTextToBytes("Sendrix \\x1B@ test\\r\\n", bytes);
   ASSERT_GT(n, 0);
-  std::copy(bytes, bytes + n, g_TransferEngine.m_StringBuffer);
-  g_TransferEngine.m_nStringLength = static_cast<DWORD>(n);
-  ResetEvent(g_hAbortEvent);
-  g_evStringTransfer.Set();
+  std::copy(bytes, bytes + n, m_engine.m_StringBuffer);
+  m_engine.m_nStringLength = static_cast<DWORD>(n);
+  ResetEvent(m_io.AbortEvent());
+  m_io.stringJob.Set();
   ExpectOneDone();
   m_window.Clear();
   std::string path = MakeFile("file.bin", 300001);
   StartFile(path, 0, 0, 1, 0);
   ExpectOneDone(20000);
-  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_COMPLETED);
   EXPECT_EQ(outcome.qwBytesDelivered, 300001u);
   EXPECT_EQ(outcome.dwFailedPieces, 0u);
@@ -104,7 +104,7 @@ TEST_P(EngineEndToEndTest, PrinterThatDisappearsEndsAContinuousRunAsFailed) {
   m_pSim->Stop();
   ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, 1000)) << "the job spins on a dead port";
   EXPECT_TRUE(IsPrefixOfRepeats(ReadWhole(m_strHome + "/capture.bin"), ReadWhole(path)));
-  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
   EXPECT_TRUE(outcome.bStopped);
   EXPECT_GE(outcome.qwBytesDelivered, 100000u);
@@ -128,7 +128,7 @@ TEST_P(EngineEndToEndTest, AbortAtAPacketBoundaryLeavesAPrefix) {
   StartFile(path, 0, 0, 1, 0);
   ASSERT_TRUE(
       m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; }, 20000));
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone(20000);
   std::vector<BYTE> file = ReadWhole(path);
   std::vector<BYTE> got = Captured(100000);
@@ -163,26 +163,25 @@ TEST_P(EngineEndToEndTest, BreakDownRightAfterDoneLetsASlowPrinterGetEveryByte) 
 TEST_P(EngineEndToEndTest, ReceivedBytesReachTheirBuffersAndTheFile) {
   StartPrinter();
   std::string rx = m_strHome + "/Output/RxData.bin";
-  ASSERT_EQ(g_RxDataFile.Open(rx, CMyFile::kModeWrite, 0), 1);
-  ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
+  ASSERT_EQ(m_io.rxDataFile.Open(rx, CMyFile::kModeWrite, 0), 1);
+  m_io.rxUsmFeed.SetEnabled(true);
+  ASSERT_EQ(m_engine.StartReaders(), 1);
   const std::vector<BYTE> data = TestPattern(3000);
   m_pSim->Send(data);
-  ASSERT_EQ(g_RxDataBuffer.WaitForCount(3000, 10000, nullptr), 1);
+  ASSERT_EQ(m_io.rxDataBuffer.WaitForCount(3000, 10000, nullptr), 1);
   std::vector<BYTE> ring;
   for (int i = 0; i < 3000; ++i)
-    ring.push_back(g_RxDataBuffer.Get());
+    ring.push_back(m_io.rxDataBuffer.Get());
   EXPECT_EQ(ring, data);
   if (GetParam() == kTcp) {
-    ASSERT_TRUE(g_TransferEngine.m_pReadUsmThread != nullptr);
+    ASSERT_TRUE(m_engine.m_pReadUsmThread != nullptr);
     const std::vector<BYTE> usm = {0x14, 0x01, 0x02, 0x0F};
     m_pSim->SendUsm(usm);
-    ASSERT_EQ(g_RxUsmBuffer.WaitForCount(4, 10000, nullptr), 1);
-    std::vector<BYTE> got;
-    for (int i = 0; i < 4; ++i)
-      got.push_back(g_RxUsmBuffer.Get());
+    ASSERT_TRUE(WaitForFeed(m_io.rxUsmFeed, 4, 10000));
+    std::vector<BYTE> got = TakeAll(m_io.rxUsmFeed);
     EXPECT_EQ(got, usm);
   }
-  g_TransferEngine.StopReaders();
+  m_engine.StopReaders();
   EXPECT_EQ(ReadWhole(rx), data);  // only the data channel's bytes
   EXPECT_TRUE(Boxes().empty());
 }

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/MyFile.h"
 #include "engine/TransferEngine.h"
-#include "engine/TransferGlobals.h"
 #include "platform/Clock.h"
 
 static_assert(CFileByteStore::kTailBytes >= 2 * CTransferEngine::kRxFileBatchSize,
@@ -43,8 +43,10 @@ void RemoveStaleSpills(const std::string& folder, const std::string& prefix) {
 
 }  // namespace
 
-std::unique_ptr<CFileByteStore> CFileByteStore::OverReceivedDataFile() {
-  return std::unique_ptr<CFileByteStore>(new CFileByteStore(kTailBytes));
+std::unique_ptr<CFileByteStore> CFileByteStore::OverReceivedDataFile(CMyFile& rxDataFile) {
+  std::unique_ptr<CFileByteStore> store(new CFileByteStore(kTailBytes));
+  store->m_pRxDataFile = &rxDataFile;
+  return store;
 }
 
 std::unique_ptr<CFileByteStore> CFileByteStore::Spill(const std::string& folder,
@@ -155,7 +157,7 @@ size_t CFileByteStore::ReadFile(std::uint64_t offset, BYTE* out, size_t count) c
   }
   while (done < count) {
     DWORD got = 0;
-    if (!g_RxDataFile.ReadAt(offset + done, out + done, static_cast<DWORD>(count - done), &got) ||
+    if (!m_pRxDataFile->ReadAt(offset + done, out + done, static_cast<DWORD>(count - done), &got) ||
         got == 0)
       break;
     done += got;

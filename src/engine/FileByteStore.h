@@ -4,14 +4,15 @@
 //
 // The file is one of two:
 //  - the received-data file (OverReceivedDataFile). The data reader already
-//    appends every data-channel byte to g_RxDataFile, in the order the
+//    appends every data-channel byte to the session's received-data file
+//    (CTransferObjects::rxDataFile), in the order the
 //    display feed hands them over, so the store writes nothing: byte i of the
 //    list is byte i of the file. That holds when the list and the file start
 //    empty together (CTransferEngine::EnableDisplayFeeds, ClearReceivedData
 //    say when). The reader writes in batches of up to
 //    CTransferEngine::kRxFileBatchSize, so the newest bytes the display has
 //    taken may not be in the file yet: the tail, larger than a batch, holds
-//    them. Reads go through g_RxDataFile.ReadAt (its own offsets), whoever
+//    them. Reads go through that file's ReadAt (its own offsets), whoever
 //    opened the file and under whatever name ("-F:", the "-pid" name).
 //  - a spill file of its own (Spill), for the USM list, or the data list
 //    when the received-data file is not in step with it: Append writes each
@@ -40,6 +41,8 @@
 
 #include "codec/ByteStore.h"
 
+class CMyFile;
+
 class CFileByteStore : public IByteStore {
  public:
   // The received-data file's tail covers what the reader has not written;
@@ -50,7 +53,8 @@ class CFileByteStore : public IByteStore {
   static constexpr size_t kWindowBytes = 16 * 1024;
   static constexpr size_t kWindowAlign = 4096;
 
-  static std::unique_ptr<CFileByteStore> OverReceivedDataFile();
+  // `rxDataFile`: the session's received-data file; it outlives the store.
+  static std::unique_ptr<CFileByteStore> OverReceivedDataFile(CMyFile& rxDataFile);
   static std::unique_ptr<CFileByteStore> Spill(const std::string& folder,
                                                const std::string& prefix);
   ~CFileByteStore() override;
@@ -77,6 +81,7 @@ class CFileByteStore : public IByteStore {
   size_t ReadOlder(std::uint64_t offset, BYTE* out, size_t count) const;
 
   const size_t m_nTailBytes;
+  CMyFile* m_pRxDataFile = nullptr;  // over the received-data file only
   bool m_bSpill = false;
   std::string m_strFolder;
   std::string m_strPrefix;

@@ -1,5 +1,5 @@
 // CMyFile: one open file with its handle, its size and its name. The
-// process has two: the transfer file g_TransferFile (the file being sent or
+// session has two: the transfer file (the file being sent or
 // the firmware image) and the received-data file the data reader appends to.
 //
 // Handle: a POSIX file descriptor, with two states besides an open one:

@@ -7,7 +7,6 @@
 
 #include "comm/Cablox.h"
 #include "engine/TransferEngine.h"
-#include "engine/TransferGlobals.h"
 #include "platform/AppMessages.h"
 #include "platform/DebugOutput.h"
 #include "platform/LastError.h"
@@ -72,8 +71,8 @@ namespace {
 void FlushRxFileLocked(CTransferEngine* engine) {
   if (engine->m_nRxFileBatch == 0)
     return;
-  if (g_RxDataFile.IsOpen())
-    g_RxDataFile.Append(engine->m_RxFileBatch, engine->m_nRxFileBatch);
+  if (engine->m_io.rxDataFile.IsOpen())
+    engine->m_io.rxDataFile.Append(engine->m_RxFileBatch, engine->m_nRxFileBatch);
   engine->m_nRxFileBatch = 0;
 }
 
@@ -93,15 +92,14 @@ void DeliverData(CTransferEngine* engine, const BYTE* data, DWORD count) {
     FlushRxFileLocked(engine);
   std::memcpy(engine->m_RxFileBatch + engine->m_nRxFileBatch, data, count);
   engine->m_nRxFileBatch += count;
-  g_RxDataFeed.Put(data, count);
-  g_RxDataBuffer.Put(data, count);
+  engine->m_io.rxDataFeed.Put(data, count);
+  engine->m_io.rxDataBuffer.Put(data, count);
 }
 
-void DeliverUsm(const BYTE* data, DWORD count) {
+void DeliverUsm(CTransferEngine* engine, const BYTE* data, DWORD count) {
   if (count == 0 || Comm_IsDevicePresent() != 1)
     return;
-  g_RxUsmFeed.Put(data, count);
-  g_RxUsmBuffer.Put(data, count);
+  engine->m_io.rxUsmFeed.Put(data, count);
 }
 
 // Takes over the read a previous reader of the channel left pending: true
@@ -118,9 +116,9 @@ bool TakeOverRead(void* handle, OVERLAPPED* ov, bool leftPending, const BYTE* bu
   return false;
 }
 
-void LogError(const char* text) {
+void LogError(CTransferEngine* engine, const char* text) {
   DWORD code = GetLastError();
-  CTransferEngine::LogText(text);
+  engine->LogText(text);
   LogSystemError(code);
 }
 
@@ -152,7 +150,7 @@ struct CReadLoop {
       readPending = true;
       return true;
     }
-    LogError("Error Transfer - Error ReadFile in ThreadRead");
+    LogError(engine, "Error Transfer - Error ReadFile in ThreadRead");
     return false;
   }
   void StartStatus() {
@@ -174,7 +172,7 @@ struct CReadLoop {
       case WAIT_OBJECT_0: {
         DWORD got = 0;
         if (!GetOverlappedResult(Comm_GethCommPortRX(), Comm_GetOverlappedRX(), &got, FALSE)) {
-          LogError("Error Transfer - Data read GetOverlappedResult in ThreadRead");
+          LogError(engine, "Error Transfer - Data read GetOverlappedResult in ThreadRead");
           error = true;
         } else {
           DeliverData(engine, engine->m_ReadBuffer, got);
@@ -187,7 +185,7 @@ struct CReadLoop {
       case WAIT_OBJECT_0 + 2:
         if (!GetOverlappedResult(Comm_GethCommPortRX(), &engine->m_StatusOverlapped, &statusLength,
                                  FALSE)) {
-          LogError("Error Transfer - Status Read GetOverlappedResult in ThreadRead");
+          LogError(engine, "Error Transfer - Status Read GetOverlappedResult in ThreadRead");
           error = true;
         } else {
           PostStatusIfAny(0);
@@ -243,9 +241,9 @@ struct CReadLoop {
 int CTransferEngine::ClearReceivedData() {
   std::lock_guard<std::mutex> lock(m_rxDataLock);
   m_nRxFileBatch = 0;
-  g_RxDataFeed.Discard();
-  g_RxUsmFeed.Discard();
-  return g_RxDataFile.Empty();
+  m_io.rxDataFeed.Discard();
+  m_io.rxUsmFeed.Discard();
+  return m_io.rxDataFile.Empty();
 }
 
 void CTransferEngine::FlushReceivedData() {
@@ -254,46 +252,48 @@ void CTransferEngine::FlushReceivedData() {
 
 int CTransferEngine::EnableDisplayFeeds(bool enable) {
   std::lock_guard<std::mutex> lock(m_rxDataLock);
-  g_RxDataFeed.SetEnabled(enable);
-  g_RxUsmFeed.SetEnabled(enable);
+  m_io.rxDataFeed.SetEnabled(enable);
+  m_io.rxUsmFeed.SetEnabled(enable);
   // A regular file only: "-F:/dev/null" keeps nothing to read back.
   struct stat st = {};
-  return enable && m_nRxFileBatch == 0 && g_RxDataFile.IsOpen() &&
-                 fstat(g_RxDataFile.GetHandle(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0
+  return enable && m_nRxFileBatch == 0 && m_io.rxDataFile.IsOpen() &&
+                 fstat(m_io.rxDataFile.GetHandle(), &st) == 0 && S_ISREG(st.st_mode) &&
+                 st.st_size == 0
              ? 1
              : 0;
 }
 
 DWORD ThreadRead(CTransferEngine* engine) {
   OutputDebugStringA("** Thread Read started\r\n");
-  CTransferEngine::LogText("Transfer Thread Read started");
+  engine->LogText("Transfer Thread Read started");
   CReadLoop loop{engine};
   loop.Run();
   FlushRxFile(engine);
   engine->m_bReadLeftPending = loop.readPending;
   SetEvent(engine->m_hReaderStopped);
   OutputDebugStringA("** Thread Read stopped\r\n");
-  CTransferEngine::LogText("Transfer Thread Read stopped");
+  engine->LogText("Transfer Thread Read stopped");
   return 0;
 }
 
 DWORD ThreadReadUsm(CTransferEngine* engine) {
   OutputDebugStringA("** Thread Read USM started\r\n");
-  CTransferEngine::LogText("Transfer Thread Read USM started");
+  engine->LogText("Transfer Thread Read USM started");
   OVERLAPPED* ov = Comm_GetOverlappedRXUsm();
   HANDLE handles[2] = {ov != nullptr ? ov->hEvent : nullptr, engine->m_hStopUsmReader};
   BYTE* buffer = engine->m_UsmReadBuffer;
+  const auto deliver = [engine](const BYTE* data, DWORD count) { DeliverUsm(engine, data, count); };
   bool pending =
-      TakeOverRead(Comm_GethCommPortRXUsm(), ov, engine->m_bUsmReadLeftPending, buffer, DeliverUsm);
+      TakeOverRead(Comm_GethCommPortRXUsm(), ov, engine->m_bUsmReadLeftPending, buffer, deliver);
   for (;;) {
     DWORD got = 0;
     if (!pending) {
       if (Comm_ReadPort(Comm_GethCommPortRXUsm(), buffer, CTransferEngine::kReadSize, &got, ov)) {
-        DeliverUsm(buffer, got);
+        DeliverUsm(engine, buffer, got);
       } else if (GetLastError() == ERROR_IO_PENDING) {
         pending = true;
       } else {
-        LogError("Error Transfer - ReadFile in ThreadRead USM");
+        LogError(engine, "Error Transfer - ReadFile in ThreadRead USM");
         break;
       }
     }
@@ -308,18 +308,18 @@ DWORD ThreadReadUsm(CTransferEngine* engine) {
       break;
     pending = false;
     if (GetOverlappedResult(Comm_GethCommPortRXUsm(), ov, &got, FALSE)) {
-      DeliverUsm(buffer, got);
+      DeliverUsm(engine, buffer, got);
     } else if (GetLastError() == ERROR_OPERATION_ABORTED ||
                GetLastError() == ERROR_FILE_NOT_FOUND) {
-      CTransferEngine::LogText("Error Transfer - Read USM aborted USM");
+      engine->LogText("Error Transfer - Read USM aborted USM");
       break;
     } else {
-      LogError("Error Transfer - GetOverlappedResult in ThreadRead USM");
+      LogError(engine, "Error Transfer - GetOverlappedResult in ThreadRead USM");
     }
   }
   engine->m_bUsmReadLeftPending = pending;
   SetEvent(engine->m_hUsmReaderStopped);
-  CTransferEngine::LogText("Transfer Thread Read USM stopped");
+  engine->LogText("Transfer Thread Read USM stopped");
   OutputDebugStringA("** Thread Read USM stopped\r\n");
   return 0;
 }

@@ -12,23 +12,23 @@
 #include <memory>
 
 #include "codec/Codec.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/Clock.h"
 #include "platform/FileIo.h"
 #include "platform/ProgramFolder.h"
 
-int CReceivedDataFile::Open(std::string* name) {
+int CReceivedDataFile::Open(CTransferEngine& engine, std::string* name) {
   const std::string folder = GetProgramFolder();
   // The program folder itself may not exist yet on a first run.
   if (!CreateFolderPath("", (folder + "/Output").c_str()))
     return 0;
   *name = folder + "/Output/RxData.bin";
-  if (g_RxDataFile.Open(*name, CMyFile::kModeWrite, 0))
+  if (engine.m_io.rxDataFile.Open(*name, CMyFile::kModeWrite, 0))
     return 1;
   char alt[64];
   std::snprintf(alt, sizeof alt, "/Output/RxData-pid%X.bin", GetCurrentProcessId());
   *name = folder + alt;
-  return g_RxDataFile.Open(*name, CMyFile::kModeWrite, 0);
+  return engine.m_io.rxDataFile.Open(*name, CMyFile::kModeWrite, 0);
 }
 
 namespace {
@@ -45,13 +45,13 @@ bool WriteAll(int fd, const BYTE* data, size_t length) {
 }
 
 // False with the reason in *reason.
-bool CopyInto(int fd, std::string* reason) {
+bool CopyInto(CMyFile& file, int fd, std::string* reason) {
   std::uint64_t size = 0;
-  if (!g_RxDataFile.IsOpen()) {
+  if (!file.IsOpen()) {
     *reason = "no received-data file is open";
     return false;
   }
-  if (!g_RxDataFile.GetCurrentSize(&size)) {
+  if (!file.GetCurrentSize(&size)) {
     *reason = std::strerror(errno);
     return false;
   }
@@ -61,7 +61,7 @@ bool CopyInto(int fd, std::string* reason) {
     DWORD want =
         static_cast<DWORD>(std::min<std::uint64_t>(CReceivedDataFile::kCopyBlock, size - offset));
     DWORD got = 0;
-    if (!g_RxDataFile.ReadAt(offset, block.get(), want, &got) || !WriteAll(fd, block.get(), got)) {
+    if (!file.ReadAt(offset, block.get(), want, &got) || !WriteAll(fd, block.get(), got)) {
       *reason = std::strerror(errno);
       return false;
     }
@@ -74,7 +74,8 @@ bool CopyInto(int fd, std::string* reason) {
 
 }  // namespace
 
-int CReceivedDataFile::SaveCopy(const std::string& dest, std::string* reason) {
+int CReceivedDataFile::SaveCopy(CTransferEngine& engine, const std::string& dest,
+                                std::string* reason) {
   std::string why;
   int fd = open(dest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
@@ -86,8 +87,8 @@ int CReceivedDataFile::SaveCopy(const std::string& dest, std::string* reason) {
   }
   bool ok = fd >= 0;
   if (ok) {
-    g_TransferEngine.FlushReceivedData();
-    ok = CopyInto(fd, &why);
+    engine.FlushReceivedData();
+    ok = CopyInto(engine.m_io.rxDataFile, fd, &why);
     if (close(fd) != 0 && ok) {
       why = std::strerror(errno);
       ok = false;

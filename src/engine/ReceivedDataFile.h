@@ -1,5 +1,5 @@
 // CReceivedDataFile: naming, opening and copying the received-data file
-// g_RxDataFile, which the data reader appends to.
+// (the engine's rxDataFile), which the data reader appends to.
 //
 // Name: "<program folder>/Output/RxData.bin"; when another instance holds
 // that file (its not-shared open fails), "<program folder>/Output/
@@ -17,16 +17,19 @@
 
 #include <string>
 
+class CTransferEngine;
+
 class CReceivedDataFile {
  public:
   static constexpr unsigned kCopyBlock = 32768;
 
-  // Makes the Output folder, chooses the name (above) and opens g_RxDataFile
-  // on it (created empty). 1 with the name in *name, else 0.
-  static int Open(std::string* name);
+  // Makes the Output folder, chooses the name (above) and opens the engine's
+  // rxDataFile on it (created empty). 1 with the name in *name, else 0.
+  static int Open(CTransferEngine& engine, std::string* name);
   // Copies the file into dest (created or replaced, not shared). 1 when the
   // whole copy was written; 0 when dest cannot be created, no received-data
   // file is open or an I/O failed (a partial dest is removed), with the
   // reason in *reason when given.
-  static int SaveCopy(const std::string& dest, std::string* reason = nullptr);
+  static int SaveCopy(CTransferEngine& engine, const std::string& dest,
+                      std::string* reason = nullptr);
 };

@@ -43,6 +43,10 @@
 
 #include "platform/Win32Types.h"
 
+// The two receive channels: the data channel and the unsolicited status
+// messages (USM).
+enum class RxChannel { kData, kUsm };
+
 class CRxFeed {
  public:
   CRxFeed() = default;

@@ -5,15 +5,14 @@
 #include <cstring>
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
-#include "log/DataLog.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
 
-CTransferEngine::CTransferEngine()
-    : m_hReaderStopped(CreateEvent(FALSE, FALSE)),
+CTransferEngine::CTransferEngine(CTransferObjects& objects)
+    : m_io(objects),
+      m_hReaderStopped(CreateEvent(FALSE, FALSE)),
       m_hUsmReaderStopped(CreateEvent(FALSE, FALSE)),
       m_hStopReader(CreateEvent(FALSE, FALSE)),
       m_hStopUsmReader(CreateEvent(FALSE, FALSE)) {
@@ -27,10 +26,6 @@ CTransferEngine::~CTransferEngine() {
   StopThreadsAtExit();
   if (m_pFileThread || m_pStringThread || m_pReadThread || m_pReadUsmThread)
     return;  // a thread outlived its wait: leave it the events it may wait on
-  if (g_hAbortEvent != nullptr) {
-    CloseHandle(g_hAbortEvent);
-    g_hAbortEvent = nullptr;
-  }
   CloseHandle(m_hReaderStopped);
   CloseHandle(m_hUsmReaderStopped);
   CloseHandle(m_hStopReader);
@@ -43,8 +38,7 @@ CTransferEngine::~CTransferEngine() {
 // does not end in time is left running and keeps its slot.
 void CTransferEngine::StopThreadsAtExit() {
   m_evShutdown.Set();
-  if (g_hAbortEvent != nullptr)
-    SetEvent(g_hAbortEvent);
+  m_io.abort.Set();
   for (std::unique_ptr<CThread>* slot : {&m_pFileThread, &m_pStringThread}) {
     if (*slot && (*slot)->Wait(kExitWaitMs) == WAIT_OBJECT_0)
       slot->reset();
@@ -57,16 +51,6 @@ void CTransferEngine::StopThreadsAtExit() {
     if (*slot && (*slot)->Wait(kExitWaitMs) == WAIT_OBJECT_0)
       slot->reset();
   }
-}
-
-int CreateAbortEvent() {
-  if (g_hAbortEvent == nullptr)
-    g_hAbortEvent = CreateEvent(TRUE, FALSE);
-  if (g_hAbortEvent == nullptr) {
-    CTransferEngine::LogText("Error Transfer - Create Transfer Abort event");
-    return 0;
-  }
-  return 1;
 }
 
 void CTransferEngine::SetRepeatParams(int enabled, int count, int delayMs) {
@@ -87,19 +71,19 @@ int CTransferEngine::SetConnectionParams(int type, DWORD port, int outputPort, i
 }
 
 void CTransferEngine::LogText(const char* text) {
-  if (g_pDataLog)
-    g_pDataLog->Log(text, nullptr, 0);
+  if (m_io.dataLog)
+    m_io.dataLog->Log(text, nullptr, 0);
 }
 
 void CTransferEngine::LogFormat(const char* format, ...) {
-  if (!g_pDataLog)
+  if (!m_io.dataLog)
     return;
   char line[1024];
   va_list args;
   va_start(args, format);
   std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
-  g_pDataLog->Log(line, nullptr, 0);
+  m_io.dataLog->Log(line, nullptr, 0);
 }
 
 BOOL CTransferEngine::Post(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -128,23 +112,23 @@ void LogLastSystemError() {
 
 // The pending write finished: its count, or the reason it fell short.
 // *hard is set when it completed with an error (the port failed).
-int CollectWrite(DWORD length, bool* hard) {
+int CollectWrite(CTransferEngine* engine, DWORD length, bool* hard) {
   DWORD written = 0;
   SetLastError(ERROR_SUCCESS);
   BOOL ok = GetOverlappedResult(Comm_GethCommPortTX(), Comm_GetOverlappedTX(), &written, FALSE);
   const DWORD error = GetLastError();
   if (!ok) {
-    CTransferEngine::LogText("Error Transfer - GetOverlappedResult in Writer");
+    engine->LogText("Error Transfer - GetOverlappedResult in Writer");
     LogSystemError(error);
   }
   if (written == length)
     return static_cast<int>(written);
   if (error != ERROR_SUCCESS) {
     *hard = written == 0;
-    CTransferEngine::LogText("Error Transfer - writing data to port (overlapped)");
+    engine->LogText("Error Transfer - writing data to port (overlapped)");
     LogSystemError(error);
   } else {
-    CTransferEngine::LogText("Error Transfer - Write timed out (overlapped)");
+    engine->LogText("Error Transfer - Write timed out (overlapped)");
   }
   return static_cast<int>(written);
 }
@@ -153,7 +137,7 @@ int CollectWrite(DWORD length, bool* hard) {
 
 int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length, WriteMode mode) {
   OVERLAPPED* ov = Comm_GetOverlappedTX();
-  HANDLE handles[2] = {ov != nullptr ? ov->hEvent : nullptr, g_hAbortEvent};
+  HANDLE handles[2] = {ov != nullptr ? ov->hEvent : nullptr, m_io.AbortEvent()};
   m_bHardFailure = false;
   DWORD written = 0;
   if (length <= kTxStagingSize) {
@@ -179,7 +163,7 @@ int CTransferEngine::WriterGeneric(const BYTE* buffer, DWORD length, WriteMode m
       WaitForMultipleObjects(whole ? 1 : 2, handles, FALSE, whole ? kWholeWriteWaitMs : INFINITE);
   switch (wait) {
     case WAIT_OBJECT_0:
-      return CollectWrite(length, &m_bHardFailure);
+      return CollectWrite(this, length, &m_bHardFailure);
     case WAIT_OBJECT_0 + 1:
       LogText("Error Transfer - Write aborted by user");
       Comm_AbortOutput();  // the break-down need not wait for this output
@@ -208,11 +192,11 @@ int CTransferEngine::WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, 
     CountPiece(piece, WriterGeneric(buffer + offered, piece, mode));
     offered += piece;
   }
-  if (g_pDataLog && logFlag == 1) {
+  if (m_io.dataLog && logFlag == 1) {
     char line[64];
     std::snprintf(line, sizeof line, "String Transfer. Size = %d bytes\n",
                   static_cast<int>(length));
-    g_pDataLog->Log(line, length < 256 ? buffer : nullptr, length < 256 ? length : 0);
+    m_io.dataLog->Log(line, length < 256 ? buffer : nullptr, length < 256 ? length : 0);
   }
   return static_cast<int>(length);
 }

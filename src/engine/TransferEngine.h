@@ -1,5 +1,5 @@
-// CTransferEngine: the one process-wide object (g_TransferEngine) that moves
-// bytes between the program and the printer: the packet writer every sender
+// CTransferEngine: the session's object that moves bytes between the
+// program and the printer: the packet writer every sender
 // uses (file, string, firmware frames), the two transmit threads, and the
 // reader-thread slots with their events and the parameters of the open
 // connection. Results leave the engine only as messages posted to the
@@ -9,16 +9,16 @@
 //
 // Threads (all created here, see TransmitThreads.cpp and ReaderThreads.cpp):
 //  - ThreadFileTransfer and ThreadStringTransfer (highest priority) wait for
-//    g_evFileTransfer / g_evStringTransfer and run one job per event; each
+//    the objects' fileJob / stringJob events and run one job per event; each
 //    job ends with exactly one WM_TRANSFER_DONE. The window starts one job at
 //    a time, so the TX channel is never written by two threads at once.
 //  - ThreadRead and ThreadReadUsm (above normal) run between StartReaders()
-//    and StopReaders() and fill g_RxDataBuffer / g_RxUsmBuffer and the display
-//    feeds g_RxDataFeed / g_RxUsmFeed; the data reader appends to g_RxDataFile.
+//    and StopReaders() and fill the data ring rxDataBuffer and the
+//    display feeds rxDataFeed / rxUsmFeed; the data reader appends to rxDataFile.
 //
 // Ending threads: the transmit threads live until StopTransmitThreads(),
 // which the program calls at exit and tests call between cases; it sets
-// g_hAbortEvent so that a running job ends at its next check. Shutdown()
+// the abort event so that a running job ends at its next check. Shutdown()
 // does that and StopReaders(). Call both from one controlling thread.
 //
 // Reader buffers: a read or status request may still be pending inside the
@@ -27,7 +27,7 @@
 // status record therefore live in the engine, not on the reader's stack, so
 // a late completion never writes into freed memory.
 //
-// Write buffers: when g_hAbortEvent wins over a pending write, the write is
+// Write buffers: when the abort event wins over a pending write, the write is
 // left to the library, which may still read its bytes until the next write
 // on the TX record cancels it. WriterGeneric therefore hands the library a
 // copy in one of two engine-owned staging buffers, used in turn, so the
@@ -55,10 +55,14 @@
 // through every piece and pass (continuous mode would never end). The
 // job's outcome (TransferOutcome.h) is stored before WM_TRANSFER_DONE.
 //
+// Shared objects (TransferObjects.h): the rings, feeds, files, job and abort
+// events and the data log belong to the engine's owner, which keeps them
+// until the engine is destroyed; the engine holds a reference.
+//
 // Exit: the engine's destruction first ends the transmit threads (aborting
-// a running job) and the readers, each wait bounded; the events and the
-// abort event are closed only when every thread has ended, so a thread that
-// did not end in time never waits on a closed event.
+// a running job) and the readers, each wait bounded; the reader events are
+// closed only when every thread has ended, so a thread that did not end in
+// time never waits on a closed event.
 //
 // Members are public in the program's style: the port-open code tests the
 // reader slots and events directly (the USB re-validation).
@@ -69,8 +73,7 @@
 #include <mutex>
 #include <string>
 
-#include <mutex>
-
+#include "engine/TransferObjects.h"
 #include "engine/TransferOutcome.h"
 #include "platform/Event.h"
 #include "platform/MessageTarget.h"
@@ -101,12 +104,12 @@ class CTransferEngine {
   static constexpr DWORD kWholeWriteWaitMs = 60000;
   static constexpr DWORD kExitWaitMs = 5000;
 
-  // kAbortable: g_hAbortEvent ends the wait for a pending write (the write
+  // kAbortable: the abort event ends the wait for a pending write (the write
   // is left to the library). kWhole: only the write's completion does, so a
   // protocol frame is never cut in the middle (the firmware download).
   enum WriteMode { kAbortable, kWhole };
 
-  CTransferEngine();
+  explicit CTransferEngine(CTransferObjects& objects);
   ~CTransferEngine();
   CTransferEngine(const CTransferEngine&) = delete;
   CTransferEngine& operator=(const CTransferEngine&) = delete;
@@ -126,7 +129,7 @@ class CTransferEngine {
   int WritePacket(const BYTE* buffer, DWORD length, DWORD chunk, int logFlag,
                   WriteMode mode = kAbortable);
   // One overlapped write on the TX channel, waiting for its completion or
-  // (kAbortable) g_hAbortEvent. Returns the bytes written (a short count on
+  // (kAbortable) the abort event. Returns the bytes written (a short count on
   // a short overlapped completion) or -1. Every failure is logged only.
   // Lengths above kTxStagingSize are written from the caller's buffer, which
   // must then outlive a write left pending by an abort.
@@ -146,9 +149,11 @@ class CTransferEngine {
   int StartTransferTimer();
   DWORD GetElapsedMs();
   // One log line when the data log exists.
-  static void LogText(const char* text);
+  void LogText(const char* text);
   // The same with printf formatting (lines up to 1024 characters).
-  static void LogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  void LogFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // The operator's abort (or a stop signal) of the running operation.
+  bool IsAborted() const { return m_io.IsAborted(); }
 
   // Starts the readers whose slots are empty (the USM reader only when the
   // USM channel is 1). 1 ok, 0 failed (error box 5).
@@ -185,12 +190,14 @@ class CTransferEngine {
 
   // Creates ThreadFileTransfer then ThreadStringTransfer. 1 ok, 0 failed.
   int StartTransmitThreads();
-  // Ends the transmit threads (sets g_hAbortEvent so a running job ends) and
+  // Ends the transmit threads (sets the abort event so a running job ends) and
   // waits up to timeoutMs for them. 1 when both ended.
   int StopTransmitThreads(DWORD timeoutMs);
   // Program exit and test tear-down: transmit threads, then readers.
   void Shutdown();
 
+  // What the engine works on, owned by the engine's owner.
+  CTransferObjects& m_io;
   // StopReaders' wait; tests shorten it.
   DWORD m_dwStopReadersTimeoutMs = kStopReadersTimeoutMs;
   // Reader slots and their events (auto-reset, initially clear).
@@ -216,9 +223,8 @@ class CTransferEngine {
   BYTE m_StringBuffer[kStringBufferSize] = {};
   DWORD m_nStringLength = 0;
 
-  // Timer and the rate of the running file pass. The rate's address travels
-  // in WM_TRANSFER_RATE; the window reads it while the next piece may be
-  // updating it, hence atomic.
+  // Timer and the rate of the running file pass (its value travels in
+  // WM_TRANSFER_RATE). Atomic: tests read it while a pass may update it.
   LONGLONG m_llFrequency = 0;
   LONGLONG m_llStartCount = 0;
   std::atomic<double> m_dTransferRate{0.0};
@@ -230,8 +236,8 @@ class CTransferEngine {
   OVERLAPPED m_StatusOverlapped;
   static constexpr DWORD kRxFileBatchSize = 65536;
   BYTE m_RxFileBatch[kRxFileBatchSize] = {};
-  DWORD m_nRxFileBatch = 0;            // bytes waiting for g_RxDataFile
-  std::mutex m_rxDataLock;             // the batch, g_RxDataFile's appends, the data feed
+  DWORD m_nRxFileBatch = 0;            // bytes waiting for rxDataFile
+  std::mutex m_rxDataLock;             // the batch, rxDataFile's appends, the data feed
   bool m_bReadLeftPending = false;     // by the last data reader
   bool m_bUsmReadLeftPending = false;  // by the last USM reader
 
@@ -261,8 +267,3 @@ DWORD ThreadFileTransfer(CTransferEngine* engine);
 DWORD ThreadStringTransfer(CTransferEngine* engine);
 DWORD ThreadRead(CTransferEngine* engine);
 DWORD ThreadReadUsm(CTransferEngine* engine);
-
-// Creates g_hAbortEvent (manual reset, clear). 1 ok; 0 failed, logged as
-// "Error Transfer - Create Transfer Abort event". A second call keeps the
-// event already made.
-int CreateAbortEvent();

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
@@ -22,14 +22,14 @@ class TransferEngineTest : public CEngineTest {
     m_link.sizes = {1000, 7, 4096};
     Connect(COMM_TYPE_SERIAL);
   }
-  // Opens g_TransferFile on a new file and starts a file job; returns the
+  // Opens m_io.transferFile on a new file and starts a file job; returns the
   // file's path.
   std::string StartFile(size_t size, int repeat, int count, int delayMs) {
     std::string path = MakeFile("send.bin", size);
-    EXPECT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
-    g_TransferEngine.SetRepeatParams(repeat, count, delayMs);
-    EXPECT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
-    g_evFileTransfer.Set();
+    EXPECT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, 0), 1);
+    m_engine.SetRepeatParams(repeat, count, delayMs);
+    EXPECT_EQ(m_engine.StartTransmitThreads(), 1);
+    m_io.fileJob.Set();
     return path;
   }
   // Runs one file job to its end; returns the file.
@@ -44,10 +44,10 @@ class TransferEngineTest : public CEngineTest {
 TEST_F(TransferEngineTest, WriterReturnsCountsAndLogsEachFailure) {
   StartLog();
   const BYTE data[5] = {1, 2, 3, 4, 5};
-  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 5);
+  EXPECT_EQ(m_engine.WriterGeneric(data, 5), 5);
 
   m_link.FailWrites(ERROR_ACCESS_DENIED);
-  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), -1);
+  EXPECT_EQ(m_engine.WriterGeneric(data, 5), -1);
   m_link.FailWrites(0);
 
   // A pending write that completes short: the short count, no resend.
@@ -63,9 +63,9 @@ TEST_F(TransferEngineTest, WriterReturnsCountsAndLogsEachFailure) {
         return 0;
       },
       THREAD_PRIORITY_NORMAL, "completer");
-  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 3);
-  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 2);
-  EXPECT_EQ(g_TransferEngine.WriterGeneric(data, 5), 5);
+  EXPECT_EQ(m_engine.WriterGeneric(data, 5), 3);
+  EXPECT_EQ(m_engine.WriterGeneric(data, 5), 2);
+  EXPECT_EQ(m_engine.WriterGeneric(data, 5), 5);
   ASSERT_EQ(completer->Wait(5000), WAIT_OBJECT_0);
 
   std::string log = StopLog();
@@ -89,11 +89,11 @@ TEST_F(TransferEngineTest, AbortLeavesThePendingWriteWithItsOwnCopyOfTheBytes) {
     auto aborter = CThread::Create(
         [&]() -> DWORD {
           m_link.WaitForHeldWrite(5000);
-          SetEvent(g_hAbortEvent);
+          SetEvent(m_io.AbortEvent());
           return 0;
         },
         THREAD_PRIORITY_NORMAL, "aborter");
-    EXPECT_EQ(g_TransferEngine.WriterGeneric(bytes->data(), 300), -1);
+    EXPECT_EQ(m_engine.WriterGeneric(bytes->data(), 300), -1);
     ASSERT_EQ(aborter->Wait(5000), WAIT_OBJECT_0);
   }  // the caller's buffer is gone; the library still sends from its copy
   ASSERT_TRUE(m_link.CompleteHeldWrite(300, ERROR_SUCCESS));
@@ -104,7 +104,7 @@ TEST_F(TransferEngineTest, AbortLeavesThePendingWriteWithItsOwnCopyOfTheBytes) {
 TEST_F(TransferEngineTest, WritePacketSplitsGoesOnAfterFailuresAndLogsShortDumps) {
   StartLog();
   const std::vector<BYTE> data = TestPattern(255);
-  EXPECT_EQ(g_TransferEngine.WritePacket(data.data(), 255, 100, 1), 255);
+  EXPECT_EQ(m_engine.WritePacket(data.data(), 255, 100, 1), 255);
   auto writes = m_link.Writes();
   ASSERT_EQ(writes.size(), 3u);
   EXPECT_EQ(writes[0].size(), 100u);
@@ -112,9 +112,9 @@ TEST_F(TransferEngineTest, WritePacketSplitsGoesOnAfterFailuresAndLogsShortDumps
   EXPECT_EQ(m_link.Written(), data);
 
   std::vector<BYTE> big(256, 0x41);
-  EXPECT_EQ(g_TransferEngine.WritePacket(big.data(), 256, 0, 1), 256);  // chunk 0: whole
+  EXPECT_EQ(m_engine.WritePacket(big.data(), 256, 0, 1), 256);  // chunk 0: whole
   m_link.FailWrites(ERROR_WRITE_FAULT);
-  EXPECT_EQ(g_TransferEngine.WritePacket(data.data(), 30, 10, 0), 30);  // failures not seen
+  EXPECT_EQ(m_engine.WritePacket(data.data(), 30, 10, 0), 30);  // failures not seen
   m_link.FailWrites(0);
   EXPECT_EQ(m_link.WriteCount(), 4u);
 
@@ -144,9 +144,10 @@ TEST_F(TransferEngineTest, OnePassSendsTheFileWithProgressRateAndLines) {
   }
   auto rates = m_window.Filter(WM_TRANSFER_RATE);
   EXPECT_EQ(rates.size(), progress.size());
-  EXPECT_EQ(rates.back().lParam, reinterpret_cast<LPARAM>(&g_TransferEngine.m_dTransferRate));
+  EXPECT_EQ(rates.back().lParam,
+            static_cast<LPARAM>(std::llround(m_engine.m_dTransferRate.load() * kRateParamScale)));
   EXPECT_EQ(m_window.Snapshot().back().message, WM_TRANSFER_DONE);
-  EXPECT_FALSE(g_TransferFile.IsOpen());
+  EXPECT_FALSE(m_io.transferFile.IsOpen());
 
   std::string log = StopLog();
   EXPECT_NE(log.find(", Size = 123456 bytes, Nb Repeats = 1/1, Delay = 0 ms\n"), std::string::npos);
@@ -181,7 +182,7 @@ TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
   std::string path = StartFile(3000, 1, -1, 60000);                   // a minute between passes
   ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_PROGRESS, 3, 5000));  // in the delay now
   Sleep(20);
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone(2000);
   EXPECT_EQ(m_link.Written().size(), 3000u);
   std::string log = StopLog();
@@ -190,12 +191,12 @@ TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
 
   // Without a delay the passes follow one another until the abort.
   m_window.Clear();
-  ResetEvent(g_hAbortEvent);
-  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
-  g_TransferEngine.SetRepeatParams(1, -1, 0);
-  g_evFileTransfer.Set();
+  ResetEvent(m_io.AbortEvent());
+  ASSERT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  m_engine.SetRepeatParams(1, -1, 0);
+  m_io.fileJob.Set();
   ASSERT_TRUE(m_link.WaitForWritten(3000 * 5, 5000));
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone();
   EXPECT_EQ(m_link.Written().size() % 1000, 0u);  // whole packets only
 }
@@ -207,7 +208,7 @@ TEST_F(TransferEngineTest, AbortAtAPacketBoundaryEndsThePassWithoutItsCompletion
   ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
   m_link.CompleteHeldWrite(1000, ERROR_SUCCESS);
   ASSERT_TRUE(m_link.WaitForWritten(2000, 5000));  // the second packet is pending
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone();
   EXPECT_EQ(m_link.WriteCount(), 2u);  // nothing after the abort
   std::string log = StopLog();
@@ -216,34 +217,34 @@ TEST_F(TransferEngineTest, AbortAtAPacketBoundaryEndsThePassWithoutItsCompletion
 }
 
 TEST_F(TransferEngineTest, UsbRepeatRefreshesTheConnectionAndRestartsTheReaders) {
-  g_TransferEngine.SetConnectionParams(COMM_TYPE_USB, 0, 0, 0, 0, 0);
+  m_engine.SetConnectionParams(COMM_TYPE_USB, 0, 0, 0, 0, 0);
   int before = m_link.UpdateConnectionCalls();
   SendFile(100, 1, 2, 0);
   EXPECT_EQ(m_link.UpdateConnectionCalls(), before + 2);
-  EXPECT_TRUE(g_TransferEngine.m_pReadThread != nullptr);
+  EXPECT_TRUE(m_engine.m_pReadThread != nullptr);
 }
 
 TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsAndEndsAbortedOnAbort) {
   StartLog();
-  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
+  ASSERT_EQ(m_engine.StartTransmitThreads(), 1);
   const char text[] = "Hello, printer\r\n";
-  std::copy(text, text + 16, g_TransferEngine.m_StringBuffer);
-  g_TransferEngine.m_nStringLength = 16;
-  g_evStringTransfer.Set();
+  std::copy(text, text + 16, m_engine.m_StringBuffer);
+  m_engine.m_nStringLength = 16;
+  m_io.stringJob.Set();
   ExpectOneDone();
   EXPECT_EQ(m_link.Written(), std::vector<BYTE>(text, text + 16));
   EXPECT_EQ(m_link.Writes().front().size(), 7u);  // string packet size
-  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_COMPLETED);
+  EXPECT_EQ(m_engine.GetLastOutcome().nResult, TRANSFER_COMPLETED);
 
   // The printer takes nothing and the operator aborts: the job ends aborted,
   // so a batch run exits with 3.
   m_window.Clear();
   m_link.HoldWrites(true);
-  g_evStringTransfer.Set();
+  m_io.stringJob.Set();
   ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone();
-  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_ABORTED);
+  EXPECT_EQ(m_engine.GetLastOutcome().nResult, TRANSFER_ABORTED);
   std::string log = StopLog();
   EXPECT_NE(log.find("String Transfer. Size = 16 bytes"), std::string::npos);
 }
@@ -254,9 +255,9 @@ static_assert(CTransferEngine::kStringBufferSize >= 2u * 255u + 3u);
 // Stopped threads start again, and a file shorter than a packet is one write
 // and one progress of 100.
 TEST_F(TransferEngineTest, ThreadsStartAgainAndAShortFileIsOneWrite) {
-  ASSERT_EQ(g_TransferEngine.StartTransmitThreads(), 1);
-  EXPECT_EQ(g_TransferEngine.StopTransmitThreads(5000), 1);
-  ResetEvent(g_hAbortEvent);
+  ASSERT_EQ(m_engine.StartTransmitThreads(), 1);
+  EXPECT_EQ(m_engine.StopTransmitThreads(5000), 1);
+  ResetEvent(m_io.AbortEvent());
   std::vector<BYTE> file = SendFile(17, 0, 1, 0);
   EXPECT_EQ(m_link.WriteCount(), 1u);
   EXPECT_EQ(m_link.Written(), file);

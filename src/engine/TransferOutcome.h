@@ -1,7 +1,7 @@
 // How the last job of a transmit thread or of the Flash thread ended.
 //
 // WM_TRANSFER_DONE keeps its parameters 0, 0; the outcome is read from the
-// engine instead: g_TransferEngine.GetLastOutcome() (comm/TransferEngine.h).
+// engine instead: CTransferEngine::GetLastOutcome() (engine/TransferEngine.h).
 //
 // Contract:
 //  - The job's thread stores the outcome before it posts WM_TRANSFER_DONE,

@@ -2,12 +2,11 @@
 // mode, delay, abort, the USB refresh between repeats, progress and rate)
 // and the string transfer.
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "comm/Cablox.h"
 #include "engine/TransferEngine.h"
-#include "engine/TransferGlobals.h"
-#include "log/DataLog.h"
 #include "platform/AppMessages.h"
 #include "platform/DebugOutput.h"
 
@@ -31,6 +30,12 @@ struct PassProgress {
   DWORD elapsed = 0;
 };
 
+// The rate as WM_TRANSFER_RATE carries it: hundredths of kbytes/s, a value
+// the window owns once posted (0 before any time has passed).
+LPARAM RateParam(double rate, DWORD elapsed) {
+  return elapsed != 0 ? static_cast<LPARAM>(std::llround(rate * kRateParamScale)) : 0;
+}
+
 void ReportTaken(CTransferEngine* engine, DWORD taken, PassProgress& p) {
   const DWORD percent = static_cast<DWORD>(static_cast<unsigned long long>(taken) * 100 / p.size);
   if (percent == p.lastPercent)
@@ -41,7 +46,7 @@ void ReportTaken(CTransferEngine* engine, DWORD taken, PassProgress& p) {
     engine->m_dTransferRate.store(static_cast<double>(taken) * 1.024 /
                                   static_cast<double>(p.elapsed));
   }
-  engine->Post(WM_TRANSFER_RATE, p.elapsed, reinterpret_cast<LPARAM>(&engine->m_dTransferRate));
+  engine->Post(WM_TRANSFER_RATE, p.elapsed, RateParam(engine->m_dTransferRate.load(), p.elapsed));
   p.lastPercent = percent;
 }
 
@@ -61,7 +66,7 @@ void WaitPassTaken(CTransferEngine* engine, PassProgress& p) {
     const int r = Comm_WaitOutputSent(kTakeSliceMs, &pending);
     if (r == COMM_OUTPUT_SENT)
       ReportTaken(engine, p.size, p);
-    if (r != COMM_OUTPUT_PENDING || IsAborted())
+    if (r != COMM_OUTPUT_PENDING || engine->IsAborted())
       return;
     ReportTaken(engine, TakenOf(p.size, pending), p);
     idle = pending == last ? idle + kTakeSliceMs : 0;
@@ -71,7 +76,7 @@ void WaitPassTaken(CTransferEngine* engine, PassProgress& p) {
   }
 }
 
-// One pass over g_TransferFile. 1 when the whole file was offered, 0 when
+// One pass over engine->m_io.transferFile. 1 when the whole file was offered, 0 when
 // aborted (no completion line then), kPassStop when the job cannot go on:
 // the file gave out early or the port is lost (each line logged).
 // waitTaken: the pass ends when the printer has taken it (the last pass, or
@@ -83,25 +88,25 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag, bool waitTaken) {
   // The pass buffer holds one download packet; should the library report a
   // larger comm packet, the buffer grows to it rather than overflow.
   std::vector<BYTE> buffer(std::max<DWORD>(Comm_GetDownloadPacketSize(), packet));
-  const DWORD size = g_TransferFile.GetSize();
-  g_TransferFile.SeekToStart();
+  const DWORD size = engine->m_io.transferFile.GetSize();
+  engine->m_io.transferFile.SeekToStart();
   engine->StartTransferTimer();
   DWORD sent = 0;
   PassProgress progress;
   progress.size = size;
   progress.passTag = passTag;
   while (sent < size) {
-    if (IsAborted())
+    if (engine->IsAborted())
       return 0;
     DWORD want = std::min(packet, size - sent);
     DWORD got = 0;
-    if (!g_TransferFile.Read(buffer.data(), want, &got) || got == 0) {
+    if (!engine->m_io.transferFile.Read(buffer.data(), want, &got) || got == 0) {
       // A file that shrank under us would otherwise spin here for ever.
-      CTransferEngine::LogText("Error Transfer - Read of transfer file failed");
+      engine->LogText("Error Transfer - Read of transfer file failed");
       return kPassStop;
     }
     engine->WritePacket(buffer.data(), got, packet, 0);
-    if (engine->IsPortLost() && !IsAborted())
+    if (engine->IsPortLost() && !engine->IsAborted())
       return kPassStop;
     sent += got;
     DWORD pending = 0;
@@ -110,13 +115,13 @@ int RunFilePass(CTransferEngine* engine, LPARAM passTag, bool waitTaken) {
   }
   if (waitTaken)
     WaitPassTaken(engine, progress);
-  if (IsAborted())
+  if (engine->IsAborted())
     return 0;
   if (progress.elapsed != 0) {
-    CTransferEngine::LogFormat("File Transfer complete. Average Transfer Rate = %3.1f kbytes/sec\n",
-                               engine->m_dTransferRate.load());
+    engine->LogFormat("File Transfer complete. Average Transfer Rate = %3.1f kbytes/sec\n",
+                      engine->m_dTransferRate.load());
   } else {
-    CTransferEngine::LogText("File Transfer complete. Average Transfer Rate undefined\n");
+    engine->LogText("File Transfer complete. Average Transfer Rate undefined\n");
   }
   return 1;
 }
@@ -136,14 +141,14 @@ void RefreshUsbConnection(CTransferEngine* engine) {
 
 void LogPortLost(CTransferEngine* engine) {
   if (engine->IsPortLost())
-    CTransferEngine::LogText("Error Transfer - Port lost, transfer stopped");
+    engine->LogText("Error Transfer - Port lost, transfer stopped");
 }
 
 // A completed write only handed the bytes over (on TCP/IP, to the kernel's
 // buffers): the job is done when the printer has taken them. False when the
 // connection broke first (a printer that restarted). A printer that stops
 // taking bytes but stays connected ends the wait after kTakeIdleMs.
-bool PrinterTookOutput() {
+bool PrinterTookOutput(CTransferEngine* engine) {
   DWORD last = 0;
   DWORD idle = 0;
   for (;;) {
@@ -151,7 +156,7 @@ bool PrinterTookOutput() {
     const int r = Comm_WaitOutputSent(50, &pending);
     if (r != COMM_OUTPUT_PENDING)
       return r == COMM_OUTPUT_SENT;
-    if (IsAborted())
+    if (engine->IsAborted())
       return true;  // the abort decides the outcome
     idle = pending == last ? idle + 50 : 0;
     last = pending;
@@ -166,12 +171,13 @@ void RunFileJob(CTransferEngine* engine) {
   for (int pass = 1;; ++pass) {
     if (engine->m_nRepeatCount != -1 && pass - 1 >= engine->m_nRepeatCount)
       break;
-    if (IsAborted())
+    if (engine->IsAborted())
       break;
-    CTransferEngine::LogFormat(
+    engine->LogFormat(
         "File Transfer Start. Name = %s, Size = %d bytes, Nb Repeats = %d/%d, Delay = %d ms\n",
-        g_TransferFile.GetName().c_str(), static_cast<int>(g_TransferFile.GetSize()), pass,
-        engine->m_nRepeatCount, engine->m_nDelay);
+        engine->m_io.transferFile.GetName().c_str(),
+        static_cast<int>(engine->m_io.transferFile.GetSize()), pass, engine->m_nRepeatCount,
+        engine->m_nDelay);
     const bool last = engine->m_nRepeatCount != -1 && pass >= engine->m_nRepeatCount;
     const bool waitTaken = last || (engine->m_bRepeat && engine->m_nDelay > 0);
     if (RunFilePass(engine, engine->m_bRepeat ? pass : -1, waitTaken) == kPassStop) {
@@ -181,19 +187,19 @@ void RunFileJob(CTransferEngine* engine) {
     }
     if (engine->m_bRepeat) {
       DWORD delay = engine->m_nDelay > 0 ? static_cast<DWORD>(engine->m_nDelay) : 0;
-      if (WaitForSingleObject(g_hAbortEvent, delay) == WAIT_OBJECT_0)
+      if (WaitForSingleObject(engine->m_io.AbortEvent(), delay) == WAIT_OBJECT_0)
         break;
       if (engine->m_nInterfaceType == 1)
         RefreshUsbConnection(engine);
     }
   }
-  if (!failed && !IsAborted() && !PrinterTookOutput()) {
-    CTransferEngine::LogText("Error Transfer - Connection lost before the printer took every byte");
+  if (!failed && !engine->IsAborted() && !PrinterTookOutput(engine)) {
+    engine->LogText("Error Transfer - Connection lost before the printer took every byte");
     failed = true;
   }
-  g_TransferFile.Close();
-  g_evFileTransfer.Reset();
-  if (IsAborted())
+  engine->m_io.transferFile.Close();
+  engine->m_io.fileJob.Reset();
+  if (engine->IsAborted())
     Comm_AbortOutput();  // a break-down need not wait for the abandoned file
   engine->EndJob(failed);
   engine->Post(WM_TRANSFER_DONE, 0, 0);
@@ -202,19 +208,18 @@ void RunFileJob(CTransferEngine* engine) {
 void RunStringJob(CTransferEngine* engine) {
   engine->BeginJob();
   bool failed = false;
-  if (!IsAborted()) {
+  if (!engine->IsAborted()) {
     engine->WritePacket(engine->m_StringBuffer, engine->m_nStringLength, Comm_GetStringPacketSize(),
                         1);
     LogPortLost(engine);
     // As for a file: done when the printer has the bytes, failed when the
     // connection broke first. The reply, if any, is then on its way.
-    if (!engine->IsPortLost() && !IsAborted() && !PrinterTookOutput()) {
-      CTransferEngine::LogText(
-          "Error Transfer - Connection lost before the printer took every byte");
+    if (!engine->IsPortLost() && !engine->IsAborted() && !PrinterTookOutput(engine)) {
+      engine->LogText("Error Transfer - Connection lost before the printer took every byte");
       failed = true;
     }
   }
-  g_evStringTransfer.Reset();
+  engine->m_io.stringJob.Reset();
   engine->EndJob(failed);
   engine->Post(WM_TRANSFER_DONE, 0, 0);
 }
@@ -229,7 +234,7 @@ bool WaitForJob(CEvent* job, CEvent* shutdown) {
 
 DWORD ThreadFileTransfer(CTransferEngine* engine) {
   OutputDebugStringA("** Thread File Transfer started\r\n");
-  while (WaitForJob(&g_evFileTransfer, &engine->m_evShutdown)) {
+  while (WaitForJob(&engine->m_io.fileJob, &engine->m_evShutdown)) {
     RunFileJob(engine);
   }
   OutputDebugStringA("** Thread File Transfer stopped\r\n");
@@ -238,7 +243,7 @@ DWORD ThreadFileTransfer(CTransferEngine* engine) {
 
 DWORD ThreadStringTransfer(CTransferEngine* engine) {
   OutputDebugStringA("** Thread String Transfer started\r\n");
-  while (WaitForJob(&g_evStringTransfer, &engine->m_evShutdown)) {
+  while (WaitForJob(&engine->m_io.stringJob, &engine->m_evShutdown)) {
     RunStringJob(engine);
   }
   OutputDebugStringA("** Thread String Transfer stopped\r\n");
@@ -260,8 +265,7 @@ int CTransferEngine::StartTransmitThreads() {
 
 int CTransferEngine::StopTransmitThreads(DWORD timeoutMs) {
   m_evShutdown.Set();
-  if (g_hAbortEvent != nullptr)
-    SetEvent(g_hAbortEvent);
+  m_io.abort.Set();
   int ended = 1;
   for (std::unique_ptr<CThread>* slot : {&m_pFileThread, &m_pStringThread}) {
     if (*slot && (*slot)->Wait(timeoutMs) != WAIT_OBJECT_0) {

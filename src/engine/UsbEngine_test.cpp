@@ -8,7 +8,6 @@
 #include "comm/Cablox.h"
 #include "comm/usb/UsbPrinter.h"
 #include "engine/TransferEngine.h"
-#include "engine/TransferGlobals.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/LastError.h"
@@ -29,33 +28,32 @@ class UsbEngineTest : public CUsbLibraryTest {
     m_device = AddPrinter(2, {kOut, kIn, kUsmIn});
     ASSERT_EQ(1, Connect(0, 0, 0));
     ASSERT_EQ(1, m_nUsm);
-    ASSERT_EQ(1, CreateAbortEvent());
-    ResetEvent(g_hAbortEvent);
-    g_RxDataBuffer.Reset();
-    g_RxUsmBuffer.Reset();
-    g_TransferEngine.SetMessageTarget(&m_window);
-    g_TransferEngine.SetConnectionParams(COMM_TYPE_USB, 0, 0, m_nRt, m_nUsm, 1);
+    m_engine.SetMessageTarget(&m_window);
+    m_engine.SetConnectionParams(COMM_TYPE_USB, 0, 0, m_nRt, m_nUsm, 1);
   }
   void TearDown() override {
-    g_TransferEngine.Shutdown();
+    m_engine.Shutdown();
     CUsbLibraryTest::TearDown();
-    g_TransferEngine.SetMessageTarget(nullptr);
+    m_engine.SetMessageTarget(nullptr);
   }
 
+  CTransferObjects m_io;
+  CTransferEngine m_engine{m_io};
   std::shared_ptr<CFakeUsbDevice> m_device;
 };
 
 TEST_F(UsbEngineTest, ReadersFillTheRingsAndReportTheStatus) {
   m_device->SetPortStatus(0x10);  // error, paper present
-  ASSERT_EQ(1, g_TransferEngine.StartReaders());
+  m_io.rxUsmFeed.SetEnabled(true);
+  ASSERT_EQ(1, m_engine.StartReaders());
   const std::vector<BYTE> data = TestPattern(1300);
   m_device->Feed(0x81, data);
   m_device->Feed(0x82, {0xA1, 0xA2});
-  ASSERT_EQ(1, g_RxDataBuffer.WaitForCount(1300, kWaitMs, nullptr));
-  ASSERT_EQ(1, g_RxUsmBuffer.WaitForCount(2, kWaitMs, nullptr));
+  ASSERT_EQ(1, m_io.rxDataBuffer.WaitForCount(1300, kWaitMs, nullptr));
+  ASSERT_TRUE(WaitForFeed(m_io.rxUsmFeed, 2, kWaitMs));
   for (size_t i = 0; i < data.size(); ++i)
-    ASSERT_EQ(data[i], g_RxDataBuffer.Get()) << i;
-  EXPECT_EQ(0xA1, g_RxUsmBuffer.Get());
+    ASSERT_EQ(data[i], m_io.rxDataBuffer.Get()) << i;
+  EXPECT_EQ(0xA1, TakeAll(m_io.rxUsmFeed)[0]);
 
   ASSERT_TRUE(m_window.WaitForCount(WM_LINE_STATUS, 1, kWaitMs));
   EXPECT_EQ(USB_STATUS_ERROR, m_window.Filter(WM_LINE_STATUS)[0].wParam);
@@ -64,39 +62,39 @@ TEST_F(UsbEngineTest, ReadersFillTheRingsAndReportTheStatus) {
   size_t before = m_window.Count(WM_LINE_STATUS);
   Sleep(1000);
   EXPECT_LE(m_window.Count(WM_LINE_STATUS) - before, 30u);
-  g_TransferEngine.StopReaders();
+  m_engine.StopReaders();
 }
 
 TEST_F(UsbEngineTest, UnplugEndsTheDataReaderAndIsLogged) {
-  ASSERT_EQ(1, g_TransferEngine.StartReaders());
+  ASSERT_EQ(1, m_engine.StartReaders());
   Sleep(50);
   m_device->Unplug();
-  ASSERT_NE(nullptr, g_TransferEngine.m_pReadThread);
-  EXPECT_EQ(WAIT_OBJECT_0, g_TransferEngine.m_pReadThread->Wait(kWaitMs));
+  ASSERT_NE(nullptr, m_engine.m_pReadThread);
+  EXPECT_EQ(WAIT_OBJECT_0, m_engine.m_pReadThread->Wait(kWaitMs));
   EXPECT_EQ(0, Comm_IsDevicePresent());
   EXPECT_EQ(1u, Comm_IsConnectionValid(0, 8, 0, 1, 0, 0, 0));
   ASSERT_TRUE(m_window.WaitForCount(WM_LOG_SYSTEM_ERROR, 1, kWaitMs));
   EXPECT_EQ(ERROR_DEVICE_NOT_CONNECTED, m_window.Filter(WM_LOG_SYSTEM_ERROR)[0].wParam);
-  g_TransferEngine.StopReaders();
+  m_engine.StopReaders();
 }
 
 TEST_F(UsbEngineTest, PacketsReachThePrinterAndAnAbortDoesNotWedgeTheChannel) {
   const std::vector<BYTE> file = TestPattern(10000);
-  EXPECT_EQ(10000, g_TransferEngine.WritePacket(file.data(), 10000, Comm_GetCommPacketSize(), 0));
+  EXPECT_EQ(10000, m_engine.WritePacket(file.data(), 10000, Comm_GetCommPacketSize(), 0));
   EXPECT_EQ(file, m_device->Received(0x01));
 
   // The printer stops taking bytes; the operator aborts.
   m_device->SetOutBlocked(true);
-  std::thread abort([] {
+  std::thread abort([this] {
     Sleep(200);
-    SetEvent(g_hAbortEvent);
+    SetEvent(m_io.AbortEvent());
   });
-  EXPECT_EQ(-1, g_TransferEngine.WriterGeneric(file.data(), 100));
+  EXPECT_EQ(-1, m_engine.WriterGeneric(file.data(), 100));
   abort.join();
   // The printer takes bytes again: the next job's bytes go out whole.
-  ResetEvent(g_hAbortEvent);
+  ResetEvent(m_io.AbortEvent());
   m_device->SetOutBlocked(false);
-  EXPECT_EQ(3, g_TransferEngine.WriterGeneric(reinterpret_cast<const BYTE*>("abc"), 3));
+  EXPECT_EQ(3, m_engine.WriterGeneric(reinterpret_cast<const BYTE*>("abc"), 3));
   std::vector<uint8_t> got = m_device->Received(0x01);
   ASSERT_GE(got.size(), 10003u);
   EXPECT_EQ('c', got.back());

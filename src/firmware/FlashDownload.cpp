@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/ControlIds.h"
 #include "platform/DebugOutput.h"
 #include "report/ErrorBoxes.h"
 #include "texts/ErrorTexts.h"
-
-CEvent g_evFlashStart{false, false};
-CEvent g_evFlashStop{false, false};
-CFlashDownload* g_pFlashDownload = nullptr;
 
 namespace {
 
@@ -72,14 +68,13 @@ FlashTimings CFlashDownload::GetTimings() {
   return g_timings;
 }
 
-CFlashDownload::CFlashDownload(IMessageTarget* target, PortOpener openPort, WorkerTag)
-    : m_pTarget(target), m_fnOpenPort(std::move(openPort)) {}
+CFlashDownload::CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort,
+                               WorkerTag)
+    : m_engine(engine), m_pTarget(target), m_fnOpenPort(std::move(openPort)) {}
 
-CFlashDownload::CFlashDownload(IMessageTarget* target, PortOpener openPort)
-    : m_pTarget(target), m_fnOpenPort(openPort) {
-  g_evFlashStart.Reset();
-  g_evFlashStop.Reset();
-  m_pWorker.reset(new CFlashDownload(target, std::move(openPort), WorkerTag{}));
+CFlashDownload::CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort)
+    : m_engine(engine), m_pTarget(target), m_fnOpenPort(openPort) {
+  m_pWorker.reset(new CFlashDownload(engine, target, std::move(openPort), WorkerTag{}));
   m_pThread = CThread::Create([worker = m_pWorker] { return ThreadProc(worker.get()); },
                               THREAD_PRIORITY_HIGHEST, "Flash");
 }
@@ -91,18 +86,17 @@ CFlashDownload::~CFlashDownload() {
   if (m_pThread->Wait(0) != WAIT_OBJECT_0) {
     // A run is still going: end it. Should it outlast the wait, the thread
     // is left running on its worker, which it shares.
-    if (g_hAbortEvent != nullptr)
-      SetEvent(g_hAbortEvent);
+    m_engine.m_io.abort.Set();
     m_pThread->Wait(30000);
   }
 }
 
 void CFlashDownload::Start() {
-  g_evFlashStart.Set();
+  m_pWorker->m_evStart.Set();
 }
 
 void CFlashDownload::Stop() {
-  g_evFlashStop.Set();
+  m_pWorker->m_evStop.Set();
   // The thread's end, not a fixed pause: an idle thread ends at once, and a
   // run still going is given kStopWaitMs (the destructor then aborts it).
   if (m_pThread)
@@ -111,7 +105,7 @@ void CFlashDownload::Stop() {
 
 DWORD CFlashDownload::ThreadProc(CFlashDownload* self) {
   OutputDebugStringA("** Thread Flash started\r\n");
-  CEvent* handles[2] = {&g_evFlashStart, &g_evFlashStop};
+  CEvent* handles[2] = {&self->m_evStart, &self->m_evStop};
   while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
     self->RunSequence();
   }
@@ -122,26 +116,26 @@ DWORD CFlashDownload::ThreadProc(CFlashDownload* self) {
 void CFlashDownload::SetOutcome(int state) {
   TransferOutcome o;
   o.qwBytesDelivered = m_qwAcked;
-  if (IsAborted() || state == FLASH_ABORTED) {
+  if (m_engine.IsAborted() || state == FLASH_ABORTED) {
     o.nResult = TRANSFER_ABORTED;
   } else if (!m_bCrcPassed) {
     o.nResult = TRANSFER_FAILED;
   }
-  g_TransferEngine.SetLastOutcome(o);
+  m_engine.SetLastOutcome(o);
 }
 
 int CFlashDownload::RunSequence() {
   m_qwAcked = 0;
   m_bCrcPassed = false;
   m_bEraseBegun = false;
-  g_TransferEngine.BeginJob();  // a port lost by an earlier job may be back
-  CTransferEngine::LogFormat("Flash Download. Name = %s, Size = %d bytes\n",
-                             g_TransferFile.GetName().c_str(),
-                             static_cast<int>(g_TransferFile.GetSize()));
+  m_engine.BeginJob();  // a port lost by an earlier job may be back
+  m_engine.LogFormat("Flash Download. Name = %s, Size = %d bytes\n",
+                     m_engine.m_io.transferFile.GetName().c_str(),
+                     static_cast<int>(m_engine.m_io.transferFile.GetSize()));
   int state = FLASH_START;
   bool stop = false;
   while (state != FLASH_FINISHED && !stop) {
-    if (IsAborted())
+    if (m_engine.IsAborted())
       break;
     switch (state) {
       case FLASH_START:
@@ -194,11 +188,11 @@ int CFlashDownload::RunSequence() {
         break;  // aborted, or a code no step makes
     }
   }
-  g_TransferFile.Close();
+  m_engine.m_io.transferFile.Close();
   Sleep(GetTimings().dwLeaveMs);
   const BYTE leave[2] = {0x1D, 0xFF};
   Send(leave, sizeof leave);  // written whole, even after an abort
-  g_evFlashStart.Reset();
+  m_evStart.Reset();
   SetOutcome(state);
   if (m_pTarget != nullptr)
     m_pTarget->PostMessage(WM_TRANSFER_DONE, 0, 0);
@@ -206,16 +200,15 @@ int CFlashDownload::RunSequence() {
 }
 
 void CFlashDownload::Send(const BYTE* frame, DWORD length) {
-  g_TransferEngine.WritePacket(frame, length, Comm_GetDownloadPacketSize(), 1,
-                               CTransferEngine::kWhole);
+  m_engine.WritePacket(frame, length, Comm_GetDownloadPacketSize(), 1, CTransferEngine::kWhole);
 }
 
 int CFlashDownload::WaitReply(DWORD polls, BYTE* reply) {
   for (;;) {
-    int r = g_RxDataBuffer.WaitForCount(1, polls, g_hAbortEvent);
+    int r = m_engine.m_io.rxDataBuffer.WaitForCount(1, polls, m_engine.m_io.AbortEvent());
     if (r != 1)
       return r;
-    BYTE b = g_RxDataBuffer.Get();
+    BYTE b = m_engine.m_io.rxDataBuffer.Get();
     if (b == kXon || b == kXoff)
       continue;  // flow control: wait again in full
     *reply = b;
@@ -240,7 +233,7 @@ void CFlashDownload::Pass(int step) {
 
 int CFlashDownload::SwitchToDownloadMode() {
   EnableLabel(0);
-  if (IsAborted()) {
+  if (m_engine.IsAborted()) {
     Fail(0);
     return FLASH_FINISHED;
   }
@@ -258,7 +251,7 @@ int CFlashDownload::SwitchToDownloadMode() {
     default:
       break;
   }
-  if (g_TransferEngine.m_nInterfaceType != COMM_TYPE_USB) {
+  if (m_engine.m_nInterfaceType != COMM_TYPE_USB) {
     Sleep(t.dwSettleMs);
     return FLASH_IN_DOWNLOAD_MODE;
   }
@@ -275,7 +268,7 @@ int CFlashDownload::SwitchToDownloadMode() {
 }
 
 int CFlashDownload::CheckFlashSize() {
-  if (IsAborted()) {
+  if (m_engine.IsAborted()) {
     Fail(1);
     return FLASH_ABORTED;
   }
@@ -294,7 +287,7 @@ int CFlashDownload::CheckFlashSize() {
     return FLASH_FINISHED;
   }
   const unsigned long long capacity = (static_cast<unsigned long long>(b) + 1) * kBlockSize;
-  if (capacity >= g_TransferFile.GetSize()) {
+  if (capacity >= m_engine.m_io.transferFile.GetSize()) {
     Pass(1);
     return FLASH_IMAGE_FITS;
   }
@@ -304,7 +297,7 @@ int CFlashDownload::CheckFlashSize() {
 
 int CFlashDownload::EraseFlash() {
   EnableLabel(2);
-  if (IsAborted()) {
+  if (m_engine.IsAborted()) {
     Fail(2);
     return FLASH_ABORTED;
   }
@@ -332,7 +325,7 @@ int CFlashDownload::EraseFlash() {
 
 int CFlashDownload::CheckCRC() {
   EnableLabel(4);
-  if (IsAborted())
+  if (m_engine.IsAborted())
     return FLASH_FINISHED;
   const BYTE frame[2] = {0x1D, 0x06};
   Send(frame, sizeof frame);
@@ -357,20 +350,21 @@ int CFlashDownload::CheckCRC() {
 
 int CFlashDownload::ReadCRC() {
   EnableLabel(5);
-  if (IsAborted())
+  if (m_engine.IsAborted())
     return FLASH_FINISHED;
   const BYTE frame[2] = {0x1D, 0x0F};
   Send(frame, sizeof frame);
-  int r = g_RxDataBuffer.WaitForCount(3, GetTimings().dwReplyPolls, g_hAbortEvent);
+  int r = m_engine.m_io.rxDataBuffer.WaitForCount(3, GetTimings().dwReplyPolls,
+                                                  m_engine.m_io.AbortEvent());
   if (r == 2)
     return FLASH_ABORTED;
   if (r != 1) {
     ShowFlashError(kErrorFlashCrcIncomplete);
     return FLASH_FINISHED;
   }
-  g_RxDataBuffer.Get();  // not examined
-  const DWORD low = g_RxDataBuffer.Get();
-  const DWORD high = g_RxDataBuffer.Get();
+  m_engine.m_io.rxDataBuffer.Get();  // not examined
+  const DWORD low = m_engine.m_io.rxDataBuffer.Get();
+  const DWORD high = m_engine.m_io.rxDataBuffer.Get();
   if (m_pTarget != nullptr)
     m_pTarget->PostMessage(WM_FLASH_CRC, low + 256 * high, 0);
   return FLASH_FINISHED;
@@ -378,7 +372,7 @@ int CFlashDownload::ReadCRC() {
 
 int CFlashDownload::DownloadCode() {
   EnableLabel(3);
-  const DWORD size = g_TransferFile.GetSize();
+  const DWORD size = m_engine.m_io.transferFile.GetSize();
   const DWORD blocks = size / kBlockSize + (size % kBlockSize != 0 ? 1 : 0);
   // The data buffer holds 32768 bytes; a packet size of 0 would never move.
   const DWORD packet = std::clamp<DWORD>(Comm_GetDownloadPacketSize(), 1, kDataBufferSize);
@@ -399,7 +393,7 @@ int CFlashDownload::DownloadCode() {
   };
   DWORD remaining = size;
   for (DWORD block = 0; block < blocks; ++block) {
-    if (IsAborted()) {
+    if (m_engine.IsAborted()) {
       Fail(3);
       return FLASH_ABORTED;
     }
@@ -413,7 +407,7 @@ int CFlashDownload::DownloadCode() {
       return next;
     const DWORD blockLength = std::min(remaining, kBlockSize);
     for (DWORD offset = 0; offset < blockLength;) {
-      if (IsAborted()) {
+      if (m_engine.IsAborted()) {
         Fail(3);
         return FLASH_ABORTED;
       }
@@ -421,7 +415,7 @@ int CFlashDownload::DownloadCode() {
       // 64 KiB never makes a frame reach into the next block.
       const DWORD l = std::min({remaining, packet, blockLength - offset});
       DWORD got = 0;
-      if (!g_TransferFile.Read(data.data(), l, &got) || got != l) {
+      if (!m_engine.m_io.transferFile.Read(data.data(), l, &got) || got != l) {
         // What the buffer holds is not this part of the image: send none
         // of it into the erased flash.
         Fail(3);

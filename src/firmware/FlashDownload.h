@@ -1,18 +1,19 @@
 // CFlashDownload: the "Flash" thread and the firmware download protocol.
 //
 // The window makes one instance at its initialisation; the constructor
-// starts the thread (highest priority), which then waits for g_evFlashStart
-// (one run of RunSequence per event) or g_evFlashStop (the thread ends).
-// Before Start() the window has opened g_TransferFile on the image (its size
-// a non-zero multiple of 1024), reset g_RxDataBuffer and cleared
-// g_hAbortEvent; setting g_hAbortEvent aborts a run within one 1 ms poll.
+// starts the thread (highest priority), which then waits for its start event
+// (one run of RunSequence per Start()) or its stop event (Stop(): the thread
+// ends). Before Start() the window has opened the engine's transfer file on
+// the image (its size a non-zero multiple of 1024), reset the data ring and
+// cleared the abort event; setting the abort event aborts a run within one
+// 1 ms poll.
 //
 // A run drives six steps (switch to download mode, flash size, erase,
 // download in 64 KiB blocks, check CRC, read CRC) with frames written by
-// g_TransferEngine.WritePacket and one-byte replies taken from
-// g_RxDataBuffer; XON (11) and XOFF (13) replies are dropped and the wait
+// the engine's WritePacket and one-byte replies taken from the engine's data
+// ring; XON (11) and XOFF (13) replies are dropped and the wait
 // restarts with its full budget (except the three-byte CRC reply). Whatever
-// the outcome the run closes g_TransferFile, sleeps 1000 ms, sends 1D FF and
+// the outcome the run closes the transfer file, sleeps 1000 ms, sends 1D FF and
 // posts WM_TRANSFER_DONE exactly once. Failures show their numbered error
 // box (ShowErrorText) and turn the step's LED red through WM_FLASH_STEP.
 //
@@ -27,15 +28,16 @@
 // the download step with error box 7 before anything stale is sent.
 //
 // Outcome: before WM_TRANSFER_DONE the run stores its TransferOutcome in
-// g_TransferEngine (completed only when the printer passed the CRC check;
-// aborted when g_hAbortEvent ended it; the bytes are those acknowledged).
+// the engine (completed only when the printer passed the CRC check;
+// aborted when the abort event ended it; the bytes are those acknowledged).
 //
-// Destruction: Stop() (sets g_evFlashStop, waits up to kStopWaitMs for the
-// thread to end); if a run is still
-// going, g_hAbortEvent is set so it ends, and the thread is waited for
-// (bounded). Everything the thread uses (the window target, the port
-// opener) lives in a worker object the thread shares, so a thread that
-// outlives the wait never touches freed memory.
+// Destruction: Stop() (sets the stop event, waits up to kStopWaitMs for the
+// thread to end); if a run is still going, the abort event is set so it
+// ends, and the thread is waited for (bounded). Everything the thread owns
+// (the window target, the port opener, its start and stop events) lives in a
+// worker object the thread shares, so a thread that outlives the wait never
+// touches freed memory. The engine is the owner's (the session's), which
+// destroys this object before the engine.
 // Thread safety: Start/Stop from the window's thread; the rest runs on the
 // Flash thread.
 #pragma once
@@ -46,6 +48,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/TransferEngine.h"
 #include "platform/Event.h"
 #include "platform/MessageTarget.h"
 #include "platform/Thread.h"
@@ -88,7 +91,7 @@ class CFlashDownload {
   static constexpr DWORD kBlockSize = 65536;
   static constexpr DWORD kDataBufferSize = 32768;
 
-  CFlashDownload(IMessageTarget* target, PortOpener openPort);
+  CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort);
   ~CFlashDownload();
   CFlashDownload(const CFlashDownload&) = delete;
   CFlashDownload& operator=(const CFlashDownload&) = delete;
@@ -134,20 +137,18 @@ class CFlashDownload {
 
   struct WorkerTag {};
   // The worker: runs the thread's sequence; has no thread of its own.
-  CFlashDownload(IMessageTarget* target, PortOpener openPort, WorkerTag);
+  CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort, WorkerTag);
   void SetOutcome(int state);
 
+  CTransferEngine& m_engine;
   IMessageTarget* m_pTarget;
   PortOpener m_fnOpenPort;
+  // The worker's: auto-reset, initially clear.
+  CEvent m_evStart{false, false};
+  CEvent m_evStop{false, false};
   std::uint64_t m_qwAcked = 0;                // image bytes acknowledged in this run
   bool m_bCrcPassed = false;                  // this run reached a passed CRC check
   std::atomic<bool> m_bEraseBegun{false};     // this run sent the erase command
   std::shared_ptr<CFlashDownload> m_pWorker;  // the owner's; shared with its thread
   std::unique_ptr<CThread> m_pThread;
 };
-
-// Auto-reset, initially clear.
-extern CEvent g_evFlashStart;
-extern CEvent g_evFlashStop;
-// The window's instance, null when none was made.
-extern CFlashDownload* g_pFlashDownload;

@@ -13,7 +13,7 @@
 #include <mutex>
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/ControlIds.h"
@@ -120,8 +120,8 @@ class FlashDownloadTest : public CSimTest {
   void Start(int type) {
     Connect(type);
     m_link.SetResponder([this](const BYTE* p, DWORD n) { m_printer.OnWrite(p, n); });
-    ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
-    m_pFlash = std::make_unique<CFlashDownload>(&m_window, [this](int flag) {
+    ASSERT_EQ(m_engine.StartReaders(), 1);
+    m_pFlash = std::make_unique<CFlashDownload>(m_engine, &m_window, [this](int flag) {
       m_openPortCalls.push_back(flag);
       return 1;
     });
@@ -132,9 +132,9 @@ class FlashDownloadTest : public CSimTest {
     if (!m_pFlash)
       Start(type);
     std::string path = MakeFile("Firmware.Bin", size, 7);
-    EXPECT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
-    g_RxDataBuffer.Reset();
-    ResetEvent(g_hAbortEvent);
+    EXPECT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, 0), 1);
+    m_io.rxDataBuffer.Reset();
+    ResetEvent(m_io.AbortEvent());
     m_pFlash->Start();
     return path;
   }
@@ -146,7 +146,7 @@ class FlashDownloadTest : public CSimTest {
   }
   // Every run ends the same way: file closed, 1D FF last on the wire.
   void ExpectOrderlyEnd() {
-    EXPECT_FALSE(g_TransferFile.IsOpen());
+    EXPECT_FALSE(m_io.transferFile.IsOpen());
     auto frames = m_printer.Get().frames;
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.back(), (std::vector<BYTE>{0x1D, 0xFF}));
@@ -259,7 +259,7 @@ TEST_F(FlashDownloadTest, AbortDuringTheEraseWaitEndsWithinAPoll) {
   ASSERT_TRUE(m_link.WaitForWritten(3 + 2 + 2, 5000));  // the erase frame is out
   Sleep(50);
   Clock::time_point abortTime = Clock::now();
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone(5000);
   EXPECT_LT(m_printer.Get().leaveTime - abortTime, std::chrono::milliseconds(500));
   EXPECT_EQ(Leds(), (Strings{"0:2", "1:2", "2:1"}));
@@ -272,10 +272,10 @@ TEST_F(FlashDownloadTest, AbortDuringTheEraseWaitEndsWithinAPoll) {
 TEST_F(FlashDownloadTest, ShortReadOfTheImageSendsNothingStale) {
   Start(COMM_TYPE_TCPIP);
   std::string path = MakeFile("fw.bin", 3 * 65536);
-  ASSERT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
+  ASSERT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, 0), 1);
   ASSERT_EQ(truncate(path.c_str(), 65536 + 1000), 0);
-  g_RxDataBuffer.Reset();
-  ResetEvent(g_hAbortEvent);
+  m_io.rxDataBuffer.Reset();
+  ResetEvent(m_io.AbortEvent());
   m_pFlash->Start();
   ExpectOneDone(10000);
   EXPECT_EQ(Boxes(), (Strings{std::string("error 7\n") + CFlashDownload::PartlyWrittenAdvice()}));
@@ -285,7 +285,7 @@ TEST_F(FlashDownloadTest, ShortReadOfTheImageSendsNothingStale) {
   readable.resize(65536);
   EXPECT_EQ(m_printer.Get().image, readable);
   ExpectOrderlyEnd();
-  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
   EXPECT_EQ(outcome.qwBytesDelivered, 65536u);
 }
@@ -303,7 +303,7 @@ TEST_F(FlashDownloadTest, AbortWhileADataFrameIsWrittenFinishesItBeforeTheLeaveF
   });
   std::string path = Begin(65536);
   ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   Sleep(100);
   m_link.HoldWrites(false);
   // Whatever is pending now completes in full.
@@ -315,7 +315,7 @@ TEST_F(FlashDownloadTest, AbortWhileADataFrameIsWrittenFinishesItBeforeTheLeaveF
   EXPECT_EQ(m_link.Writes().back(), (std::vector<BYTE>{0x1D, 0xFF}));
   EXPECT_EQ(m_printer.Get().dataHeaders.size(), 3u);
   EXPECT_TRUE(Boxes().empty());
-  EXPECT_EQ(g_TransferEngine.GetLastOutcome().nResult, TRANSFER_ABORTED);
+  EXPECT_EQ(m_engine.GetLastOutcome().nResult, TRANSFER_ABORTED);
 }
 
 TEST_F(FlashDownloadTest, UsbPrinterThatAnswersSIsOpenedAgain) {

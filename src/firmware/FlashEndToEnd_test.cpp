@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "testsupport/SimTestSupport.h"
@@ -28,14 +28,14 @@ class FlashEndToEndTest : public CSimTest, public ::testing::WithParamInterface<
     o.flash.dwEraseMs = 0;
     StartSim(GetParam(), faults, o);
     ConnectSim(GetParam(), false, 0);
-    ASSERT_EQ(g_TransferEngine.StartReaders(), 1);
-    m_pFlash = std::make_unique<CFlashDownload>(&m_window, [](int) { return 1; });
+    ASSERT_EQ(m_engine.StartReaders(), 1);
+    m_pFlash = std::make_unique<CFlashDownload>(m_engine, &m_window, [](int) { return 1; });
   }
   std::string Begin(size_t size) {
     std::string path = MakeFile("image.BIN", size, 5);
-    EXPECT_EQ(g_TransferFile.Open(path, CMyFile::kModeRead, 0), 1);
-    g_RxDataBuffer.Reset();
-    ResetEvent(g_hAbortEvent);
+    EXPECT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, 0), 1);
+    m_io.rxDataBuffer.Reset();
+    ResetEvent(m_io.AbortEvent());
     m_pFlash->Start();
     return path;
   }
@@ -47,7 +47,7 @@ class FlashEndToEndTest : public CSimTest, public ::testing::WithParamInterface<
   // The printer saw the closing 1D FF: it left download mode.
   void ExpectLeftDownloadMode() {
     EXPECT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return !c.bDownloadMode; }, 5000));
-    EXPECT_FALSE(g_TransferFile.IsOpen());
+    EXPECT_FALSE(m_io.transferFile.IsOpen());
   }
 
   std::unique_ptr<CFlashDownload> m_pFlash;
@@ -67,7 +67,7 @@ TEST_P(FlashEndToEndTest, SuccessStoresTheImageAndShowsTheCrc) {
   EXPECT_EQ(m_pSim->GetCounters().dwFlashBlocks, 4u);
   EXPECT_EQ(m_window.Filter(WM_TRANSFER_PROGRESS).back().wParam, 100u);
   EXPECT_TRUE(Boxes().empty());
-  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_COMPLETED);
   EXPECT_EQ(outcome.qwBytesDelivered, image.size());
 }
@@ -83,10 +83,10 @@ TEST_P(FlashEndToEndTest, AbortInTheMiddleOfADataFrameStillLeavesDownloadMode) {
   StartPrinter({"throttle=20000"});
   Begin(16 * 65536);
   ASSERT_TRUE(m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.dwDataFrames >= 2; }, 30000));
-  SetEvent(g_hAbortEvent);
+  SetEvent(m_io.AbortEvent());
   ExpectOneDone(30000);
   ExpectLeftDownloadMode();
-  TransferOutcome outcome = g_TransferEngine.GetLastOutcome();
+  TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_ABORTED);
   EXPECT_LT(outcome.qwBytesDelivered, 16u * 65536u);
 }
@@ -133,7 +133,7 @@ TEST_P(FlashEndToEndTest, EveryFailureShowsItsBoxAndStillLeavesDownloadMode) {
     m_notifier.Clear();
     if (m_pSim) {
       m_pFlash.reset();
-      g_TransferEngine.StopReaders();
+      m_engine.StopReaders();
       Comm_CloseCleanuo();
       m_pSim->Stop();
     }

@@ -1,14 +1,14 @@
 // The HTML data log and how the process shares it.
 //
-// Sharing: g_pDataLog is a holder, not a raw pointer. `if (g_pDataLog)`
-// tells whether logging is on; `g_pDataLog->Log(...)` pins the current log
-// for the duration of the call (a counted reference), so a thread that logs
-// while the user turns logging off finishes its call on a live object; when
-// logging is off the call goes to a disabled log that does nothing.
-// g_pDataLog.Reset(log) installs a log, Reset(nullptr) removes it; the log is
-// destroyed when the last pinned call lets go. The program resets the
-// holder before it ends (the log's destructor stops a thread and must not
-// run among the static destructors).
+// Sharing: the session's data log (TransferObjects.h) is a holder, not a raw
+// pointer. `if (holder)` tells whether logging is on; `holder->Log(...)`
+// pins the current log for the duration of the call (a counted reference),
+// so a thread that logs while the user turns logging off finishes its call
+// on a live object; when logging is off the call goes to a disabled log that
+// does nothing.
+// holder.Reset(log) installs a log, Reset(nullptr) removes it; the log is
+// destroyed when the last pinned call lets go. The session resets the
+// holder before it ends (the log's destructor stops a thread).
 //
 // CDataLog: Log() may be called from any thread. Appends take the buffer
 // lock only for the copy into the buffer; a flush (the writer thread's, or
@@ -70,8 +70,6 @@ class CDataLogHolder {
   mutable std::mutex m_lock;
   std::shared_ptr<CDataLog> m_pLog;
 };
-
-extern CDataLogHolder g_pDataLog;
 
 class CDataLog {
  public:

@@ -1,7 +1,5 @@
 #include "log/DataLog.h"
 
-CDataLogHolder g_pDataLog;
-
 // Calls made while logging is off land here and do nothing.
 const std::shared_ptr<CDataLog>& CDataLogHolder::Disabled() {
   static const std::shared_ptr<CDataLog> disabled(new CDataLog(CDataLog::DisabledTag{}));

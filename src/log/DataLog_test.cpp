@@ -76,7 +76,7 @@ class DataLogTest : public testing::Test {
     m_clock = std::make_shared<CFakeClock>();
   }
   void TearDown() override {
-    g_pDataLog.Reset(nullptr);
+    m_holder.Reset(nullptr);
     SetNotifier(nullptr);
     unsetenv("SENDRIX_HOME");
     std::error_code ec;
@@ -93,6 +93,7 @@ class DataLogTest : public testing::Test {
   fs::path m_home;
   CRecordingNotifier m_notifier;
   std::shared_ptr<CFakeClock> m_clock;
+  CDataLogHolder m_holder;
 };
 
 TEST_F(DataLogTest, WholeFileWithTheLogClockAndEscapedMarkup) {
@@ -283,33 +284,33 @@ TEST_F(DataLogTest, ReadAndSnapshotWhileAnotherThreadLogs) {
   EXPECT_TRUE(fs::exists(m_home / "Output" / "Other.temp.html"));
 }
 
-// Several threads log through g_pDataLog while the main thread turns logging
+// Several threads log through one holder while the main thread turns logging
 // off: no call touches a destroyed log, each thread's lines are in order,
 // and the file is complete with its last line and footer.
 TEST_F(DataLogTest, TurningLoggingOffWhileThreadsLog) {
-  g_pDataLog.Reset(std::make_shared<CDataLog>("os", m_clock));
-  std::string name = g_pDataLog.Get()->FileName();
+  m_holder.Reset(std::make_shared<CDataLog>("os", m_clock));
+  std::string name = m_holder.Get()->FileName();
   constexpr int kThreads = 4;
   constexpr int kLines = 3000;
   std::atomic<int> started{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([t, &started] {
+    threads.emplace_back([this, t, &started] {
       ++started;
       for (int i = 0; i < kLines; ++i) {
         char text[32];
         std::snprintf(text, sizeof text, "T%d %d\n", t, i);
-        if (g_pDataLog)
-          g_pDataLog->Log(text, text, 4);
+        if (m_holder)
+          m_holder->Log(text, text, 4);
       }
     });
   }
   while (started < kThreads)
     std::this_thread::yield();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  g_pDataLog.Reset(nullptr);
-  EXPECT_FALSE(g_pDataLog);
-  EXPECT_EQ(g_pDataLog->Log("ignored"), 1);
+  m_holder.Reset(nullptr);
+  EXPECT_FALSE(m_holder);
+  EXPECT_EQ(m_holder->Log("ignored"), 1);
   for (auto& th : threads)
     th.join();
 

@@ -34,6 +34,7 @@
 #include "panels/PanelBase.h"
 #include "panels/SetupEthDevDlg.h"
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "testsupport/EngineTestSupport.h"
 #include "windowlogic/SendrixDlg.h"
 
@@ -280,7 +281,8 @@ class DialogPointerTest : public CEngineTest {
   CRealInput m_input;
   std::unique_ptr<CPrinterSim> m_pSim;
   CQtWindowRunner m_runner{false};  // outlives the logic: the workers post to it
-  CSendrixDlg m_dlg;
+  CSession m_session;
+  CSendrixDlg m_dlg{m_session};
 };
 
 // Setup, clicked in the Ethernet panel, opens the device setup dialog.

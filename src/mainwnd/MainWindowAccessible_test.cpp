@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 
+#include "engine/TransferEngine.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtReceiveDisplay.h"
@@ -29,7 +30,7 @@ class MainWindowAccessibleTest : public ::testing::Test {
     hooks.onCommand = [this](int id) { m_commands.insert({-1, id}); };
     hooks.onPanelCommand = [this](int panel, int id) { m_commands.insert({panel, id}); };
     m_pWindow->SetHooks(hooks);
-    m_pDisplay = std::make_unique<CQtReceiveDisplay>(*m_pWindow);
+    m_pDisplay = std::make_unique<CQtReceiveDisplay>(*m_pWindow, m_engine);
     m_pWindow->ShowPanel(0);
     m_pWindow->EnablePanels(0);
     m_pWindow->show();
@@ -42,6 +43,8 @@ class MainWindowAccessibleTest : public ::testing::Test {
   static QAccessibleInterface* Of(QObject* o) { return QAccessible::queryAccessibleInterface(o); }
 
   CDialogFields m_fields;
+  CTransferObjects m_io;  // what the receive display's engine works on
+  CTransferEngine m_engine{m_io};
   std::unique_ptr<CMainWindow> m_pWindow;
   std::unique_ptr<CQtReceiveDisplay> m_pDisplay;
   std::set<std::pair<int, int>> m_commands;

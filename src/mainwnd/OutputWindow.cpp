@@ -1,40 +1,9 @@
 #include "mainwnd/OutputWindow.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QThread>
-#include <chrono>
-#include <condition_variable>
-#include <memory>
 
 #include "comm/Cablox.h"
 #include "mainwnd/OutputWinDlg.h"
-
-namespace {
-
-// What a waiting caller and its queued call share. The queued call holds a
-// CDone; whether the call runs or is dropped with the window, destroying it
-// releases the caller.
-struct CCallState {
-  std::mutex lock;
-  std::condition_variable done;
-  bool finished = false;
-  bool ran = false;
-};
-
-struct CDone {
-  explicit CDone(std::shared_ptr<CCallState> s) : state(std::move(s)) {}
-  CDone(const CDone&) = delete;
-  CDone& operator=(const CDone&) = delete;
-  std::shared_ptr<CCallState> state;
-  ~CDone() {
-    std::lock_guard<std::mutex> lock(state->lock);
-    state->finished = true;
-    state->done.notify_all();
-  }
-};
-
-}  // namespace
 
 COutputWindow::COutputWindow() : m_pDlg(new COutputWinDlg) {}
 
@@ -52,48 +21,24 @@ COutputWinDlg* COutputWindow::Dialog() const {
   return m_pDlg;
 }
 
-namespace {
-
-// Queues action to run on receiver's thread (receiver must live there) and
-// gives the caller the state to wait on.
-std::shared_ptr<CCallState> Queue(QObject* receiver, std::function<void()> action) {
-  auto state = std::make_shared<CCallState>();
-  auto done = std::make_shared<CDone>(state);
-  QMetaObject::invokeMethod(
-      receiver,
-      [action = std::move(action), done] {
-        action();
-        std::lock_guard<std::mutex> lock(done->state->lock);
-        done->state->ran = true;
-      },
-      Qt::QueuedConnection);
-  return state;
-}
-
-int Wait(const std::shared_ptr<CCallState>& state, DWORD timeoutMs) {
-  std::unique_lock<std::mutex> lock(state->lock);
-  state->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return state->finished; });
-  return state->ran ? 1 : 0;
-}
-
-}  // namespace
-
 int COutputWindow::Call(std::function<void(COutputWinDlg*)> action) {
-  std::unique_lock<std::mutex> lock(m_lock);
-  COutputWinDlg* dlg = m_pDlg;
+  COutputWinDlg* dlg = Dialog();
   if (dlg == nullptr)
     return 0;
   if (QThread::currentThread() == dlg->thread()) {
-    lock.unlock();  // the action may process events that call in again
-    action(dlg);
+    action(dlg);  // not under the lock: the action may process events that call in again
     return 1;
   }
-  // Posted under the lock so that Destroy cannot delete the window between
-  // the test above and the post; a window deleted before the call ran drops
-  // it, which releases the wait.
-  auto state = Queue(dlg, [dlg, action = std::move(action)] { action(dlg); });
-  lock.unlock();
-  return Wait(state, kCallTimeoutMs);
+  // The window is looked up again on its own thread: Destroy may have come
+  // in between. Destroy closes the invoker, which releases a waiting call.
+  int ran = 0;
+  m_invoker.Call([&] {
+    if (COutputWinDlg* live = Dialog()) {
+      action(live);
+      ran = 1;
+    }
+  });
+  return ran;
 }
 
 int COutputWindow::Append(const char* text) {
@@ -119,13 +64,13 @@ int COutputWindow::Destroy() {
   m_pDlg = nullptr;  // calls from now on find no window
   lock.unlock();
   if (QThread::currentThread() == dlg->thread()) {
-    delete dlg;  // drops queued calls, which releases their callers
+    m_invoker.Close();  // releases every caller still waiting
+    delete dlg;
     return 1;
   }
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr || app->thread() != dlg->thread())
-    return Wait(Queue(dlg, [dlg] { dlg->deleteLater(); }), kCallTimeoutMs);
-  return Wait(Queue(app, [dlg] { delete dlg; }), kCallTimeoutMs);
+  const bool ran = m_invoker.Call([dlg] { delete dlg; });
+  m_invoker.Close();
+  return ran ? 1 : 0;
 }
 
 void COutputWindow::ShowPortProperties() {

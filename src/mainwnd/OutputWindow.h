@@ -6,32 +6,30 @@
 // Calls:
 //  - On the window's (GUI) thread a call runs at once (never queued, so it
 //    cannot wait for itself).
-//  - From another thread a call is queued to the window and the caller waits
-//    until it has run, so Append's text need only stay valid for the call.
-//    The wait ends early when the window is destroyed before the call ran
-//    (the queued call is dropped with the window), and gives up after
-//    kCallTimeoutMs in case the GUI thread is not running its event loop
-//    (for instance while it waits for the calling thread): a call never hangs.
+//  - From another thread a call runs on the GUI thread through the window's
+//    CGuiInvoker and the caller waits until it has run, so Append's text need
+//    only stay valid for the call. Destroying the window closes the invoker,
+//    which releases at once a caller whose call has not started.
 //  - Each returns 1 when it ran, 0 when there is no window (not created,
 //    destroyed, or destroyed meanwhile) or the wait gave up.
 //
 // Lifetime: construct on the GUI thread once the QApplication exists; the
-// window starts hidden. Destroy (or the destructor, on the GUI thread)
-// deletes it; calls after that return 0 at once. The object itself must
-// outlive every thread that calls it.
+// window starts hidden. The GUI thread must run its event loop while another
+// thread waits in a call (in the program only the GUI thread calls). Destroy
+// (or the destructor, on the GUI thread) deletes it; calls after that return
+// 0 at once. The object itself must outlive every thread that calls it.
 #pragma once
 
-#include <QPointer>
 #include <functional>
 #include <mutex>
 
+#include "mainwnd/GuiInvoker.h"
 #include "platform/Win32Types.h"
 
 class COutputWinDlg;
 
 class COutputWindow {
  public:
-  static constexpr DWORD kCallTimeoutMs = 5000;
   static constexpr size_t kPropertiesSize = 8192;
 
   COutputWindow();
@@ -60,4 +58,5 @@ class COutputWindow {
 
   mutable std::mutex m_lock;  // m_pDlg against Destroy
   COutputWinDlg* m_pDlg;
+  CGuiInvoker m_invoker;
 };

@@ -21,6 +21,7 @@
 #include "platform/AppMessages.h"
 #include "platform/ControlIds.h"
 #include "platform/MessageQueue.h"
+#include "session/Session.h"
 #include "testsupport/RecordingNotifier.h"
 #include "windowlogic/SendrixDlg.h"
 
@@ -50,7 +51,8 @@ class PanelsTest : public ::testing::Test {
 
   CRecordingNotifier m_notifier;
   CMessageQueue m_owner;
-  CSendrixDlg m_dlg;
+  CSession m_session;
+  CSendrixDlg m_dlg{m_session};
   std::unique_ptr<CMainWindow> m_pWindow;
 };
 

@@ -16,6 +16,9 @@
 
 namespace {
 
+// A message whose lParam addresses a caller's buffer, valid during a send.
+constexpr UINT kBufferMessage = WM_APP + 12;
+
 // The display thread keeps sending stack buffers (and posting progress)
 // while the window closes; the close path itself blocks for a while (as the
 // logic's close sleeps), so a sender left waiting would hang there. Until
@@ -38,7 +41,7 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
     if (QThread::currentThread() != windowThread) {
       ++offThread;
     }
-    if (msg != WM_RX_DATA) {
+    if (msg != kBufferMessage) {
       ++posted;
       return 1;
     }
@@ -76,7 +79,8 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
     for (int n = 0; n < 1000000 && std::chrono::steady_clock::now() < until; ++n) {
       unsigned char buffer[64];
       std::fill(std::begin(buffer), std::end(buffer), 1);
-      LRESULT r = target.SendMessage(WM_RX_DATA, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+      LRESULT r =
+          target.SendMessage(kBufferMessage, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
       std::fill(std::begin(buffer), std::end(buffer), 0);  // the buffer dies here
       if (r == -1) {
         ++bad;
@@ -94,7 +98,7 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
   });
   ASSERT_TRUE(QTest::qWaitFor([&] { return handled.load() > 200 && posted.load() > 0; }, 10000));
   unsigned char one = 1;
-  EXPECT_EQ(target.SendMessage(WM_RX_DATA, 1, reinterpret_cast<LPARAM>(&one)), 1);
+  EXPECT_EQ(target.SendMessage(kBufferMessage, 1, reinterpret_cast<LPARAM>(&one)), 1);
   stop = true;
   window->close();
   window.reset();
@@ -107,7 +111,7 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
   EXPECT_TRUE(target.IsClosed());
   EXPECT_EQ(target.PostMessage(WM_TRANSFER_DONE, 0, 0), FALSE);
   int value = 5;
-  EXPECT_EQ(target.SendMessage(WM_RX_DATA, 1, reinterpret_cast<LPARAM>(&value)), 0);
+  EXPECT_EQ(target.SendMessage(kBufferMessage, 1, reinterpret_cast<LPARAM>(&value)), 0);
   QApplication::processEvents();  // queued leftovers are dropped, not run
   EXPECT_EQ(handledAfterClose.load(), 0);
 }

@@ -61,9 +61,10 @@ class CRelayout : public QObject {
 
 }  // namespace
 
-CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window) : m_window(window) {
+CQtReceiveDisplay::CQtReceiveDisplay(CMainWindow& window, CTransferEngine& engine)
+    : m_window(window) {
   QWidget* area = window.ReceiveArea();
-  m_pDisplay = std::make_unique<CReceiveDisplay>(area);
+  m_pDisplay = std::make_unique<CReceiveDisplay>(area, engine);
   window.ReplaceReceiveList(kIdcRxDataList, m_pDisplay->DataList());
   window.ReplaceReceiveList(kIdcRxUsmList, m_pDisplay->UsmList());
   window.Controls().Add(kIdcStatusLine, m_pDisplay->StatusLine(), QObject::tr("Printer status"));
@@ -129,6 +130,6 @@ void CQtReceiveDisplay::SetStatusTap(
   });
 }
 
-void CQtReceiveDisplay::SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap) {
+void CQtReceiveDisplay::SetRxTap(std::function<void(RxChannel, const BYTE*, size_t)> tap) {
   m_pDisplay->SetRxTap(std::move(tap));
 }

@@ -2,8 +2,8 @@
 // CReceiveDisplay: its lists take the places of lists kIdcRxDataList and kIdcRxUsmList in the
 // window's "Receive Buffer" area and keep their IDs.
 //
-// CReceiveDisplay polls the readers' feeds on the window thread, so no
-// display thread sends WM_RX_DATA or WM_RX_USM; OnRxMessage only answers.
+// CReceiveDisplay polls the readers' feeds on the window thread; the blocks
+// it shows reach the logic through the tap (SetRxTap), a direct call.
 //
 // The printer's status line joins the window's controls as kIdcStatusLine,
 // named "Printer status", its words the value a screen reader reads.
@@ -15,20 +15,22 @@
 #include <memory>
 #include <string>
 
+#include "engine/RxFeed.h"
 #include "windowlogic/IReceiveDisplay.h"
 
 class CHeadlessRows;
 class CMainWindow;
 class CReceiveDisplay;
+class CTransferEngine;
 
 class CQtReceiveDisplay : public IReceiveDisplay {
  public:
-  explicit CQtReceiveDisplay(CMainWindow& window);
+  // `engine`: the session's (see CReceiveDisplay).
+  CQtReceiveDisplay(CMainWindow& window, CTransferEngine& engine);
   ~CQtReceiveDisplay() override;
 
   int Start() override;
   void Stop() override;
-  LRESULT OnRxMessage(UINT, WPARAM, LPARAM) override { return 1; }
   void ResetDataLineCounter() override;
   void NoteStringSent(const BYTE* bytes, size_t count) override;
   void OnCommand(int id) override;
@@ -37,7 +39,7 @@ class CQtReceiveDisplay : public IReceiveDisplay {
   // Headless runs: the lists' rows also go to `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows);
   // Every block shown also goes to `tap` (CReceiveDisplay::SetRxTap).
-  void SetRxTap(std::function<void(UINT, const BYTE*, size_t)> tap);
+  void SetRxTap(std::function<void(RxChannel, const BYTE*, size_t)> tap);
   // Every decoded status also goes to `tap` (source, words).
   void SetStatusTap(std::function<void(const std::string&, const std::string&)> tap);
 

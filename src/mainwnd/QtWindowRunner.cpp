@@ -12,6 +12,7 @@
 #include "panels/PanelBase.h"
 #include "panels/SetupEthDevDlg.h"
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "settings/WindowPlacementStore.h"
 #include "texts/TooltipTable.h"
 #include "windowlogic/HistoryEditor.h"
@@ -85,11 +86,11 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
     m_pNotifier->SetParent(&window);
   }
   Join(window, files, dlg);
-  CQtReceiveDisplay display(window);
+  CQtReceiveDisplay display(window, dlg.Session().Engine());
   display.SetRowEcho(m_pRowEcho);
   // The lists poll the feeds themselves; the logic sees the same blocks.
-  display.SetRxTap([&dlg](UINT message, const BYTE* bytes, size_t count) {
-    dlg.OnMessage(message, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(bytes));
+  display.SetRxTap([&dlg](RxChannel channel, const BYTE* bytes, size_t count) {
+    dlg.OnReceived(channel, bytes, count);
   });
   display.SetStatusTap([&dlg](const std::string& source, const std::string& words) {
     dlg.OnPrinterStatus(source, words);

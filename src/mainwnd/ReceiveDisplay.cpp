@@ -8,6 +8,7 @@
 
 #include "engine/FileByteStore.h"
 #include "engine/ReceivedDataFile.h"
+#include "engine/TransferEngine.h"
 #include "log/DataLog.h"
 #include "mainwnd/HexListView.h"
 #include "platform/Notifier.h"
@@ -29,13 +30,14 @@ const QString kSaveFilter = QStringLiteral("Binary files (*.bin);;All files (*)"
 
 }  // namespace
 
-CReceiveDisplay::CReceiveDisplay(QWidget* window)
+CReceiveDisplay::CReceiveDisplay(QWidget* window, CTransferEngine& engine)
     : QObject(window),
+      m_engine(engine),
       m_pWindow(window),
       m_pDataList(new CHexListView("Hex", "ASCII", window)),
       m_pUsmList(new CHexListView("Hex (USM)", "ASCII (USM)", window)),
       m_pStatusLine(new QLabel(window)),
-      m_pump(this) {
+      m_pump(engine, this) {
   m_pDataList->setObjectName("receiveList");
   m_pDataList->setAccessibleName("Received data");
   m_pUsmList->setObjectName("usmList");
@@ -55,8 +57,9 @@ CReceiveDisplay::~CReceiveDisplay() {
 void CReceiveDisplay::Start() {
   m_pump.Start();
   const std::string output = GetProgramFolder() + "/Output";
-  m_pDataList->SetStore(m_pump.DataFileInStep() ? CFileByteStore::OverReceivedDataFile()
-                                                : CFileByteStore::Spill(output, kDataSpillPrefix));
+  m_pDataList->SetStore(m_pump.DataFileInStep()
+                            ? CFileByteStore::OverReceivedDataFile(m_engine.m_io.rxDataFile)
+                            : CFileByteStore::Spill(output, kDataSpillPrefix));
   m_pUsmList->SetStore(CFileByteStore::Spill(output, kUsmSpillPrefix));
   m_bStarted = true;
   m_timer.start();
@@ -92,7 +95,7 @@ void CReceiveDisplay::BreakDataRow() {
 
 void CReceiveDisplay::ClearLists() {
   if (m_bStarted && m_pump.DataFileInStep())
-    m_pDataList->SetStore(CFileByteStore::OverReceivedDataFile());
+    m_pDataList->SetStore(CFileByteStore::OverReceivedDataFile(m_engine.m_io.rxDataFile));
   else
     m_pDataList->Clear();
   m_pUsmList->Clear();
@@ -186,14 +189,14 @@ QString CReceiveDisplay::SuggestedSaveName(const QDateTime& when) {
 int CReceiveDisplay::SaveAs(const QString& path) {
   const std::string name = path.toStdString();
   std::string reason;
-  if (!CReceivedDataFile::SaveCopy(name, &reason)) {
+  if (!CReceivedDataFile::SaveCopy(m_engine, name, &reason)) {
     const std::string text = "The received data could not be saved to " + name + ": " + reason;
     AfxMessageBox(text.c_str());
     return 0;
   }
-  if (g_pDataLog) {
+  if (m_engine.m_io.dataLog) {
     std::string line = "Save RX Data Buffer To File : " + name;
-    g_pDataLog->Log(line.c_str());
+    m_engine.m_io.dataLog->Log(line.c_str());
   }
   return 1;
 }

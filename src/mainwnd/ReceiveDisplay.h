@@ -3,8 +3,8 @@
 // them, and the commands "Show USM", "Clear Buffer" and "Save As", with the
 // received-data file they work on.
 //
-// Every byte: the lists follow the readers' display feeds (g_RxDataFeed,
-// g_RxUsmFeed), which keep every received byte until taken, not the 4096-byte
+// Every byte: the lists follow the readers' display feeds (the engine's
+// rxDataFeed and rxUsmFeed), which keep every received byte until taken, not the 4096-byte
 // rings, so the lists show every byte of each channel in order at any rate.
 // The rings, their reset flag and the firmware download's use of them are
 // untouched.
@@ -44,7 +44,7 @@
 // the 480 x 327 dialog template; the window calls Relayout() when it resizes.
 //
 // Threading: the window's thread only (a QObject living there). The
-// received-data file (g_RxDataFile, opened by the window's start-up under
+// received-data file (the engine's rxDataFile, opened by the window's start-up under
 // whatever name it chose) is shared with the data reader: "Clear Buffer"
 // empties it in place through CTransferEngine::ClearReceivedData and "Save
 // As" copies it through CReceivedDataFile::SaveCopy, both safe against the
@@ -66,6 +66,7 @@
 #include "windowlogic/ReceivePump.h"
 
 class CHeadlessRows;
+class CTransferEngine;
 class CHexListView;
 class QDateTime;
 class QLabel;
@@ -78,8 +79,9 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   static constexpr int kPollMs = CReceivePump::kPollMs;
 
   // Creates both lists in `window` (the USM list hidden) and lays them out
-  // without USM. Does not start the poll.
-  explicit CReceiveDisplay(QWidget* window);
+  // without USM. Does not start the poll. `engine` is the session's: its
+  // feeds, received-data file and data log; it outlives this object.
+  CReceiveDisplay(QWidget* window, CTransferEngine& engine);
   ~CReceiveDisplay() override;
 
   CHexListView* DataList() const { return m_pDataList; }
@@ -95,8 +97,8 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   void Stop();
   // Headless runs: also prints every row of both lists on `rows` (null: none).
   void SetRowEcho(CHeadlessRows* rows) { m_pump.SetRowEcho(rows); }
-  // Hands every block shown to `tap` as well, with WM_RX_DATA or WM_RX_USM
-  // (the window's logic watches a batch run's replies there).
+  // Hands every block shown to `tap` as well, with its channel (the
+  // window's logic watches a batch run's replies there).
   using RxTap = CReceivePump::RxTap;
   void SetRxTap(RxTap tap) { m_pump.SetRxTap(std::move(tap)); }
   // Hands every decoded status to `tap` as well.
@@ -164,6 +166,7 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
   // The Time column's text of a row of the list `times` belongs to.
   static QString TimeLabel(const CRxBlockTimes& times, std::uint64_t first, int count);
 
+  CTransferEngine& m_engine;
   QWidget* m_pWindow;
   CHexListView* m_pDataList;
   CHexListView* m_pUsmList;

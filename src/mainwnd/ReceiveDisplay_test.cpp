@@ -12,7 +12,6 @@
 
 #include "engine/ReceivedDataFile.h"
 #include "engine/RxFeed.h"
-#include "engine/TransferGlobals.h"
 #include "mainwnd/AccessibleHexList.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
@@ -48,9 +47,9 @@ QStringList Rows(const CHexListView* list) {
   return rows;
 }
 
-bool OpenRxFile() {
+bool OpenRxFile(CTransferEngine& engine) {
   std::string name;
-  return CReceivedDataFile::Open(&name) == 1;
+  return CReceivedDataFile::Open(engine, &name) == 1;
 }
 
 Bytes Range(int first, int count) {
@@ -120,13 +119,15 @@ class ReceiveDisplayTest : public QObject {
 
  private slots:
   void init() {
+    m_pSession = std::make_unique<Session>();
     m_pWindow = std::make_unique<QWidget>();
     m_pWindow->resize(960, 654);
-    m_pDisplay = new CReceiveDisplay(m_pWindow.get());
+    m_pDisplay = new CReceiveDisplay(m_pWindow.get(), m_pSession->Engine());
   }
   void cleanup() {
     delete m_pDisplay;
     m_pWindow.reset();
+    m_pSession.reset();
   }
 
   void rowsFromMessages_data() {
@@ -187,14 +188,14 @@ class ReceiveDisplayTest : public QObject {
   // "-pid" file, its list shows that file, and the other's file is left as
   // it was. Alone again, the plain name is taken.
   void secondInstanceReceivesIntoThePidFile() {
-    Session session;
+    Session& session = *m_pSession;
     CMyFile first;
     const std::string plain = session.Home() + "/Output/RxData.bin";
     QCOMPARE(first.Open(plain, CMyFile::kModeWrite, 0), 1);
     const Bytes theirs = Range(0x61, 26);
     QCOMPARE(first.Append(theirs.data(), static_cast<DWORD>(theirs.size())), 1);
     std::string opened;
-    QCOMPARE(CReceivedDataFile::Open(&opened), 1);
+    QCOMPARE(CReceivedDataFile::Open(session.Engine(), &opened), 1);
     char name[64];
     std::snprintf(name, sizeof name, "/Output/RxData-pid%X.bin", GetCurrentProcessId());
     QCOMPARE(opened, session.Home() + name);
@@ -210,9 +211,9 @@ class ReceiveDisplayTest : public QObject {
     QCOMPARE(Session::ReadWhole(plain), theirs);
     QVERIFY(HoldsLittle(list));
     QCOMPARE(SampledRowsDiffer(list, data), QString());
-    g_RxDataFile.Close();
+    session.Session().RxDataFile().Close();
     first.Close();
-    QCOMPARE(CReceivedDataFile::Open(&opened), 1);
+    QCOMPARE(CReceivedDataFile::Open(session.Engine(), &opened), 1);
     QCOMPARE(opened, plain);
   }
 
@@ -220,11 +221,11 @@ class ReceiveDisplayTest : public QObject {
   // together: afterwards the list shows the file, which holds the rest of
   // the stream and what came after it.
   void clearDuringAStreamRestartsListAndFileTogether() {
-    Session session;
+    Session& session = *m_pSession;
     const Bytes data = Session::Pattern(16u << 20, 1);
     const std::string source = session.Home() + "/stream.bin";
     QVERIFY(Session::WriteWhole(source, data));
-    QVERIFY(OpenRxFile());
+    QVERIFY(OpenRxFile(session.Engine()));
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
     CHexListView* list = m_pDisplay->DataList();
@@ -232,11 +233,13 @@ class ReceiveDisplayTest : public QObject {
     m_pDisplay->OnClearBuffer();
     QCOMPARE(list->RowCount(), 0u);
     const Bytes after = Range(0x41, 20);
-    QCOMPARE(g_RxDataBuffer.WaitForCount(data.size(), 60000, nullptr), 1);
+    QCOMPARE(session.Session().RxDataBuffer().WaitForCount(data.size(), 60000, nullptr), 1);
     session.Send(after);
-    QCOMPARE(g_RxDataBuffer.WaitForCount(data.size() + after.size(), 10000, nullptr), 1);
+    QCOMPARE(
+        session.Session().RxDataBuffer().WaitForCount(data.size() + after.size(), 10000, nullptr),
+        1);
     session.StopReaders();
-    const Bytes file = Session::ReadWhole(g_RxDataFile.GetName());
+    const Bytes file = Session::ReadWhole(session.Session().RxDataFile().GetName());
     QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= file.size(); }, 60000));
     QVERIFY(file.size() > after.size() && file.size() < data.size() - (1u << 20));
     QVERIFY(std::equal(file.end() - after.size(), file.end(), after.begin()));
@@ -247,11 +250,11 @@ class ReceiveDisplayTest : public QObject {
   }
 
   void saveAsDuringAStreamCopiesAPrefix() {
-    Session session;
+    Session& session = *m_pSession;
     const Bytes data = Session::Pattern(16u << 20, 2);
     const std::string source = session.Home() + "/stream.bin";
     QVERIFY(Session::WriteWhole(source, data));
-    QVERIFY(OpenRxFile());
+    QVERIFY(OpenRxFile(session.Engine()));
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
     const std::string copy = session.Home() + "/copy.bin";
@@ -270,7 +273,8 @@ class ReceiveDisplayTest : public QObject {
     QVERIFY(QTest::qWaitFor(
         [&] { return m_pDisplay->DataList()->Rows().ByteCount() == data.size(); }, 60000));
     session.StopReaders();
-    QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), data);  // appends at the end
+    // The copies left the reader appending at the end.
+    QCOMPARE(Session::ReadWhole(session.Session().RxDataFile().GetName()), data);
     QVERIFY(HoldsLittle(m_pDisplay->DataList()));
     QCOMPARE(SampledRowsDiffer(m_pDisplay->DataList(), data), QString());
     QCOMPARE(m_pDisplay->SaveAs(QString::fromStdString(session.Home() + "/no/such/dir/x.bin")), 0);
@@ -280,10 +284,10 @@ class ReceiveDisplayTest : public QObject {
   // and its rows equal the dump of the received-data file, which equals what
   // the printer sent.
   void longStreamIsReadBackFromTheFile() {
-    Session session;
+    Session& session = *m_pSession;
     const std::string source = session.Home() + "/stream.bin";
     QVERIFY(Session::WriteWhole(source, Session::Pattern(kLongStream, 3)));
-    QVERIFY(OpenRxFile());
+    QVERIFY(OpenRxFile(session.Engine()));
     m_pWindow->show();
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
@@ -292,7 +296,7 @@ class ReceiveDisplayTest : public QObject {
     QVERIFY(list->IsFollowing());
     QCOMPARE(list->FirstVisibleRow() + list->VisibleRows(), list->RowCount());
     session.StopReaders();
-    const Bytes file = Session::ReadWhole(g_RxDataFile.GetName());
+    const Bytes file = Session::ReadWhole(session.Session().RxDataFile().GetName());
     QCOMPARE(file, Session::ReadWhole(source));
     QVERIFY(HoldsLittle(list));
     QCOMPARE(SampledRowsDiffer(list, file), QString());
@@ -302,21 +306,22 @@ class ReceiveDisplayTest : public QObject {
   // most its limit, the rest is read back from the file a bounded part per
   // poll, and the list ends up showing the file byte for byte.
   void heldUpDisplayCatchesUpFromTheFile() {
-    Session session;
+    Session& session = *m_pSession;
     const Bytes data = Session::Pattern(24u << 20, 8);
     const std::string source = session.Home() + "/stream.bin";
     QVERIFY(Session::WriteWhole(source, data));
-    QVERIFY(OpenRxFile());
+    QVERIFY(OpenRxFile(session.Engine()));
     m_pDisplay->Start();
     QVERIFY(session.Connect(source));
-    QCOMPARE(g_RxDataBuffer.WaitForCount(data.size(), 60000, nullptr), 1);  // no poll meanwhile
-    QVERIFY(g_RxDataFeed.HeldBytes() <= CReceivePump::kFeedLimit);
+    // No poll meanwhile.
+    QCOMPARE(session.Session().RxDataBuffer().WaitForCount(data.size(), 60000, nullptr), 1);
+    QVERIFY(session.Session().RxDataFeed().HeldBytes() <= CReceivePump::kFeedLimit);
     CHexListView* list = m_pDisplay->DataList();
     m_pDisplay->UpdateRXDisplay();
     QVERIFY(list->Rows().ByteCount() <= CReceivePump::kFeedLimit + CReceivePump::kCatchUpPerPoll);
     QVERIFY(QTest::qWaitFor([&] { return list->Rows().ByteCount() >= data.size(); }, 60000));
     session.StopReaders();
-    QCOMPARE(Session::ReadWhole(g_RxDataFile.GetName()), data);
+    QCOMPARE(Session::ReadWhole(session.Session().RxDataFile().GetName()), data);
     QVERIFY(HoldsLittle(list));
     QCOMPARE(SampledRowsDiffer(list, data), QString());
   }
@@ -325,8 +330,8 @@ class ReceiveDisplayTest : public QObject {
   // that file and holds a small part of it, and the file goes with the
   // display.
   void usmRowsComeFromASpillFileRemovedWithTheDisplay() {
-    Session session;
-    QVERIFY(OpenRxFile());
+    Session& session = *m_pSession;
+    QVERIFY(OpenRxFile(session.Engine()));
     m_pDisplay->Start();
     QVERIFY(session.Connect("", true));
     // Every USM byte is decoded into the status line too, which is slow:
@@ -361,6 +366,7 @@ class ReceiveDisplayTest : public QObject {
   }
 
  private:
+  std::unique_ptr<Session> m_pSession;  // made first, ended last
   std::unique_ptr<QWidget> m_pWindow;
   CReceiveDisplay* m_pDisplay = nullptr;
 };

@@ -24,6 +24,7 @@
 #include "mainwnd/QtNotifier.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/StopRequest.h"
+#include "session/Session.h"
 #include "windowlogic/HeadlessProgram.h"
 #include "windowlogic/ProgramHooks.h"
 #include "windowlogic/SendrixApp.h"
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
     });
   }
 
-  CSendrixApp theApp(MakeProgramHooks(settings, commandLine, exitStatus));
+  CSession session;
+  CSendrixApp theApp(session, MakeProgramHooks(settings, commandLine, exitStatus));
   CQtWindowRunner runner(!commandLine.HasCommandLine());
   runner.SetNotifier(&notifier);
   runner.SetOnShown([&](CMainWindow& window, CSendrixDlg& dlg) {

@@ -27,6 +27,7 @@
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtWindowRunner.h"
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "settings/SettingsStore.h"
 #include "settings/WindowPlacementStore.h"
 #include "testsupport/EngineTestSupport.h"
@@ -61,7 +62,8 @@ class WindowEndToEndTest : public CEngineTest {
 
   std::unique_ptr<CPrinterSim> m_pSim;
   CQtWindowRunner m_runner{false};  // outlives the logic: the workers post to it
-  CSendrixDlg m_dlg;
+  CSession m_session;
+  CSendrixDlg m_dlg{m_session};
 };
 
 TEST_F(WindowEndToEndTest, FileTypedAndStartedReachesThePrinterAndTheWindowComesBack) {
@@ -288,7 +290,8 @@ TEST_F(WindowEndToEndTest, TimeColumnShowsArrivalTimesAndLeavesTheBytesAlone) {
     EXPECT_EQ(shownBytes(list), sent);
     // What Save As writes: the received bytes, never the times.
     std::string reason;
-    ASSERT_TRUE(CReceivedDataFile::SaveCopy(m_strHome + "/saved.bin", &reason)) << reason;
+    ASSERT_TRUE(CReceivedDataFile::SaveCopy(m_session.Engine(), m_strHome + "/saved.bin", &reason))
+        << reason;
     EXPECT_EQ(ReadWhole(m_strHome + "/saved.bin"), sent);
 
     QTest::mouseClick(window.Controls().Get<QAbstractButton>(kIdcClearBuffer), Qt::LeftButton);

@@ -22,6 +22,7 @@
 #include <set>
 #include <utility>
 
+#include "engine/TransferEngine.h"
 #include "mainwnd/MainWindow.h"
 #include "mainwnd/QtReceiveDisplay.h"
 #include "mainwnd/RealInput.h"
@@ -48,7 +49,7 @@ class WindowPointerTest : public ::testing::Test {
     m_pWindow->SetHooks(hooks);
     m_pWindow->BuildSystemMenu("&About Sendrix...", "Manage Commandes history",
                                "Manage Files history");
-    m_pDisplay = std::make_unique<CQtReceiveDisplay>(*m_pWindow);
+    m_pDisplay = std::make_unique<CQtReceiveDisplay>(*m_pWindow, m_engine);
     // What the logic lists for a printer on USB (an empty list opens nothing).
     static_cast<CPanelBase&>(m_pWindow->Panel(1))
         .SetListItems(kIdcUsbDevice, {"TP-80 (1)", "TP-80 (2)"});
@@ -147,6 +148,8 @@ class WindowPointerTest : public ::testing::Test {
   CRealInput m_input;
   std::set<int> m_shots;
   CDialogFields m_fields;
+  CTransferObjects m_io;  // what the receive display's engine works on
+  CTransferEngine m_engine{m_io};
   std::unique_ptr<CMainWindow> m_pWindow;
   std::unique_ptr<CQtReceiveDisplay> m_pDisplay;
   std::set<Command> m_commands;

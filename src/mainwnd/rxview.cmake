@@ -5,6 +5,7 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 add_library(sendrix_rxview STATIC
   ${CMAKE_CURRENT_LIST_DIR}/AccessibleHexCell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AccessibleHexList.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GuiInvoker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HexListView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OutputWinDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OutputWindow.cpp

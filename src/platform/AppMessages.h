@@ -15,8 +15,8 @@ inline constexpr UINT WM_TRANSFER_DONE = WM_APP + 8;      // 0, 0
 inline constexpr UINT WM_LINE_STATUS = WM_APP + 9;        // status bits, 1 first report after start
 inline constexpr UINT WM_FLASH_STEP = WM_APP + 10;        // step 0..4, LedState
 inline constexpr UINT WM_FLASH_CRC = WM_APP + 11;         // CRC value, 0
-inline constexpr UINT WM_RX_DATA = WM_APP + 12;           // byte count, address of bytes (sent)
-inline constexpr UINT WM_RX_USM = WM_APP + 13;            // byte count, address of bytes (sent)
 inline constexpr UINT WM_SHOW_ERROR = WM_APP + 14;        // comm error code, address of record
 inline constexpr UINT WM_LOG_SYSTEM_ERROR = WM_APP + 15;  // system error code, 0
-inline constexpr UINT WM_TRANSFER_RATE = WM_APP + 16;     // elapsed ms, address of atomic<double>
+inline constexpr UINT WM_TRANSFER_RATE = WM_APP + 16;     // elapsed ms, rate x kRateParamScale
+// WM_TRANSFER_RATE's rate in kbytes/s times this, rounded (hundredths).
+inline constexpr double kRateParamScale = 100.0;

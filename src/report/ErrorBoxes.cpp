@@ -1,6 +1,7 @@
 #include "report/ErrorBoxes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -17,9 +18,10 @@ namespace {
 constexpr std::size_t kCommErrorTextSize = 512;
 constexpr std::size_t kRecordTextSize = sizeof(COMM_ERROR_RECORD::szText1);
 
+std::atomic<CDataLogHolder*> g_pErrorLog{nullptr};
+
 void LogText(const char* text) {
-  if (g_pDataLog)
-    g_pDataLog->Log(text, nullptr, 0);
+  LogLine(text);
 }
 
 void ShowAndLog(const char* text) {
@@ -173,8 +175,23 @@ void LogCommError(int code, const COMM_ERROR_RECORD* record) {
   LogText((FormatCommError(getText(code), record, details) + details).c_str());
 }
 
+CDataLogHolder* SetErrorLog(CDataLogHolder* log) {
+  return g_pErrorLog.exchange(log);
+}
+
+void RemoveErrorLog(CDataLogHolder* log, CDataLogHolder* previous) {
+  g_pErrorLog.compare_exchange_strong(log, previous);
+}
+
+void LogLine(const char* text) {
+  CDataLogHolder* log = g_pErrorLog.load();
+  if (log != nullptr && *log)
+    (*log)->Log(text, nullptr, 0);
+}
+
 void LogSystemError(DWORD code) {
-  if (!g_pDataLog)
+  CDataLogHolder* log = g_pErrorLog.load();
+  if (log == nullptr || !*log)
     return;
   const std::string description = SystemErrorText(code);
   char line[kAppendFormatBufferSize] = {};

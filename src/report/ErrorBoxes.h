@@ -2,8 +2,8 @@
 //
 // Texts come from the text library's process-wide look-ups
 // (texts/TextFunctions.h); message boxes go through AfxMessageBox (the
-// process notifier); log lines through g_pDataLog when logging is on.
-// All three may be called from any thread. They never block longer than the
+// process notifier); log lines go to the data log SetErrorLog installed, when
+// logging is on. All three may be called from any thread. They never block longer than the
 // notifier's MessageBox does (only the window's notifier waits for the user).
 #pragma once
 
@@ -11,6 +11,23 @@
 
 #include "comm/Cablox.h"  // COMM_ERROR_RECORD only
 #include "platform/Win32Types.h"
+
+class CDataLogHolder;
+
+// Where the boxes' log lines go: the running session's data log, installed
+// by the session for its lifetime and removed before it ends. The
+// boxes are free functions called from every layer (the codecs, the command
+// line, the panels, the engine's threads) as message boxes are, so, like the
+// process notifier, this is the one process-wide pointer they keep; it owns
+// nothing. Any thread.
+// Returns the log installed before, for RemoveErrorLog.
+CDataLogHolder* SetErrorLog(CDataLogHolder* log);
+// When `log` is the one installed, puts `previous` back (a session made
+// inside another one's lifetime hands the boxes back to it); a log installed
+// later stays.
+void RemoveErrorLog(CDataLogHolder* log, CDataLogHolder* previous = nullptr);
+// One line to that log when logging is on; nothing otherwise.
+void LogLine(const char* text);
 
 // Error text n of the text library in an OK message box, and as a log line.
 // Without the library's error function nothing is shown or logged. A null

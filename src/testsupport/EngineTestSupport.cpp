@@ -9,11 +9,12 @@
 
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
+#include "report/ErrorBoxes.h"
 #include "testsupport/CodecTestSupport.h"
 #include "texts/TextFunctions.h"
 
@@ -28,14 +29,9 @@ void CEngineTest::SetUp() {
   setenv("SENDRIX_HOME", m_strHome.c_str(), 1);
   SetNotifier(&m_notifier);
   g_pfnErrorGetText.store(&FakeErrorText);
-  ASSERT_EQ(CreateAbortEvent(), 1);
-  ResetEvent(g_hAbortEvent);
-  g_evFileTransfer.Reset();
-  g_evStringTransfer.Reset();
-  g_RxDataBuffer.Reset();
-  g_RxUsmBuffer.Reset();
-  g_TransferEngine.SetMessageTarget(&m_window);
-  g_TransferEngine.SetRepeatParams(0, 1, 0);
+  SetErrorLog(m_pLog);
+  m_engine.SetMessageTarget(&m_window);
+  m_engine.SetRepeatParams(0, 1, 0);
 }
 
 void CEngineTest::Connect(int type) {
@@ -46,21 +42,22 @@ void CEngineTest::Connect(int type) {
   DWORD port = 0;
   int p[5] = {};
   ASSERT_NE(Comm_UpdateConnection(0, port, nullptr, p[0], p[1], p[2], p[3], p[4]), 0);
-  g_TransferEngine.SetConnectionParams(type, 0, 0, 0, m_link.usmChannel ? 1 : 0,
-                                       type == COMM_TYPE_USB ? 1 : 0);
+  m_engine.SetConnectionParams(type, 0, 0, 0, m_link.usmChannel ? 1 : 0,
+                               type == COMM_TYPE_USB ? 1 : 0);
   m_bConnected = true;
 }
 
 void CEngineTest::TearDown() {
-  g_TransferEngine.Shutdown();
-  g_TransferFile.Close();
-  g_RxDataFile.Close();
+  m_engine.Shutdown();
+  m_io.transferFile.Close();
+  m_io.rxDataFile.Close();
   if (m_bConnected) {
     Comm_CloseCleanuo();
     Comm_RegisterBackendFactory(m_nType, nullptr);
   }
-  g_pDataLog.Reset(nullptr);
-  g_TransferEngine.SetMessageTarget(nullptr);
+  RemoveErrorLog(m_pLog);
+  m_pLog->Reset(nullptr);
+  m_engine.SetMessageTarget(nullptr);
   g_pfnErrorGetText.store(nullptr);
   g_pfnCommErrorGetText.store(nullptr);
   SetNotifier(nullptr);
@@ -69,16 +66,16 @@ void CEngineTest::TearDown() {
 }
 
 void CEngineTest::StartLog() {
-  g_pDataLog.Reset(std::make_shared<CDataLog>("OS Version = test"));
+  m_pLog->Reset(std::make_shared<CDataLog>("OS Version = test"));
 }
 
 std::string CEngineTest::StopLog() {
-  std::shared_ptr<CDataLog> log = g_pDataLog.Get();
+  std::shared_ptr<CDataLog> log = m_pLog->Get();
   if (!log)
     return "";
   std::string name = log->FileName();
   std::weak_ptr<CDataLog> watch = log;
-  g_pDataLog.Reset(nullptr);
+  m_pLog->Reset(nullptr);
   log.reset();
   // A worker that was logging a moment ago may hold the last reference; the
   // file is complete only once that reference is gone (flushed and closed).
@@ -86,6 +83,27 @@ std::string CEngineTest::StopLog() {
     Sleep(10);
   std::vector<BYTE> bytes = ReadWhole(name);
   return std::string(bytes.begin(), bytes.end());
+}
+
+bool WaitForFeed(const CRxFeed& feed, size_t count, DWORD timeoutMs) {
+  constexpr DWORD kPollMs = 2;
+  for (DWORD waited = 0; feed.HeldBytes() < count; waited += kPollMs) {
+    if (waited >= timeoutMs)
+      return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+std::vector<BYTE> TakeAll(CRxFeed& feed) {
+  std::vector<CRxFeed::Block> blocks;
+  const size_t count = feed.Take(&blocks);
+  std::vector<BYTE> all;
+  for (const CRxFeed::Block& b : blocks)
+    all.insert(all.end(), b.begin(), b.end());
+  EXPECT_EQ(all.size(), count);
+  feed.Recycle(&blocks);
+  return all;
 }
 
 std::vector<BYTE> TestPattern(size_t size, unsigned seed) {
@@ -123,7 +141,7 @@ void CReaderTest::SetUp() {
   m_link.usmChannel = true;
   Connect(COMM_TYPE_USB);
   m_strRxFile = m_strHome + "/Output/RxData.bin";
-  ASSERT_EQ(g_RxDataFile.Open(m_strRxFile, CMyFile::kModeWrite, 0), 1);
+  ASSERT_EQ(m_io.rxDataFile.Open(m_strRxFile, CMyFile::kModeWrite, 0), 1);
 }
 
 bool CReaderTest::WaitForRing(CRingBuffer& ring, DWORD count) {

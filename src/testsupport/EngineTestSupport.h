@@ -1,6 +1,7 @@
-// Test support for the engine and firmware tests: a fixture that installs
-// the fake backend (FakeCommLink.h) for an interface type, connects it,
-// points the engine at a recording window, records message boxes (error
+// Test support for the engine and firmware tests: a fixture that owns an
+// engine and the objects it works on (as the program's session does),
+// installs the fake backend (FakeCommLink.h) for an interface type, connects
+// it, points the engine at a recording window, records message boxes (error
 // text n reads "error n"), gives the program a temporary home, and takes it
 // all down again, threads included, after each case.
 #pragma once
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "engine/RingBuffer.h"
+#include "engine/TransferEngine.h"
+#include "engine/TransferObjects.h"
 #include "platform/MessageQueue.h"
 #include "platform/Win32Types.h"
 #include "testsupport/FakeCommLink.h"
@@ -37,6 +40,13 @@ class CEngineTest : public ::testing::Test {
   void ExpectOneDone(DWORD timeoutMs = 10000);
   std::vector<std::string> Boxes() const { return m_notifier.Texts(); }
 
+  // Built first and destroyed last: the engine ends its threads before the
+  // objects they use go.
+  CTransferObjects m_io;
+  CTransferEngine m_engine{m_io};
+  // The log StartLog/StopLog and the error boxes use; a fixture whose code
+  // runs on another session points it there before SetUp.
+  CDataLogHolder* m_pLog = &m_io.dataLog;
   std::string m_strHome;
   CFakeCommLink m_link;
   CMessageQueue m_window;
@@ -56,6 +66,13 @@ class CReaderTest : public CEngineTest {
 
   std::string m_strRxFile;
 };
+
+// Waits (up to timeoutMs) until the enabled feed holds `count` bytes
+// waiting to be taken.
+bool WaitForFeed(const CRxFeed& feed, size_t count, DWORD timeoutMs = 5000);
+// Everything the feed holds, in one piece; the blocks go back to the feed
+// as the display gives them back, so later bytes land in reused blocks.
+std::vector<BYTE> TakeAll(CRxFeed& feed);
 
 // `size` pattern bytes (a different pattern for each seed).
 std::vector<BYTE> TestPattern(size_t size, unsigned seed = 1);

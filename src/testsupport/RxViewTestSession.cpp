@@ -20,20 +20,17 @@ CRxViewTestSession::CRxViewTestSession() {
   std::filesystem::create_directories(m_strHome + "/Output");
   setenv("SENDRIX_HOME", m_strHome.c_str(), 1);
   SetNotifier(&m_notifier);
-  CreateAbortEvent();
-  g_RxDataBuffer.Reset();
-  g_RxUsmBuffer.Reset();
-  g_TransferEngine.SetMessageTarget(&m_window);
+  m_session.Engine().SetMessageTarget(&m_window);
 }
 
 CRxViewTestSession::~CRxViewTestSession() {
-  g_TransferEngine.Shutdown();
-  g_RxDataFile.Close();
+  m_session.Engine().Shutdown();
+  m_session.RxDataFile().Close();
   if (m_bOpen)
     Comm_CloseCleanuo();
   if (m_pSim)
     m_pSim->Stop();
-  g_TransferEngine.SetMessageTarget(nullptr);
+  m_session.Engine().SetMessageTarget(nullptr);
   SetNotifier(nullptr);
   std::error_code ec;
   std::filesystem::remove_all(m_strHome, ec);
@@ -56,9 +53,9 @@ bool CRxViewTestSession::Connect(const std::string& streamFile, bool withUsm) {
   int outputSel = 0, completion = 0;
   if (!Comm_UpdateConnection(0, address, mac, mainPort, usm, rt, outputSel, completion))
     return false;
-  g_TransferEngine.SetConnectionParams(COMM_TYPE_TCPIP, 0, 0, rt, usm, 0);
+  m_session.Engine().SetConnectionParams(COMM_TYPE_TCPIP, 0, 0, rt, usm, 0);
   constexpr int kPeerWaitMs = 10000;
-  return g_TransferEngine.StartReaders() == 1 &&
+  return m_session.Engine().StartReaders() == 1 &&
          (!withUsm || m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.nUsmConnections > 0; },
                                       kPeerWaitMs));
 }

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "PrinterSim.h"
-#include "engine/TransferGlobals.h"
 #include "platform/MessageQueue.h"
 #include "platform/Win32Types.h"
+#include "session/Session.h"
 #include "testsupport/RecordingNotifier.h"
 
 class CRxViewTestSession {
@@ -30,7 +30,10 @@ class CRxViewTestSession {
   // Queues bytes on the printer's data connection, or its USM channel.
   void Send(const std::vector<BYTE>& bytes) { m_pSim->Send(bytes); }
   void SendUsm(const std::vector<BYTE>& bytes) { m_pSim->SendUsm(bytes); }
-  void StopReaders() { g_TransferEngine.StopReaders(); }
+  void StopReaders() { m_session.Engine().StopReaders(); }
+  // The session the readers and the display work on.
+  CSession& Session() { return m_session; }
+  CTransferEngine& Engine() { return m_session.Engine(); }
   const std::string& Home() const { return m_strHome; }
 
   static std::vector<BYTE> Pattern(size_t size, unsigned seed);
@@ -38,6 +41,7 @@ class CRxViewTestSession {
   static bool WriteWhole(const std::string& path, const std::vector<BYTE>& bytes);
 
  private:
+  CSession m_session;
   std::string m_strHome;
   std::unique_ptr<CPrinterSim> m_pSim;
   CMessageQueue m_window;

@@ -1,7 +1,7 @@
 #include "testsupport/SimTestSupport.h"
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/AppMessages.h"
 
 std::string SimTransportName(const ::testing::TestParamInfo<SimTransport>& p) {
@@ -63,7 +63,7 @@ void CSimTest::ConnectSim(SimTransport transport, bool usm, int checkStatus) {
         Comm_UpdateConnection(0, port, path.data(), baud, parity, handshake, dataBits, stopBits),
         0);
   }
-  g_TransferEngine.SetConnectionParams(type, port, 0, rt, usmFlag, checkStatus);
+  m_engine.SetConnectionParams(type, port, 0, rt, usmFlag, checkStatus);
 }
 
 std::vector<std::string> CSimTest::Leds() const {

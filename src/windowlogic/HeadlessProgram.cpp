@@ -13,6 +13,7 @@
 #include "batch/HeadlessRows.h"
 #include "platform/Notifier.h"
 #include "platform/StopRequest.h"
+#include "session/Session.h"
 #include "windowlogic/HeadlessRunner.h"
 #include "windowlogic/ProgramHooks.h"
 #include "windowlogic/SendrixApp.h"
@@ -93,11 +94,13 @@ int RunHeadlessProgram(const CProgramArguments& arguments, int stopPipe) {
   CStoredSettings settings;
   settings.SetStderrEcho(false);  // the notifier itself writes to stderr
   int exitStatus = -1;
-  CSendrixApp theApp(MakeProgramHooks(settings, commandLine, exitStatus, [&](CSendrixDlg& dlg) {
-    dlg.Batch().m_bHeadless = 1;
-    dlg.SetProgressEcho(&progress);
-    dlg.SetRowEcho(&rows);
-  }));
+  CSession session;
+  CSendrixApp theApp(session,
+                     MakeProgramHooks(settings, commandLine, exitStatus, [&](CSendrixDlg& dlg) {
+                       dlg.Batch().m_bHeadless = 1;
+                       dlg.SetProgressEcho(&progress);
+                       dlg.SetRowEcho(&rows);
+                     }));
   CHeadlessRunner runner(stopPipe);
   runner.SetRowEcho(&rows);
   theApp.InitInstance(runner);

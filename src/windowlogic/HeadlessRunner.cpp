@@ -2,6 +2,7 @@
 
 #include "platform/AppMessages.h"
 #include "platform/StopRequest.h"
+#include "session/Session.h"
 #include "windowlogic/MemoryMainView.h"
 #include "windowlogic/MemoryReceiveDisplay.h"
 #include "windowlogic/NoFileDialog.h"
@@ -20,11 +21,11 @@ void CHeadlessRunner::PostClose() {
 void CHeadlessRunner::RunModal(CSendrixDlg& dlg) {
   CMemoryMainView view(dlg.Fields(), [this] { PostClose(); });
   CNoFileDialog files;
-  CMemoryReceiveDisplay display(m_loop);
+  CMemoryReceiveDisplay display(m_loop, dlg.Session().Engine());
   display.Pump().SetRowEcho(m_pRowEcho);
   // The logic sees every block shown, and every status decoded.
-  display.Pump().SetRxTap([&dlg](UINT message, const BYTE* bytes, size_t count) {
-    dlg.OnMessage(message, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(bytes));
+  display.Pump().SetRxTap([&dlg](RxChannel channel, const BYTE* bytes, size_t count) {
+    dlg.OnReceived(channel, bytes, count);
   });
   display.Pump().SetStatusTap([&dlg](const PRINTER_STATUS_TEXT& status) {
     dlg.OnPrinterStatus(status.strSource, status.strWords);

@@ -1,10 +1,8 @@
-// The receive display as the window's logic sees it: the display thread,
-// the two receive lists and their buttons. Built by another module; the
-// window works without one (received data are then not shown).
+// The receive display as the window's logic sees it: the two receive lists
+// and their buttons. Built by another module; the window works without one
+// (received data are then not shown).
 //
-// Threading: every member is called on the window's thread. OnRxMessage runs
-// inside the display thread's SendMessage, so its lParam buffer is valid only
-// during the call.
+// Threading: every member is called on the window's thread.
 #pragma once
 
 #include "platform/Win32Types.h"
@@ -15,8 +13,6 @@ class IReceiveDisplay {
   // Starts the display thread (initialisation) / sets its stop event (close).
   virtual int Start() = 0;
   virtual void Stop() = 0;
-  // WM_RX_DATA and WM_RX_USM (byte count, address of the bytes). Returns 1.
-  virtual LRESULT OnRxMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
   // The next received byte starts a new line of the data list.
   virtual void ResetDataLineCounter() = 0;
   // The bytes of a data string about to be sent: a status request among

@@ -18,12 +18,12 @@ class CHeadlessRows;
 
 class CMemoryReceiveDisplay : public IReceiveDisplay {
  public:
-  explicit CMemoryReceiveDisplay(CEventLoop& loop) : m_loop(loop) {}
+  // `engine`: the session's (its feeds, received data and log).
+  CMemoryReceiveDisplay(CEventLoop& loop, CTransferEngine& engine) : m_loop(loop), m_pump(engine) {}
   ~CMemoryReceiveDisplay() override;
 
   int Start() override;
   void Stop() override;
-  LRESULT OnRxMessage(UINT, WPARAM, LPARAM) override { return 1; }
   void ResetDataLineCounter() override { m_pump.StartNewDataRow(); }
   void NoteStringSent(const BYTE* bytes, size_t count) override;
   void OnCommand(int id) override;

@@ -5,7 +5,6 @@
 
 #include "batch/CommandLine.h"
 #include "codec/Codec.h"
-#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
 #include "platform/AppendFormat.h"
@@ -15,6 +14,7 @@
 #include "platform/Notifier.h"
 #include "platform/ProgramFolder.h"
 #include "report/ErrorBoxes.h"
+#include "session/Session.h"
 #include "texts/ErrorTexts.h"
 #include "windowlogic/OperatorMessages.h"
 
@@ -26,9 +26,10 @@ constexpr DWORD kFirmwareBlockSize = 1024;
 
 }  // namespace
 
-COperations::COperations(CDialogFields& fields, CControlGroups& groups, CDialogHistories& histories,
-                         CTextLibrary& texts, CBatchWatch& batchWatch)
-    : m_fields(fields),
+COperations::COperations(CSession& session, CDialogFields& fields, CControlGroups& groups,
+                         CDialogHistories& histories, CTextLibrary& texts, CBatchWatch& batchWatch)
+    : m_session(session),
+      m_fields(fields),
       m_groups(groups),
       m_histories(histories),
       m_texts(texts),
@@ -36,10 +37,8 @@ COperations::COperations(CDialogFields& fields, CControlGroups& groups, CDialogH
 
 COperations::~COperations() {
   if (m_pFlash) {
-    m_pFlash->Stop();
-    if (g_pFlashDownload == m_pFlash.get())
-      g_pFlashDownload = nullptr;
-    m_pFlash.reset();
+    m_session.EndFlashDownload();
+    m_pFlash = nullptr;
   }
 }
 
@@ -52,8 +51,7 @@ void COperations::Attach(IMainView* view, IMessageTarget* target, IReceiveDispla
 }
 
 void COperations::CreateFlash(std::function<int(int)> reopen) {
-  m_pFlash = std::make_unique<CFlashDownload>(m_pTarget, std::move(reopen));
-  g_pFlashDownload = m_pFlash.get();
+  m_pFlash = m_session.StartFlashDownload(m_pTarget, std::move(reopen));
 }
 
 std::string COperations::ButtonCaption(int n) {
@@ -117,9 +115,9 @@ void COperations::BeginJob(int operation, bool dataOwnedByProtocol) {
 void COperations::OnStartTransmit() {
   if (m_nRunningOperation == OP_FILE_TRANSFER) {
     m_pView->EnableDlgItem(kIdcFileStart, 0);
-    SetEvent(g_hAbortEvent);
-    if (g_pDataLog)
-      g_pDataLog->Log("Abort File Transfer.\n");
+    SetEvent(m_session.AbortEvent());
+    if (m_session.DataLog())
+      m_session.DataLog()->Log("Abort File Transfer.\n");
     return;
   }
   if (m_nRunningOperation != OP_IDLE)
@@ -133,13 +131,13 @@ void COperations::OnStartTransmit() {
     ShowErrorText(kErrorNoFileSelected);
     return;
   }
-  if (!g_TransferFile.Open(f.m_strFileName, CMyFile::kModeRead, f.m_bPacketMode)) {
+  if (!m_session.TransferFile().Open(f.m_strFileName, CMyFile::kModeRead, f.m_bPacketMode)) {
     ShowErrorTextFor(kErrorFileOpen, FileProblem(f.m_strFileName));
     return;
   }
-  if (g_TransferFile.GetSize() == 0) {
+  if (m_session.TransferFile().GetSize() == 0) {
     ShowErrorText(kErrorFileEmpty);
-    g_TransferFile.Close();
+    m_session.TransferFile().Close();
     return;
   }
   m_histories.AddFile(f.m_strFileName);
@@ -158,20 +156,20 @@ void COperations::OnStartTransmit() {
   m_groups.EnableInterfaceGroup(0);
   ShowProgress(0, 0);
   m_services.updateAll(0);
-  ResetEvent(g_hAbortEvent);
+  ResetEvent(m_session.AbortEvent());
   BeginJob(OP_FILE_TRANSFER, false);
   m_pView->SetDlgItemText(kIdcFileStart, ButtonCaption(5));
   m_groups.EnableRepeatGroup(0);
-  g_TransferEngine.SetRepeatParams(f.m_bRepeat, f.m_nRepeatCount, static_cast<int>(f.m_nDelay));
-  g_evFileTransfer.Set();
+  m_session.Engine().SetRepeatParams(f.m_bRepeat, f.m_nRepeatCount, static_cast<int>(f.m_nDelay));
+  m_session.FileJob().Set();
 }
 
 void COperations::OnStartString() {
   m_services.updateAll(1);
   if (m_nRunningOperation == OP_STRING_TRANSFER) {
-    SetEvent(g_hAbortEvent);
-    if (g_pDataLog)
-      g_pDataLog->Log("Abort String Transfer.\n");
+    SetEvent(m_session.AbortEvent());
+    if (m_session.DataLog())
+      m_session.DataLog()->Log("Abort String Transfer.\n");
     return;
   }
   if (m_nRunningOperation != OP_IDLE)
@@ -196,7 +194,7 @@ void COperations::OnStartString() {
       ShowAndLogText(kNothingToSendText);
     return;
   }
-  CTransferEngine& engine = g_TransferEngine;
+  CTransferEngine& engine = m_session.Engine();
   if (f.m_bPacketMode) {
     BYTE frame[CTransferEngine::kStringBufferSize] = {};
     length = FramePacket(bytes, frame, length);
@@ -205,7 +203,7 @@ void COperations::OnStartString() {
     std::memcpy(engine.m_StringBuffer, bytes, static_cast<size_t>(length));
   }
   engine.m_nStringLength = static_cast<DWORD>(length);
-  ResetEvent(g_hAbortEvent);
+  ResetEvent(m_session.AbortEvent());
   m_histories.AddString(f.m_strDataString);
   m_services.updateAll(0);
   if (!m_services.openPort())
@@ -221,7 +219,7 @@ void COperations::OnStartString() {
   }
   BeginJob(OP_STRING_TRANSFER, false);
   m_pView->SetDlgItemText(kIdcStringStart, ButtonCaption(5));
-  g_evStringTransfer.Set();
+  m_session.StringJob().Set();
 }
 
 void COperations::ClearFlashSteps() {
@@ -229,7 +227,7 @@ void COperations::ClearFlashSteps() {
     m_pView->SetLed(-1, kIdcStepLampSwitchMode + k, 0);
 }
 
-// The firmware file's checks; 1 when it is open in g_TransferFile.
+// The firmware file's checks; 1 when it is open as the session's transfer file.
 int COperations::CheckFirmwareFile(const std::string& name) {
   if (name.empty()) {
     ShowErrorText(kErrorNoFileSelected);
@@ -239,13 +237,13 @@ int COperations::CheckFirmwareFile(const std::string& name) {
     ShowErrorText(kErrorFirmwareNotBin);
     return 0;
   }
-  if (!g_TransferFile.Open(name, CMyFile::kModeRead, 0)) {
+  if (!m_session.TransferFile().Open(name, CMyFile::kModeRead, 0)) {
     ShowErrorTextFor(kErrorFileOpen, FileProblem(name));
     return 0;
   }
-  const DWORD size = g_TransferFile.GetSize();
+  const DWORD size = m_session.TransferFile().GetSize();
   if (size == 0 || size % kFirmwareBlockSize != 0) {
-    g_TransferFile.Close();
+    m_session.TransferFile().Close();
     ShowErrorText(size == 0 ? kErrorFileEmpty : kErrorFirmwareSizeNotKiB);
     return 0;
   }
@@ -255,9 +253,9 @@ int COperations::CheckFirmwareFile(const std::string& name) {
 void COperations::OnStartFirmware() {
   if (m_nRunningOperation == OP_FIRMWARE_DOWNLOAD && m_pFlash) {
     m_pView->EnableDlgItem(kIdcFirmwareStart, 0);
-    SetEvent(g_hAbortEvent);
-    if (g_pDataLog)
-      g_pDataLog->Log("Abort Flash Download.\n");
+    SetEvent(m_session.AbortEvent());
+    if (m_session.DataLog())
+      m_session.DataLog()->Log("Abort Flash Download.\n");
     return;
   }
   if (m_nRunningOperation != OP_IDLE || !m_pFlash)
@@ -278,7 +276,7 @@ void COperations::OnStartFirmware() {
   m_fields.usb.m_nOutEndpoint = 0;
   m_services.updateAll(0);
   if (!m_services.openPort()) {
-    g_TransferFile.Close();
+    m_session.TransferFile().Close();
     return;
   }
   m_groups.EnableFileGroup(0);
@@ -289,10 +287,10 @@ void COperations::OnStartFirmware() {
   m_pView->SetDlgItemText(kIdcFirmwareStart, ButtonCaption(5));
   for (int id = kIdcStepLabelSwitchMode; id <= kIdcStepLabelReadCrc; ++id)
     m_pView->EnableDlgItem(id, 0);
-  g_RxDataBuffer.Reset();
+  m_session.RxDataBuffer().Reset();
   Sleep(20);
   ShowProgress(0, -1);
-  ResetEvent(g_hAbortEvent);
+  ResetEvent(m_session.AbortEvent());
   BeginJob(OP_FIRMWARE_DOWNLOAD, true);
   m_pFlash->Start();
 }
@@ -304,12 +302,12 @@ int COperations::ReadFileJobOutcome() const {
   // system error only) leaves just the engine's outcome to tell.
   if (m_bCommErrorDuringJob)
     return 0;
-  return g_TransferEngine.GetLastOutcome().nResult == TRANSFER_FAILED ? 0 : 1;
+  return m_session.Engine().GetLastOutcome().nResult == TRANSFER_FAILED ? 0 : 1;
 }
 
 void COperations::ShowFileTransferFailed() {
-  if (g_pDataLog)
-    g_pDataLog->Log("File Transfer failed: not every byte reached the printer.\n");
+  if (m_session.DataLog())
+    m_session.DataLog()->Log("File Transfer failed: not every byte reached the printer.\n");
   m_pView->SetDlgItemText(kIdcRate, "-------");
   ShowErrorTextThen(kErrorFileTransferFailed, TakeHeldCommError());
 }
@@ -333,7 +331,7 @@ int COperations::OnJobDone() {
   // (SENDRIX_DEBUG): neither the window nor the log shows it otherwise.
   char line[80];
   std::snprintf(line, sizeof line, "** WM_TRANSFER_DONE operation %d result %d\r\n", ended,
-                static_cast<int>(g_TransferEngine.GetLastOutcome().nResult));
+                static_cast<int>(m_session.Engine().GetLastOutcome().nResult));
   OutputDebugStringA(line);
   switch (m_nRunningOperation) {
     case OP_STRING_TRANSFER:
@@ -371,18 +369,18 @@ int COperations::OnJobDone() {
       return OP_IDLE;
   }
   ShowJobEndBoxes(ended == OP_FIRMWARE_DOWNLOAD &&
-                      g_TransferEngine.GetLastOutcome().nResult == TRANSFER_ABORTED,
+                      m_session.Engine().GetLastOutcome().nResult == TRANSFER_ABORTED,
                   m_pFlash && m_pFlash->EraseBegun());
   m_nRunningOperation = OP_IDLE;
-  m_batchWatch.WindowRunEnded(g_TransferEngine.GetLastOutcome().nResult,
-                              g_TransferEngine.GetLastOutcome().qwBytesDelivered);
+  m_batchWatch.WindowRunEnded(m_session.Engine().GetLastOutcome().nResult,
+                              m_session.Engine().GetLastOutcome().qwBytesDelivered);
   if (m_pProgressEcho)
     m_pProgressEcho->End();
   return ended;
 }
 
 int COperations::OutcomeExitStatus(int ended) const {
-  const int status = g_TransferEngine.GetLastOutcome().nResult;
+  const int status = m_session.Engine().GetLastOutcome().nResult;
   // A file job that reported a write failure failed, whatever its count said.
   if (ended == OP_FILE_TRANSFER && status == kBatchExitCompleted && !ReadFileJobOutcome())
     return kBatchExitFailed;

@@ -4,9 +4,9 @@
 // at the job's end, and the job's outcome as a batch exit status. It shows
 // the progress, rate and CRC the workers report.
 //
-// The operations reach the workers through the transfer engine's globals
-// (g_TransferEngine, g_TransferFile, the events) and the Flash download it
-// owns; the data exchange and the port open are the window's (Services).
+// The operations reach the workers through the session (CSession: the
+// engine, the transfer file, the job and abort events, the firmware
+// download); the data exchange and the port open are the window's (Services).
 //
 // Threading: the window's thread only; the Flash thread re-opens the port
 // through the function given to CreateFlash.
@@ -27,6 +27,7 @@
 #include "windowlogic/IReceiveDisplay.h"
 
 class CFlashDownload;
+class CSession;
 
 // RunningOperation.
 enum : int {
@@ -45,16 +46,17 @@ class COperations {
     std::function<int()> openPort;
   };
 
-  // All five outlive this object.
-  COperations(CDialogFields& fields, CControlGroups& groups, CDialogHistories& histories,
-              CTextLibrary& texts, CBatchWatch& batchWatch);
-  // Stops the Flash thread.
+  // All six outlive this object.
+  COperations(CSession& session, CDialogFields& fields, CControlGroups& groups,
+              CDialogHistories& histories, CTextLibrary& texts, CBatchWatch& batchWatch);
+  // Ends the session's firmware download (its Flash thread) when it made one.
   ~COperations();
   COperations(const COperations&) = delete;
   COperations& operator=(const COperations&) = delete;
 
   void Attach(IMainView* view, IMessageTarget* target, IReceiveDisplay* display, Services services);
-  // The Flash download, once the window is up; `reopen` is its port re-open.
+  // The session's firmware download, once the window is up; `reopen` is its
+  // port re-open.
   void CreateFlash(std::function<int(int)> reopen);
   void SetBatchMode(int mode) { m_nBatchMode = mode; }
   void SetProgressEcho(CHeadlessProgress* echo) { m_pProgressEcho = echo; }
@@ -94,6 +96,7 @@ class COperations {
   void ClearFlashSteps();
   int CheckFirmwareFile(const std::string& name);
 
+  CSession& m_session;
   CDialogFields& m_fields;
   CControlGroups& m_groups;
   CDialogHistories& m_histories;
@@ -103,7 +106,7 @@ class COperations {
   IMessageTarget* m_pTarget = nullptr;
   IReceiveDisplay* m_pDisplay = nullptr;
   Services m_services;
-  std::unique_ptr<CFlashDownload> m_pFlash;
+  CFlashDownload* m_pFlash = nullptr;  // the session's (CreateFlash)
   int m_nRunningOperation = OP_IDLE;
   int m_nBatchMode = 0;
   int m_bCommErrorDuringJob = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "firmware/FlashDownload.h"
-#include "log/DataLog.h"
 #include "platform/LastError.h"
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
@@ -14,16 +13,14 @@ void ShowAndLog(const std::string& text, UINT icon) {
   AfxMessageBox(text.c_str(), MB_OK | icon);
   std::string line = text;  // the box's lines make one log line
   std::replace(line.begin(), line.end(), '\n', ' ');
-  if (g_pDataLog)
-    g_pDataLog->Log(line.c_str());
+  LogLine(line.c_str());
 }
 
 }  // namespace
 
 void ShowAndLogText(const std::string& text) {
   AfxMessageBox(text.c_str());
-  if (g_pDataLog)
-    g_pDataLog->Log((text + "\n").c_str());
+  LogLine((text + "\n").c_str());
 }
 
 std::string FileProblem(const std::string& path) {

@@ -5,7 +5,7 @@
 
 #include "comm/Cablox.h"
 #include "comm/SerialPortList.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "platform/Clock.h"
 #include "report/ErrorBoxes.h"
 #include "texts/ErrorTexts.h"
@@ -29,20 +29,21 @@ T Pick(const T (&table)[N], int index, T fallback) {
 // Hands the connection's parameters to the engine. The readers read them
 // without a lock, and an open that finds the connection unchanged stores
 // the same values again while they run: an unchanged set is left alone.
-void StoreConnectionParams(int type, DWORD port, int outputPort, int realTime, int usm,
-                           int checkStatus) {
-  const CTransferEngine& e = g_TransferEngine;
+void StoreConnectionParams(CTransferEngine& e, int type, DWORD port, int outputPort, int realTime,
+                           int usm, int checkStatus) {
   if (e.m_nInterfaceType == type && e.m_nPort == port && e.m_nOutputPort == outputPort &&
       e.m_nRealTimeChannel == realTime && e.m_nUsmChannel == usm && e.m_nCheckStatus == checkStatus)
     return;
-  g_TransferEngine.SetConnectionParams(type, port, outputPort, realTime, usm, checkStatus);
+  e.SetConnectionParams(type, port, outputPort, realTime, usm, checkStatus);
 }
 constexpr size_t kMacBufferSize = 50;
 
 }  // namespace
 
-CPortOpener::CPortOpener(IMessageTarget* owner)
-    : m_pOwner(owner), m_fnListPorts([] { return CSerialPortList::Enumerate(); }) {}
+CPortOpener::CPortOpener(IMessageTarget* owner, CTransferEngine& engine)
+    : m_engine(engine),
+      m_pOwner(owner),
+      m_fnListPorts([] { return CSerialPortList::Enumerate(); }) {}
 
 CConnectionOffer CPortOpener::GetOffer() const {
   std::lock_guard<std::mutex> lock(m_lock);
@@ -73,8 +74,8 @@ void CPortOpener::CloseForTypeChange() {
     return;
   if (Comm_IsConnected()) {
     if (m_nPreviousType >= 0 && m_nPreviousType <= 2)
-      CTransferEngine::LogText(kCloseLines[m_nPreviousType]);
-    g_TransferEngine.StopReaders();
+      m_engine.LogText(kCloseLines[m_nPreviousType]);
+    m_engine.StopReaders();
     Comm_BreakDownCommPort();
     Sleep(m_timings.dwAfterTypeChangeMs);
   }
@@ -120,7 +121,7 @@ void CPortOpener::CommonEnd(COpenResult* out) {
     out->bReceiveFlag = m_bReceiveFlag;
   }
   if (available)
-    g_TransferEngine.StartReaders();
+    m_engine.StartReaders();
   Comm_SetConnect(available);
 }
 
@@ -151,7 +152,7 @@ int CPortOpener::SerialUpdate(const std::string& name) {
   int dataBits = s.m_nDataBitsIndex, stopBits = s.m_nStopBitsIndex;
   if (!Comm_UpdateConnection(0, port, buffer, baud, parity, flow, dataBits, stopBits))
     return 0;
-  CTransferEngine::LogFormat(
+  m_engine.LogFormat(
       "Open Serial Port successful. Params : Port = %s, BaudRate = %d, Parity = %s, "
       "Handshaking = %s, NbDatas = %d, NbStops = %s",
       buffer, Pick(kBaudRates, s.m_nBaudIndex, 0), Pick(kParity, s.m_nParityIndex, "?"),
@@ -173,9 +174,9 @@ int CPortOpener::OpenSerial(COpenResult* out) {
                                             s.m_nStopBitsIndex);
   if (r == 1) {
     if (Comm_IsConnected() == 1) {
-      g_TransferEngine.StopReaders();
+      m_engine.StopReaders();
       Comm_BreakDownCommPort();
-      CTransferEngine::LogText(kCloseLines[0]);
+      m_engine.LogText(kCloseLines[0]);
     }
     Sleep(m_timings.dwBeforeSerialUpdateMs);
     if (!SerialUpdate(name)) {
@@ -185,11 +186,11 @@ int CPortOpener::OpenSerial(COpenResult* out) {
   } else if (r == 2) {
     if (ports.empty() || index == -1 || !SerialUpdate(name)) {
       FailOpen(0, out);
-      CTransferEngine::LogText("Open Serial Port failed");
+      m_engine.LogText("Open Serial Port failed");
       return 0;
     }
   }
-  StoreConnectionParams(0, static_cast<DWORD>(index), 0, 0, 0, 1);
+  StoreConnectionParams(m_engine, 0, static_cast<DWORD>(index), 0, 0, 0, 1);
   if (out) {
     out->nPanel = 0;
     out->nShowUsmButton = 0;
@@ -205,7 +206,7 @@ int CPortOpener::OpenUsb(COpenResult* out) {
   if (r == 1) {
     if (out)
       out->bHideUsbLamps = 1;
-    CTransferEngine& engine = g_TransferEngine;
+    CTransferEngine& engine = m_engine;
     int readersStopped = 0;
     bool skipUpdate = false;
     if (engine.m_pReadThread) {
@@ -229,19 +230,19 @@ int CPortOpener::OpenUsb(COpenResult* out) {
       if (!Comm_UpdateConnection(readersStopped, device, nullptr, output, m_nUsmChannel,
                                  m_nRealTimeChannel, scratch1, scratch2)) {
         FailOpen(1, out);
-        CTransferEngine::LogText("Open USB Port failed");
+        m_engine.LogText("Open USB Port failed");
         return 0;
       }
     }
     if (out)
       out->bRefreshUsbList = 1;
-    CTransferEngine::LogFormat(
+    m_engine.LogFormat(
         "Open USB Port successful. Params : Device = %s, Output port = %s, Check USB Printer "
         "Status = %s",
         u.m_strDevice.c_str(), u.m_nOutEndpoint == 1 ? "Real Time" : "Normal",
         u.m_bMonitor ? "TRUE" : "FALSE");
   }
-  StoreConnectionParams(1, device, u.m_nOutEndpoint, m_nRealTimeChannel, m_nUsmChannel,
+  StoreConnectionParams(m_engine, 1, device, u.m_nOutEndpoint, m_nRealTimeChannel, m_nUsmChannel,
                         u.m_bMonitor);
   if (out) {
     out->bShowFields = 1;
@@ -255,7 +256,7 @@ int CPortOpener::OpenUsb(COpenResult* out) {
 void CPortOpener::LogTcp(const char* outcome) {
   const CEthernetFields& e = m_params.ethernet;
   const DWORD a = e.m_dwIpAddress;
-  CTransferEngine::LogFormat(
+  m_engine.LogFormat(
       "Open TCP/IP Port %s. Params : IP address %d.%d.%d.%d, Output port Sel = %s, Main port = "
       "%d, Real Time Port = %d, USM Port = %d, AutoReconnect = %s",
       outcome, static_cast<int>(a >> 24), static_cast<int>((a >> 16) & 0xFF),
@@ -275,9 +276,9 @@ int CPortOpener::OpenTcp(COpenResult* out) {
   const bool rebuild = r == 1 || r == 2;
   if (rebuild) {
     if (r != 2 && Comm_IsConnected() == 1) {
-      g_TransferEngine.StopReaders();
+      m_engine.StopReaders();
       Comm_BreakDownCommPort();
-      CTransferEngine::LogText(kCloseLines[2]);
+      m_engine.LogText(kCloseLines[2]);
     }
     m_nCompletion = 0;
     m_nRealTimeChannel = e.m_nRealTimePort;
@@ -297,7 +298,7 @@ int CPortOpener::OpenTcp(COpenResult* out) {
     }
     LogTcp("successful");
   }
-  StoreConnectionParams(2, 0, 0, m_nRealTimeChannel, m_nUsmChannel, 0);
+  StoreConnectionParams(m_engine, 2, 0, 0, m_nRealTimeChannel, m_nUsmChannel, 0);
   if (out) {
     out->bShowFields = 1;
     out->nPanel = 2;
@@ -322,10 +323,10 @@ void CPortOpener::ClosePort(int type) {
 void CPortOpener::CloseLocked(int type) {
   if (!Comm_IsConnected())
     return;
-  g_TransferEngine.StopReaders();
+  m_engine.StopReaders();
   Comm_BreakDownCommPort();
   if (type >= 0 && type <= 2)
-    CTransferEngine::LogText(kCloseLines[type]);
+    m_engine.LogText(kCloseLines[type]);
 }
 
 COpenResult CPortOpener::Reconnect(const COpenRequest& request) {

@@ -4,7 +4,7 @@
 // Open(request) compares what the communications library has with what the
 // request asks for (Comm_IsConnectionValid), rebuilds the connection only
 // when needed, writes one log line for the outcome, hands the connection's
-// parameters to g_TransferEngine and starts the missing reader threads. It
+// parameters to the session's engine and starts the missing reader threads. It
 // touches neither the window nor its fields: what the window should show
 // afterwards comes back in the COpenResult, which the window applies.
 //
@@ -32,6 +32,8 @@
 
 #include "platform/MessageTarget.h"
 #include "settings/DialogFields.h"
+
+class CTransferEngine;
 
 // What the last connection offers the panels: the real-time radios, the
 // USM label.
@@ -77,8 +79,9 @@ class CPortOpener {
   };
   using PortLister = std::function<std::vector<std::string>()>;
 
-  // owner: where the library reports errors.
-  explicit CPortOpener(IMessageTarget* owner);
+  // owner: where the library reports errors; engine: the session's, given
+  // the connection and its readers (it outlives the opener).
+  CPortOpener(IMessageTarget* owner, CTransferEngine& engine);
 
   // The window's open (see the notes above).
   COpenResult Open(const COpenRequest& request);
@@ -116,6 +119,7 @@ class CPortOpener {
   void CommonEnd(COpenResult* out);
   void LogTcp(const char* outcome);
 
+  CTransferEngine& m_engine;
   IMessageTarget* m_pOwner;
   PortLister m_fnListPorts;
   Timings m_timings;

@@ -29,7 +29,7 @@ class PortOpenerTest : public CSimTest {
 
 TEST_F(PortOpenerTest, EachOpenSaysWhatTheWindowShowsAfterIt) {
   StartSim(kTcp, {});
-  CPortOpener opener(&m_window);
+  CPortOpener opener(&m_window, m_engine);
 
   COpenRequest unknown;
   unknown.nInterface = 7;

@@ -7,31 +7,30 @@
 
 #include "batch/HeadlessRows.h"
 #include "engine/RxFeed.h"
-#include "engine/TransferGlobals.h"
+#include "engine/TransferEngine.h"
 #include "log/DataLog.h"
-#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/StopRequest.h"
 
 namespace {
 
-void LogBlock(const char* format, const BYTE* bytes, size_t count) {
-  if (!g_pDataLog)
+void LogBlock(CDataLogHolder& log, const char* format, const BYTE* bytes, size_t count) {
+  if (!log)
     return;
   char line[64];
   std::snprintf(line, sizeof line, format, static_cast<int>(count));
-  g_pDataLog->Log(line, bytes, static_cast<DWORD>(count));
+  log->Log(line, bytes, static_cast<DWORD>(count));
 }
 
 }  // namespace
 
 CReceivePump::~CReceivePump() {
-  g_RxDataFeed.SetEnabled(false);
-  g_RxUsmFeed.SetEnabled(false);
+  m_engine.m_io.rxDataFeed.SetEnabled(false);
+  m_engine.m_io.rxUsmFeed.SetEnabled(false);
 }
 
 void CReceivePump::Start() {
-  ReadDataFromFile(g_TransferEngine.EnableDisplayFeeds(true) == 1);
+  ReadDataFromFile(m_engine.EnableDisplayFeeds(true) == 1);
   m_bRunning = true;
 }
 
@@ -39,7 +38,7 @@ void CReceivePump::ReadDataFromFile(bool inStep) {
   m_bDataFileInStep = inStep;
   m_nDataShown = 0;
   m_nBacklog = 0;
-  g_RxDataFeed.SetLimit(inStep ? kFeedLimit : 0);
+  m_engine.m_io.rxDataFeed.SetLimit(inStep ? kFeedLimit : 0);
 }
 
 bool CReceivePump::WantsSettle() const {
@@ -57,7 +56,7 @@ void CReceivePump::Stop(bool settle) {
     }
   }
   m_bRunning = false;
-  g_TransferEngine.EnableDisplayFeeds(false);
+  m_engine.EnableDisplayFeeds(false);
 }
 
 void CReceivePump::TakeUntilQuiet() {
@@ -79,7 +78,7 @@ size_t CReceivePump::Poll() {
   // cover the bytes read back from the file later too.
   const std::int64_t wallOffset = CRxBlockTimes::WallOffsetMs();
   size_t skipped = 0;
-  const size_t data = g_RxDataFeed.Take(&m_taken, &m_marks, &skipped);
+  const size_t data = m_engine.m_io.rxDataFeed.Take(&m_taken, &m_marks, &skipped);
   m_dataTimes.AddTake(m_marks, data, wallOffset);
   if (m_nBacklog > 0) {
     m_nBacklog += data;  // behind already: these follow, read back in turn
@@ -88,12 +87,12 @@ size_t CReceivePump::Poll() {
       OnRxData(block.data(), block.size());
     m_nBacklog = skipped;
   }
-  g_RxDataFeed.Recycle(&m_taken);
+  m_engine.m_io.rxDataFeed.Recycle(&m_taken);
   const size_t caughtUp = CatchUp();
-  const size_t usm = g_RxUsmFeed.Take(&m_taken, &m_marks);
+  const size_t usm = m_engine.m_io.rxUsmFeed.Take(&m_taken, &m_marks);
   for (const CRxFeed::Block& block : m_taken)
     OnRxUsm(block.data(), block.size());
-  g_RxUsmFeed.Recycle(&m_taken);
+  m_engine.m_io.rxUsmFeed.Recycle(&m_taken);
   m_usmTimes.AddTake(m_marks, usm, wallOffset);
   return data + caughtUp + usm;
 }
@@ -106,10 +105,10 @@ size_t CReceivePump::CatchUp() {
       m_readBack.resize(kReadBackBlock);
     const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kReadBackBlock, m_nBacklog));
     DWORD got = 0;
-    if (!g_RxDataFile.ReadAt(m_nDataShown, m_readBack.data(), want, &got) || got == 0) {
+    if (!m_engine.m_io.rxDataFile.ReadAt(m_nDataShown, m_readBack.data(), want, &got) || got == 0) {
       if (flushed)
-        break;                               // not in the file (yet): the next poll tries again
-      g_TransferEngine.FlushReceivedData();  // the newest may wait in the reader's batch
+        break;                       // not in the file (yet): the next poll tries again
+      m_engine.FlushReceivedData();  // the newest may wait in the reader's batch
       flushed = true;
       continue;
     }
@@ -122,11 +121,11 @@ size_t CReceivePump::CatchUp() {
 
 void CReceivePump::OnRxData(const BYTE* bytes, size_t count) {
   m_nDataShown += count;
-  LogBlock("Data Received. Size = %d bytes\n", bytes, count);
+  LogBlock(m_engine.m_io.dataLog, "Data Received. Size = %d bytes\n", bytes, count);
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kData, bytes, count);
   if (m_fnRxTap)
-    m_fnRxTap(WM_RX_DATA, bytes, count);
+    m_fnRxTap(RxChannel::kData, bytes, count);
   if (m_pLists)
     m_pLists->AppendData(bytes, count);
   m_status.OnData(bytes, count, NowMs(), m_statusTexts);
@@ -134,11 +133,11 @@ void CReceivePump::OnRxData(const BYTE* bytes, size_t count) {
 }
 
 void CReceivePump::OnRxUsm(const BYTE* bytes, size_t count) {
-  LogBlock("USM Data Received. Size = %d bytes\n", bytes, count);
+  LogBlock(m_engine.m_io.dataLog, "USM Data Received. Size = %d bytes\n", bytes, count);
   if (m_pRowEcho)
     m_pRowEcho->Append(CHeadlessRows::kUsm, bytes, count);
   if (m_fnRxTap)
-    m_fnRxTap(WM_RX_USM, bytes, count);
+    m_fnRxTap(RxChannel::kUsm, bytes, count);
   if (m_pLists)
     m_pLists->AppendUsm(bytes, count);
   m_status.OnUsm(bytes, count, m_statusTexts);
@@ -154,8 +153,8 @@ void CReceivePump::ShowStatus(bool usm) {
     const std::string line = text.Line();
     if (m_fnStatusTap)
       m_fnStatusTap(text);
-    if (g_pDataLog)
-      g_pDataLog->Log((line + "\n").c_str());
+    if (m_engine.m_io.dataLog)
+      m_engine.m_io.dataLog->Log((line + "\n").c_str());
     if (m_pRowEcho)
       m_pRowEcho->PrintLine(usm ? CHeadlessRows::kUsm : CHeadlessRows::kData, line.c_str());
     if (m_pLists)
@@ -175,14 +174,14 @@ void CReceivePump::StartNewDataRow() {
 void CReceivePump::ClearBuffer() {
   // The engine drops what the feeds hold under the reader's lock, so nothing
   // received before the clear reaches the emptied lists afterwards.
-  const bool emptied = g_TransferEngine.ClearReceivedData() == 1;
+  const bool emptied = m_engine.ClearReceivedData() == 1;
   ReadDataFromFile(emptied && m_bRunning);  // an emptied file is in step again
   m_dataTimes.Clear();
   m_usmTimes.Clear();
   if (m_pLists)
     m_pLists->ClearLists();
-  if (g_pDataLog)
-    g_pDataLog->Log("Clear RX Data Buffer");
+  if (m_engine.m_io.dataLog)
+    m_engine.m_io.dataLog->Log("Clear RX Data Buffer");
 }
 
 void CReceivePump::SetIdleGapMs(std::uint32_t ms) {

@@ -1,6 +1,6 @@
 // CReceivePump: what the receive display does with the bytes the readers
 // received, without any widget: it takes the readers' display feeds
-// (g_RxDataFeed, g_RxUsmFeed), logs each block, echoes its rows on a
+// (the engine's rxDataFeed and rxUsmFeed), logs each block, echoes its rows on a
 // headless run, hands it to the window's logic (the batch reply watch),
 // decodes printer status (CStatusDecoder) and passes the bytes and the
 // decoded lines to the lists, when there are lists (IReceiveLists). The Qt
@@ -25,8 +25,9 @@
 // Buffer" clears them with the lists. The bytes are never touched.
 //
 // Threading: the window's thread only (the poll, the taps and the lists run
-// there). Ownership: `lists` and the row echo are not owned; the feeds are
-// turned off when the pump is destroyed.
+// there). Ownership: `lists`, the row echo and the engine (the session's,
+// which outlives the pump) are not owned; the feeds are turned off when the
+// pump is destroyed.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +42,7 @@
 #include "platform/Win32Types.h"
 
 class CHeadlessRows;
+class CTransferEngine;
 
 // Where the pump shows what it took: the receive lists and the status line.
 class IReceiveLists {
@@ -68,7 +70,8 @@ class CReceivePump {
   static constexpr size_t kCatchUpPerPoll = 4 * 1024 * 1024;
   static constexpr size_t kReadBackBlock = 64 * 1024;
 
-  explicit CReceivePump(IReceiveLists* lists = nullptr) : m_pLists(lists) {}
+  explicit CReceivePump(CTransferEngine& engine, IReceiveLists* lists = nullptr)
+      : m_engine(engine), m_pLists(lists) {}
   ~CReceivePump();
   CReceivePump(const CReceivePump&) = delete;
   CReceivePump& operator=(const CReceivePump&) = delete;
@@ -90,8 +93,8 @@ class CReceivePump {
   bool WantsSettle() const;
 
   void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
-  // Every block taken also goes to `tap` with WM_RX_DATA or WM_RX_USM.
-  using RxTap = std::function<void(UINT message, const BYTE* bytes, size_t count)>;
+  // Every block taken also goes to `tap` with its channel.
+  using RxTap = std::function<void(RxChannel channel, const BYTE* bytes, size_t count)>;
   void SetRxTap(RxTap tap) { m_fnRxTap = std::move(tap); }
   // Every decoded status also goes to `tap`.
   using StatusTap = std::function<void(const PRINTER_STATUS_TEXT& status)>;
@@ -130,6 +133,7 @@ class CReceivePump {
   size_t CatchUp();
   void ShowStatus(bool usm);
 
+  CTransferEngine& m_engine;
   IReceiveLists* m_pLists;
   CStatusDecoder m_status;
   std::vector<PRINTER_STATUS_TEXT> m_statusTexts;

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include "comm/Cablox.h"
-#include "engine/TransferGlobals.h"
 #include "log/DataLog.h"
 #include "report/ErrorBoxes.h"
+#include "session/Session.h"
 #include "texts/ErrorTexts.h"
 
 namespace {
@@ -25,17 +25,16 @@ void RemoveEmptySpareRxFile(const std::string& path) {
 }  // namespace
 
 int CSendrixApp::InitInstance(IWindowRunner& runner) {
-  m_pDlg = std::make_unique<CSendrixDlg>();
+  m_pDlg = std::make_unique<CSendrixDlg>(m_session);
   if (m_hooks.loadSettings)
     m_hooks.loadSettings(*m_pDlg);
   m_pDlg->LoadTextLibrary(m_hooks.textLibraryName ? m_hooks.textLibraryName() : std::string());
   const int mayRun = m_hooks.checkOSVersion ? m_hooks.checkOSVersion(m_strOSVersion) : 1;
   m_pDlg->SetOSVersion(m_strOSVersion);
   if (m_pDlg->Fields().main.m_bCreateLog == 1)
-    g_pDataLog.Reset(std::make_shared<CDataLog>(m_strOSVersion));
+    m_session.DataLog().Reset(std::make_shared<CDataLog>(m_strOSVersion));
   if (mayRun) {
     Comm_CloseCleanuo();
-    CreateAbortEvent();
     runner.RunModal(*m_pDlg);
     if (m_hooks.saveSettings)
       m_hooks.saveSettings(*m_pDlg);
@@ -47,14 +46,14 @@ int CSendrixApp::InitInstance(IWindowRunner& runner) {
 }
 
 int CSendrixApp::ExitInstance() {
-  g_TransferEngine.Shutdown();
+  m_session.Engine().Shutdown();
   if (Comm_IsOpened())
     Comm_CloseCleanuo();
-  const std::string rxName = g_RxDataFile.GetName();
-  g_RxDataFile.Close();
+  const std::string rxName = m_session.RxDataFile().GetName();
+  m_session.RxDataFile().Close();
   RemoveEmptySpareRxFile(rxName);
-  if (g_pDataLog) {
-    g_pDataLog.Reset(nullptr);
+  if (m_session.DataLog()) {
+    m_session.DataLog().Reset(nullptr);
     CDataLog::DeleteSnapshots();
   }
   return 0;

@@ -6,13 +6,16 @@
 // InitInstance, in order: build the window logic (CSendrixDlg); load the
 // settings into it; load the text library named there; check the operating
 // system; create the data log when "Create Log" is ticked; if the system
-// check passed: end any set-up left in the communications library, create
-// the abort event, run the window modally, then save the settings; else
+// check passed: end any set-up left in the communications library, run the
+// window modally, then save the settings; else
 // show error text 49 and never show the window. Returns 0 (the process ends
 // after it). ExitInstance: ends the library set-up, closes the
 // received-data file (removing it when it is an empty "RxData-pid<hex>.bin",
 // the name taken while another run held the default one), destroys the data
 // log and deletes its View Log copies, stops the engine's threads.
+//
+// The session (the engine, the files, the data log) is main's; the run
+// sequence and its window use it by reference.
 //
 // Threading: both run on the program's main (window) thread.
 #pragma once
@@ -43,7 +46,7 @@ class CSendrixApp {
     std::function<std::string()> textLibraryName;
   };
 
-  explicit CSendrixApp(Hooks hooks) : m_hooks(std::move(hooks)) {}
+  CSendrixApp(CSession& session, Hooks hooks) : m_session(session), m_hooks(std::move(hooks)) {}
   int InitInstance(IWindowRunner& runner);
   int ExitInstance();
   const std::string& GetOSVersion() const { return m_strOSVersion; }
@@ -51,6 +54,7 @@ class CSendrixApp {
   CSendrixDlg* GetMainWindow() { return m_pDlg.get(); }
 
  private:
+  CSession& m_session;
   Hooks m_hooks;
   std::string m_strOSVersion;
   std::unique_ptr<CSendrixDlg> m_pDlg;

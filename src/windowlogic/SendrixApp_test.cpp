@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "session/Session.h"
 #include "testsupport/CodecTestSupport.h"
 #include "windowlogic/SendrixApp.h"
 
@@ -36,7 +37,8 @@ TEST_F(SendrixAppTest, TheWindowRunsOnlyOnASupportedSystem) {
       text = "OS Version = test";
       return supported;
     };
-    CSendrixApp app(hooks);
+    CSession session;
+    CSendrixApp app(session, hooks);
     CRecordingRunner runner(events);
     EXPECT_EQ(app.InitInstance(runner), 0);
     EXPECT_EQ(app.GetOSVersion(), "OS Version = test");

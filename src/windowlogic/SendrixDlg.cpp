@@ -7,7 +7,6 @@
 
 #include "codec/Codec.h"
 #include "engine/ReceivedDataFile.h"
-#include "engine/TransferGlobals.h"
 #include "history/StringHistory.h"
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
@@ -17,6 +16,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/StopRequest.h"
 #include "report/ErrorBoxes.h"
+#include "session/Session.h"
 #include "windowlogic/HistoryFileBrowser.h"
 #include "windowlogic/MainWindowRules.h"
 #include "windowlogic/OperatorMessages.h"
@@ -28,16 +28,17 @@ constexpr int kFlashSteps = 5;
 
 }  // namespace
 
-CSendrixDlg::CSendrixDlg()
-    : m_portOpener(nullptr),
+CSendrixDlg::CSendrixDlg(CSession& session)
+    : m_session(session),
+      m_portOpener(nullptr, session.Engine()),
       m_groups(m_fields, m_portOpener, m_texts),
-      m_operations(m_fields, m_groups, m_histories, m_texts, m_batch.Watch()) {}
+      m_operations(session, m_fields, m_groups, m_histories, m_texts, m_batch.Watch()) {}
 
 CSendrixDlg::~CSendrixDlg() {
   // The workers report to this window's target: end them before it goes.
-  if (m_bInitialised && g_TransferEngine.GetMessageTarget() == m_pTarget) {
-    g_TransferEngine.Shutdown();
-    g_TransferEngine.SetMessageTarget(nullptr);
+  if (m_bInitialised && m_session.Engine().GetMessageTarget() == m_pTarget) {
+    m_session.Engine().Shutdown();
+    m_session.Engine().SetMessageTarget(nullptr);
   }
 }
 
@@ -74,14 +75,14 @@ void CSendrixDlg::MakePanels(IMainView* view) {
   hooks.runningOperation = [this] { return m_operations.Running(); };
   hooks.openPort = [this](int) { return OpenPort(); };
   hooks.setLed = [this](int dialog, int id, int state) { m_pView->SetLed(dialog, id, state); };
-  hooks.log = [](const std::string& line) {
-    if (g_pDataLog)
-      g_pDataLog->Log(line.c_str());
+  hooks.log = [this](const std::string& line) {
+    if (m_session.DataLog())
+      m_session.DataLog()->Log(line.c_str());
   };
   hooks.disableActionControls = [this] { m_groups.DisableAllSendControls(); };
   hooks.setMonitor = [this](int monitor) {
     const CConnectionOffer offer = m_portOpener.GetOffer();
-    g_TransferEngine.SetConnectionParams(
+    m_session.Engine().SetConnectionParams(
         m_fields.main.m_nInterface, static_cast<DWORD>(m_fields.usb.m_nDeviceIndex),
         m_fields.usb.m_nOutEndpoint, offer.nRealTimeChannel, offer.nUsmChannel, monitor);
   };
@@ -145,12 +146,12 @@ int CSendrixDlg::OnInitDialog() {
     m_pDisplay->SetBlockTimes(m_fields.main.m_bShowTime, m_fields.main.m_nRxBlockGapMs);
     m_pDisplay->Start();
   }
-  g_TransferEngine.SetMessageTarget(m_pTarget);
-  if (!g_TransferEngine.StartTransmitThreads())
+  m_session.Engine().SetMessageTarget(m_pTarget);
+  if (!m_session.Engine().StartTransmitThreads())
     return m_batch.StopStartUp("The transfer threads could not be started.");
-  if (g_pDataLog) {
-    g_pDataLog->Log(m_fields.main.m_bPacketMode == 1 ? "Packet Mode = Enabled"
-                                                     : "Packet Mode = Disabled");
+  if (m_session.DataLog()) {
+    m_session.DataLog()->Log(m_fields.main.m_bPacketMode == 1 ? "Packet Mode = Enabled"
+                                                              : "Packet Mode = Disabled");
   }
   UpdateAll(0);
   // A batch action opens the port itself at once: opening it here as well
@@ -185,11 +186,11 @@ int CSendrixDlg::OpenReceivedDataFile() {
     m_strRxDataFileName.clear();
   }
   if (!m_strRxDataFileName.empty()) {
-    if (g_RxDataFile.Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
+    if (m_session.RxDataFile().Open(m_strRxDataFileName, CMyFile::kModeWrite, 0))
       return 1;
     AfxMessageBox(RxDataFileFailureText(m_strRxDataFileName).c_str());
   }
-  return CReceivedDataFile::Open(&m_strRxDataFileName);
+  return CReceivedDataFile::Open(m_session.Engine(), &m_strRxDataFileName);
 }
 
 // ---- Data exchange, captions, the port ------------------------------------
@@ -285,8 +286,12 @@ void CSendrixDlg::OnTransferDone() {
   const int ended = m_operations.OnJobDone();
   if (ended != OP_IDLE) {
     m_batch.JobEnded(ended, m_operations.OutcomeExitStatus(ended),
-                     g_TransferEngine.GetLastOutcome().qwBytesDelivered);
+                     m_session.Engine().GetLastOutcome().qwBytesDelivered);
   }
+}
+
+void CSendrixDlg::OnReceived(RxChannel channel, const BYTE* bytes, size_t count) {
+  m_batch.OnRx(channel, bytes, static_cast<DWORD>(count));
 }
 
 LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -325,10 +330,6 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_FLASH_CRC:
       m_operations.ShowFlashCrc(static_cast<unsigned>(wParam));
       break;
-    case WM_RX_DATA:
-    case WM_RX_USM:
-      m_batch.OnRx(message, reinterpret_cast<const BYTE*>(lParam), static_cast<DWORD>(wParam));
-      return m_pDisplay ? m_pDisplay->OnRxMessage(message, wParam, lParam) : 1;
     case WM_SHOW_ERROR:
       m_operations.NoteCommError();
       m_commErrors.Report(static_cast<int>(wParam),
@@ -342,14 +343,9 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       m_operations.NoteCommError();
       LogSystemError(static_cast<DWORD>(wParam));
       break;
-    case WM_TRANSFER_RATE: {
-      // The transmit thread may already be storing the next piece's rate.
-      const double rate = wParam != 0 && lParam != 0
-                              ? reinterpret_cast<const std::atomic<double>*>(lParam)->load()
-                              : -1.0;
-      m_operations.ShowRate(rate);
+    case WM_TRANSFER_RATE:
+      m_operations.ShowRate(wParam != 0 ? static_cast<double>(lParam) / kRateParamScale : -1.0);
       break;
-    }
     default:
       break;
   }
@@ -458,7 +454,7 @@ void CSendrixDlg::OnInterface(int type) {
   UpdateAll(1);
   m_fields.main.m_nInterface = type;
   m_groups.ShowInterfacePanel(type);
-  CTransferEngine::LogText(kLines[type]);
+  m_session.Engine().LogText(kLines[type]);
   // The interface already selected, picked again: the operator's way to
   // make its connection afresh.
   if (before == type)
@@ -530,9 +526,9 @@ void CSendrixDlg::OnAscii() {
 
 void CSendrixDlg::OnPacketProtocol() {
   UpdateAll(1);
-  if (g_pDataLog) {
-    g_pDataLog->Log(m_fields.main.m_bPacketMode == 1 ? "Packet Mode = Enabled"
-                                                     : "Packet Mode = Disabled");
+  if (m_session.DataLog()) {
+    m_session.DataLog()->Log(m_fields.main.m_bPacketMode == 1 ? "Packet Mode = Enabled"
+                                                              : "Packet Mode = Disabled");
   }
   UpdateAll(0);
 }
@@ -540,9 +536,9 @@ void CSendrixDlg::OnPacketProtocol() {
 void CSendrixDlg::OnCreateLog() {
   UpdateAll(1);
   if (m_fields.main.m_bCreateLog == 1)
-    g_pDataLog.Reset(std::make_shared<CDataLog>(m_strOSVersion));
-  else if (g_pDataLog)
-    g_pDataLog.Reset(nullptr);
+    m_session.DataLog().Reset(std::make_shared<CDataLog>(m_strOSVersion));
+  else if (m_session.DataLog())
+    m_session.DataLog().Reset(nullptr);
   m_pView->EnableDlgItem(kIdcViewLog, m_fields.main.m_bCreateLog == 1);
   UpdateAll(0);
 }
@@ -552,7 +548,7 @@ void CSendrixDlg::OnViewLog() {
     std::remove(m_strLogCopy.c_str());
     m_strLogCopy.clear();
   }
-  std::shared_ptr<CDataLog> log = g_pDataLog.Get();
+  std::shared_ptr<CDataLog> log = m_session.DataLog().Get();
   std::string path;
   if (!log || !log->WriteSnapshot(&path))
     return;

@@ -7,7 +7,9 @@
 // (CWindowBatch).
 //
 // How the window layer uses it (all on the window's thread):
-//  1. Construct; the settings store fills Fields(); LoadTextLibrary().
+//  1. Construct on the program's session (which owns the engine, the files
+//     and the firmware download; the dialog keeps a reference); the settings
+//     store fills Fields(); LoadTextLibrary().
 //  2. Attach(view, fileDialog, target, receiveDisplay) once the widgets
 //     exist. `target` is the window's IMessageTarget: the workers and the
 //     communications library post to it; the window layer delivers each
@@ -23,7 +25,7 @@
 //     and closes.
 //  6. After the window closed: the settings store saves Fields() and the
 //     histories (FileHistoryList/StringHistoryList); destroy the object
-//     (the destructor stops the Flash thread).
+//     (the destructor ends the session's firmware download).
 //
 // Threading: every member runs on the window's thread, except the port
 // re-open the Flash thread makes through CPortOpener::Reopen (it never
@@ -58,6 +60,8 @@ inline constexpr unsigned IDM_ABOUTBOX = 0x10;
 inline constexpr unsigned IDM_STRING_HISTORY = 0x11;
 inline constexpr unsigned IDM_FILE_HISTORY = 0x12;
 
+class CSession;
+
 class CSendrixDlg {
  public:
   // Runs the history manager modally on `list` (mode 0 strings, 1 files);
@@ -65,12 +69,13 @@ class CSendrixDlg {
   using HistoryManager = CDialogHistories::Manager;
   using AboutBox = std::function<void()>;
 
-  CSendrixDlg();
+  explicit CSendrixDlg(CSession& session);
   ~CSendrixDlg();
   CSendrixDlg(const CSendrixDlg&) = delete;
   CSendrixDlg& operator=(const CSendrixDlg&) = delete;
 
   CDialogFields& Fields() { return m_fields; }
+  CSession& Session() { return m_session; }
   CTextLibrary& Texts() { return m_texts; }
   // Loads the text library named by the settings (see TextLibrary.h).
   int LoadTextLibrary(const std::string& fileName);
@@ -131,6 +136,10 @@ class CSendrixDlg {
 
   int OnInitDialog();
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // A block of received bytes the receive display has shown (a batch run
+  // watches for its expected reply there). The bytes are valid for the call
+  // only.
+  void OnReceived(RxChannel channel, const BYTE* bytes, size_t count);
   // Results of PreTranslateKey: normal processing; consumed (nothing more
   // happens); or to the focused control only, never to the dialog's own
   // handling (Escape: the window never closes on it).
@@ -172,6 +181,7 @@ class CSendrixDlg {
   void MakePanels(IMainView* view);
   void OnTransferDone();
 
+  CSession& m_session;
   CDialogFields m_fields;
   IMainView* m_pView = nullptr;
   IFileDialog* m_pFiles = nullptr;

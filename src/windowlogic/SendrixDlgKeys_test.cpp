@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "testsupport/CodecTestSupport.h"
 #include "testsupport/FakeMainView.h"
 #include "windowlogic/FirmwareGroupState.h"
@@ -20,7 +21,8 @@ class WindowKeysTest : public CodecTest {
     CodecTest::SetUp();
     m_dlg.Attach(&m_view, nullptr, nullptr);
   }
-  CSendrixDlg m_dlg;
+  CSession m_session;
+  CSendrixDlg m_dlg{m_session};
   CFakeMainView m_view{m_dlg.Fields()};
 };
 

@@ -11,12 +11,12 @@
 
 #include "Sha256.h"
 #include "comm/SerialPortList.h"
-#include "engine/TransferGlobals.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/ControlIds.h"
+#include "session/Session.h"
 #include "testsupport/FakeMainView.h"
 #include "testsupport/SimTestSupport.h"
 #include "windowlogic/SendrixDlg.h"
@@ -32,9 +32,10 @@ std::string Sha(const std::vector<BYTE>& bytes) {
 class WindowTest : public CSimTest {
  protected:
   void SetUp() override {
+    m_pLog = &m_session.DataLog();  // the dialog's session logs, not the engine fixture's
     CSimTest::SetUp();
     m_bConnected = true;  // the fixture's tear-down ends the library set-up
-    m_pDlg = std::make_unique<CSendrixDlg>();
+    m_pDlg = std::make_unique<CSendrixDlg>(m_session);
     m_pView = std::make_unique<CFakeMainView>(m_pDlg->Fields());
     m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
   }
@@ -102,6 +103,7 @@ class WindowTest : public CSimTest {
     EXPECT_EQ(m_pDlg->GetRunningOperation(), OP_IDLE);
   }
 
+  CSession m_session;
   std::unique_ptr<CSendrixDlg> m_pDlg;
   std::unique_ptr<CFakeMainView> m_pView;
   CFakeFileDialog m_files;
@@ -292,7 +294,7 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    m_pDlg = std::make_unique<CSendrixDlg>();
+    m_pDlg = std::make_unique<CSendrixDlg>(m_session);
     m_pView = std::make_unique<CFakeMainView>(m_pDlg->Fields());
     m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
     SetTcp(m_pSim.get(), m_pDlg->Fields());
@@ -395,7 +397,7 @@ TEST_F(WindowTest, PrinterRestartAndAbortDuringADownloadGiveOneBoxThatSaysWhatTo
 TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
   Operator().m_bCreateLog = 1;
   m_pDlg->OnCommand(kIdcCreateLog);
-  ASSERT_TRUE(static_cast<bool>(g_pDataLog));
+  ASSERT_TRUE(static_cast<bool>(m_session.DataLog()));
   EXPECT_EQ(m_pView->Enabled(kIdcViewLog), 1);
   m_pDlg->OnCommand(kIdcViewLog);
   Sleep(1100);  // the copies are made a second apart, so they have two names
@@ -412,7 +414,7 @@ TEST_F(WindowTest, ViewLogOpensAFreshCopyOfTheLog) {
   EXPECT_NE(Boxes()[0].find(m_pView->m_opened.back()), std::string::npos) << Boxes()[0];
   Operator().m_bCreateLog = 0;
   m_pDlg->OnCommand(kIdcCreateLog);
-  EXPECT_FALSE(static_cast<bool>(g_pDataLog));
+  EXPECT_FALSE(static_cast<bool>(m_session.DataLog()));
   EXPECT_EQ(m_pView->Enabled(kIdcViewLog), 0);
 }
 

@@ -66,7 +66,7 @@ void CWindowBatch::OnReplyTimeout() {
     m_pView->PostClose();
 }
 
-void CWindowBatch::OnRx(UINT message, const BYTE* data, DWORD size) {
-  if (m_watch.OnRx(message, data, size, m_nExitStatus))
+void CWindowBatch::OnRx(RxChannel channel, const BYTE* data, DWORD size) {
+  if (m_watch.OnRx(channel, data, size, m_nExitStatus))
     m_pView->PostClose();  // the awaited reply came
 }

@@ -60,8 +60,8 @@ class CWindowBatch {
   // A job ended: `ended` the operation, `outcome` its exit status.
   void JobEnded(int ended, int outcome, std::uint64_t bytes);
   void OnReplyTimeout();
-  // Received data or status messages (WM_RX_DATA / WM_RX_USM).
-  void OnRx(UINT message, const BYTE* data, DWORD size);
+  // A block of received data or status messages the display showed.
+  void OnRx(RxChannel channel, const BYTE* data, DWORD size);
 
  private:
   IMainView* m_pView = nullptr;

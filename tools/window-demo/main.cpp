@@ -42,6 +42,7 @@
 #include "panels/PanelBase.h"
 #include "platform/ControlIds.h"
 #include "platform/Notifier.h"
+#include "session/Session.h"
 #include "windowlogic/SendrixApp.h"
 #include "windowlogic/StoredSettings.h"
 
@@ -269,7 +270,8 @@ int main(int argc, char** argv) {
     }
     window.close();
   });
-  CSendrixApp theApp(hooks);
+  CSession session;
+  CSendrixApp theApp(session, hooks);
   theApp.InitInstance(runner);
   theApp.ExitInstance();
   SetNotifier(nullptr);

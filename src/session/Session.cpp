@@ -1,0 +1,27 @@
+#include "session/Session.h"
+
+#include "report/ErrorBoxes.h"
+
+CSession::CSession() : m_pPreviousErrorLog(SetErrorLog(&m_objects.dataLog)) {}
+
+CSession::~CSession() {
+  EndFlashDownload();
+  m_engine.Shutdown();
+  m_engine.SetMessageTarget(nullptr);
+  RemoveErrorLog(&m_objects.dataLog, m_pPreviousErrorLog);
+  m_objects.dataLog.Reset(nullptr);
+}
+
+CFlashDownload* CSession::StartFlashDownload(IMessageTarget* target,
+                                             CFlashDownload::PortOpener openPort) {
+  EndFlashDownload();
+  m_pFlash = std::make_unique<CFlashDownload>(m_engine, target, std::move(openPort));
+  return m_pFlash.get();
+}
+
+void CSession::EndFlashDownload() {
+  if (!m_pFlash)
+    return;
+  m_pFlash->Stop();
+  m_pFlash.reset();
+}
