@@ -178,7 +178,7 @@ double UsmReceive(CEngineSession& session, int port, uint64_t size, const Option
   const QString last = QString::fromStdString(LastStatusLine(o.file));
   QWidget window;
   window.resize(960, 654);
-  CReceiveDisplay display(&window);
+  CReceiveDisplay display(&window, session.Session().Engine());
   display.LayoutReceiveLists(1);
   window.show();
   if (!session.OpenReceivedData(o.out))

@@ -86,7 +86,7 @@ size_t CFileByteStore::InFileAlready(size_t length) {
   if (m_bSpill || length < kAskFileBytes)
     return 0;
   std::uint64_t size = 0;
-  if (m_nInFile < m_nBytes + length && g_RxDataFile.GetCurrentSize(&size))
+  if (m_nInFile < m_nBytes + length && m_pRxDataFile->GetCurrentSize(&size))
     m_nInFile = size;
   return m_nInFile > m_nBytes
              ? static_cast<size_t>(std::min<std::uint64_t>(length, m_nInFile - m_nBytes))

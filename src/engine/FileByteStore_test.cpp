@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/TransferGlobals.h"
+#include "engine/MyFile.h"
 #include "platform/Clock.h"
 #include "testsupport/TestFiles.h"
 
@@ -81,10 +81,11 @@ TEST(FileByteStoreTest, SpillThatCannotBeMadeStillShowsTheNewestBytes) {
 TEST(FileByteStoreTest, ReceivedDataFileKeepsInMemoryOnlyWhatItHasNotWritten) {
   const std::string folder = MakeTestFolder("rxfile");
   ASSERT_FALSE(folder.empty());
-  ASSERT_EQ(g_RxDataFile.Open(folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
+  CMyFile rxDataFile;
+  ASSERT_EQ(rxDataFile.Open(folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
   const std::vector<BYTE> bytes = Pattern(400000);
   auto write = [&](size_t from, size_t to) {
-    ASSERT_EQ(g_RxDataFile.Append(bytes.data() + from, static_cast<DWORD>(to - from)), 1);
+    ASSERT_EQ(rxDataFile.Append(bytes.data() + from, static_cast<DWORD>(to - from)), 1);
   };
   auto expectRows = [&](const IByteStore& store, size_t size) {
     for (size_t offset : {size_t{0}, size_t{4096}, size_t{199990}, size_t{299990}, size - 5}) {
@@ -94,7 +95,7 @@ TEST(FileByteStoreTest, ReceivedDataFileKeepsInMemoryOnlyWhatItHasNotWritten) {
       EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset)) << offset;
     }
   };
-  auto store = CFileByteStore::OverReceivedDataFile();
+  auto store = CFileByteStore::OverReceivedDataFile(rxDataFile);
   write(0, 300000);
   store->Append(bytes.data(), 200000);
   EXPECT_EQ(store->MemoryBytes(), 0u);           // all in the file: nothing copied
@@ -104,7 +105,7 @@ TEST(FileByteStoreTest, ReceivedDataFileKeepsInMemoryOnlyWhatItHasNotWritten) {
   store->Append(bytes.data() + 350000, 50000);
   expectRows(*store, 400000);
   EXPECT_LE(store->MemoryBytes(), CFileByteStore::kTailBytes + CFileByteStore::kWindowBytes);
-  g_RxDataFile.Close();
+  rxDataFile.Close();
   fs::remove_all(folder);
 }
 

@@ -386,8 +386,8 @@ class ReceiveDisplayTest : public QObject {
   // reaches the logic's tap, in order, while the status line (whose words a
   // screen reader reads) changes once a poll, to the poll's last.
   void statusFloodShowsEachPollsLastStatusOnce() {
-    Session session;
-    QVERIFY(OpenRxFile());
+    Session& session = *m_pSession;
+    QVERIFY(OpenRxFile(session.Engine()));
     QStringList tapped;
     m_pDisplay->SetStatusTap(
         [&](const PRINTER_STATUS_TEXT& t) { tapped << QString::fromStdString(t.Line()); });
@@ -396,9 +396,9 @@ class ReceiveDisplayTest : public QObject {
     CStatusLineUpdates updates(line);
     constexpr size_t kMessages = 3 * CRxFeed::kBlockSize / 4 + 1;  // four blocks in one poll
     const Bytes usm = StatusMessages(kMessages + 1);
-    g_RxUsmFeed.Put(usm.data(), static_cast<DWORD>(kMessages * 4));
+    session.Session().RxUsmFeed().Put(usm.data(), static_cast<DWORD>(kMessages * 4));
     m_pDisplay->UpdateRXDisplay();
-    g_RxUsmFeed.Put(usm.data() + kMessages * 4, 4);  // one more, the next poll
+    session.Session().RxUsmFeed().Put(usm.data() + kMessages * 4, 4);  // one more, the next poll
     m_pDisplay->UpdateRXDisplay();
     QStringList decoded;
     PRINTER_STATUS_TEXT last;
