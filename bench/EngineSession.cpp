@@ -25,13 +25,13 @@ CEngineSession::~CEngineSession() {
   Close();
 }
 
-bool CEngineSession::ConnectTcp(int port) {
+bool CEngineSession::ConnectTcp(int port, int usmPort) {
   if (!Comm_OpenSetup(&m_window, COMM_TYPE_TCPIP))
     return false;
   m_bOpen = true;
   DWORD address = 0x7F000001;  // 127.0.0.1
   char mac[50] = {};
-  int mainPort = port, usm = 0, rt = 0, outputSel = 0, completion = 0;
+  int mainPort = port, usm = usmPort, rt = 0, outputSel = 0, completion = 0;
   if (!Comm_UpdateConnection(0, address, mac, mainPort, usm, rt, outputSel, completion)) {
     return false;
   }

@@ -17,7 +17,8 @@ class CEngineSession {
   CEngineSession(const CEngineSession&) = delete;
   CEngineSession& operator=(const CEngineSession&) = delete;
 
-  bool ConnectTcp(int port);
+  // The main channel to `port`, and the USM channel to usmPort when nonzero.
+  bool ConnectTcp(int port, int usmPort = 0);
   bool ConnectPty(const std::string& slavePath);
   // Opens the received-data file at outPath and starts the readers.
   bool StartReceiving(const std::string& outPath);

@@ -12,10 +12,15 @@
 //   gui_seek_ms               the longest of kSeeks jumps to a random row of
 //                             the full list, each until the list has painted
 //                             its rows (rendered into an image)
+//   gui_usm_rx_ms             --usm-mib MiB (4 unless given; 0: none) of
+//                             automatic status messages on the USM channel,
+//                             from the connection until the USM list holds
+//                             them all and the status line shows the last
+//                             (median of the pairs' runs)
 //
-//   gui_bench --sim PATH --dir DIR [--mib N] [--pairs N]
-//   gui_bench once --sim PATH --file F --out O --mode raw|gui   (one run, in a
-//                                                 fresh process for its memory)
+//   gui_bench --sim PATH --dir DIR [--mib N] [--usm-mib N] [--pairs N]
+//   gui_bench once --sim PATH --file F --out O --mode raw|gui|usm   (one run,
+//                                            in a fresh process for its memory)
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,8 +35,12 @@
 #include <string>
 #include <vector>
 
+#include <QLabel>
+#include <fstream>
+
 #include "BenchTools.h"
 #include "EngineSession.h"
+#include "codec/StatusDecoder.h"
 #include "mainwnd/HexListView.h"
 #include "mainwnd/ReceiveDisplay.h"
 
@@ -40,6 +49,7 @@ namespace {
 struct Options {
   std::string sim, dir, file, out, mode;
   uint64_t mib = 64;
+  uint64_t usmMib = 4;
   int pairs = 3;
 };
 
@@ -53,11 +63,43 @@ struct Run {
 
 constexpr int kSeeks = 50;
 
-// The printer simulator streaming `file` to its first main connection.
+// Automatic status messages a printer may send, each differing from some
+// others, so the status line reports changes.
+constexpr BYTE kUsmMessages[][CStatusDecoder::kAutomaticBytes] = {
+    {0x14, 0x00, 0x00, 0x00}, {0x1C, 0x00, 0x00, 0x00}, {0x3C, 0x00, 0x00, 0x00},
+    {0x14, 0x00, 0x03, 0x00}, {0x1C, 0x00, 0x0F, 0x00}, {0x14, 0x08, 0x00, 0x00}};
+
+// `size` bytes of messages in a pseudo-random order.
+bool MakeUsmFile(const std::string& path, uint64_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::uint32_t x = 7;
+  for (uint64_t done = 0; done + CStatusDecoder::kAutomaticBytes <= size && out;
+       done += CStatusDecoder::kAutomaticBytes) {
+    x = x * 1664525u + 1013904223u;
+    out.write(reinterpret_cast<const char*>(kUsmMessages[(x >> 24) % std::size(kUsmMessages)]),
+              CStatusDecoder::kAutomaticBytes);
+  }
+  return static_cast<bool>(out);
+}
+
+// The status line's text after the last message of the file.
+std::string LastStatusLine(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> previous(CStatusDecoder::kAutomaticBytes), last(previous.size());
+  in.seekg(-2 * static_cast<std::streamoff>(previous.size()), std::ios::end);
+  in.read(reinterpret_cast<char*>(previous.data()), static_cast<std::streamsize>(previous.size()));
+  in.read(reinterpret_cast<char*>(last.data()), static_cast<std::streamsize>(last.size()));
+  return CStatusDecoder::DecodeAutomatic(last, previous).Line();
+}
+
+// The printer simulator streaming `file` to its first main connection (none
+// for the USM run: the bench streams the USM channel itself).
 pid_t StartSim(const Options& o, int* port) {
   int out = -1;
-  pid_t sim = Spawn(
-      {o.sim, "--main-port", "0", "--rt-port", "0", "--usm-port", "0", "--stream", o.file}, &out);
+  std::vector<std::string> argv = {o.sim, "--main-port", "0", "--rt-port", "0", "--usm-port", "0"};
+  if (o.mode != "usm")
+    argv.insert(argv.end(), {"--stream", o.file});
+  pid_t sim = Spawn(argv, &out);
   *port = FieldOf(ReadLine(out, 10), "main");
   close(out);
   return sim;
@@ -125,6 +167,42 @@ double GuiReceive(CEngineSession& session, int port, uint64_t size, const Option
   return done < 0 ? -1 : done - t0;
 }
 
+// The file sent on the USM channel into a shown display with the USM list:
+// the time until the list holds it all and the status line shows its last
+// message, or -1.
+double UsmReceive(CEngineSession& session, int port, uint64_t size, const Options& o) {
+  CStreamSource usm(o.file);
+  if (!usm.Listen())
+    return -1;
+  usm.Start();
+  const QString last = QString::fromStdString(LastStatusLine(o.file));
+  QWidget window;
+  window.resize(960, 654);
+  CReceiveDisplay display(&window, session.Session().Engine());
+  display.LayoutReceiveLists(1);
+  window.show();
+  if (!session.OpenReceivedData(o.out))
+    return -1;
+  display.Start();
+  const double t0 = NowSeconds();
+  double done = -1;
+  QTimer tick;
+  tick.setInterval(5);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (display.UsmList()->Rows().ByteCount() >= size && display.StatusLine()->text() == last) {
+      done = NowSeconds();
+      QApplication::quit();
+    }
+  });
+  QTimer::singleShot(600000, [] { QApplication::quit(); });
+  if (!session.ConnectTcp(port, usm.Port()) || !session.StartReaders())
+    return -1;
+  tick.start();
+  QApplication::exec();
+  display.Stop();
+  return done < 0 ? -1 : done - t0;
+}
+
 int Once(const Options& o) {
   const uint64_t size = FileSize(o.file);
   int port = -1;
@@ -133,7 +211,9 @@ int Once(const Options& o) {
   run.baseKib = PeakRssKib();
   {
     CEngineSession session;
-    if (port > 0) {
+    if (port > 0 && o.mode == "usm") {
+      run.seconds = UsmReceive(session, port, size, o);
+    } else if (port > 0) {
       run.seconds = o.mode == "gui" ? GuiReceive(session, port, size, o, &run.stallMs, &run.seekMs)
                                     : RawReceive(session, port, size, o);
     }
@@ -141,7 +221,7 @@ int Once(const Options& o) {
     session.Close();
   }
   Stop(sim);
-  const bool same = run.seconds > 0 && SameContent(o.out, o.file);
+  const bool same = run.seconds > 0 && (o.mode == "usm" || SameContent(o.out, o.file));
   unlink(o.out.c_str());
   std::printf("seconds=%.4f rss_kib=%ld base_kib=%ld stall_us=%ld seek_us=%ld ok=%d\n", run.seconds,
               run.rssKib, run.baseKib, static_cast<long>(run.stallMs * 1000),
@@ -150,9 +230,9 @@ int Once(const Options& o) {
   return same ? 0 : 1;
 }
 
-Run OnceInChild(const Options& o, const char* mode) {
+Run OnceInChild(const Options& o, const char* mode, const std::string& file) {
   int fd = -1;
-  pid_t pid = Spawn({"/proc/self/exe", "once", "--sim", o.sim, "--file", o.file, "--out",
+  pid_t pid = Spawn({"/proc/self/exe", "once", "--sim", o.sim, "--file", file, "--out",
                      o.dir + "/gui-rx.bin", "--mode", mode},
                     &fd);
   std::string line = ReadLine(fd, 900);
@@ -178,6 +258,7 @@ bool ParseOptions(int argc, char** argv, int first, Options* o) {
                             {"--out", &o->out},
                             {"--mode", &o->mode},
                             {"--mib", &o->mib},
+                            {"--usm-mib", &o->usmMib},
                             {"--pairs", &o->pairs}}) &&
          !o->sim.empty();
 }
@@ -199,17 +280,21 @@ int main(int argc, char** argv) {
     return Once(o);
   }
   if (!ParseOptions(argc, argv, 1, &o) || o.dir.empty()) {
-    std::fprintf(stderr, "usage: gui_bench --sim PATH --dir DIR [--mib N] [--pairs N]\n");
+    std::fprintf(stderr,
+                 "usage: gui_bench --sim PATH --dir DIR [--mib N] [--usm-mib N] [--pairs N]\n");
     return 2;
   }
   const uint64_t size = o.mib << 20;
   o.file = o.dir + "/gui-payload.bin";
   if (!MakeFile(o.file, size, 5))
     return 1;
-  std::vector<double> ratios, rss, peaks, stalls, seeks;
+  const std::string usmFile = o.dir + "/gui-usm.bin";
+  if (o.usmMib > 0 && !MakeUsmFile(usmFile, o.usmMib << 20))
+    return 1;
+  std::vector<double> ratios, rss, peaks, stalls, seeks, usms;
   for (int i = 0; i < o.pairs; ++i) {
-    Run raw = OnceInChild(o, "raw");
-    Run gui = OnceInChild(o, "gui");
+    Run raw = OnceInChild(o, "raw", o.file);
+    Run gui = OnceInChild(o, "gui", o.file);
     std::fprintf(stderr,
                  "gui_rx pair %d: raw %.3f s, list %.3f s, rss %ld KiB over %ld KiB, "
                  "stall %.1f ms, seek %.2f ms\n",
@@ -222,8 +307,16 @@ int main(int argc, char** argv) {
       stalls.push_back(gui.stallMs);
       seeks.push_back(gui.seekMs);
     }
+    if (o.usmMib > 0) {
+      Run usm = OnceInChild(o, "usm", usmFile);
+      std::fprintf(stderr, "gui_usm run %d: %llu MiB in %.3f s\n", i + 1,
+                   static_cast<unsigned long long>(o.usmMib), usm.seconds);
+      if (usm.seconds > 0)
+        usms.push_back(usm.seconds * 1000.0);
+    }
   }
   unlink(o.file.c_str());
+  unlink(usmFile.c_str());
   std::printf("gui_rx_ratio=%.3f\n", Median(ratios));
   std::printf("gui_rx_rss_mib_per_100mb=%.1f\n", Median(rss));
   std::printf("gui_rx_peak_rss_mib=%.1f\n", Median(peaks));
@@ -231,5 +324,7 @@ int main(int argc, char** argv) {
               stalls.empty() ? -1.0 : *std::max_element(stalls.begin(), stalls.end()));
   std::printf("gui_seek_ms=%.2f\n",
               seeks.empty() ? -1.0 : *std::max_element(seeks.begin(), seeks.end()));
-  return ratios.empty() ? 1 : 0;
+  if (o.usmMib > 0)
+    std::printf("gui_usm_rx_ms=%.0f\n", Median(usms));
+  return ratios.empty() || (o.usmMib > 0 && usms.empty()) ? 1 : 0;
 }

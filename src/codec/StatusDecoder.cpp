@@ -156,13 +156,15 @@ std::string RawBits(const std::vector<uint8_t>& bytes) {
   return "unknown layout: " + hex + " = " + bits;
 }
 
+// The words; the bit table too when withTable.
 PRINTER_STATUS_TEXT Decode(const LAYOUT& layout, const std::vector<uint8_t>& bytes,
-                           const std::vector<uint8_t>& previous) {
+                           const std::vector<uint8_t>& previous, bool withTable = true) {
   PRINTER_STATUS_TEXT text;
   if (!FitsLayout(layout, bytes)) {
     text.bKnown = false;
     text.strWords = RawBits(bytes);
-    text.strBitTable = BitTable(nullptr, bytes);
+    if (withTable)
+      text.strBitTable = BitTable(nullptr, bytes);
     return text;
   }
   const bool compare = FitsLayout(layout, previous);
@@ -183,8 +185,20 @@ PRINTER_STATUS_TEXT Decode(const LAYOUT& layout, const std::vector<uint8_t>& byt
     text.bChanged = true;
     text.strWords += "; changed: " + changed;
   }
-  text.strBitTable = BitTable(&layout, bytes);
+  if (withTable)
+    text.strBitTable = BitTable(&layout, bytes);
   return text;
+}
+
+// Where a message compared with `previous` keeps its text among `slots`.
+size_t MadeSlot(const std::vector<uint8_t>& message, const std::vector<uint8_t>& previous,
+                size_t slots) {
+  std::uint64_t key = message.size() * 8 + previous.size();
+  for (uint8_t b : message)
+    key = key << 8 | b;
+  for (uint8_t b : previous)
+    key = (key << 8 | b) ^ (key >> 56);
+  return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) % slots;
 }
 
 }  // namespace
@@ -245,23 +259,59 @@ void CStatusDecoder::OnData(const uint8_t* data, size_t length, uint64_t nowMs,
   }
 }
 
-void CStatusDecoder::OnUsm(const uint8_t* data, size_t length,
-                           std::vector<PRINTER_STATUS_TEXT>& out) {
+template <typename Each>
+void CStatusDecoder::ScanUsm(const uint8_t* data, size_t length, Each each) {
   const FIXED& first = AutomaticLayout().fixed[0];
   for (size_t i = 0; i < length; ++i) {
     if (m_usm.empty() && (data[i] & first.mask) != first.value) {
-      out.push_back(DecodeAutomatic({data[i]}, {}));  // cannot begin a message
+      each(MakeAutomatic({data[i]}));  // cannot begin a message
       continue;
     }
     m_usm.push_back(data[i]);
     if (m_usm.size() == kAutomaticBytes) {
-      out.push_back(DecodeAutomatic(m_usm, m_lastAutomatic));
-      if (out.back().bKnown) {
+      const PRINTER_STATUS_TEXT& text = MakeAutomatic(m_usm);
+      if (text.bKnown) {
         m_lastAutomatic = m_usm;
       }
       m_usm.clear();
+      each(text);
     }
   }
+}
+
+const PRINTER_STATUS_TEXT& CStatusDecoder::MakeAutomatic(const std::vector<uint8_t>& message) {
+  // A stray byte is compared with nothing.
+  const std::vector<uint8_t> none;
+  const std::vector<uint8_t>& previous = message.size() == kAutomaticBytes ? m_lastAutomatic : none;
+  m_lastMessage = message;
+  m_lastPrevious = previous;
+  if (m_made.empty()) {
+    m_made.resize(kMadeTexts);
+  }
+  MADE& made = m_made[MadeSlot(message, previous, kMadeTexts)];
+  if (made.text.strSource.empty() || made.message != message || made.previous != previous) {
+    made.message = message;
+    made.previous = previous;
+    made.text = Decode(AutomaticLayout(), message, previous, false);
+    made.text.strSource = "automatic";
+  }
+  return made.text;
+}
+
+void CStatusDecoder::OnUsm(const uint8_t* data, size_t length,
+                           std::vector<PRINTER_STATUS_TEXT>& out) {
+  ScanUsm(data, length, [&](const PRINTER_STATUS_TEXT&) { out.push_back(LastAutomatic()); });
+}
+
+void CStatusDecoder::OnUsm(const uint8_t* data, size_t length, const Visit& each) {
+  ScanUsm(data, length, each);
+}
+
+PRINTER_STATUS_TEXT CStatusDecoder::LastAutomatic() const {
+  if (m_lastMessage.empty()) {
+    return PRINTER_STATUS_TEXT();
+  }
+  return DecodeAutomatic(m_lastMessage, m_lastPrevious);
 }
 
 void CStatusDecoder::Reset() {
@@ -269,4 +319,6 @@ void CStatusDecoder::Reset() {
   m_lastReply = {};
   m_usm.clear();
   m_lastAutomatic.clear();
+  m_lastMessage.clear();
+  m_lastPrevious.clear();
 }

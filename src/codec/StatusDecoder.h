@@ -22,6 +22,12 @@
 // Decoding only reads the bytes it is given: what is shown or saved is the
 // caller's copy, untouched.
 //
+// A stream of automatic messages (a printer that floods its USM channel)
+// costs little per message with the visiting OnUsm: a message and the one it
+// is compared with decide its text, so texts already made are kept (a few
+// hundred) and reused, and the bit table, which only the message on show
+// needs, is left out (LastAutomatic has it).
+//
 // Thread safety: none; one thread (the display's) uses an object.
 #pragma once
 
@@ -29,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +65,13 @@ class CStatusDecoder {
               std::vector<PRINTER_STATUS_TEXT>& out);
   // Bytes received on the USM channel; decoded messages are appended.
   void OnUsm(const uint8_t* data, size_t length, std::vector<PRINTER_STATUS_TEXT>& out);
+  // The same, each decoded message handed to `each` in order, without its
+  // bit table; the text is valid during the call only.
+  using Visit = std::function<void(const PRINTER_STATUS_TEXT& text)>;
+  void OnUsm(const uint8_t* data, size_t length, const Visit& each);
+  // The last automatic message decoded, with its bit table (an empty text
+  // before the first).
+  PRINTER_STATUS_TEXT LastAutomatic() const;
   // Forgets pending requests, a partial message and the previous messages.
   void Reset();
 
@@ -73,8 +87,25 @@ class CStatusDecoder {
     uint8_t n;
     uint64_t deadlineMs;
   };
+  // An automatic message's text without its bit table, as made for the
+  // message and the previous one it was compared with.
+  struct MADE {
+    std::vector<uint8_t> message;
+    std::vector<uint8_t> previous;
+    PRINTER_STATUS_TEXT text;
+  };
+  static constexpr size_t kMadeTexts = 256;
+  // Decodes m_usm (or a stray byte) against m_lastAutomatic, remembers it
+  // as the last; the text, from m_made.
+  const PRINTER_STATUS_TEXT& MakeAutomatic(const std::vector<uint8_t>& message);
+  template <typename Each>
+  void ScanUsm(const uint8_t* data, size_t length, Each each);
+
   std::deque<PENDING> m_pending;
   std::array<std::optional<uint8_t>, 5> m_lastReply;  // by n; [0] unused
   std::vector<uint8_t> m_usm;                         // the message being assembled
-  std::vector<uint8_t> m_lastAutomatic;
+  std::vector<uint8_t> m_lastAutomatic;               // the last known one, compared with
+  std::vector<uint8_t> m_lastMessage;                 // the last decoded, and what it
+  std::vector<uint8_t> m_lastPrevious;                // was compared with
+  std::vector<MADE> m_made;                           // by a hash of both
 };

@@ -66,7 +66,7 @@ CFileByteStore::~CFileByteStore() {
 }
 
 std::uint64_t CFileByteStore::TailStart() const {
-  return m_nBytes > m_nTailBytes ? m_nBytes - m_nTailBytes : 0;
+  return std::max(m_nTailFrom, m_nBytes > m_nTailBytes ? m_nBytes - m_nTailBytes : 0);
 }
 
 void CFileByteStore::Append(const BYTE* data, size_t length) {
@@ -74,14 +74,30 @@ void CFileByteStore::Append(const BYTE* data, size_t length) {
     return;
   if (m_bSpill)
     SpillOut(data, length);
-  KeepInTail(data, length);
+  const size_t written = InFileAlready(length);
+  if (written > 0)
+    m_nTailFrom = m_nBytes + written;
+  KeepInTail(m_nBytes + written, data + written, length - written);
   m_nBytes += length;
 }
 
-void CFileByteStore::KeepInTail(const BYTE* data, size_t length) {
+size_t CFileByteStore::InFileAlready(size_t length) {
+  // A short append is copied: cheaper than asking the file.
+  if (m_bSpill || length < kAskFileBytes)
+    return 0;
+  std::uint64_t size = 0;
+  if (m_nInFile < m_nBytes + length && m_pRxDataFile->GetCurrentSize(&size))
+    m_nInFile = size;
+  return m_nInFile > m_nBytes
+             ? static_cast<size_t>(std::min<std::uint64_t>(length, m_nInFile - m_nBytes))
+             : 0;
+}
+
+void CFileByteStore::KeepInTail(std::uint64_t offset, const BYTE* data, size_t length) {
+  if (length == 0)
+    return;
   if (m_tail.empty())
     m_tail.resize(m_nTailBytes);
-  std::uint64_t offset = m_nBytes;
   if (length > m_nTailBytes) {  // only the last m_nTailBytes stay
     offset += length - m_nTailBytes;
     data += length - m_nTailBytes;
@@ -130,6 +146,8 @@ void CFileByteStore::SpillOut(const BYTE* data, size_t length) {
 
 void CFileByteStore::Clear() {
   m_nBytes = 0;
+  m_nTailFrom = 0;
+  m_nInFile = 0;
   m_nWindowLength = 0;
   m_tail.clear();
   m_tail.shrink_to_fit();

@@ -26,6 +26,13 @@
 // one read of kWindowBytes (1024 rows, more than a screen holds) from the
 // 4 KiB boundary below.
 //
+// What the tail copies: over the received-data file, an append of at least
+// kAskFileBytes asks the file's size first, and the bytes the file holds
+// already are not copied (they read through the window), so a fast stream,
+// whose blocks are mostly written by the time the display takes them, costs
+// the display a copy of the newest bytes only. The tail then holds the bytes
+// from the first one not known to be in the file.
+//
 // Failures: a spill file that cannot be made or written stops the spill at
 // that byte; what the file cannot give back reads short (the list leaves
 // those rows blank), and the tail still shows the newest bytes.
@@ -52,6 +59,7 @@ class CFileByteStore : public IByteStore {
   static constexpr size_t kSpillTailBytes = 16 * 1024;
   static constexpr size_t kWindowBytes = 16 * 1024;
   static constexpr size_t kWindowAlign = 4096;
+  static constexpr size_t kAskFileBytes = 4096;
 
   // `rxDataFile`: the session's received-data file; it outlives the store.
   static std::unique_ptr<CFileByteStore> OverReceivedDataFile(CMyFile& rxDataFile);
@@ -74,7 +82,9 @@ class CFileByteStore : public IByteStore {
  private:
   explicit CFileByteStore(size_t tailBytes) : m_nTailBytes(tailBytes) {}
   std::uint64_t TailStart() const;
-  void KeepInTail(const BYTE* data, size_t length);
+  // How many of `length` bytes appended at m_nBytes the file holds already.
+  size_t InFileAlready(size_t length);
+  void KeepInTail(std::uint64_t offset, const BYTE* data, size_t length);
   void SpillOut(const BYTE* data, size_t length);
   bool MakeSpill();
   size_t ReadFile(std::uint64_t offset, BYTE* out, size_t count) const;
@@ -88,8 +98,10 @@ class CFileByteStore : public IByteStore {
   std::string m_strSpill;
   int m_fd = -1;
   bool m_bSpillStopped = false;
-  std::uint64_t m_nSpilled = 0;  // bytes the spill file holds
-  std::vector<BYTE> m_tail;      // a ring: the byte at offset o sits at o % m_nTailBytes
+  std::uint64_t m_nSpilled = 0;   // bytes the spill file holds
+  std::vector<BYTE> m_tail;       // a ring: the byte at offset o sits at o % m_nTailBytes
+  std::uint64_t m_nTailFrom = 0;  // the tail holds no byte before this one
+  std::uint64_t m_nInFile = 0;    // the received-data file's size when last asked
   std::uint64_t m_nBytes = 0;
   mutable std::vector<BYTE> m_window;
   mutable std::uint64_t m_nWindowStart = 0;

@@ -1,6 +1,7 @@
 // The spill file of a receive list: bytes read back at any offset, emptied
-// in place, removed with the store, leftovers of dead processes swept; and a
-// spill that cannot be made still shows the newest bytes.
+// in place, removed with the store, leftovers of dead processes swept; a
+// spill that cannot be made still shows the newest bytes; and the store over
+// the received-data file copies only what the file does not hold yet.
 #include "engine/FileByteStore.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/MyFile.h"
 #include "platform/Clock.h"
 #include "testsupport/TestFiles.h"
 
@@ -71,6 +73,40 @@ TEST(FileByteStoreTest, SpillThatCannotBeMadeStillShowsTheNewestBytes) {
   EXPECT_TRUE(ReadBack(*store, 0, 16).empty());  // gone with the file
   const std::vector<BYTE> last = ReadBack(*store, bytes.size() - 16, 16);
   EXPECT_EQ(last, std::vector<BYTE>(bytes.end() - 16, bytes.end()));
+}
+
+// Over the received-data file: what the reader has written already is read
+// back from the file and costs the store no copy; what it has not written
+// yet comes from the tail; rows read the same on either side of the seam.
+TEST(FileByteStoreTest, ReceivedDataFileKeepsInMemoryOnlyWhatItHasNotWritten) {
+  const std::string folder = MakeTestFolder("rxfile");
+  ASSERT_FALSE(folder.empty());
+  CMyFile rxDataFile;
+  ASSERT_EQ(rxDataFile.Open(folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
+  const std::vector<BYTE> bytes = Pattern(400000);
+  auto write = [&](size_t from, size_t to) {
+    ASSERT_EQ(rxDataFile.Append(bytes.data() + from, static_cast<DWORD>(to - from)), 1);
+  };
+  auto expectRows = [&](const IByteStore& store, size_t size) {
+    for (size_t offset : {size_t{0}, size_t{4096}, size_t{199990}, size_t{299990}, size - 5}) {
+      const std::vector<BYTE> got = ReadBack(store, offset, 16);
+      const size_t want = std::min<size_t>(16, size - offset);
+      ASSERT_EQ(got.size(), want) << offset;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset)) << offset;
+    }
+  };
+  auto store = CFileByteStore::OverReceivedDataFile(rxDataFile);
+  write(0, 300000);
+  store->Append(bytes.data(), 200000);
+  EXPECT_EQ(store->MemoryBytes(), 0u);           // all in the file: nothing copied
+  store->Append(bytes.data() + 200000, 150000);  // the last 50000 not written yet
+  expectRows(*store, 350000);
+  write(300000, 400000);
+  store->Append(bytes.data() + 350000, 50000);
+  expectRows(*store, 400000);
+  EXPECT_LE(store->MemoryBytes(), CFileByteStore::kTailBytes + CFileByteStore::kWindowBytes);
+  rxDataFile.Close();
+  fs::remove_all(folder);
 }
 
 }  // namespace

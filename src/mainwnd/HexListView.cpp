@@ -49,23 +49,67 @@ CHexListView::CHexListView(const QString& hexTitle, const QString& asciiTitle, Q
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   verticalScrollBar()->setAccessibleName(hexTitle + " scroll bar");
+  m_appendRepaint.setSingleShot(true);
+  connect(&m_appendRepaint, &QTimer::timeout, this, [this] { RepaintAfterAppends(); });
   PlaceHeader();
   UpdateScrollBars();
 }
 
 template <typename Add>
 void CHexListView::Grow(Add add) {
-  const bool follow = IsFollowing();
-  const std::uint64_t rowsBefore = m_rows.RowCount();
-  const std::uint64_t first = FirstVisibleRow();
-  add();
-  UpdateScrollBars();
-  if (follow) {
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-  } else if (rowsBefore > first + static_cast<std::uint64_t>(VisibleRows())) {
-    return;  // the changed rows are all below the view
+  if (!m_bGrown) {
+    m_bGrown = true;
+    m_bFollowedBefore = IsFollowing();
+    m_nRowsBefore = m_rows.RowCount();
+    m_nFirstBefore = FirstVisibleRow();
   }
-  viewport()->update();
+  add();
+  if (m_nHolds == 0)
+    ShowGrowth();
+}
+
+void CHexListView::ShowGrowth() {
+  if (!m_bGrown)
+    return;
+  m_bGrown = false;
+  // Between repaints the scroll bar takes the new range without painting it.
+  const bool paintNow = !m_appendRepaint.isActive() && AppendRepaintDue();
+  if (!paintNow)
+    verticalScrollBar()->setUpdatesEnabled(false);
+  UpdateScrollBars();
+  if (m_bFollowedBefore) {
+    m_bFollowingGrowth = true;
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_bFollowingGrowth = false;
+  }
+  // Rows changed in view, unless they are all below it.
+  m_bViewStale = m_bViewStale || m_bFollowedBefore ||
+                 m_nRowsBefore <= m_nFirstBefore + static_cast<std::uint64_t>(VisibleRows());
+  if (paintNow)
+    RepaintAfterAppends();
+  else if (!m_appendRepaint.isActive())
+    m_appendRepaint.start(static_cast<int>(kAppendRepaintMs - m_lastAppendRepaint.elapsed()));
+}
+
+bool CHexListView::AppendRepaintDue() const {
+  return !m_lastAppendRepaint.isValid() || m_lastAppendRepaint.elapsed() >= kAppendRepaintMs;
+}
+
+void CHexListView::RepaintAfterAppends() {
+  m_lastAppendRepaint.start();
+  verticalScrollBar()->setUpdatesEnabled(true);  // repaints it when it was off
+  if (m_bViewStale)
+    viewport()->update();
+  m_bViewStale = false;
+}
+
+void CHexListView::HoldView() {
+  ++m_nHolds;
+}
+
+void CHexListView::ReleaseView() {
+  if (m_nHolds > 0 && --m_nHolds == 0)
+    ShowGrowth();
 }
 
 void CHexListView::Append(const BYTE* bytes, size_t length) {
@@ -78,6 +122,7 @@ void CHexListView::BreakRow() {
 }
 
 void CHexListView::Clear() {
+  m_bGrown = false;
   m_rows.Clear();
   UpdateScrollBars();
   verticalScrollBar()->setValue(0);
@@ -85,6 +130,7 @@ void CHexListView::Clear() {
 }
 
 void CHexListView::SetStore(std::unique_ptr<IByteStore> store) {
+  m_bGrown = false;
   m_rows.SetStore(std::move(store));
   UpdateScrollBars();
   verticalScrollBar()->setValue(0);
@@ -180,7 +226,8 @@ void CHexListView::scrollContentsBy(int dx, int dy) {
   if (dx != 0)
     m_pHeader->setOffset(horizontalScrollBar()->value());
   (void)dy;
-  viewport()->update();
+  if (!m_bFollowingGrowth)  // else the growth repaints, at its own pace
+    viewport()->update();
 }
 
 bool CHexListView::viewportEvent(QEvent* event) {

@@ -14,6 +14,15 @@
 // append keeps it in view; once the user has scrolled away, appends keep the
 // user's place (rows are only ever added at the end).
 //
+// Cost of a fast stream: appends between HoldView and ReleaseView (a poll
+// that takes many blocks) only add rows; the scroll bars and the place
+// follow once, at the release. The repaint that appends cause (the rows in
+// view and the vertical scroll bar) comes at most every kAppendRepaintMs: a
+// stream that floods the list repaints it 25 times a second, not after
+// every poll, while the scroll bar's range and value, the place and the
+// rows are up to date at once. The first repaint after a pause comes at
+// once, and scrolling, resizing and focus repaint at once as before.
+//
 // Time column: off unless SetRowLabel gives a source. Then a "Time" column
 // stands before Hex, its text for each row asked of the source when the row
 // is painted (from the row's first byte offset and byte count), so the view
@@ -26,7 +35,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,8 +53,14 @@ class CHexListView : public QAbstractScrollArea {
  public:
   CHexListView(const QString& hexTitle, const QString& asciiTitle, QWidget* parent = nullptr);
 
+  static constexpr int kAppendRepaintMs = 40;
+
   // Adds bytes to the last row and new rows after it.
   void Append(const BYTE* bytes, size_t length);
+  // Appends until the matching ReleaseView grow the rows only; the release
+  // brings the scroll bars and the place up to date (calls may nest).
+  void HoldView();
+  void ReleaseView();
   // The next byte starts a new row (the line counter back to 0).
   void BreakRow();
   // Deletes every row.
@@ -83,9 +100,15 @@ class CHexListView : public QAbstractScrollArea {
   bool viewportEvent(QEvent* event) override;
 
  private:
-  // Runs add (which appends to m_rows), then follows or keeps the place.
+  // Runs add (which appends to m_rows), then follows or keeps the place,
+  // unless the view is held (ShowGrowth does it at the release).
   template <typename Add>
   void Grow(Add add);
+  void ShowGrowth();
+  // Whether kAppendRepaintMs have passed since appends last repainted.
+  bool AppendRepaintDue() const;
+  // Repaints the scroll bar and, when rows in view changed, the rows.
+  void RepaintAfterAppends();
   void UpdateScrollBars();
   void PlaceHeader();
   int ColumnWidth(int chars) const;
@@ -96,4 +119,15 @@ class CHexListView : public QAbstractScrollArea {
   QHeaderView* m_pHeader;
   int m_nRowHeight = 1;
   RowLabel m_fnRowLabel;
+  // Growth not shown yet: whether the view followed and what it showed
+  // before the first append of it.
+  int m_nHolds = 0;
+  bool m_bGrown = false;
+  bool m_bFollowedBefore = false;
+  std::uint64_t m_nRowsBefore = 0;
+  std::uint64_t m_nFirstBefore = 0;
+  bool m_bFollowingGrowth = false;  // ShowGrowth is moving the scroll bar
+  bool m_bViewStale = false;        // rows in view changed since the last repaint
+  QElapsedTimer m_lastAppendRepaint;
+  QTimer m_appendRepaint;
 };

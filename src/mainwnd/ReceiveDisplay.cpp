@@ -76,6 +76,15 @@ void CReceiveDisplay::PollAndCatchUp() {
   }
 }
 
+size_t CReceiveDisplay::UpdateRXDisplay() {
+  m_pDataList->HoldView();
+  m_pUsmList->HoldView();
+  const size_t taken = m_pump.Poll();
+  m_pUsmList->ReleaseView();
+  m_pDataList->ReleaseView();
+  return taken;
+}
+
 void CReceiveDisplay::Stop() {
   m_pump.Stop();
   m_timer.stop();
@@ -111,7 +120,9 @@ void CReceiveDisplay::ShowStatus(const PRINTER_STATUS_TEXT& status) {
 void CReceiveDisplay::SetStatusLine(const QString& text, const QString& tip, bool changed) {
   m_pStatusLine->setText(text);
   m_pStatusLine->setToolTip(tip);
-  m_pStatusLine->setStyleSheet(changed ? kChangedStyle : "");
+  const QString style = changed ? kChangedStyle : "";
+  if (m_pStatusLine->styleSheet() != style)  // a new style sheet restyles the line
+    m_pStatusLine->setStyleSheet(style);
   // A screen reader hears the new words as it hears a changed value.
   QAccessibleValueChangeEvent event(m_pStatusLine, text);
   QAccessible::updateAccessibility(&event);

@@ -107,8 +107,9 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
 
   // One poll: takes both feeds and shows what they held as OnRxData and
   // OnRxUsm do, one log entry per feed block (up to 64 KiB), then gives the
-  // blocks back to their feeds. Returns the bytes taken.
-  size_t UpdateRXDisplay() { return m_pump.Poll(); }
+  // blocks back to their feeds. The lists' scroll bars and places follow
+  // once, after the whole take. Returns the bytes taken.
+  size_t UpdateRXDisplay();
   // Logs "Data Received. Size = %d bytes\n" with the bytes' dump when the
   // data log exists, and appends them to the data list.
   void OnRxData(const BYTE* bytes, size_t count) { m_pump.OnRxData(bytes, count); }

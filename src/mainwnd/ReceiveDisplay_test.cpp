@@ -3,6 +3,7 @@
 // the lists reading their rows back from files: a long stream shown byte for
 // byte, "Clear Buffer" and "Save As" during a stream, a second instance's
 // "-pid" file, and the USM list's spill file.
+#include <QLabel>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
@@ -102,6 +103,34 @@ std::vector<std::string> SpillFiles(const std::string& home, const std::string& 
       found.push_back(entry.path().string());
   }
   return found;
+}
+
+// The texts a status line showed: each update sets the words, then the
+// tooltip.
+class CStatusLineUpdates : public QObject {
+ public:
+  explicit CStatusLineUpdates(QLabel* line) : m_pLine(line) { line->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::ToolTipChange)
+      shown << m_pLine->text();
+    return false;
+  }
+  QStringList shown;
+
+ private:
+  QLabel* m_pLine;
+};
+
+// Automatic status messages, each differing from the one before.
+Bytes StatusMessages(size_t count) {
+  static const BYTE kMessages[][4] = {{0x14, 0x00, 0x00, 0x00},
+                                      {0x1C, 0x00, 0x00, 0x00},
+                                      {0x3C, 0x00, 0x03, 0x00},
+                                      {0x14, 0x08, 0x0F, 0x00}};
+  Bytes bytes;
+  for (size_t i = 0; i < count; ++i)
+    bytes.insert(bytes.end(), kMessages[i % 4], kMessages[i % 4] + 4);
+  return bytes;
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -351,6 +380,41 @@ class ReceiveDisplayTest : public QObject {
     cleanup();
     QVERIFY(!std::filesystem::exists(spills[0]));
     init();
+  }
+
+  // A printer flooding its USM channel with status messages: every status
+  // reaches the logic's tap, in order, while the status line (whose words a
+  // screen reader reads) changes once a poll, to the poll's last.
+  void statusFloodShowsEachPollsLastStatusOnce() {
+    Session& session = *m_pSession;
+    QVERIFY(OpenRxFile(session.Engine()));
+    QStringList tapped;
+    m_pDisplay->SetStatusTap(
+        [&](const PRINTER_STATUS_TEXT& t) { tapped << QString::fromStdString(t.Line()); });
+    m_pDisplay->Start();
+    QLabel* line = m_pDisplay->StatusLine();
+    CStatusLineUpdates updates(line);
+    constexpr size_t kMessages = 3 * CRxFeed::kBlockSize / 4 + 1;  // four blocks in one poll
+    const Bytes usm = StatusMessages(kMessages + 1);
+    session.Session().RxUsmFeed().Put(usm.data(), static_cast<DWORD>(kMessages * 4));
+    m_pDisplay->UpdateRXDisplay();
+    session.Session().RxUsmFeed().Put(usm.data() + kMessages * 4, 4);  // one more, the next poll
+    m_pDisplay->UpdateRXDisplay();
+    QStringList decoded;
+    PRINTER_STATUS_TEXT last;
+    std::vector<uint8_t> previous;
+    for (auto at = usm.begin(); at != usm.end(); at += 4) {
+      const std::vector<uint8_t> message(at, at + 4);
+      last = CStatusDecoder::DecodeAutomatic(message, previous);
+      decoded << QString::fromStdString(last.Line());
+      previous = message;
+    }
+    QCOMPARE(tapped, decoded);
+    QCOMPARE(updates.shown, (QStringList{decoded[kMessages - 1], decoded[kMessages]}));
+    QCOMPARE(line->text(), decoded.last());
+    QCOMPARE(line->toolTip(), QString::fromStdString(last.Line() + "\n" + last.strBitTable));
+    QVERIFY(last.bChanged && !line->styleSheet().isEmpty());
+    QCOMPARE(m_pDisplay->UsmList()->Rows().ByteCount(), usm.size());
   }
 
   void userScrolledAwayKeepsTheirPlace() {

@@ -72,6 +72,7 @@ void CReceivePump::TakeUntilQuiet() {
 }
 
 size_t CReceivePump::Poll() {
+  m_bPolling = true;
   // The lists take what they need of the bytes; the feed's blocks go back
   // to the feed, so the reader keeps writing into memory it has mapped.
   // The times follow the bytes, counted as the lists count them: the marks
@@ -94,6 +95,8 @@ size_t CReceivePump::Poll() {
     OnRxUsm(block.data(), block.size());
   m_engine.m_io.rxUsmFeed.Recycle(&m_taken);
   m_usmTimes.AddTake(m_marks, usm, wallOffset);
+  m_bPolling = false;
+  ShowLastStatus();
   return data + caughtUp + usm;
 }
 
@@ -129,7 +132,14 @@ void CReceivePump::OnRxData(const BYTE* bytes, size_t count) {
   if (m_pLists)
     m_pLists->AppendData(bytes, count);
   m_status.OnData(bytes, count, NowMs(), m_statusTexts);
-  ShowStatus(false);
+  for (const PRINTER_STATUS_TEXT& text : m_statusTexts)
+    ReportStatus(text, false);
+  if (!m_statusTexts.empty()) {
+    m_lastReply = m_statusTexts.back();
+    m_nextShown = NextShown::kReply;
+    m_statusTexts.clear();
+  }
+  ShowStatusUnlessPolling();
 }
 
 void CReceivePump::OnRxUsm(const BYTE* bytes, size_t count) {
@@ -140,27 +150,41 @@ void CReceivePump::OnRxUsm(const BYTE* bytes, size_t count) {
     m_fnRxTap(RxChannel::kUsm, bytes, count);
   if (m_pLists)
     m_pLists->AppendUsm(bytes, count);
-  m_status.OnUsm(bytes, count, m_statusTexts);
-  ShowStatus(true);
+  m_status.OnUsm(bytes, count, [this](const PRINTER_STATUS_TEXT& text) {
+    ReportStatus(text, true);
+    m_nextShown = NextShown::kAutomatic;
+  });
+  ShowStatusUnlessPolling();
 }
 
 void CReceivePump::NoteStringSent(const BYTE* bytes, size_t count) {
   m_status.OnSent(bytes, count, NowMs());
 }
 
-void CReceivePump::ShowStatus(bool usm) {
-  for (const PRINTER_STATUS_TEXT& text : m_statusTexts) {
-    const std::string line = text.Line();
-    if (m_fnStatusTap)
-      m_fnStatusTap(text);
-    if (m_engine.m_io.dataLog)
-      m_engine.m_io.dataLog->Log((line + "\n").c_str());
-    if (m_pRowEcho)
-      m_pRowEcho->PrintLine(usm ? CHeadlessRows::kUsm : CHeadlessRows::kData, line.c_str());
-    if (m_pLists)
-      m_pLists->ShowStatus(text);
-  }
-  m_statusTexts.clear();
+void CReceivePump::ReportStatus(const PRINTER_STATUS_TEXT& text, bool usm) {
+  if (m_fnStatusTap)
+    m_fnStatusTap(text);
+  if (!m_engine.m_io.dataLog && m_pRowEcho == nullptr)
+    return;
+  const std::string line = text.Line();
+  if (m_engine.m_io.dataLog)
+    m_engine.m_io.dataLog->Log((line + "\n").c_str());
+  if (m_pRowEcho)
+    m_pRowEcho->PrintLine(usm ? CHeadlessRows::kUsm : CHeadlessRows::kData, line.c_str());
+}
+
+void CReceivePump::ShowStatusUnlessPolling() {
+  if (!m_bPolling)
+    ShowLastStatus();
+}
+
+void CReceivePump::ShowLastStatus() {
+  const NextShown next = m_nextShown;
+  m_nextShown = NextShown::kNone;
+  if (m_pLists == nullptr || next == NextShown::kNone)
+    return;
+  // Only the status on show needs its bit table (the tooltip).
+  m_pLists->ShowStatus(next == NextShown::kReply ? m_lastReply : m_status.LastAutomatic());
 }
 
 void CReceivePump::StartNewDataRow() {

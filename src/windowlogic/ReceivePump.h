@@ -19,6 +19,13 @@
 // decoded as if it came from the feed, in order. Memory stays bounded and no
 // poll takes long, however far behind the display is.
 //
+// Printer status: every status decoded goes to the status tap, the data
+// log and the row echo, in order, but the lists' status line shows only the
+// last one of a poll (or of a block handed over outside a poll): a printer
+// that floods its USM channel with status messages costs one status line
+// update a poll, not one a message. The decoder's visiting OnUsm keeps the
+// cost per message small (no bit table, texts reused).
+//
 // Arrival times: each poll also hands the feeds' arrival marks to one
 // CRxBlockTimes per channel, counted as the lists count their bytes, so a
 // list can show when the block holding any of its rows' bytes came; "Clear
@@ -126,17 +133,28 @@ class CReceivePump {
   void SetIdleGapMs(std::uint32_t ms);
 
  private:
+  // Which status the status line is to show next.
+  enum class NextShown { kNone, kReply, kAutomatic };
+
   void TakeUntilQuiet();
   void ReadDataFromFile(bool inStep);
   // Handles up to kCatchUpPerPoll of the backlog, read back from the file;
   // the bytes handled.
   size_t CatchUp();
-  void ShowStatus(bool usm);
+  // One decoded status to the tap, the log and the row echo.
+  void ReportStatus(const PRINTER_STATUS_TEXT& text, bool usm);
+  // The status line shows the last status decoded, if one is waiting, unless
+  // a poll runs (it shows it at its end).
+  void ShowStatusUnlessPolling();
+  void ShowLastStatus();
 
   CTransferEngine& m_engine;
   IReceiveLists* m_pLists;
   CStatusDecoder m_status;
   std::vector<PRINTER_STATUS_TEXT> m_statusTexts;
+  PRINTER_STATUS_TEXT m_lastReply;  // the last reply decoded, for the status line
+  NextShown m_nextShown = NextShown::kNone;
+  bool m_bPolling = false;
   std::vector<std::vector<BYTE>> m_taken;  // the blocks of one take
   std::vector<CRxFeed::Mark> m_marks;      // their arrival marks
   CRxBlockTimes m_dataTimes;
