@@ -14,10 +14,9 @@
 #include "comm/Cablox.h"
 #include "firmware/FlashDownload.h"
 #include "log/DataLog.h"
-#include "platform/AppMessages.h"
 
 CEngineSession::CEngineSession() {
-  m_session.Engine().SetMessageTarget(&m_window);
+  m_session.Engine().SetEvents(&m_events);
   m_session.Engine().SetRepeatParams(0, 1, 0);
 }
 
@@ -77,7 +76,7 @@ bool CEngineSession::StartFileTransfer(const std::string& path) {
 }
 
 bool CEngineSession::WaitForDone(size_t count, double timeoutS) {
-  return m_window.WaitForCount(WM_TRANSFER_DONE, count, static_cast<DWORD>(timeoutS * 1000));
+  return m_events.WaitForCount(EventKind::kDone, count, static_cast<DWORD>(timeoutS * 1000));
 }
 
 double CEngineSession::DownloadFirmware(const std::string& image) {
@@ -85,21 +84,21 @@ double CEngineSession::DownloadFirmware(const std::string& image) {
     return -1;
   double seconds = -1;
   {
-    CFlashDownload flash(m_session.Engine(), &m_window, [](int) { return 1; });
+    CFlashDownload flash(m_session.Engine(), &m_events, [](int) { return 1; });
     if (m_session.TransferFile().Open(image, CMyFile::kModeRead, 0) != 1)
       return -1;
     m_session.RxDataBuffer().Reset();
     ResetEvent(m_session.AbortEvent());
-    size_t before = m_window.Count(WM_TRANSFER_DONE);
+    size_t before = m_events.Count(EventKind::kDone);
     double t0 = NowSeconds();
     flash.Start();
     if (WaitForDone(before + 1, 120))
       seconds = NowSeconds() - t0;
   }
   size_t green = 0;
-  for (const QueuedMessage& m : m_window.Filter(WM_FLASH_STEP))
-    green += m.lParam == 2 ? 1 : 0;
-  return green == 5 && m_window.Count(WM_FLASH_CRC) == 1 ? seconds : -1;
+  for (const RecordedEvent& e : m_events.Filter(EventKind::kFlashStep))
+    green += e.detail == static_cast<std::int64_t>(FlashStepState::kPassed) ? 1 : 0;
+  return green == 5 && m_events.Count(EventKind::kFlashCrc) == 1 ? seconds : -1;
 }
 
 void CEngineSession::Close() {
@@ -109,7 +108,7 @@ void CEngineSession::Close() {
   if (m_bOpen)
     Comm_CloseCleanuo();
   m_bOpen = false;
-  m_session.Engine().SetMessageTarget(nullptr);
+  m_session.Engine().SetEvents(nullptr);
 }
 
 double CEngineSession::TimeFileTransfer(CByteSink& sink, bool (CEngineSession::*connect)(),

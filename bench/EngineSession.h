@@ -7,6 +7,7 @@
 
 #include "platform/MessageQueue.h"
 #include "session/Session.h"
+#include "testsupport/RecordingEvents.h"
 
 class CByteSink;
 
@@ -29,7 +30,7 @@ class CEngineSession {
   // Starts one file transfer; false if the file cannot be opened.
   bool StartFileTransfer(const std::string& path);
   bool WaitForDone(size_t count, double timeoutS);
-  // Start to WM_TRANSFER_DONE of one download, or -1 when it failed.
+  // Start to the end (OnDone) of one download, or -1 when it failed.
   double DownloadFirmware(const std::string& image);
   void Close();
   // The session the benchmarks drive (the receive display reads its feeds).
@@ -51,7 +52,8 @@ class CEngineSession {
   bool ConnectSinkPty();
 
   CSession m_session;
-  CMessageQueue m_window;
+  CMessageQueue m_window;  // the communications library's owner
+  CRecordingEvents m_events;
   bool m_bOpen = false;
   CByteSink* m_pSink = nullptr;
 };

@@ -11,10 +11,10 @@
 // return at once (SENDRIX_RX_POLL_US=0), so a run costs no waiting.
 //
 // Invariants, whatever the answers: the run ends with 1D FF as the last
-// frame, sent once; WM_TRANSFER_DONE is posted exactly once, as the last
-// message; the image file is closed; blocks are announced in order from 0,
+// frame, sent once; the end (OnDone) is reported exactly once, as the last
+// report; the image file is closed; blocks are announced in order from 0,
 // data frames stay within their block and never send more than the image;
-// the CRC is posted at most once, the port re-opened at most once.
+// the CRC is reported at most once, the port re-opened at most once.
 #include <stdlib.h>
 
 #include <cstdint>
@@ -27,12 +27,12 @@
 #include "comm/Cablox.h"
 #include "comm/CommBackendRegistry.h"
 #include "firmware/FlashDownload.h"
-#include "platform/AppMessages.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifier.h"
 #include "platform/Overlapped.h"
 #include "session/Session.h"
+#include "testsupport/RecordingEvents.h"
 #include "texts/TextFunctions.h"
 
 namespace {
@@ -136,7 +136,8 @@ const char* ErrorText(int) {
   return "error";
 }
 
-CMessageQueue g_window;
+CMessageQueue g_window;  // the communications library's owner
+CRecordingEvents g_events;
 CCountingNotifier g_notifier;
 // Never destroyed: its thread waits on the download's own events, which
 // may be gone when this file's statics are.
@@ -177,7 +178,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   t.dwSettleMs = t.dwReattachMs = t.dwLeaveMs = 0;
   t.dwSwitchPolls = t.dwSizePolls = t.dwErasePolls = t.dwReplyPolls = 1;
   CFlashDownload::SetTimings(t);
-  g_pFlash = new CFlashDownload(g_pSession->Engine(), &g_window,
+  g_pFlash = new CFlashDownload(g_pSession->Engine(), &g_events,
                                 [](int) { return ++g_nOpenPortCalls, 1; });
   return 0;
 }
@@ -193,6 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_printer.left = size - 1;
   g_pSession->Engine().SetConnectionParams(type, 0, 0, 0, 0, type == COMM_TYPE_USB ? 1 : 0);
   g_window.Clear();
+  g_events.Clear();
   g_notifier.m_nBoxes = 0;
   g_nOpenPortCalls = 0;
   g_pSession->RxDataBuffer().Reset();
@@ -204,9 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(!g_pSession->TransferFile().IsOpen());
   FUZZ_CHECK(g_printer.leaves == 1);
   FUZZ_CHECK(g_printer.last == (std::vector<BYTE>{0x1D, 0xFF}));
-  FUZZ_CHECK(g_window.Count(WM_TRANSFER_DONE) == 1);
-  FUZZ_CHECK(g_window.Snapshot().back().message == WM_TRANSFER_DONE);
-  FUZZ_CHECK(g_window.Count(WM_FLASH_CRC) <= 1);
+  FUZZ_CHECK(g_events.Count(EventKind::kDone) == 1);
+  FUZZ_CHECK(g_events.Snapshot().back().kind == EventKind::kDone);
+  FUZZ_CHECK(g_events.Count(EventKind::kFlashCrc) <= 1);
   FUZZ_CHECK(g_nOpenPortCalls <= 1);
   FUZZ_CHECK(!g_printer.headerBad);
   FUZZ_CHECK(g_printer.dataSent <= kImageSizes[image]);

@@ -8,7 +8,7 @@
 // How the window uses it:
 //   data-channel bytes OnRx(bytes); if it returns true the awaited reply came:
 //                     close now.
-//   WM_TRANSFER_DONE  for a completed batch action, if !ActionEnded(target)
+//   the job's end     for a completed batch action, if !ActionEnded(target)
 //                     keep the window open: a wait has started.
 //   WM_REPLY_TIMEOUT  if Expired(): show FailureText(), status 4, close.
 //

@@ -7,7 +7,7 @@
 //                             reply came now: close (the action's status)
 //   OnCommError(code, text)   WM_SHOW_ERROR, with the text shown
 //   OnStatus(source, words)   each printer status the display decoded
-//   OnProgress(pass)          WM_TRANSFER_PROGRESS's pass number
+//   OnProgress(pass)          the pass number of the job's progress
 //   ActionEnded(status, bytes, target)   the batch action's end; true:
 //                             close now; false: the reply wait started
 //   OnReplyTimeout(status)    WM_REPLY_TIMEOUT; true: the reply did not

@@ -128,7 +128,7 @@ const std::string& CommandLineHelpText();
 // kBatchNone, kBatchInvalid and anything else.
 int BatchStartButton(int mode);
 
-// The auto-close test of WM_TRANSFER_DONE: true when the operation that ended
+// The auto-close test at the job's end: true when the operation that ended
 // (RunningOperation: 1 firmware download, 2 file transfer, 3 string transfer)
 // is the batch action of `mode`.
 bool BatchModeMatchesOperation(int mode, int runningOperation);

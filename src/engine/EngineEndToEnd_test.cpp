@@ -60,7 +60,7 @@ TEST_P(EngineEndToEndTest, StringAndFileArriveByteExactWithTheirMessages) {
   ResetEvent(m_io.AbortEvent());
   m_io.stringJob.Set();
   ExpectOneDone();
-  m_window.Clear();
+  m_events.Clear();
   std::string path = MakeFile("file.bin", 300001);
   StartFile(path, 0, 0, 1, 0);
   ExpectOneDone(20000);
@@ -71,11 +71,11 @@ TEST_P(EngineEndToEndTest, StringAndFileArriveByteExactWithTheirMessages) {
   std::vector<BYTE> expected(bytes, bytes + n), file = ReadWhole(path);
   expected.insert(expected.end(), file.begin(), file.end());
   EXPECT_EQ(Captured(expected.size()), expected);
-  auto progress = m_window.Filter(WM_TRANSFER_PROGRESS);
+  auto progress = m_events.Filter(EventKind::kProgress);
   EXPECT_LE(progress.size(), 100u);
-  EXPECT_EQ(progress.back().wParam, 100u);
-  EXPECT_EQ(progress.back().lParam, -1);
-  EXPECT_EQ(m_window.Snapshot().back().message, WM_TRANSFER_DONE);
+  EXPECT_EQ(progress.back().value, 100u);
+  EXPECT_EQ(progress.back().detail, -1);
+  EXPECT_EQ(m_events.Snapshot().back().kind, EventKind::kDone);
 }
 
 TEST_P(EngineEndToEndTest, PacketModeSendsThePackedCopy) {
@@ -102,7 +102,7 @@ TEST_P(EngineEndToEndTest, PrinterThatDisappearsEndsAContinuousRunAsFailed) {
   ASSERT_TRUE(
       m_pSim->WaitFor([](const SIM_COUNTERS& c) { return c.qwPrintBytes >= 100000; }, 20000));
   m_pSim->Stop();
-  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, 1000)) << "the job spins on a dead port";
+  ASSERT_TRUE(m_events.WaitForCount(EventKind::kDone, 1, 1000)) << "the job spins on a dead port";
   EXPECT_TRUE(IsPrefixOfRepeats(ReadWhole(m_strHome + "/capture.bin"), ReadWhole(path)));
   TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_FAILED);
@@ -137,7 +137,7 @@ TEST_P(EngineEndToEndTest, AbortAtAPacketBoundaryLeavesAPrefix) {
   EXPECT_EQ(StopLog().find("File Transfer complete"), std::string::npos);
 }
 
-// A batch run breaks the connection down right after WM_TRANSFER_DONE, when
+// A batch run breaks the connection down right after the job's end, when
 // a slow printer has not yet taken what the kernel still holds for it, and
 // with a reply of the printer unread (a TCP close would reset then).
 TEST_P(EngineEndToEndTest, BreakDownRightAfterDoneLetsASlowPrinterGetEveryByte) {
@@ -148,7 +148,7 @@ TEST_P(EngineEndToEndTest, BreakDownRightAfterDoneLetsASlowPrinterGetEveryByte) 
   m_pSim->Send(std::vector<BYTE>(64, 0x12));
   std::string path = MakeFile("slow.bin", size);
   StartFile(path, 0, 0, 1, 0);
-  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, 30000));
+  ASSERT_TRUE(m_events.WaitForCount(EventKind::kDone, 1, 30000));
   Comm_BreakDownCommPort();
   EXPECT_TRUE(
       m_pSim->WaitFor([&](const SIM_COUNTERS& c) { return c.qwPrintBytes >= size; }, 15000));

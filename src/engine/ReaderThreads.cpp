@@ -7,7 +7,6 @@
 
 #include "comm/Cablox.h"
 #include "engine/TransferEngine.h"
-#include "platform/AppMessages.h"
 #include "platform/DebugOutput.h"
 #include "platform/LastError.h"
 #include "report/ErrorBoxes.h"
@@ -130,9 +129,11 @@ struct CReadLoop {
   bool readPending = false;
   bool statusPending = false;
 
-  void PostStatusIfAny(LPARAM first) {
-    if (Comm_GetDeviceStatus(engine->m_StatusBuffer, statusLength, status) == 1) {
-      engine->Post(WM_LINE_STATUS, status, first);
+  void ReportStatusIfAny(bool first) {
+    ITransferEvents* events = engine->GetEvents();
+    if (Comm_GetDeviceStatus(engine->m_StatusBuffer, statusLength, status) == 1 &&
+        events != nullptr) {
+      events->OnLineStatus(status, first);
     }
   }
   // Starts a read; false when the reader must end.
@@ -158,7 +159,7 @@ struct CReadLoop {
                                      &statusLength, engine->m_StatusOverlapped);
     if (r == 1) {
       statusPending = false;
-      PostStatusIfAny(0);
+      ReportStatusIfAny(false);
     } else if (r == 3) {
       statusPending = true;
     } else if (r == 0) {
@@ -188,13 +189,13 @@ struct CReadLoop {
           LogError(engine, "Error Transfer - Status Read GetOverlappedResult in ThreadRead");
           error = true;
         } else {
-          PostStatusIfAny(0);
+          ReportStatusIfAny(false);
         }
         statusPending = false;
         return !error;
       case WAIT_TIMEOUT:
         if (engine->m_nCheckStatus == 1)
-          PostStatusIfAny(0);
+          ReportStatusIfAny(false);
         return true;
       default:
         return false;
@@ -205,7 +206,7 @@ struct CReadLoop {
     HANDLE handles[3] = {rx != nullptr ? rx->hEvent : nullptr, engine->m_hStopReader,
                          engine->m_StatusOverlapped.hEvent};
     if (engine->m_nCheckStatus == 1)
-      PostStatusIfAny(1);
+      ReportStatusIfAny(true);
     readPending =
         TakeOverRead(Comm_GethCommPortRX(), rx, engine->m_bReadLeftPending, engine->m_ReadBuffer,
                      [this](const BYTE* data, DWORD count) { DeliverData(engine, data, count); });

@@ -74,20 +74,20 @@ TEST_F(ReaderThreadsTest, LineStatusFirstReportThenOneAtEachReadTimeout) {
   m_engine.SetConnectionParams(COMM_TYPE_USB, 0, 0, 0, 0, 1);
   ASSERT_EQ(m_engine.StartReaders(), 1);
   EXPECT_TRUE(m_engine.m_pReadUsmThread == nullptr);  // no USM channel asked
-  ASSERT_TRUE(m_window.WaitForCount(WM_LINE_STATUS, 3, 5000));
+  ASSERT_TRUE(m_events.WaitForCount(EventKind::kLineStatus, 3, 5000));
   m_engine.StopReaders();
-  auto status = m_window.Filter(WM_LINE_STATUS);
-  EXPECT_EQ(status[0].wParam, 0x5Au);
-  EXPECT_EQ(status[0].lParam, 1);
-  EXPECT_EQ(status[1].lParam, 0);
+  auto status = m_events.Filter(EventKind::kLineStatus);
+  EXPECT_EQ(status[0].value, 0x5Au);
+  EXPECT_EQ(status[0].detail, 1);
+  EXPECT_EQ(status[1].detail, 0);
 
   // Without status checking nothing is reported.
-  m_window.Clear();
+  m_events.Clear();
   m_engine.SetConnectionParams(COMM_TYPE_USB, 0, 0, 0, 0, 0);
   ASSERT_EQ(m_engine.StartReaders(), 1);
   Sleep(100);  // several read time-outs of 20 ms
   m_engine.StopReaders();
-  EXPECT_EQ(m_window.Count(WM_LINE_STATUS), 0u);
+  EXPECT_EQ(m_events.Count(EventKind::kLineStatus), 0u);
 }
 
 TEST_F(ReaderThreadsTest, BreakDownEndsTheReadersWhoseSlotsWaitForStopReaders) {

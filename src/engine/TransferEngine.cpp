@@ -86,12 +86,6 @@ void CTransferEngine::LogFormat(const char* format, ...) {
   m_io.dataLog->Log(line, nullptr, 0);
 }
 
-BOOL CTransferEngine::Post(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_pTarget == nullptr)
-    return FALSE;
-  return m_pTarget->PostMessage(message, wParam, lParam);
-}
-
 int CTransferEngine::StartTransferTimer() {
   return QueryPerformanceCounter(&m_llStartCount) ? 1 : 0;
 }

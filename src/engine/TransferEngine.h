@@ -2,15 +2,15 @@
 // program and the printer: the packet writer every sender
 // uses (file, string, firmware frames), the two transmit threads, and the
 // reader-thread slots with their events and the parameters of the open
-// connection. Results leave the engine only as messages posted to the
-// message target (the main window): WM_TRANSFER_PROGRESS, WM_TRANSFER_RATE,
-// WM_TRANSFER_DONE from the transmit threads, WM_LINE_STATUS from the data
-// reader.
+// connection. Results leave the engine only as typed calls on its
+// ITransferEvents (TransferEvents.h), which the window's logic receives on
+// its own thread: OnProgress, OnRate and OnDone from the transmit threads,
+// OnLineStatus from the data reader.
 //
 // Threads (all created here, see TransmitThreads.cpp and ReaderThreads.cpp):
 //  - ThreadFileTransfer and ThreadStringTransfer (highest priority) wait for
 //    the objects' fileJob / stringJob events and run one job per event; each
-//    job ends with exactly one WM_TRANSFER_DONE. The window starts one job at
+//    job ends with exactly one OnDone. The window starts one job at
 //    a time, so the TX channel is never written by two threads at once.
 //  - ThreadRead and ThreadReadUsm (above normal) run between StartReaders()
 //    and StopReaders() and fill the data ring rxDataBuffer and the
@@ -51,9 +51,9 @@
 // time-out, not an abort). kHardFailureLimit of them in a row, or a failed
 // write while Comm_IsDevicePresent() answers 0, mean the port is gone: the
 // writer stops offering pieces and the job ends with "Error Transfer -
-// Port lost, transfer stopped" and its WM_TRANSFER_DONE, rather than spin
+// Port lost, transfer stopped" and its OnDone, rather than spin
 // through every piece and pass (continuous mode would never end). The
-// job's outcome (TransferOutcome.h) is stored before WM_TRANSFER_DONE.
+// job's outcome (TransferOutcome.h) is stored before OnDone.
 //
 // Shared objects (TransferObjects.h): the rings, feeds, files, job and abort
 // events and the data log belong to the engine's owner, which keeps them
@@ -73,10 +73,10 @@
 #include <mutex>
 #include <string>
 
+#include "engine/TransferEvents.h"
 #include "engine/TransferObjects.h"
 #include "engine/TransferOutcome.h"
 #include "platform/Event.h"
-#include "platform/MessageTarget.h"
 #include "platform/Overlapped.h"
 #include "platform/Thread.h"
 #include "platform/Win32Types.h"
@@ -136,7 +136,7 @@ class CTransferEngine {
   int WriterGeneric(const BYTE* buffer, DWORD length, WriteMode mode = kAbortable);
 
   // The outcome of the last job that ended (see TransferOutcome.h). Any
-  // thread; the job's thread sets it before it posts WM_TRANSFER_DONE.
+  // thread; the job's thread sets it before it reports OnDone.
   TransferOutcome GetLastOutcome() const;
   void SetLastOutcome(const TransferOutcome& outcome);
   // Per-job counting, on the job's thread: BeginJob() clears the counters;
@@ -183,10 +183,10 @@ class CTransferEngine {
   // a list may read them there. Else 0. Any thread.
   int EnableDisplayFeeds(bool enable);
 
-  // The window the threads report to. Set before any thread starts.
-  void SetMessageTarget(IMessageTarget* target) { m_pTarget = target; }
-  IMessageTarget* GetMessageTarget() const { return m_pTarget; }
-  BOOL Post(UINT message, WPARAM wParam, LPARAM lParam);
+  // Where the threads report (null: nowhere). Set before any thread starts;
+  // it outlives them.
+  void SetEvents(ITransferEvents* events) { m_pEvents = events; }
+  ITransferEvents* GetEvents() const { return m_pEvents; }
 
   // Creates ThreadFileTransfer then ThreadStringTransfer. 1 ok, 0 failed.
   int StartTransmitThreads();
@@ -224,7 +224,7 @@ class CTransferEngine {
   DWORD m_nStringLength = 0;
 
   // Timer and the rate of the running file pass (its value travels in
-  // WM_TRANSFER_RATE). Atomic: tests read it while a pass may update it.
+  // OnRate). Atomic: tests read it while a pass may update it.
   LONGLONG m_llFrequency = 0;
   LONGLONG m_llStartCount = 0;
   std::atomic<double> m_dTransferRate{0.0};
@@ -242,7 +242,7 @@ class CTransferEngine {
   bool m_bUsmReadLeftPending = false;  // by the last USM reader
 
  private:
-  IMessageTarget* m_pTarget = nullptr;
+  ITransferEvents* m_pEvents = nullptr;
   BYTE m_TxStaging[2][kTxStagingSize] = {};
   int m_nTxStaging = 0;         // the staging buffer the next write uses
   bool m_bHardFailure = false;  // of the last WriterGeneric call

@@ -38,7 +38,7 @@ class TransferEngineTest : public CEngineTest {
     ExpectOneDone();
     return ReadWhole(path);
   }
-  std::vector<QueuedMessage> Progress() const { return m_window.Filter(WM_TRANSFER_PROGRESS); }
+  std::vector<RecordedEvent> Progress() const { return m_events.Filter(EventKind::kProgress); }
 };
 
 TEST_F(TransferEngineTest, WriterReturnsCountsAndLogsEachFailure) {
@@ -135,18 +135,20 @@ TEST_F(TransferEngineTest, OnePassSendsTheFileWithProgressRateAndLines) {
   auto progress = Progress();
   ASSERT_FALSE(progress.empty());
   EXPECT_LE(progress.size(), 100u);
-  EXPECT_EQ(progress.back().wParam, 100u);
+  EXPECT_EQ(progress.back().value, 100u);
   for (size_t i = 0; i < progress.size(); ++i) {
-    EXPECT_EQ(progress[i].lParam, -1);
+    EXPECT_EQ(progress[i].detail, -1);
     if (i > 0) {
-      EXPECT_GT(progress[i].wParam, progress[i - 1].wParam);
+      EXPECT_GT(progress[i].value, progress[i - 1].value);
     }
   }
-  auto rates = m_window.Filter(WM_TRANSFER_RATE);
+  auto rates = m_events.Filter(EventKind::kRate);
   EXPECT_EQ(rates.size(), progress.size());
-  EXPECT_EQ(rates.back().lParam,
-            static_cast<LPARAM>(std::llround(m_engine.m_dTransferRate.load() * kRateParamScale)));
-  EXPECT_EQ(m_window.Snapshot().back().message, WM_TRANSFER_DONE);
+  // The engine's rate in hundredths; none (below 0) while no time has passed.
+  const double rate =
+      static_cast<double>(std::llround(m_engine.m_dTransferRate.load() * 100.0)) / 100.0;
+  EXPECT_EQ(rates.back().rate < 0 ? 0.0 : rates.back().rate, rate);
+  EXPECT_EQ(m_events.Snapshot().back().kind, EventKind::kDone);
   EXPECT_FALSE(m_io.transferFile.IsOpen());
 
   std::string log = StopLog();
@@ -167,10 +169,10 @@ TEST_F(TransferEngineTest, RepeatSendsNPassesEachFollowedByTheDelay) {
     expected.insert(expected.end(), file.begin(), file.end());
   EXPECT_EQ(m_link.Written(), expected);
   auto progress = Progress();
-  EXPECT_EQ(progress.front().lParam, 1);
-  EXPECT_EQ(progress.back().lParam, 3);
+  EXPECT_EQ(progress.front().detail, 1);
+  EXPECT_EQ(progress.back().detail, 3);
   EXPECT_EQ(std::count_if(progress.begin(), progress.end(),
-                          [](const QueuedMessage& m) { return m.wParam == 100; }),
+                          [](const RecordedEvent& m) { return m.value == 100; }),
             3);
   std::string log = StopLog();
   EXPECT_NE(log.find("Nb Repeats = 3/3, Delay = 40 ms"), std::string::npos);
@@ -180,7 +182,7 @@ TEST_F(TransferEngineTest, RepeatSendsNPassesEachFollowedByTheDelay) {
 TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
   StartLog();
   std::string path = StartFile(3000, 1, -1, 60000);                   // a minute between passes
-  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_PROGRESS, 3, 5000));  // in the delay now
+  ASSERT_TRUE(m_events.WaitForCount(EventKind::kProgress, 3, 5000));  // in the delay now
   Sleep(20);
   SetEvent(m_io.AbortEvent());
   ExpectOneDone(2000);
@@ -190,7 +192,7 @@ TEST_F(TransferEngineTest, ContinuousModeRunsUntilAbortAndAbortCutsTheDelay) {
   EXPECT_EQ(log.find("Nb Repeats = 2/-1"), std::string::npos);
 
   // Without a delay the passes follow one another until the abort.
-  m_window.Clear();
+  m_events.Clear();
   ResetEvent(m_io.AbortEvent());
   ASSERT_EQ(m_io.transferFile.Open(path, CMyFile::kModeRead, 0), 1);
   m_engine.SetRepeatParams(1, -1, 0);
@@ -238,7 +240,7 @@ TEST_F(TransferEngineTest, StringJobSendsTheBufferInStringPacketsAndEndsAbortedO
 
   // The printer takes nothing and the operator aborts: the job ends aborted,
   // so a batch run exits with 3.
-  m_window.Clear();
+  m_events.Clear();
   m_link.HoldWrites(true);
   m_io.stringJob.Set();
   ASSERT_TRUE(m_link.WaitForHeldWrite(5000));
@@ -263,7 +265,7 @@ TEST_F(TransferEngineTest, ThreadsStartAgainAndAShortFileIsOneWrite) {
   EXPECT_EQ(m_link.Written(), file);
   auto progress = Progress();
   ASSERT_EQ(progress.size(), 1u);
-  EXPECT_EQ(progress[0].wParam, 100u);
+  EXPECT_EQ(progress[0].value, 100u);
 }
 
 // The process ends (static objects destroyed) while a file job waits on a

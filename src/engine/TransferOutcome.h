@@ -1,12 +1,13 @@
 // How the last job of a transmit thread or of the Flash thread ended.
 //
-// WM_TRANSFER_DONE keeps its parameters 0, 0; the outcome is read from the
-// engine instead: CTransferEngine::GetLastOutcome() (engine/TransferEngine.h).
+// The job's end (ITransferEvents::OnDone) carries it by value; it stays
+// readable from the engine too: CTransferEngine::GetLastOutcome()
+// (engine/TransferEngine.h).
 //
 // Contract:
-//  - The job's thread stores the outcome before it posts WM_TRANSFER_DONE,
-//    so a reader that got that message sees the job's own outcome (it stays
-//    until the next job ends; jobs never overlap).
+//  - The job's thread stores the outcome before it reports OnDone, so a
+//    reader that got that call sees the job's own outcome (it stays until
+//    the next job ends; jobs never overlap).
 //  - nResult values are the exit statuses of a batch run: 0 completed,
 //    1 failed, 3 aborted. The window shows a failure for 1 and 3.
 //  - Aborted wins: a job that the operator (or the program's shutdown)

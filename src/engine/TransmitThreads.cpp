@@ -7,7 +7,6 @@
 
 #include "comm/Cablox.h"
 #include "engine/TransferEngine.h"
-#include "platform/AppMessages.h"
 #include "platform/DebugOutput.h"
 
 namespace {
@@ -25,28 +24,38 @@ constexpr DWORD kTakeIdleMs = 10000;
 // percent changed.
 struct PassProgress {
   DWORD size = 0;
-  LPARAM passTag = -1;
+  int passTag = -1;
   DWORD lastPercent = 0;
   DWORD elapsed = 0;
 };
 
-// The rate as WM_TRANSFER_RATE carries it: hundredths of kbytes/s, a value
-// the window owns once posted (0 before any time has passed).
-LPARAM RateParam(double rate, DWORD elapsed) {
-  return elapsed != 0 ? static_cast<LPARAM>(std::llround(rate * kRateParamScale)) : 0;
+// The rate as OnRate carries it: kbytes/s in hundredths, below 0 before
+// any time has passed.
+constexpr double kRateHundredths = 100.0;
+double ReportedRate(double rate, DWORD elapsed) {
+  return elapsed != 0 ? static_cast<double>(std::llround(rate * kRateHundredths)) / kRateHundredths
+                      : -1.0;
+}
+
+void ReportDone(CTransferEngine* engine, const TransferOutcome& outcome) {
+  if (ITransferEvents* events = engine->GetEvents())
+    events->OnDone(outcome);
 }
 
 void ReportTaken(CTransferEngine* engine, DWORD taken, PassProgress& p) {
   const DWORD percent = static_cast<DWORD>(static_cast<unsigned long long>(taken) * 100 / p.size);
   if (percent == p.lastPercent)
     return;
-  engine->Post(WM_TRANSFER_PROGRESS, percent, p.passTag);
+  ITransferEvents* events = engine->GetEvents();
+  if (events != nullptr)
+    events->OnProgress(static_cast<int>(percent), p.passTag);
   p.elapsed = engine->GetElapsedMs();
   if (p.elapsed != 0) {
     engine->m_dTransferRate.store(static_cast<double>(taken) * 1.024 /
                                   static_cast<double>(p.elapsed));
   }
-  engine->Post(WM_TRANSFER_RATE, p.elapsed, RateParam(engine->m_dTransferRate.load(), p.elapsed));
+  if (events != nullptr)
+    events->OnRate(ReportedRate(engine->m_dTransferRate.load(), p.elapsed));
   p.lastPercent = percent;
 }
 
@@ -83,7 +92,7 @@ void WaitPassTaken(CTransferEngine* engine, PassProgress& p) {
 // one followed by a delay). Passes that follow one another at once do not
 // wait: a receiver may hold its acknowledgement of a small file for tens of
 // milliseconds, which would throttle a stress run to a crawl.
-int RunFilePass(CTransferEngine* engine, LPARAM passTag, bool waitTaken) {
+int RunFilePass(CTransferEngine* engine, int passTag, bool waitTaken) {
   const DWORD packet = std::max<DWORD>(Comm_GetCommPacketSize(), 1);
   // The pass buffer holds one download packet; should the library report a
   // larger comm packet, the buffer grows to it rather than overflow.
@@ -201,8 +210,7 @@ void RunFileJob(CTransferEngine* engine) {
   engine->m_io.fileJob.Reset();
   if (engine->IsAborted())
     Comm_AbortOutput();  // a break-down need not wait for the abandoned file
-  engine->EndJob(failed);
-  engine->Post(WM_TRANSFER_DONE, 0, 0);
+  ReportDone(engine, engine->EndJob(failed));
 }
 
 void RunStringJob(CTransferEngine* engine) {
@@ -220,8 +228,7 @@ void RunStringJob(CTransferEngine* engine) {
     }
   }
   engine->m_io.stringJob.Reset();
-  engine->EndJob(failed);
-  engine->Post(WM_TRANSFER_DONE, 0, 0);
+  ReportDone(engine, engine->EndJob(failed));
 }
 
 // Waits for the job event; false when the engine is shutting down.

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/LastError.h"
 #include "testsupport/EngineTestSupport.h"
+#include "testsupport/RecordingEvents.h"
 #include "testsupport/UsbTestSupport.h"
 
 namespace {
@@ -28,18 +29,19 @@ class UsbEngineTest : public CUsbLibraryTest {
     m_device = AddPrinter(2, {kOut, kIn, kUsmIn});
     ASSERT_EQ(1, Connect(0, 0, 0));
     ASSERT_EQ(1, m_nUsm);
-    m_engine.SetMessageTarget(&m_window);
+    m_engine.SetEvents(&m_events);
     m_engine.SetConnectionParams(COMM_TYPE_USB, 0, 0, m_nRt, m_nUsm, 1);
   }
   void TearDown() override {
     m_engine.Shutdown();
     CUsbLibraryTest::TearDown();
-    m_engine.SetMessageTarget(nullptr);
+    m_engine.SetEvents(nullptr);
   }
 
   CTransferObjects m_io;
   CTransferEngine m_engine{m_io};
   std::shared_ptr<CFakeUsbDevice> m_device;
+  CRecordingEvents m_events;
 };
 
 TEST_F(UsbEngineTest, ReadersFillTheRingsAndReportTheStatus) {
@@ -55,13 +57,13 @@ TEST_F(UsbEngineTest, ReadersFillTheRingsAndReportTheStatus) {
     ASSERT_EQ(data[i], m_io.rxDataBuffer.Get()) << i;
   EXPECT_EQ(0xA1, TakeAll(m_io.rxUsmFeed)[0]);
 
-  ASSERT_TRUE(m_window.WaitForCount(WM_LINE_STATUS, 1, kWaitMs));
-  EXPECT_EQ(USB_STATUS_ERROR, m_window.Filter(WM_LINE_STATUS)[0].wParam);
+  ASSERT_TRUE(m_events.WaitForCount(EventKind::kLineStatus, 1, kWaitMs));
+  EXPECT_EQ(USB_STATUS_ERROR, m_events.Filter(EventKind::kLineStatus)[0].value);
   // (A status that changes: UsbBackend_test.cpp, past the status cache.)
   // An idle printer is polled at the read time-out's pace, not flooded.
-  size_t before = m_window.Count(WM_LINE_STATUS);
+  size_t before = m_events.Count(EventKind::kLineStatus);
   Sleep(1000);
-  EXPECT_LE(m_window.Count(WM_LINE_STATUS) - before, 30u);
+  EXPECT_LE(m_events.Count(EventKind::kLineStatus) - before, 30u);
   m_engine.StopReaders();
 }
 

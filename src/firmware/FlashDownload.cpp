@@ -7,9 +7,7 @@
 
 #include "comm/Cablox.h"
 #include "engine/TransferEngine.h"
-#include "platform/AppMessages.h"
 #include "platform/Clock.h"
-#include "platform/ControlIds.h"
 #include "platform/DebugOutput.h"
 #include "report/ErrorBoxes.h"
 #include "texts/ErrorTexts.h"
@@ -20,7 +18,6 @@ constexpr BYTE kAck = 0x06;
 constexpr BYTE kNak = 0x15;
 constexpr BYTE kXon = 0x11;
 constexpr BYTE kXoff = 0x13;
-constexpr int kFirstLabel = kIdcStepLabelSwitchMode;  // one label per step, in order
 
 std::mutex g_timingsLock;
 FlashTimings g_timings;
@@ -68,13 +65,14 @@ FlashTimings CFlashDownload::GetTimings() {
   return g_timings;
 }
 
-CFlashDownload::CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort,
-                               WorkerTag)
-    : m_engine(engine), m_pTarget(target), m_fnOpenPort(std::move(openPort)) {}
+CFlashDownload::CFlashDownload(CTransferEngine& engine, ITransferEvents* events,
+                               PortOpener openPort, WorkerTag)
+    : m_engine(engine), m_pEvents(events), m_fnOpenPort(std::move(openPort)) {}
 
-CFlashDownload::CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort)
-    : m_engine(engine), m_pTarget(target), m_fnOpenPort(openPort) {
-  m_pWorker.reset(new CFlashDownload(engine, target, std::move(openPort), WorkerTag{}));
+CFlashDownload::CFlashDownload(CTransferEngine& engine, ITransferEvents* events,
+                               PortOpener openPort)
+    : m_engine(engine), m_pEvents(events), m_fnOpenPort(openPort) {
+  m_pWorker.reset(new CFlashDownload(engine, events, std::move(openPort), WorkerTag{}));
   m_pThread = CThread::Create([worker = m_pWorker] { return ThreadProc(worker.get()); },
                               THREAD_PRIORITY_HIGHEST, "Flash");
 }
@@ -194,8 +192,8 @@ int CFlashDownload::RunSequence() {
   Send(leave, sizeof leave);  // written whole, even after an abort
   m_evStart.Reset();
   SetOutcome(state);
-  if (m_pTarget != nullptr)
-    m_pTarget->PostMessage(WM_TRANSFER_DONE, 0, 0);
+  if (m_pEvents != nullptr)
+    m_pEvents->OnDone(m_engine.GetLastOutcome());
   return state;
 }
 
@@ -216,23 +214,23 @@ int CFlashDownload::WaitReply(DWORD polls, BYTE* reply) {
   }
 }
 
-void CFlashDownload::EnableLabel(int step) {
-  if (m_pTarget != nullptr)
-    m_pTarget->PostMessage(WM_ENABLE_CONTROL, kFirstLabel + step, 1);
+void CFlashDownload::Begin(int step) {
+  if (m_pEvents != nullptr)
+    m_pEvents->OnFlashStep(step, FlashStepState::kBegun);
 }
 
 void CFlashDownload::Fail(int step) {
-  if (m_pTarget != nullptr)
-    m_pTarget->PostMessage(WM_FLASH_STEP, step, 1);
+  if (m_pEvents != nullptr)
+    m_pEvents->OnFlashStep(step, FlashStepState::kFailed);
 }
 
 void CFlashDownload::Pass(int step) {
-  if (m_pTarget != nullptr)
-    m_pTarget->PostMessage(WM_FLASH_STEP, step, 2);
+  if (m_pEvents != nullptr)
+    m_pEvents->OnFlashStep(step, FlashStepState::kPassed);
 }
 
 int CFlashDownload::SwitchToDownloadMode() {
-  EnableLabel(0);
+  Begin(0);
   if (m_engine.IsAborted()) {
     Fail(0);
     return FLASH_FINISHED;
@@ -272,7 +270,7 @@ int CFlashDownload::CheckFlashSize() {
     Fail(1);
     return FLASH_ABORTED;
   }
-  EnableLabel(1);
+  Begin(1);
   const BYTE frame[2] = {0x1D, 0x01};
   Send(frame, sizeof frame);
   BYTE b = 0;
@@ -296,7 +294,7 @@ int CFlashDownload::CheckFlashSize() {
 }
 
 int CFlashDownload::EraseFlash() {
-  EnableLabel(2);
+  Begin(2);
   if (m_engine.IsAborted()) {
     Fail(2);
     return FLASH_ABORTED;
@@ -324,7 +322,7 @@ int CFlashDownload::EraseFlash() {
 }
 
 int CFlashDownload::CheckCRC() {
-  EnableLabel(4);
+  Begin(4);
   if (m_engine.IsAborted())
     return FLASH_FINISHED;
   const BYTE frame[2] = {0x1D, 0x06};
@@ -349,7 +347,7 @@ int CFlashDownload::CheckCRC() {
 }
 
 int CFlashDownload::ReadCRC() {
-  EnableLabel(5);
+  Begin(5);
   if (m_engine.IsAborted())
     return FLASH_FINISHED;
   const BYTE frame[2] = {0x1D, 0x0F};
@@ -365,13 +363,13 @@ int CFlashDownload::ReadCRC() {
   m_engine.m_io.rxDataBuffer.Get();  // not examined
   const DWORD low = m_engine.m_io.rxDataBuffer.Get();
   const DWORD high = m_engine.m_io.rxDataBuffer.Get();
-  if (m_pTarget != nullptr)
-    m_pTarget->PostMessage(WM_FLASH_CRC, low + 256 * high, 0);
+  if (m_pEvents != nullptr)
+    m_pEvents->OnFlashCrc(static_cast<unsigned>(low + 256 * high));
   return FLASH_FINISHED;
 }
 
 int CFlashDownload::DownloadCode() {
-  EnableLabel(3);
+  Begin(3);
   const DWORD size = m_engine.m_io.transferFile.GetSize();
   const DWORD blocks = size / kBlockSize + (size % kBlockSize != 0 ? 1 : 0);
   // The data buffer holds 32768 bytes; a packet size of 0 would never move.
@@ -439,9 +437,8 @@ int CFlashDownload::DownloadCode() {
       remaining -= l;
       m_qwAcked += l;
       const double done = 1.0 - static_cast<double>(remaining) / static_cast<double>(size);
-      if (m_pTarget != nullptr) {
-        m_pTarget->PostMessage(WM_TRANSFER_PROGRESS, static_cast<WPARAM>(done * 100.0), -1);
-      }
+      if (m_pEvents != nullptr)
+        m_pEvents->OnProgress(static_cast<int>(done * 100.0), -1);
     }
   }
   Pass(3);

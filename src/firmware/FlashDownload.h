@@ -14,8 +14,10 @@
 // ring; XON (11) and XOFF (13) replies are dropped and the wait
 // restarts with its full budget (except the three-byte CRC reply). Whatever
 // the outcome the run closes the transfer file, sleeps 1000 ms, sends 1D FF and
-// posts WM_TRANSFER_DONE exactly once. Failures show their numbered error
-// box (ShowErrorText) and turn the step's LED red through WM_FLASH_STEP.
+// reports OnDone exactly once. Each step reports its beginning, its pass or
+// its failure (OnFlashStep); failures also show their numbered error box
+// (ShowErrorText). The download's progress and the printer's CRC are
+// OnProgress and OnFlashCrc (ITransferEvents, engine/TransferEvents.h).
 //
 // The USB re-open after the printer answered 'S' to the switch frame calls
 // the injected port opener with 0 (the window's OpenPort(0)).
@@ -27,14 +29,14 @@
 // that returns the printer to normal work. A short read of the image ends
 // the download step with error box 7 before anything stale is sent.
 //
-// Outcome: before WM_TRANSFER_DONE the run stores its TransferOutcome in
+// Outcome: before OnDone the run stores its TransferOutcome in
 // the engine (completed only when the printer passed the CRC check;
 // aborted when the abort event ended it; the bytes are those acknowledged).
 //
 // Destruction: Stop() (sets the stop event, waits up to kStopWaitMs for the
 // thread to end); if a run is still going, the abort event is set so it
 // ends, and the thread is waited for (bounded). Everything the thread owns
-// (the window target, the port opener, its start and stop events) lives in a
+// (the events' receiver, the port opener, its start and stop events) lives in a
 // worker object the thread shares, so a thread that outlives the wait never
 // touches freed memory. The engine is the owner's (the session's), which
 // destroys this object before the engine.
@@ -49,8 +51,8 @@
 #include <string>
 
 #include "engine/TransferEngine.h"
+#include "engine/TransferEvents.h"
 #include "platform/Event.h"
-#include "platform/MessageTarget.h"
 #include "platform/Thread.h"
 #include "platform/Win32Types.h"
 
@@ -91,7 +93,8 @@ class CFlashDownload {
   static constexpr DWORD kBlockSize = 65536;
   static constexpr DWORD kDataBufferSize = 32768;
 
-  CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort);
+  // `events`: where the thread reports (null: nowhere); it outlives this.
+  CFlashDownload(CTransferEngine& engine, ITransferEvents* events, PortOpener openPort);
   ~CFlashDownload();
   CFlashDownload(const CFlashDownload&) = delete;
   CFlashDownload& operator=(const CFlashDownload&) = delete;
@@ -120,7 +123,7 @@ class CFlashDownload {
   // begun: the flash holds part of an image, and the printer may not start.
   static const char* PartlyWrittenAdvice();
   // Whether the last run began erasing the flash. Read after its
-  // WM_TRANSFER_DONE, on any thread.
+  // OnDone, on any thread.
   bool EraseBegun() const;
 
  private:
@@ -129,7 +132,7 @@ class CFlashDownload {
   // 2 when aborted.
   int WaitReply(DWORD polls, BYTE* reply);
   void Send(const BYTE* frame, DWORD length);
-  void EnableLabel(int step);
+  void Begin(int step);
   void Fail(int step);
   void Pass(int step);
   // Error text n; after the erase began, with PartlyWrittenAdvice().
@@ -137,11 +140,11 @@ class CFlashDownload {
 
   struct WorkerTag {};
   // The worker: runs the thread's sequence; has no thread of its own.
-  CFlashDownload(CTransferEngine& engine, IMessageTarget* target, PortOpener openPort, WorkerTag);
+  CFlashDownload(CTransferEngine& engine, ITransferEvents* events, PortOpener openPort, WorkerTag);
   void SetOutcome(int state);
 
   CTransferEngine& m_engine;
-  IMessageTarget* m_pTarget;
+  ITransferEvents* m_pEvents;
   PortOpener m_fnOpenPort;
   // The worker's: auto-reset, initially clear.
   CEvent m_evStart{false, false};

@@ -121,7 +121,7 @@ class FlashDownloadTest : public CSimTest {
     Connect(type);
     m_link.SetResponder([this](const BYTE* p, DWORD n) { m_printer.OnWrite(p, n); });
     ASSERT_EQ(m_engine.StartReaders(), 1);
-    m_pFlash = std::make_unique<CFlashDownload>(m_engine, &m_window, [this](int flag) {
+    m_pFlash = std::make_unique<CFlashDownload>(m_engine, &m_events, [this](int flag) {
       m_openPortCalls.push_back(flag);
       return 1;
     });
@@ -169,20 +169,22 @@ TEST_F(FlashDownloadTest, SuccessSendsEveryBlockOnceAndShowsTheCrc) {
     EXPECT_EQ(length, 4096u);
   }
   EXPECT_EQ(Leds(), kAllGreen);
-  auto crc = m_window.Filter(WM_FLASH_CRC);
+  auto crc = m_events.Filter(EventKind::kFlashCrc);
   ASSERT_EQ(crc.size(), 1u);
-  EXPECT_EQ(crc[0].wParam, 0x1234u);
-  auto labels = m_window.Filter(WM_ENABLE_CONTROL);
-  ASSERT_EQ(labels.size(), 6u);
-  for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(labels[i].wParam, kIdcStepLabelSwitchMode + i);
-    EXPECT_EQ(labels[i].lParam, 1);
+  EXPECT_EQ(crc[0].value, 0x1234u);
+  std::vector<RecordedEvent> labels;  // each step's beginning lights its label
+  for (const RecordedEvent& e : m_events.Filter(EventKind::kFlashStep)) {
+    if (e.detail == static_cast<std::int64_t>(FlashStepState::kBegun))
+      labels.push_back(e);
   }
-  auto progress = m_window.Filter(WM_TRANSFER_PROGRESS);
+  ASSERT_EQ(labels.size(), 6u);
+  for (size_t i = 0; i < 6; ++i)
+    EXPECT_EQ(labels[i].value, i);
+  auto progress = m_events.Filter(EventKind::kProgress);
   ASSERT_EQ(progress.size(), size / 4096);  // one per acknowledged data frame
-  EXPECT_EQ(progress.back().wParam, 100u);
-  EXPECT_EQ(progress.back().lParam, -1);
-  EXPECT_EQ(m_window.Snapshot().back().message, WM_TRANSFER_DONE);
+  EXPECT_EQ(progress.back().value, 100u);
+  EXPECT_EQ(progress.back().detail, -1);
+  EXPECT_EQ(m_events.Snapshot().back().kind, EventKind::kDone);
   EXPECT_TRUE(Boxes().empty());
   EXPECT_TRUE(m_openPortCalls.empty());
   // The closing frame waits its second after the last reply.
@@ -207,7 +209,7 @@ TEST_F(FlashDownloadTest, SizeReplyZeroTakesOneBlockAndTheLeaveFrameWaitsAfterAR
   FlashTimings t = QuickFlashTimings();
   t.dwLeaveMs = 1000;
   CFlashDownload::SetTimings(t);
-  m_window.Clear();
+  m_events.Clear();
   Clock::time_point start = Clock::now();
   Run(65537);
   EXPECT_GE(m_printer.Get().leaveTime - start, std::chrono::milliseconds(1000));
@@ -244,9 +246,9 @@ TEST_F(FlashDownloadTest, XonXoffBeforeEveryReplyAreDropped) {
   EXPECT_EQ(m_printer.Get().image, image);
   EXPECT_EQ(Leds(), kAllGreen);
   EXPECT_TRUE(Boxes().empty());
-  auto crc = m_window.Filter(WM_FLASH_CRC);
+  auto crc = m_events.Filter(EventKind::kFlashCrc);
   ASSERT_EQ(crc.size(), 1u);
-  EXPECT_EQ(crc[0].wParam, 0x1113u);  // taken as they come: 11 dropped, then 13 11
+  EXPECT_EQ(crc[0].value, 0x1113u);  // taken as they come: 11 dropped, then 13 11
 }
 
 TEST_F(FlashDownloadTest, AbortDuringTheEraseWaitEndsWithinAPoll) {
@@ -351,7 +353,7 @@ TEST_F(FlashDownloadTest, StartRequestDuringARunIsDropped) {
   m_pFlash->Start();
   ExpectOneDone();
   Sleep(200);
-  EXPECT_EQ(m_window.Count(WM_TRANSFER_DONE), 1u);
+  EXPECT_EQ(m_events.Count(EventKind::kDone), 1u);
 }
 
 TEST(FlashNameTest, BinAnywhereInAnyCase) {

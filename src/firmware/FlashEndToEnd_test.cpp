@@ -29,7 +29,7 @@ class FlashEndToEndTest : public CSimTest, public ::testing::WithParamInterface<
     StartSim(GetParam(), faults, o);
     ConnectSim(GetParam(), false, 0);
     ASSERT_EQ(m_engine.StartReaders(), 1);
-    m_pFlash = std::make_unique<CFlashDownload>(m_engine, &m_window, [](int) { return 1; });
+    m_pFlash = std::make_unique<CFlashDownload>(m_engine, &m_events, [](int) { return 1; });
   }
   std::string Begin(size_t size) {
     std::string path = MakeFile("image.BIN", size, 5);
@@ -61,11 +61,11 @@ TEST_P(FlashEndToEndTest, SuccessStoresTheImageAndShowsTheCrc) {
   ASSERT_GE(flash.size(), image.size());
   EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
   EXPECT_EQ(Leds(), kAllGreen);
-  auto crc = m_window.Filter(WM_FLASH_CRC);
+  auto crc = m_events.Filter(EventKind::kFlashCrc);
   ASSERT_EQ(crc.size(), 1u);
-  EXPECT_EQ(crc[0].wParam, m_pSim->GetCounters().wFlashCrc);
+  EXPECT_EQ(crc[0].value, m_pSim->GetCounters().wFlashCrc);
   EXPECT_EQ(m_pSim->GetCounters().dwFlashBlocks, 4u);
-  EXPECT_EQ(m_window.Filter(WM_TRANSFER_PROGRESS).back().wParam, 100u);
+  EXPECT_EQ(m_events.Filter(EventKind::kProgress).back().value, 100u);
   EXPECT_TRUE(Boxes().empty());
   TransferOutcome outcome = m_engine.GetLastOutcome();
   EXPECT_EQ(outcome.nResult, TRANSFER_COMPLETED);
@@ -129,7 +129,7 @@ TEST_P(FlashEndToEndTest, EveryFailureShowsItsBoxAndStillLeavesDownloadMode) {
     else if (f.rfind("silent=", 0) == 0 || f == "short-readcrc")
       t.dwReplyPolls = 800;
     CFlashDownload::SetTimings(t);
-    m_window.Clear();
+    m_events.Clear();
     m_notifier.Clear();
     if (m_pSim) {
       m_pFlash.reset();
@@ -141,7 +141,8 @@ TEST_P(FlashEndToEndTest, EveryFailureShowsItsBoxAndStillLeavesDownloadMode) {
     Download(2 * 65536);
     EXPECT_EQ(Boxes(), c.boxes);
     EXPECT_EQ(Leds(), c.leds);
-    EXPECT_EQ(m_window.Count(WM_FLASH_CRC), c.leds == kAllGreen && c.boxes.empty() ? 1u : 0u);
+    EXPECT_EQ(m_events.Count(EventKind::kFlashCrc),
+              c.leds == kAllGreen && c.boxes.empty() ? 1u : 0u);
     ExpectLeftDownloadMode();
   }
 }

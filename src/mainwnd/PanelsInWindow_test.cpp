@@ -104,7 +104,7 @@ TEST_F(PanelsTest, StatusWordsLightTheLampsOfTheInterfaceInUse) {
   for (const auto& c : kCases) {
     m_dlg.Fields().main.m_nInterface = c.interfaceType;
     m_dlg.Fields().serial.m_nFlowIndex = c.flow;
-    m_dlg.OnMessage(WM_LINE_STATUS, c.status, 0);
+    m_dlg.OnLineStatus(c.status, false);
     EXPECT_EQ(Lamp(c.panel, c.id), c.state) << c.id << " " << std::hex << c.status;
     EXPECT_EQ(Panel(c.panel).Led(c.id)->isHidden(), c.state == CLed::Hidden);
   }

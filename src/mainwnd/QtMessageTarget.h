@@ -1,7 +1,7 @@
 // The window's IMessageTarget: worker threads' messages run the window's
 // message handler on the window thread, through Qt's event loop
-// (CGuiInvoker). What posting, sending, closing and the coalesced reports
-// mean is CInvokerTarget's (platform/InvokerTarget.h).
+// (CGuiInvoker). What posting, sending and closing mean is CInvokerTarget's
+// (platform/InvokerTarget.h).
 //
 // Threading: construct, SetHandler, Close and destroy on the window thread.
 // The object must outlive every thread that may call it (workers hold it by
@@ -25,6 +25,10 @@ class CQtMessageTarget : public IMessageTarget {
   LRESULT SendMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
     return m_target.SendMessage(message, wParam, lParam);
   }
+
+  // The window thread's invoker (the workers' typed reports go through it,
+  // in line with the messages).
+  IInvoker& Invoker() { return m_invoker; }
 
   void Close() { m_target.Close(); }
   bool IsClosed() const { return m_target.IsClosed(); }

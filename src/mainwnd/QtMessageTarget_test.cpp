@@ -18,6 +18,8 @@ namespace {
 
 // A message whose lParam addresses a caller's buffer, valid during a send.
 constexpr UINT kBufferMessage = WM_APP + 12;
+// A message posted without a buffer.
+constexpr UINT kPostedMessage = WM_APP + 13;
 
 // The display thread keeps sending stack buffers (and posting progress)
 // while the window closes; the close path itself blocks for a while (as the
@@ -91,7 +93,7 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
         }
       }
       if (n % 16 == 0) {
-        target.PostMessage(WM_TRANSFER_PROGRESS, 1, 0);
+        target.PostMessage(kPostedMessage, 1, 0);
       }
     }
     senderDone = true;
@@ -109,7 +111,7 @@ TEST(QtMessageTargetTest, ClosingDuringAStreamOfSendsReleasesTheSender) {
   EXPECT_EQ(handledAfterClose.load(), 0);
   EXPECT_GE(zeroAnswers.load(), 1);
   EXPECT_TRUE(target.IsClosed());
-  EXPECT_EQ(target.PostMessage(WM_TRANSFER_DONE, 0, 0), FALSE);
+  EXPECT_EQ(target.PostMessage(kPostedMessage, 0, 0), FALSE);
   int value = 5;
   EXPECT_EQ(target.SendMessage(kBufferMessage, 1, reinterpret_cast<LPARAM>(&value)), 0);
   QApplication::processEvents();  // queued leftovers are dropped, not run

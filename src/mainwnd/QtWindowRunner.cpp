@@ -95,7 +95,7 @@ void CQtWindowRunner::RunModal(CSendrixDlg& dlg) {
   display.SetStatusTap([&dlg](const std::string& source, const std::string& words) {
     dlg.OnPrinterStatus(source, words);
   });
-  dlg.Attach(&window, &files, &m_target, &display);
+  dlg.Attach(&window, &files, &m_target, &display, &m_target.Invoker());
   dlg.OnInitDialog();  // a stopped initialisation still leaves the window open
 
   CWindowPlacementStore placements;

@@ -10,21 +10,12 @@
 // is released at once (a send whose handler has started is finished first).
 // So a thread that sends can never hang on a closing window.
 //
-// Reports that only the latest value matters for (WM_TRANSFER_PROGRESS and
-// WM_TRANSFER_RATE) are coalesced: at most one of each waits in the queue,
-// and it runs the handler with the values of the last post. A continuous run
-// of a small file posts them thousands of times a second; queued one by one
-// they outgrew the window's pace, memory grew without bound and Abort waited
-// behind them. The order with the other messages is kept: a waiting report
-// runs before a WM_TRANSFER_DONE posted after it.
-//
 // Threading: construct, SetHandler and destroy on the owning thread. The
 // object must outlive every thread that may call it (workers hold it by
 // reference); the invoker must outlive the object.
 #pragma once
 
 #include <functional>
-#include <mutex>
 
 #include "platform/Invoker.h"
 #include "platform/MessageTarget.h"
@@ -45,16 +36,6 @@ class CInvokerTarget : public IMessageTarget {
 
  private:
   LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-  BOOL PostLatest(int slot, UINT message, WPARAM wParam, LPARAM lParam);
-
-  struct Latest {
-    bool bWaiting = false;  // a dispatch of this report is queued
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-  };
-  static constexpr int kCoalescedKinds = 2;  // progress, rate
-  std::mutex m_latestLock;
-  Latest m_latest[kCoalescedKinds];
 
   Handler m_handler;
   IInvoker& m_invoker;

@@ -28,7 +28,6 @@
 #include "engine/TransferEngine.h"
 #include "engine/TransferObjects.h"
 #include "firmware/FlashDownload.h"
-#include "platform/MessageTarget.h"
 
 class CSession {
  public:
@@ -50,8 +49,8 @@ class CSession {
   CDataLogHolder& DataLog() { return m_objects.dataLog; }
 
   // Makes the firmware download (its Flash thread starts, waiting for
-  // Start()) reporting to `target`, replacing one made before. Never null.
-  CFlashDownload* StartFlashDownload(IMessageTarget* target, CFlashDownload::PortOpener openPort);
+  // Start()) reporting to `events`, replacing one made before. Never null.
+  CFlashDownload* StartFlashDownload(ITransferEvents* events, CFlashDownload::PortOpener openPort);
   // Stops and destroys the firmware download; nothing when none was made.
   void EndFlashDownload();
 

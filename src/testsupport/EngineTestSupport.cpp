@@ -11,7 +11,6 @@
 #include "comm/CommBackendRegistry.h"
 #include "engine/TransferEngine.h"
 #include "log/DataLog.h"
-#include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/Notifier.h"
 #include "report/ErrorBoxes.h"
@@ -30,7 +29,7 @@ void CEngineTest::SetUp() {
   SetNotifier(&m_notifier);
   g_pfnErrorGetText.store(&FakeErrorText);
   SetErrorLog(m_pLog);
-  m_engine.SetMessageTarget(&m_window);
+  m_engine.SetEvents(&m_events);
   m_engine.SetRepeatParams(0, 1, 0);
 }
 
@@ -57,7 +56,7 @@ void CEngineTest::TearDown() {
   }
   RemoveErrorLog(m_pLog);
   m_pLog->Reset(nullptr);
-  m_engine.SetMessageTarget(nullptr);
+  m_engine.SetEvents(nullptr);
   g_pfnErrorGetText.store(nullptr);
   g_pfnCommErrorGetText.store(nullptr);
   SetNotifier(nullptr);
@@ -131,9 +130,9 @@ std::vector<BYTE> CEngineTest::ReadWhole(const std::string& path) {
 }
 
 void CEngineTest::ExpectOneDone(DWORD timeoutMs) {
-  ASSERT_TRUE(m_window.WaitForCount(WM_TRANSFER_DONE, 1, timeoutMs));
+  ASSERT_TRUE(m_events.WaitForCount(EventKind::kDone, 1, timeoutMs));
   Sleep(30);
-  EXPECT_EQ(m_window.Count(WM_TRANSFER_DONE), 1u);
+  EXPECT_EQ(m_events.Count(EventKind::kDone), 1u);
 }
 
 void CReaderTest::SetUp() {

@@ -18,6 +18,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/Win32Types.h"
 #include "testsupport/FakeCommLink.h"
+#include "testsupport/RecordingEvents.h"
 #include "testsupport/RecordingNotifier.h"
 
 class CEngineTest : public ::testing::Test {
@@ -35,8 +36,8 @@ class CEngineTest : public ::testing::Test {
   // A file of `size` pattern bytes in the temporary home; returns its path.
   std::string MakeFile(const std::string& name, size_t size, unsigned seed = 1);
   static std::vector<BYTE> ReadWhole(const std::string& path);
-  // Waits for the job's WM_TRANSFER_DONE and a little more, then checks that
-  // exactly one came.
+  // Waits for the job's OnDone and a little more, then checks that exactly
+  // one came.
   void ExpectOneDone(DWORD timeoutMs = 10000);
   std::vector<std::string> Boxes() const { return m_notifier.Texts(); }
 
@@ -49,7 +50,8 @@ class CEngineTest : public ::testing::Test {
   CDataLogHolder* m_pLog = &m_io.dataLog;
   std::string m_strHome;
   CFakeCommLink m_link;
-  CMessageQueue m_window;
+  CMessageQueue m_window;     // the communications library's owner
+  CRecordingEvents m_events;  // what the engine's threads report
   CRecordingNotifier m_notifier;
   bool m_bConnected = false;
   int m_nType = 0;

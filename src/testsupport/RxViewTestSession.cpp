@@ -20,7 +20,6 @@ CRxViewTestSession::CRxViewTestSession() {
   std::filesystem::create_directories(m_strHome + "/Output");
   setenv("SENDRIX_HOME", m_strHome.c_str(), 1);
   SetNotifier(&m_notifier);
-  m_session.Engine().SetMessageTarget(&m_window);
 }
 
 CRxViewTestSession::~CRxViewTestSession() {
@@ -30,7 +29,6 @@ CRxViewTestSession::~CRxViewTestSession() {
     Comm_CloseCleanuo();
   if (m_pSim)
     m_pSim->Stop();
-  m_session.Engine().SetMessageTarget(nullptr);
   SetNotifier(nullptr);
   std::error_code ec;
   std::filesystem::remove_all(m_strHome, ec);

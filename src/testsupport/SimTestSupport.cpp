@@ -2,7 +2,6 @@
 
 #include "comm/Cablox.h"
 #include "engine/TransferEngine.h"
-#include "platform/AppMessages.h"
 
 std::string SimTransportName(const ::testing::TestParamInfo<SimTransport>& p) {
   return p.param == kTcp ? "Tcp" : "Pty";
@@ -68,7 +67,9 @@ void CSimTest::ConnectSim(SimTransport transport, bool usm, int checkStatus) {
 
 std::vector<std::string> CSimTest::Leds() const {
   std::vector<std::string> out;
-  for (const auto& m : m_window.Filter(WM_FLASH_STEP))
-    out.push_back(std::to_string(m.wParam) + ":" + std::to_string(m.lParam));
+  for (const RecordedEvent& e : m_events.Filter(EventKind::kFlashStep)) {
+    if (e.detail != static_cast<std::int64_t>(FlashStepState::kBegun))
+      out.push_back(std::to_string(e.value) + ":" + std::to_string(e.detail));
+  }
   return out;
 }

@@ -35,7 +35,8 @@ class CSimTest : public CEngineTest {
   // Sets the library up for `transport` and connects it to the printer (the
   // USM connection too when `usm`), then gives the engine the connection.
   void ConnectSim(SimTransport transport, bool usm, int checkStatus);
-  // The firmware LED states posted to m_window, as "step:state" in order.
+  // The firmware LED states reported (passed or failed steps), as
+  // "step:state" in order.
   std::vector<std::string> Leds() const;
   std::string PtyLink() const { return m_strHome + "/ttySIM"; }
 

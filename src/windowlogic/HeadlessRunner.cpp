@@ -40,7 +40,7 @@ void CHeadlessRunner::RunModal(CSendrixDlg& dlg) {
         PostClose();
     });
   }
-  dlg.Attach(&view, &files, &m_target, &display);
+  dlg.Attach(&view, &files, &m_target, &display, &m_loop);
   dlg.OnInitDialog();     // a stopped initialisation still leaves the window open
   if (IsStopRequested())  // came before the loop could watch for it
     PostClose();

@@ -50,8 +50,8 @@ void COperations::Attach(IMainView* view, IMessageTarget* target, IReceiveDispla
   m_services = std::move(services);
 }
 
-void COperations::CreateFlash(std::function<int(int)> reopen) {
-  m_pFlash = m_session.StartFlashDownload(m_pTarget, std::move(reopen));
+void COperations::CreateFlash(ITransferEvents* events, std::function<int(int)> reopen) {
+  m_pFlash = m_session.StartFlashDownload(events, std::move(reopen));
 }
 
 std::string COperations::ButtonCaption(int n) {
@@ -298,7 +298,7 @@ void COperations::OnStartFirmware() {
 int COperations::ReadFileJobOutcome() const {
   // A failed write shows as the communications library's error report,
   // posted before the write completes and so handled before
-  // WM_TRANSFER_DONE. A lost port that ends the job (the writes failed with a
+  // the job's end. A lost port that ends the job (the writes failed with a
   // system error only) leaves just the engine's outcome to tell.
   if (m_bCommErrorDuringJob)
     return 0;

@@ -28,6 +28,7 @@
 
 class CFlashDownload;
 class CSession;
+class ITransferEvents;
 
 // RunningOperation.
 enum : int {
@@ -55,9 +56,9 @@ class COperations {
   COperations& operator=(const COperations&) = delete;
 
   void Attach(IMainView* view, IMessageTarget* target, IReceiveDisplay* display, Services services);
-  // The session's firmware download, once the window is up; `reopen` is its
-  // port re-open.
-  void CreateFlash(std::function<int(int)> reopen);
+  // The session's firmware download, once the window is up, reporting to
+  // `events`; `reopen` is its port re-open.
+  void CreateFlash(ITransferEvents* events, std::function<int(int)> reopen);
   void SetBatchMode(int mode) { m_nBatchMode = mode; }
   void SetProgressEcho(CHeadlessProgress* echo) { m_pProgressEcho = echo; }
   void SetRowEcho(CHeadlessRows* rows) { m_pRowEcho = rows; }
@@ -69,7 +70,7 @@ class COperations {
   void OnStartFirmware();
   // Aborts the running operation as its Abort button does; 0 when none runs.
   int Abort();
-  // The job ended (WM_TRANSFER_DONE): the window is restored, the failure
+  // The job ended (OnDone): the window is restored, the failure
   // shown. Returns the operation that ended (OP_IDLE: none ran).
   int OnJobDone();
   // The exit status the outcome of the job `ended` gives a batch action.

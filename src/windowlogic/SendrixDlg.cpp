@@ -24,7 +24,10 @@
 namespace {
 
 constexpr size_t kMaxDroppedName = 255;
-constexpr int kFlashSteps = 5;
+constexpr int kFlashSteps = 5;   // the lamps
+constexpr int kFlashLabels = 6;  // reading the CRC has a label and no lamp
+constexpr int kLedFailed = 1;
+constexpr int kLedPassed = 2;
 
 }  // namespace
 
@@ -36,9 +39,9 @@ CSendrixDlg::CSendrixDlg(CSession& session)
 
 CSendrixDlg::~CSendrixDlg() {
   // The workers report to this window's target: end them before it goes.
-  if (m_bInitialised && m_session.Engine().GetMessageTarget() == m_pTarget) {
+  if (m_bInitialised && m_session.Engine().GetEvents() == m_pEvents.get()) {
     m_session.Engine().Shutdown();
-    m_session.Engine().SetMessageTarget(nullptr);
+    m_session.Engine().SetEvents(nullptr);
   }
 }
 
@@ -48,7 +51,9 @@ int CSendrixDlg::LoadTextLibrary(const std::string& fileName) {
 }
 
 void CSendrixDlg::Attach(IMainView* view, IFileDialog* files, IMessageTarget* target,
-                         IReceiveDisplay* display) {
+                         IReceiveDisplay* display, IInvoker* invoker) {
+  m_pEvents =
+      invoker != nullptr ? std::make_unique<CQueuedTransferEvents>(*invoker, *this) : nullptr;
   m_pView = view;
   m_pFiles = files;
   m_pTarget = target;
@@ -115,7 +120,7 @@ int CSendrixDlg::OnInitDialog() {
   if (m_pDisplay)
     m_pDisplay->ResetDataLineCounter();
   // The Flash thread's re-open: the last parameters, no view.
-  m_operations.CreateFlash([this](int) { return m_portOpener.Reopen(); });
+  m_operations.CreateFlash(m_pEvents.get(), [this](int) { return m_portOpener.Reopen(); });
   for (int k = 0; k < kFlashSteps; ++k)
     m_pView->SetLed(-1, kIdcStepLampSwitchMode + k, 0);
   m_histories.Load(m_fields.main);
@@ -146,7 +151,7 @@ int CSendrixDlg::OnInitDialog() {
     m_pDisplay->SetBlockTimes(m_fields.main.m_bShowTime, m_fields.main.m_nRxBlockGapMs);
     m_pDisplay->Start();
   }
-  m_session.Engine().SetMessageTarget(m_pTarget);
+  m_session.Engine().SetEvents(m_pEvents.get());
   if (!m_session.Engine().StartTransmitThreads())
     return m_batch.StopStartUp("The transfer threads could not be started.");
   if (m_session.DataLog()) {
@@ -282,12 +287,38 @@ void CSendrixDlg::OnPanelDropDown(int panel, int id) {
 
 // ---- Messages -------------------------------------------------------------------
 
-void CSendrixDlg::OnTransferDone() {
+void CSendrixDlg::OnDone(const TransferOutcome& outcome) {
   const int ended = m_operations.OnJobDone();
-  if (ended != OP_IDLE) {
-    m_batch.JobEnded(ended, m_operations.OutcomeExitStatus(ended),
-                     m_session.Engine().GetLastOutcome().qwBytesDelivered);
+  if (ended != OP_IDLE)
+    m_batch.JobEnded(ended, m_operations.OutcomeExitStatus(ended), outcome.qwBytesDelivered);
+}
+
+void CSendrixDlg::OnProgress(int percent, int pass) {
+  m_operations.ShowProgress(percent, pass);
+  m_batch.Watch().OnProgress(pass);
+}
+
+void CSendrixDlg::OnRate(double kbytesPerSecond) {
+  m_operations.ShowRate(kbytesPerSecond);
+}
+
+void CSendrixDlg::OnLineStatus(DWORD bits, bool /*first*/) {
+  if (m_pPanels)
+    m_pPanels->OnLineStatus(bits);
+}
+
+void CSendrixDlg::OnFlashStep(int step, FlashStepState state) {
+  if (state == FlashStepState::kBegun) {
+    if (step >= 0 && step < kFlashLabels)
+      m_pView->EnableDlgItem(kIdcStepLabelSwitchMode + step, 1);
+  } else if (step >= 0 && step < kFlashSteps) {
+    m_pView->SetLed(-1, kIdcStepLampSwitchMode + step,
+                    state == FlashStepState::kFailed ? kLedFailed : kLedPassed);
   }
+}
+
+void CSendrixDlg::OnFlashCrc(unsigned crc) {
+  m_operations.ShowFlashCrc(crc);
 }
 
 void CSendrixDlg::OnReceived(RxChannel channel, const BYTE* bytes, size_t count) {
@@ -305,30 +336,8 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCommand(BatchStartButton(m_batch.m_nBatchMode));
       m_batch.ActionStarted(m_operations.Running(), m_fields);
       break;
-    case WM_TRANSFER_PROGRESS:
-      m_operations.ShowProgress(static_cast<int>(wParam), static_cast<int>(lParam));
-      m_batch.Watch().OnProgress(static_cast<int>(lParam));
-      break;
     case WM_REPLY_TIMEOUT:
       m_batch.OnReplyTimeout();
-      break;
-    case WM_ENABLE_CONTROL:
-      m_pView->EnableDlgItem(static_cast<int>(wParam), lParam ? 1 : 0);
-      break;
-    case WM_TRANSFER_DONE:
-      OnTransferDone();
-      break;
-    case WM_LINE_STATUS:
-      if (m_pPanels)
-        m_pPanels->OnLineStatus(static_cast<DWORD>(wParam));
-      break;
-    case WM_FLASH_STEP:
-      if (wParam < kFlashSteps)
-        m_pView->SetLed(-1, kIdcStepLampSwitchMode + static_cast<int>(wParam),
-                        static_cast<int>(lParam));
-      break;
-    case WM_FLASH_CRC:
-      m_operations.ShowFlashCrc(static_cast<unsigned>(wParam));
       break;
     case WM_SHOW_ERROR:
       m_operations.NoteCommError();
@@ -342,9 +351,6 @@ LRESULT CSendrixDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LOG_SYSTEM_ERROR:
       m_operations.NoteCommError();
       LogSystemError(static_cast<DWORD>(wParam));
-      break;
-    case WM_TRANSFER_RATE:
-      m_operations.ShowRate(wParam != 0 ? static_cast<double>(lParam) / kRateParamScale : -1.0);
       break;
     default:
       break;

@@ -10,10 +10,13 @@
 //  1. Construct on the program's session (which owns the engine, the files
 //     and the firmware download; the dialog keeps a reference); the settings
 //     store fills Fields(); LoadTextLibrary().
-//  2. Attach(view, fileDialog, target, receiveDisplay) once the widgets
-//     exist. `target` is the window's IMessageTarget: the workers and the
-//     communications library post to it; the window layer delivers each
-//     message on its own thread to OnMessage().
+//  2. Attach(view, fileDialog, target, receiveDisplay, invoker) once the
+//     widgets exist. `target` is the window's IMessageTarget: the
+//     communications library and the batch run post to it; the window layer
+//     delivers each message on its own thread to OnMessage(). `invoker`
+//     runs code on the window's thread: the workers' reports
+//     (ITransferEvents) reach the logic's typed handlers through it, queued
+//     in line with the target's messages (CQueuedTransferEvents).
 //  3. OnInitDialog() once (returns 1, or 0 when initialisation stopped).
 //  4. Events: OnCommand(id) for button / check box / radio clicks,
 //     OnFileListClick(), OnDropFiles(), PreTranslateKey(key) for every
@@ -40,6 +43,8 @@
 #include "batch/CommandLine.h"
 #include "batch/HeadlessProgress.h"
 #include "batch/HeadlessRows.h"
+#include "engine/QueuedTransferEvents.h"
+#include "engine/TransferEvents.h"
 #include "platform/MessageTarget.h"
 #include "settings/DialogFields.h"
 #include "texts/TextLibrary.h"
@@ -62,7 +67,7 @@ inline constexpr unsigned IDM_FILE_HISTORY = 0x12;
 
 class CSession;
 
-class CSendrixDlg {
+class CSendrixDlg : public ITransferEvents {
  public:
   // Runs the history manager modally on `list` (mode 0 strings, 1 files);
   // the list comes back edited. Without one the lists are shown as they are.
@@ -70,7 +75,7 @@ class CSendrixDlg {
   using AboutBox = std::function<void()>;
 
   explicit CSendrixDlg(CSession& session);
-  ~CSendrixDlg();
+  ~CSendrixDlg() override;
   CSendrixDlg(const CSendrixDlg&) = delete;
   CSendrixDlg& operator=(const CSendrixDlg&) = delete;
 
@@ -83,7 +88,7 @@ class CSendrixDlg {
   void SetOSVersion(const std::string& text) { m_strOSVersion = text; }
 
   void Attach(IMainView* view, IFileDialog* files, IMessageTarget* target,
-              IReceiveDisplay* display = nullptr);
+              IReceiveDisplay* display = nullptr, IInvoker* invoker = nullptr);
   void SetHistoryManager(HistoryManager manager) { m_fnHistoryManager = std::move(manager); }
   void SetAboutBox(AboutBox about) { m_fnAbout = std::move(about); }
   // The Ethernet panel's Setup (the device setup dialog, modal) and the USB
@@ -129,7 +134,7 @@ class CSendrixDlg {
   // channel (null: none).
   void SetRowEcho(CHeadlessRows* rows) { m_operations.SetRowEcho(rows); }
   // Aborts the running operation exactly as its Abort button does (log line,
-  // abort event; the job ends with WM_TRANSFER_DONE). Returns 0 when no
+  // abort event; the job ends with OnDone). Returns 0 when no
   // operation runs.
   int AbortRunningOperation() { return m_operations.Abort(); }
   int GetRunningOperation() const { return m_operations.Running(); }
@@ -140,6 +145,13 @@ class CSendrixDlg {
   // watches for its expected reply there). The bytes are valid for the call
   // only.
   void OnReceived(RxChannel channel, const BYTE* bytes, size_t count);
+  // The workers' reports, on the window's thread (see Attach).
+  void OnProgress(int percent, int pass) override;
+  void OnRate(double kbytesPerSecond) override;
+  void OnDone(const TransferOutcome& outcome) override;
+  void OnLineStatus(DWORD bits, bool first) override;
+  void OnFlashStep(int step, FlashStepState state) override;
+  void OnFlashCrc(unsigned crc) override;
   // Results of PreTranslateKey: normal processing; consumed (nothing more
   // happens); or to the focused control only, never to the dialog's own
   // handling (Escape: the window never closes on it).
@@ -179,7 +191,6 @@ class CSendrixDlg {
   int OpenReceivedDataFile();
   int ParseCommandLine();
   void MakePanels(IMainView* view);
-  void OnTransferDone();
 
   CSession& m_session;
   CDialogFields m_fields;
@@ -198,6 +209,8 @@ class CSendrixDlg {
   CControlGroups m_groups;
   CDialogHistories m_histories;
   CWindowBatch m_batch;
+  // Before the operations: the Flash thread they end may still report.
+  std::unique_ptr<CQueuedTransferEvents> m_pEvents;
   COperations m_operations;
   CCommErrorGate m_commErrors;
   int m_bInitialised = 0;

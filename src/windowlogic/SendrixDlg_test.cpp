@@ -16,6 +16,8 @@
 #include "platform/AppMessages.h"
 #include "platform/Clock.h"
 #include "platform/ControlIds.h"
+#include "platform/EventLoop.h"
+#include "platform/InvokerTarget.h"
 #include "session/Session.h"
 #include "testsupport/FakeMainView.h"
 #include "testsupport/SimTestSupport.h"
@@ -29,6 +31,30 @@ std::string Sha(const std::vector<BYTE>& bytes) {
   return sha.HexDigest();
 }
 
+// The window's thread for the logic: the loop, asking after each request it
+// runs (a message, a worker's report) whether the pump may stop, so that a
+// state the logic passes through is seen even when the next request follows
+// at once.
+class CPumpInvoker : public IInvoker {
+ public:
+  explicit CPumpInvoker(CEventLoop& loop) : m_loop(loop) {}
+  bool Post(std::function<void()> fn) override {
+    return m_loop.Post([this, fn = std::move(fn)] {
+      fn();
+      if (m_fnDone && m_fnDone())
+        m_loop.Quit();
+    });
+  }
+  bool Call(const std::function<void()>& fn) override { return m_loop.Call(fn); }
+  void Close() override { m_loop.Close(); }
+  bool IsClosed() const override { return m_loop.IsClosed(); }
+
+  std::function<bool()> m_fnDone;  // the loop's thread only
+
+ private:
+  CEventLoop& m_loop;
+};
+
 class WindowTest : public CSimTest {
  protected:
   void SetUp() override {
@@ -36,8 +62,11 @@ class WindowTest : public CSimTest {
     CSimTest::SetUp();
     m_bConnected = true;  // the fixture's tear-down ends the library set-up
     m_pDlg = std::make_unique<CSendrixDlg>(m_session);
+    m_target.SetHandler([this](UINT message, WPARAM wParam, LPARAM lParam) {
+      return m_pDlg->OnMessage(message, wParam, lParam);
+    });
     m_pView = std::make_unique<CFakeMainView>(m_pDlg->Fields());
-    m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
+    m_pDlg->Attach(m_pView.get(), &m_files, &m_target, nullptr, &m_invoker);
   }
   void TearDown() override {
     m_pDlg.reset();
@@ -76,18 +105,25 @@ class WindowTest : public CSimTest {
     ASSERT_EQ(m_pDlg->OnInitDialog(), 1);
     ASSERT_EQ(m_pView->Enabled(kIdcFileStart), 1) << "the port did not open";
   }
-  // Delivers worker messages to the logic until `done` holds; false after
-  // timeoutMs.
+  // Runs the window's loop (the workers' reports and the library's
+  // messages reach the logic there, as in a run) until `done` holds; false
+  // after timeoutMs.
   bool Pump(const std::function<bool()>& done, int timeoutMs = 20000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end)
-        return false;
-      QueuedMessage m{};
-      if (m_window.Take(&m, 20))
-        m_pDlg->OnMessage(m.message, m.wParam, m.lParam);
-    }
-    return true;
+    bool met = done();
+    if (met)
+      return true;
+    m_invoker.m_fnDone = [&] { return met = met || done(); };
+    constexpr int kCheckMs = 5;
+    const int timer = m_loop.AddTimer(kCheckMs, [&] {
+      met = met || done();
+      if (met || std::chrono::steady_clock::now() > end)
+        m_loop.Quit();
+    });
+    m_loop.Run();
+    m_loop.KillTimer(timer);
+    m_invoker.m_fnDone = nullptr;
+    return met;
   }
   bool PumpUntilIdle(int timeoutMs = 20000) {
     return Pump([this] { return m_pDlg->GetRunningOperation() == OP_IDLE; }, timeoutMs);
@@ -104,6 +140,9 @@ class WindowTest : public CSimTest {
   }
 
   CSession m_session;
+  CEventLoop m_loop;  // the window's thread: this one
+  CPumpInvoker m_invoker{m_loop};
+  CInvokerTarget m_target{m_invoker};
   std::unique_ptr<CSendrixDlg> m_pDlg;
   std::unique_ptr<CFakeMainView> m_pView;
   CFakeFileDialog m_files;
@@ -296,7 +335,7 @@ TEST_F(WindowTest, HeadlessBatchEndsWithTheActionsExitStatus) {
     SCOPED_TRACE(c.file);
     m_pDlg = std::make_unique<CSendrixDlg>(m_session);
     m_pView = std::make_unique<CFakeMainView>(m_pDlg->Fields());
-    m_pDlg->Attach(m_pView.get(), &m_files, &m_window);
+    m_pDlg->Attach(m_pView.get(), &m_files, &m_target, nullptr, &m_invoker);
     SetTcp(m_pSim.get(), m_pDlg->Fields());
     m_pDlg->Fields().main.m_nInterface = 2;
     m_pDlg->Batch().m_bHeadless = 1;
