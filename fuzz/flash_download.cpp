@@ -37,6 +37,10 @@
 
 namespace {
 
+// libFuzzer's C entry points share no context, so the harness keeps its
+// session here; never destroyed, as its Flash thread may outlive the statics.
+CSession* g_pSession = nullptr;
+
 // What the download sent in this run, and the answers still to play.
 struct CFuzzPrinter {
   const uint8_t* input = nullptr;
@@ -83,9 +87,6 @@ struct CFuzzPrinter {
   }
 };
 
-// libFuzzer's C entry points share no context, so the harness keeps its
-// session here; never destroyed, as its Flash thread may outlive the statics.
-CSession* g_pSession = nullptr;
 CFuzzPrinter g_printer;
 
 class CFuzzBackend : public ICommBackend {
