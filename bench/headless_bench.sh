@@ -13,8 +13,9 @@
 # One name=value line per figure on stdout; single runs on stderr.
 #   headless_bench.sh SENDRIX PRINTER_SIM [--rss-seconds N]
 set -uo pipefail
-SENDRIX=$1
-SIM=$2
+# Absolute: the runs below happen in a folder of their own.
+SENDRIX=$(realpath "$1")
+SIM=$(realpath "$2")
 RSS_SECONDS=120
 [[ ${3:-} == --rss-seconds ]] && RSS_SECONDS=$4
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sendrix-headless-bench.XXXXXX")
