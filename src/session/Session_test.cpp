@@ -1,5 +1,4 @@
-// The session: each one owns its whole working set, so two side by side
-// share nothing, and the error boxes write to the log of the session that is
+// The session: the error boxes write to the log of the session that is
 // alive, whatever other session came and went meanwhile.
 #include "session/Session.h"
 
@@ -49,24 +48,6 @@ class SessionTest : public CodecTest {
 
   std::string m_strHome;
 };
-
-TEST_F(SessionTest, TwoSessionsShareNothing) {
-  CSession a;
-  CSession b;
-  const BYTE bytes[] = {1, 2, 3};
-  a.RxDataBuffer().Put(bytes, sizeof bytes);
-  EXPECT_EQ(b.RxDataBuffer().GetCount(), 0u);
-  SetEvent(a.AbortEvent());
-  EXPECT_TRUE(a.Engine().IsAborted());
-  EXPECT_FALSE(b.Engine().IsAborted());
-  a.DataLog().Reset(std::make_shared<CDataLog>("OS Version = test"));
-  EXPECT_TRUE(static_cast<bool>(a.DataLog()));
-  EXPECT_FALSE(static_cast<bool>(b.DataLog()));
-  CFlashDownload* flashA = a.StartFlashDownload(nullptr, [](int) { return 1; });
-  CFlashDownload* flashB = b.StartFlashDownload(nullptr, [](int) { return 1; });
-  EXPECT_NE(flashA, flashB);
-  b.EndFlashDownload();  // a's Flash thread is ended by a's destruction
-}
 
 TEST_F(SessionTest, ErrorBoxesLogToTheLivingSession) {
   CSession first;

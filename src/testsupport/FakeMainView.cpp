@@ -70,6 +70,10 @@ const std::vector<int> kEthernetIds = {kIdcEthFrame,   kIdcEthIpLabel,     kIdcE
 
 }  // namespace
 
+const std::vector<int>& MainWindowControlIds() {
+  return kMainIds;
+}
+
 CFakeDialog::CFakeDialog(std::vector<int> ids, std::function<void(int)> exchange)
     : m_fnExchange(std::move(exchange)) {
   for (int id : ids)

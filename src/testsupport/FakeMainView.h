@@ -21,6 +21,9 @@
 #include "windowlogic/IDialogView.h"
 #include "windowlogic/IFileDialog.h"
 
+// Every control of the main window (not its panels), by ID.
+const std::vector<int>& MainWindowControlIds();
+
 class CFakeDialog : public IDialogView {
  public:
   struct Control {
