@@ -231,6 +231,9 @@ int Once(const Options& o) {
 }
 
 Run OnceInChild(const Options& o, const char* mode, const std::string& file) {
+  // Every run writes the stream to disk: start each with nothing left to
+  // write back from the one before, or that writeback lands on this run.
+  sync();
   int fd = -1;
   pid_t pid = Spawn({"/proc/self/exe", "once", "--sim", o.sim, "--file", file, "--out",
                      o.dir + "/gui-rx.bin", "--mode", mode},

@@ -25,9 +25,10 @@
 // (Recycle), and Put refills those before it allocates. Fresh memory costs
 // a page fault per 4 KiB on first touch, and on a virtual machine that
 // nearly doubled the reader's time per byte; a recycled block is mapped
-// already. At most kMaxSpares blocks are kept (a fixed overhead, as many as
-// the display's 8 MiB limit lets one take hold, so a stream at that limit
-// never touches fresh memory), all freed when the feed is disabled.
+// already. At most kMaxSpares blocks are kept (a fixed overhead of 1 MiB,
+// four times what the data display's limit lets one take hold, so a stream
+// at that limit never touches fresh memory), all freed when the feed is
+// disabled.
 //
 // Arrival times: each Put is stamped with the monotonic clock (NowMs), and
 // the feed keeps a mark (offset, ms) only where the millisecond differs from
@@ -62,7 +63,7 @@ class CRxFeed {
     std::uint64_t ms;
   };
   static constexpr size_t kBlockSize = 64 * 1024;
-  static constexpr size_t kMaxSpares = 128;
+  static constexpr size_t kMaxSpares = 16;
 
   // Stamps the bytes with NowMs(), or with `arrivalMs`.
   void Put(const BYTE* data, DWORD length);

@@ -13,11 +13,15 @@
 // Falling behind: when the received-data file starts empty with the feeds
 // (CTransferEngine::EnableDisplayFeeds, or after "Clear Buffer"), data byte
 // i is byte i of that file, and the data feed keeps at most kFeedLimit bytes
-// waiting (CRxFeed::SetLimit). When the window's thread is held up longer
-// than that (a busy machine), the rest is only counted, and each poll reads
-// up to kCatchUpPerPoll of it back from the file, logged, echoed, shown and
-// decoded as if it came from the feed, in order. Memory stays bounded and no
-// poll takes long, however far behind the display is.
+// waiting (CRxFeed::SetLimit). Beyond that (a stream faster than about
+// 25 MB/s, or a window's thread held up by a busy machine) the rest is only
+// counted, and each poll reads up to kCatchUpPerPoll of it back from the
+// file, logged, echoed, shown and decoded as if it came from the feed, in
+// order. The limit is small on purpose: the reader is the stream's critical
+// path, and a byte it only counts costs it no copy, while the bytes read
+// back cost the window's thread a read of what the page cache holds anyway.
+// Memory stays bounded and no poll takes long, however far behind the
+// display is.
 //
 // Printer status: every status decoded goes to the status tap, the data
 // log and the row echo, in order, but the lists' status line shows only the
@@ -73,7 +77,7 @@ class CReceivePump {
   static constexpr int kSettleQuietMs = 50;
   static constexpr int kSettleMaxMs = 1000;
   static constexpr int kSettlePollMs = 2;
-  static constexpr size_t kFeedLimit = 8 * 1024 * 1024;
+  static constexpr size_t kFeedLimit = 256 * 1024;
   static constexpr size_t kCatchUpPerPoll = 4 * 1024 * 1024;
   static constexpr size_t kReadBackBlock = 64 * 1024;
 
