@@ -18,6 +18,10 @@ class IByteStore {
   virtual ~IByteStore() = default;
   // Adds bytes at the end. May throw std::bad_alloc, as a container would.
   virtual void Append(const BYTE* data, size_t length) = 0;
+  // Adds `length` bytes that the file the store reads holds already at the
+  // store's end, without their copy; false, adding nothing, when the store
+  // has no such file or the file does not hold them (Append them instead).
+  virtual bool AppendHeld(size_t length) = 0;
   // Copies up to count bytes from offset to out; the count copied, short
   // (down to 0) when bytes stored cannot be read back.
   virtual size_t Read(std::uint64_t offset, BYTE* out, size_t count) const = 0;

@@ -29,6 +29,13 @@ void CHexRows::Append(const BYTE* data, size_t length) {
   m_nBytes += length;
 }
 
+bool CHexRows::AppendHeld(size_t length) {
+  if (!m_pStore->AppendHeld(length))
+    return false;
+  m_nBytes += length;
+  return true;
+}
+
 void CHexRows::BreakRow() {
   if (LineCounter() != 0)
     m_segments.push_back({m_nBytes, RowCount()});

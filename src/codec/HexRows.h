@@ -47,6 +47,9 @@ class CHexRows {
   const IByteStore& Store() const { return *m_pStore; }
   // Adds the bytes to the store and the rows.
   void Append(const BYTE* data, size_t length);
+  // Adds bytes the store's file holds already (IByteStore::AppendHeld);
+  // false, adding nothing, when it cannot.
+  bool AppendHeld(size_t length);
   // The next byte starts a new row; nothing changes when the last row is
   // complete (or there is none).
   void BreakRow();

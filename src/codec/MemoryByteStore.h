@@ -26,6 +26,7 @@ class CMemoryByteStore : public IByteStore {
   CMemoryByteStore& operator=(const CMemoryByteStore&) = delete;
 
   void Append(const BYTE* data, size_t length) override;
+  bool AppendHeld(size_t) override { return false; }  // no file behind it
   size_t Read(std::uint64_t offset, BYTE* out, size_t count) const override;
   void Clear() override;
   size_t MemoryBytes() const override;

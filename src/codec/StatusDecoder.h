@@ -63,6 +63,9 @@ class CStatusDecoder {
   // appended to `out`.
   void OnData(const uint8_t* data, size_t length, uint64_t nowMs,
               std::vector<PRINTER_STATUS_TEXT>& out);
+  // Whether a request sent waits for its reply (possibly one whose time is
+  // up, which the next OnData drops): OnData needs the bytes received.
+  bool AwaitsReply() const { return !m_pending.empty(); }
   // Bytes received on the USM channel; decoded messages are appended.
   void OnUsm(const uint8_t* data, size_t length, std::vector<PRINTER_STATUS_TEXT>& out);
   // The same, each decoded message handed to `each` in order, without its

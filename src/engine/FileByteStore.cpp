@@ -81,6 +81,19 @@ void CFileByteStore::Append(const BYTE* data, size_t length) {
   m_nBytes += length;
 }
 
+bool CFileByteStore::AppendHeld(size_t length) {
+  if (m_bSpill)
+    return false;
+  std::uint64_t size = 0;
+  if (m_nInFile < m_nBytes + length && m_pRxDataFile->GetCurrentSize(&size))
+    m_nInFile = size;
+  if (m_nInFile < m_nBytes + length)
+    return false;
+  m_nBytes += length;
+  m_nTailFrom = m_nBytes;  // nothing newer than the file
+  return true;
+}
+
 size_t CFileByteStore::InFileAlready(size_t length) {
   // A short append is copied: cheaper than asking the file.
   if (m_bSpill || length < kAskFileBytes)

@@ -70,6 +70,8 @@ class CFileByteStore : public IByteStore {
   CFileByteStore& operator=(const CFileByteStore&) = delete;
 
   void Append(const BYTE* data, size_t length) override;
+  // Over the received-data file only: what the file holds needs no copy.
+  bool AppendHeld(size_t length) override;
   size_t Read(std::uint64_t offset, BYTE* out, size_t count) const override;
   // Forgets every byte; a spill file is emptied in place. (The received-data
   // file is emptied by the engine, which owns it.)

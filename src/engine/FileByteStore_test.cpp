@@ -109,4 +109,41 @@ TEST(FileByteStoreTest, ReceivedDataFileKeepsInMemoryOnlyWhatItHasNotWritten) {
   fs::remove_all(folder);
 }
 
+// Bytes a list only counts (the file holds them, nobody else wants them):
+// refused while the file does not hold them all, and once added, every row
+// reads from the file, those the tail held before included; a spill store,
+// which has no received-data file behind it, refuses.
+TEST(FileByteStoreTest, HeldBytesAreAddedOnlyWhenTheFileHoldsThem) {
+  const std::string folder = MakeTestFolder("held");
+  ASSERT_FALSE(folder.empty());
+  CMyFile rxDataFile;
+  ASSERT_EQ(rxDataFile.Open(folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
+  const std::vector<BYTE> bytes = Pattern(300000);
+  auto write = [&](size_t from, size_t to) {
+    ASSERT_EQ(rxDataFile.Append(bytes.data() + from, static_cast<DWORD>(to - from)), 1);
+  };
+  auto expectRows = [&](const IByteStore& store, std::initializer_list<size_t> offsets) {
+    for (size_t offset : offsets) {
+      const std::vector<BYTE> got = ReadBack(store, offset, 16);
+      ASSERT_EQ(got.size(), 16u) << offset;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset)) << offset;
+    }
+  };
+  auto store = CFileByteStore::OverReceivedDataFile(rxDataFile);
+  write(0, 100000);
+  store->Append(bytes.data(), 120000);  // the last 20000 in the tail only
+  EXPECT_FALSE(store->AppendHeld(50000));
+  EXPECT_TRUE(ReadBack(*store, 120000, 16).empty());
+  write(100000, 250000);
+  EXPECT_TRUE(store->AppendHeld(130000));
+  expectRows(*store, {0, 110000, 119992, 120000, 249984});
+  EXPECT_TRUE(ReadBack(*store, 250000, 16).empty());
+  write(250000, 300000);
+  store->Append(bytes.data() + 250000, 50000);
+  expectRows(*store, {249992, 260000, 299984});
+  EXPECT_FALSE(CFileByteStore::Spill(folder, "RxUsm")->AppendHeld(1));
+  rxDataFile.Close();
+  fs::remove_all(folder);
+}
+
 }  // namespace

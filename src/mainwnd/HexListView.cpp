@@ -117,6 +117,13 @@ void CHexListView::Append(const BYTE* bytes, size_t length) {
     Grow([&] { m_rows.Append(bytes, length); });
 }
 
+bool CHexListView::AppendHeld(size_t length) {
+  bool added = length == 0;
+  if (!added)
+    Grow([&] { added = m_rows.AppendHeld(length); });
+  return added;
+}
+
 void CHexListView::BreakRow() {
   m_rows.BreakRow();
 }

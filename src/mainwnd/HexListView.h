@@ -57,6 +57,9 @@ class CHexListView : public QAbstractScrollArea {
 
   // Adds bytes to the last row and new rows after it.
   void Append(const BYTE* bytes, size_t length);
+  // Adds bytes its store's file holds already (CHexRows::AppendHeld); false,
+  // adding nothing, when it cannot.
+  bool AppendHeld(size_t length);
   // Appends until the matching ReleaseView grow the rows only; the release
   // brings the scroll bars and the place up to date (calls may nest).
   void HoldView();

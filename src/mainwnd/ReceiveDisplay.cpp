@@ -94,6 +94,10 @@ void CReceiveDisplay::AppendData(const BYTE* bytes, size_t count) {
   m_pDataList->Append(bytes, count);
 }
 
+bool CReceiveDisplay::AppendDataHeld(size_t count) {
+  return m_pDataList->AppendHeld(count);
+}
+
 void CReceiveDisplay::AppendUsm(const BYTE* bytes, size_t count) {
   m_pUsmList->Append(bytes, count);
 }

@@ -157,6 +157,7 @@ class CReceiveDisplay : public QObject, private IReceiveLists {
  private:
   // IReceiveLists: where the pump shows what it took.
   void AppendData(const BYTE* bytes, size_t count) override;
+  bool AppendDataHeld(size_t count) override;
   void AppendUsm(const BYTE* bytes, size_t count) override;
   void BreakDataRow() override;
   void ClearLists() override;

@@ -104,22 +104,46 @@ size_t CReceivePump::CatchUp() {
   size_t done = 0;
   bool flushed = false;
   while (m_nBacklog > 0 && done < kCatchUpPerPoll) {
-    if (m_readBack.empty())
-      m_readBack.resize(kReadBackBlock);
-    const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kReadBackBlock, m_nBacklog));
-    DWORD got = 0;
-    if (!m_engine.m_io.rxDataFile.ReadAt(m_nDataShown, m_readBack.data(), want, &got) || got == 0) {
+    const size_t got = BytesWanted() ? ReadBack() : ShowHeld();
+    if (got == 0) {
       if (flushed)
         break;                       // not in the file (yet): the next poll tries again
       m_engine.FlushReceivedData();  // the newest may wait in the reader's batch
       flushed = true;
       continue;
     }
-    OnRxData(m_readBack.data(), got);
     m_nBacklog -= got;
     done += got;
   }
   return done;
+}
+
+bool CReceivePump::BytesWanted() const {
+  return m_engine.m_io.dataLog || m_pRowEcho != nullptr || m_fnRxTap || m_status.AwaitsReply();
+}
+
+size_t CReceivePump::ReadBack() {
+  if (m_readBack.empty())
+    m_readBack.resize(kReadBackBlock);
+  const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kReadBackBlock, m_nBacklog));
+  DWORD got = 0;
+  if (!m_engine.m_io.rxDataFile.ReadAt(m_nDataShown, m_readBack.data(), want, &got))
+    return 0;
+  if (got > 0)
+    OnRxData(m_readBack.data(), got);
+  return got;
+}
+
+size_t CReceivePump::ShowHeld() {
+  std::uint64_t size = 0;
+  if (!m_engine.m_io.rxDataFile.GetCurrentSize(&size) || size <= m_nDataShown)
+    return 0;
+  const size_t count =
+      static_cast<size_t>(std::min<std::uint64_t>(m_nBacklog, size - m_nDataShown));
+  if (m_pLists != nullptr && !m_pLists->AppendDataHeld(count))
+    return ReadBack();
+  m_nDataShown += count;
+  return count;
 }
 
 void CReceivePump::OnRxData(const BYTE* bytes, size_t count) {

@@ -17,11 +17,12 @@
 // 25 MB/s, or a window's thread held up by a busy machine) the rest is only
 // counted, and each poll reads up to kCatchUpPerPoll of it back from the
 // file, logged, echoed, shown and decoded as if it came from the feed, in
-// order. The limit is small on purpose: the reader is the stream's critical
-// path, and a byte it only counts costs it no copy, while the bytes read
-// back cost the window's thread a read of what the page cache holds anyway.
-// Memory stays bounded and no poll takes long, however far behind the
-// display is.
+// order. When nothing but the lists wants those bytes (no data log, row
+// echo or tap, no status request waiting), they are not read at all: the
+// data list, which reads its rows from that file, only counts them. The
+// limit is small on purpose: the reader is the stream's critical path, and
+// a byte it only counts costs it no copy. Memory stays bounded and no poll
+// takes long, however far behind the display is.
 //
 // Printer status: every status decoded goes to the status tap, the data
 // log and the row echo, in order, but the lists' status line shows only the
@@ -60,6 +61,10 @@ class IReceiveLists {
  public:
   virtual ~IReceiveLists() = default;
   virtual void AppendData(const BYTE* bytes, size_t count) = 0;
+  // Adds `count` data bytes that the received-data file holds already at
+  // the list's end, without their copy; false, adding nothing, when the
+  // data list does not read that file (the pump then reads and appends them).
+  virtual bool AppendDataHeld(size_t count) = 0;
   virtual void AppendUsm(const BYTE* bytes, size_t count) = 0;
   virtual void BreakDataRow() = 0;
   virtual void ClearLists() = 0;
@@ -142,9 +147,18 @@ class CReceivePump {
 
   void TakeUntilQuiet();
   void ReadDataFromFile(bool inStep);
-  // Handles up to kCatchUpPerPoll of the backlog, read back from the file;
+  // Handles up to kCatchUpPerPoll of the backlog (more when only shown);
   // the bytes handled.
   size_t CatchUp();
+  // Whether anything besides the lists needs the bytes themselves: the data
+  // log, the row echo, the tap, a status request waiting for its reply.
+  bool BytesWanted() const;
+  // Reads the next block of the backlog from the file and handles it as
+  // OnRxData; its byte count, 0 when the file holds none of it yet.
+  size_t ReadBack();
+  // Nobody needs the bytes: the lists add what the file holds of the
+  // backlog without reading it (they read the rows they paint); the count.
+  size_t ShowHeld();
   // One decoded status to the tap, the log and the row echo.
   void ReportStatus(const PRINTER_STATUS_TEXT& text, bool usm);
   // The status line shows the last status decoded, if one is waiting, unless
