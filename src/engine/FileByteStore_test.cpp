@@ -75,75 +75,68 @@ TEST(FileByteStoreTest, SpillThatCannotBeMadeStillShowsTheNewestBytes) {
   EXPECT_EQ(last, std::vector<BYTE>(bytes.end() - 16, bytes.end()));
 }
 
-// Over the received-data file: what the reader has written already is read
-// back from the file and costs the store no copy; what it has not written
-// yet comes from the tail; rows read the same on either side of the seam.
-TEST(FileByteStoreTest, ReceivedDataFileKeepsInMemoryOnlyWhatItHasNotWritten) {
-  const std::string folder = MakeTestFolder("rxfile");
-  ASSERT_FALSE(folder.empty());
-  CMyFile rxDataFile;
-  ASSERT_EQ(rxDataFile.Open(folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
-  const std::vector<BYTE> bytes = Pattern(400000);
-  auto write = [&](size_t from, size_t to) {
-    ASSERT_EQ(rxDataFile.Append(bytes.data() + from, static_cast<DWORD>(to - from)), 1);
-  };
-  auto expectRows = [&](const IByteStore& store, size_t size) {
-    for (size_t offset : {size_t{0}, size_t{4096}, size_t{199990}, size_t{299990}, size - 5}) {
+// A received-data file the test writes as the reader would, and the bytes.
+class RxDataFileStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_folder = MakeTestFolder("rxfile");
+    ASSERT_FALSE(m_folder.empty());
+    ASSERT_EQ(m_rxDataFile.Open(m_folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
+  }
+  void TearDown() override {
+    m_rxDataFile.Close();
+    fs::remove_all(m_folder);
+  }
+  void Write(size_t from, size_t to) {
+    ASSERT_EQ(m_rxDataFile.Append(m_bytes.data() + from, static_cast<DWORD>(to - from)), 1);
+  }
+  // The row at each offset reads as the bytes there, up to the store's size.
+  void ExpectRows(const IByteStore& store, size_t size, std::initializer_list<size_t> offsets) {
+    for (size_t offset : offsets) {
       const std::vector<BYTE> got = ReadBack(store, offset, 16);
-      const size_t want = std::min<size_t>(16, size - offset);
-      ASSERT_EQ(got.size(), want) << offset;
-      EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset)) << offset;
+      ASSERT_EQ(got.size(), std::min<size_t>(16, size - offset)) << offset;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), m_bytes.begin() + offset)) << offset;
     }
-  };
-  auto store = CFileByteStore::OverReceivedDataFile(rxDataFile);
-  write(0, 300000);
-  store->Append(bytes.data(), 200000);
-  EXPECT_EQ(store->MemoryBytes(), 0u);           // all in the file: nothing copied
-  store->Append(bytes.data() + 200000, 150000);  // the last 50000 not written yet
-  expectRows(*store, 350000);
-  write(300000, 400000);
-  store->Append(bytes.data() + 350000, 50000);
-  expectRows(*store, 400000);
+  }
+
+  std::string m_folder;
+  CMyFile m_rxDataFile;
+  const std::vector<BYTE> m_bytes = Pattern(400000);
+};
+
+// What the reader has written already is read back from the file and costs
+// the store no copy; what it has not written yet comes from the tail; rows
+// read the same on either side of the seam.
+TEST_F(RxDataFileStoreTest, KeepsInMemoryOnlyWhatTheReaderHasNotWritten) {
+  auto store = CFileByteStore::OverReceivedDataFile(m_rxDataFile);
+  Write(0, 300000);
+  store->Append(m_bytes.data(), 200000);
+  EXPECT_EQ(store->MemoryBytes(), 0u);             // all in the file: nothing copied
+  store->Append(m_bytes.data() + 200000, 150000);  // the last 50000 not written yet
+  ExpectRows(*store, 350000, {0, 4096, 199990, 299990, 349995});
+  Write(300000, 400000);
+  store->Append(m_bytes.data() + 350000, 50000);
+  ExpectRows(*store, 400000, {0, 4096, 199990, 299990, 399995});
   EXPECT_LE(store->MemoryBytes(), CFileByteStore::kTailBytes + CFileByteStore::kWindowBytes);
-  rxDataFile.Close();
-  fs::remove_all(folder);
 }
 
 // Bytes a list only counts (the file holds them, nobody else wants them):
 // refused while the file does not hold them all, and once added, every row
 // reads from the file, those the tail held before included; a spill store,
 // which has no received-data file behind it, refuses.
-TEST(FileByteStoreTest, HeldBytesAreAddedOnlyWhenTheFileHoldsThem) {
-  const std::string folder = MakeTestFolder("held");
-  ASSERT_FALSE(folder.empty());
-  CMyFile rxDataFile;
-  ASSERT_EQ(rxDataFile.Open(folder + "/RxData.bin", CMyFile::kModeWrite, 0), 1);
-  const std::vector<BYTE> bytes = Pattern(300000);
-  auto write = [&](size_t from, size_t to) {
-    ASSERT_EQ(rxDataFile.Append(bytes.data() + from, static_cast<DWORD>(to - from)), 1);
-  };
-  auto expectRows = [&](const IByteStore& store, std::initializer_list<size_t> offsets) {
-    for (size_t offset : offsets) {
-      const std::vector<BYTE> got = ReadBack(store, offset, 16);
-      ASSERT_EQ(got.size(), 16u) << offset;
-      EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset)) << offset;
-    }
-  };
-  auto store = CFileByteStore::OverReceivedDataFile(rxDataFile);
-  write(0, 100000);
-  store->Append(bytes.data(), 120000);  // the last 20000 in the tail only
+TEST_F(RxDataFileStoreTest, AddsHeldBytesOnlyWhenTheFileHoldsThem) {
+  auto store = CFileByteStore::OverReceivedDataFile(m_rxDataFile);
+  Write(0, 100000);
+  store->Append(m_bytes.data(), 120000);  // the last 20000 in the tail only
   EXPECT_FALSE(store->AppendHeld(50000));
   EXPECT_TRUE(ReadBack(*store, 120000, 16).empty());
-  write(100000, 250000);
+  Write(100000, 250000);
   EXPECT_TRUE(store->AppendHeld(130000));
-  expectRows(*store, {0, 110000, 119992, 120000, 249984});
-  EXPECT_TRUE(ReadBack(*store, 250000, 16).empty());
-  write(250000, 300000);
-  store->Append(bytes.data() + 250000, 50000);
-  expectRows(*store, {249992, 260000, 299984});
-  EXPECT_FALSE(CFileByteStore::Spill(folder, "RxUsm")->AppendHeld(1));
-  rxDataFile.Close();
-  fs::remove_all(folder);
+  ExpectRows(*store, 250000, {0, 110000, 119992, 120000, 249984, 249995});
+  Write(250000, 300000);
+  store->Append(m_bytes.data() + 250000, 50000);
+  ExpectRows(*store, 300000, {249992, 260000, 299984});
+  EXPECT_FALSE(CFileByteStore::Spill(m_folder, "RxUsm")->AppendHeld(1));
 }
 
 }  // namespace
